@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""Writes the SVG sources of Tangleroot's sixteen pictures.
+
+Everything is drawn from code with a fixed random seed, so running this again
+gives the same files. scripts/make-art renders them to PNG.
+"""
+
+import colorsys
+import math
+import os
+import random
+import sys
+
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "svg")
+
+
+def svg(width, height, body, defs=""):
+    return (
+        f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
+        f'viewBox="0 0 {width} {height}">\n<defs>{defs}</defs>\n{body}\n</svg>\n'
+    )
+
+
+def hsl(h, s, l):
+    r, g, b = colorsys.hls_to_rgb((h % 360) / 360.0, l, s)
+    return f"#{int(r * 255):02x}{int(g * 255):02x}{int(b * 255):02x}"
+
+
+def f(x):
+    return f"{x:.1f}"
+
+
+# ---------------------------------------------------------------- background
+
+def root_path(rng, x, y, angle, length, width):
+    """One wandering root as a chain of smooth curve segments."""
+    points = [(x, y)]
+    for _ in range(int(length / 40)):
+        angle += rng.uniform(-0.45, 0.45)
+        x += math.cos(angle) * 40
+        y += math.sin(angle) * 40
+        points.append((x, y))
+    d = f"M{f(points[0][0])},{f(points[0][1])}"
+    for (x0, y0), (x1, y1) in zip(points[1:], points[2:]):
+        d += f" Q{f(x0)},{f(y0)} {f((x0 + x1) / 2)},{f((y0 + y1) / 2)}"
+    return d, points
+
+
+def background():
+    rng = random.Random(7)
+    defs = """
+<radialGradient id="floor" cx="0.45" cy="0.42" r="0.75">
+  <stop offset="0" stop-color="#7d9a5a"/><stop offset="0.55" stop-color="#5d7a43"/>
+  <stop offset="1" stop-color="#2c3d22"/></radialGradient>
+<radialGradient id="vignette" cx="0.5" cy="0.5" r="0.72">
+  <stop offset="0.6" stop-color="#000" stop-opacity="0"/>
+  <stop offset="1" stop-color="#0b1208" stop-opacity="0.6"/></radialGradient>
+<radialGradient id="clearing" cx="0.5" cy="0.5" r="0.5">
+  <stop offset="0" stop-color="#e3e6b8" stop-opacity="0.85"/>
+  <stop offset="1" stop-color="#e3e6b8" stop-opacity="0"/></radialGradient>
+<radialGradient id="moss" cx="0.5" cy="0.5" r="0.5">
+  <stop offset="0" stop-color="#93b865" stop-opacity="0.55"/>
+  <stop offset="1" stop-color="#93b865" stop-opacity="0"/></radialGradient>
+<filter id="soft"><feGaussianBlur stdDeviation="2"/></filter>
+"""
+    parts = ['<rect width="800" height="800" fill="url(#floor)"/>']
+    # moss patches and soil speckles
+    for _ in range(40):
+        x, y, r = rng.uniform(0, 800), rng.uniform(0, 800), rng.uniform(30, 90)
+        parts.append(f'<circle cx="{f(x)}" cy="{f(y)}" r="{f(r)}" fill="url(#moss)"/>')
+    for _ in range(500):
+        x, y = rng.uniform(0, 800), rng.uniform(0, 800)
+        shade = rng.choice(["#3f5230", "#4e6a37", "#8aa868", "#6b5a3a"])
+        parts.append(
+            f'<circle cx="{f(x)}" cy="{f(y)}" r="{f(rng.uniform(1, 3.2))}" fill="{shade}" opacity="0.6"/>'
+        )
+    # fallen leaves
+    for _ in range(45):
+        x, y = rng.uniform(0, 800), rng.uniform(0, 800)
+        a, s = rng.uniform(0, 360), rng.uniform(8, 16)
+        colour = hsl(rng.uniform(25, 75), 0.45, rng.uniform(0.3, 0.45))
+        parts.append(
+            f'<g transform="translate({f(x)},{f(y)}) rotate({f(a)}) scale({f(s / 10)})" opacity="0.8">'
+            f'<path d="M-10,0 Q0,-6 10,0 Q0,6 -10,0Z" fill="{colour}"/>'
+            f'<path d="M-10,0 L10,0" stroke="#2f3a1f" stroke-width="0.6"/></g>'
+        )
+    # tangled roots: shadow, bark, highlight
+    roots = []
+    for _ in range(11):
+        side = rng.randrange(4)
+        t = rng.uniform(0, 800)
+        x, y, angle = [(t, -20, math.pi / 2), (820, t, math.pi), (t, 820, -math.pi / 2), (-20, t, 0)][side]
+        angle += rng.uniform(-0.6, 0.6)
+        roots.append(root_path(rng, x, y, angle, rng.uniform(400, 900), rng.uniform(9, 22)) + (rng.uniform(9, 20),))
+    for d, points, width in roots:
+        # side rootlets
+        for (x0, y0) in points[2::3]:
+            a = rng.uniform(0, 2 * math.pi)
+            d2, _ = root_path(rng, x0, y0, a, 120, width / 3)
+            roots.append((d2, [], width * 0.35))
+    for d, _, width in roots:
+        parts.append(f'<path d="{d}" fill="none" stroke="#1b1309" stroke-opacity="0.45" '
+                     f'stroke-width="{f(width + 6)}" stroke-linecap="round" filter="url(#soft)" transform="translate(3,5)"/>')
+    for d, _, width in roots:
+        parts.append(f'<path d="{d}" fill="none" stroke="#4a3421" stroke-width="{f(width)}" stroke-linecap="round"/>')
+        parts.append(f'<path d="{d}" fill="none" stroke="#6e5033" stroke-width="{f(width * 0.55)}" stroke-linecap="round"/>')
+        parts.append(f'<path d="{d}" fill="none" stroke="#97754f" stroke-opacity="0.7" '
+                     f'stroke-width="{f(max(1.2, width * 0.15))}" stroke-linecap="round" transform="translate(-1.5,-1.5)"/>')
+    # light falling on a clearing, and the light corner behind the money label
+    parts.append('<ellipse cx="400" cy="380" rx="300" ry="260" fill="url(#clearing)" opacity="0.35"/>')
+    parts.append('<rect width="800" height="800" fill="url(#vignette)"/>')
+    parts.append('<ellipse cx="90" cy="20" rx="210" ry="70" fill="url(#clearing)"/>')
+    parts.append('<ellipse cx="90" cy="18" rx="150" ry="38" fill="#eef0cf" opacity="0.55" filter="url(#soft)"/>')
+    return svg(800, 800, "\n".join(parts), defs)
+
+
+# ---------------------------------------------------------------------- box
+
+def box(damage):
+    rng = random.Random(100 + damage)
+    defs = """
+<linearGradient id="plank" x1="0" y1="0" x2="0" y2="1">
+  <stop offset="0" stop-color="#c9965a"/><stop offset="1" stop-color="#9c6b3a"/></linearGradient>
+<linearGradient id="frame" x1="0" y1="0" x2="1" y2="1">
+  <stop offset="0" stop-color="#8a5a2e"/><stop offset="1" stop-color="#5e3b1c"/></linearGradient>
+<filter id="shadow" x="-20%" y="-20%" width="140%" height="140%"><feGaussianBlur stdDeviation="5"/></filter>
+"""
+    parts = ['<rect x="24" y="30" width="200" height="200" rx="10" fill="#000" opacity="0.45" filter="url(#shadow)"/>']
+    parts.append('<rect x="14" y="14" width="208" height="208" rx="10" fill="url(#frame)" stroke="#3a2410" stroke-width="5"/>')
+    # planks, with grain
+    for i in range(4):
+        y = 38 + i * 41
+        parts.append(f'<rect x="38" y="{y}" width="160" height="37" rx="3" fill="url(#plank)" stroke="#5a3a1c" stroke-width="2"/>')
+        for _ in range(3):
+            gy = y + rng.uniform(6, 31)
+            parts.append(f'<path d="M42,{f(gy)} C90,{f(gy + rng.uniform(-4, 4))} 140,{f(gy + rng.uniform(-4, 4))} 194,{f(gy)}" '
+                         f'stroke="#7d5430" stroke-width="1.4" fill="none" opacity="0.7"/>')
+    # diagonal brace
+    parts.append('<path d="M40,186 L176,40 L198,50 L62,198Z" fill="#a8733f" stroke="#3a2410" stroke-width="4" stroke-linejoin="round"/>')
+    parts.append('<path d="M48,184 L178,46" stroke="#d6a56a" stroke-width="3" opacity="0.6"/>')
+    # corner nails
+    for x, y in [(28, 28), (208, 28), (28, 208), (208, 208), (118, 28), (118, 208)]:
+        parts.append(f'<circle cx="{x}" cy="{y}" r="6" fill="#6d6d6d" stroke="#2a2a2a" stroke-width="2"/>'
+                     f'<circle cx="{x - 1.5}" cy="{y - 1.5}" r="2" fill="#c8c8c8"/>')
+    # rim light
+    parts.append('<path d="M20,60 L20,24 Q20,20 24,20 L214,20" stroke="#e0b27a" stroke-width="3" fill="none" opacity="0.7"/>')
+
+    def crack(x, y, angle, length, width):
+        d = f"M{f(x)},{f(y)}"
+        for _ in range(int(length / 12)):
+            angle += rng.uniform(-0.7, 0.7)
+            x += math.cos(angle) * 12
+            y += math.sin(angle) * 12
+            d += f" L{f(x)},{f(y)}"
+        return (f'<path d="{d}" stroke="#1e1208" stroke-width="{f(width)}" fill="none" '
+                f'stroke-linecap="round" stroke-linejoin="round"/>')
+
+    if damage >= 1:
+        parts.append(crack(120, 120, 0.6, 80, 4))
+        parts.append(crack(120, 120, 3.6, 70, 4))
+        parts.append(crack(120, 120, 2.0, 40, 3))
+        parts.append(crack(60, 60, 0.9, 40, 3))
+    if damage >= 2:
+        # a plank knocked out, splinters, more cracks
+        parts.append('<path d="M38,120 L198,120 L198,155 L150,152 L128,160 L96,150 L62,158 L38,154Z" fill="#24160a"/>')
+        parts.append('<path d="M38,120 L70,128 L90,121 L120,131 L150,122 L175,130 L198,121" fill="none" stroke="#e6c08a" stroke-width="3"/>')
+        for x in (70, 120, 175):
+            parts.append(f'<path d="M{x},128 l-8,22 l14,-18Z" fill="#c9965a" stroke="#5a3a1c" stroke-width="1.5"/>')
+        parts.append(crack(170, 40, 2.2, 90, 4))
+        parts.append(crack(200, 190, 3.5, 80, 4))
+        parts.append(crack(40, 200, -0.8, 70, 3.5))
+        parts.append(crack(180, 200, -2.0, 50, 3))
+        parts.append('<path d="M208,208 l10,14" stroke="#2a2a2a" stroke-width="3"/>')
+    return svg(240, 240, "\n".join(parts), defs)
+
+
+# ------------------------------------------------------------------- spider
+
+STAGE_HUES = [95, 45, 20, 0, 330, 290, 260, 220, 190, 160, 50, 240]
+
+
+def spider(stage):
+    rng = random.Random(200 + stage)
+    size = round(192 + (stage - 1) * 208 / 11)  # 48 px on the board at stage 1, 100 at stage 12
+    c = size / 2
+    u = size / 200  # drawing unit: the spider is drawn in a 200-wide box and scaled
+    hue = STAGE_HUES[stage - 1]
+    sat = 0.55 + 0.03 * stage
+    depth = 0.26 if stage == 12 else 0.42  # the last stage wears midnight and gold
+    body = hsl(hue, sat, depth)
+    dark = hsl(hue, sat, depth * 0.45)
+    light = hsl(hue, sat, depth + 0.24)
+    accent = hsl(hue + 180, 0.8, 0.6) if stage < 11 else "#ffd54a"
+    defs = f"""
+<radialGradient id="abdomen" cx="0.4" cy="0.35" r="0.7">
+  <stop offset="0" stop-color="{light}"/><stop offset="0.6" stop-color="{body}"/><stop offset="1" stop-color="{dark}"/></radialGradient>
+<radialGradient id="head" cx="0.4" cy="0.3" r="0.8">
+  <stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/></radialGradient>
+<radialGradient id="glow" cx="0.5" cy="0.5" r="0.5">
+  <stop offset="0.45" stop-color="{accent}" stop-opacity="0.55"/><stop offset="1" stop-color="{accent}" stop-opacity="0"/></radialGradient>
+<filter id="shadow" x="-30%" y="-30%" width="160%" height="160%"><feGaussianBlur stdDeviation="{f(4 * u)}"/></filter>
+"""
+    parts = []
+    g = f'<g transform="translate({f(c)},{f(c)}) scale({f(u)})">'
+    parts.append(g)
+    if stage >= 9:
+        parts.append(f'<circle r="{94 if stage < 12 else 98}" fill="url(#glow)"/>')
+    parts.append('<ellipse cx="4" cy="16" rx="44" ry="56" fill="#000" opacity="0.35" filter="url(#shadow)"/>')
+    # legs: four a side, each two segments bending outward; thicker and spikier as it grows
+    leg_width = 5 + stage * 0.35
+    leg_colour = dark
+    for side in (-1, 1):
+        for i, (angle, reach) in enumerate([(-60, 78), (-20, 84), (20, 82), (60, 74)]):
+            a0 = math.radians(angle)
+            x0, y0 = side * 12, -6 + i * 9
+            kx = side * (x0 * side + math.cos(a0) * reach * 0.6)
+            ky = y0 + math.sin(a0) * reach * 0.6 - 22
+            ex = side * (x0 * side + math.cos(a0) * reach)
+            ey = y0 + math.sin(a0) * reach + 10
+            ex, ey = max(-92, min(92, ex)), max(-92, min(92, ey))
+            parts.append(f'<path d="M{f(x0)},{f(y0)} L{f(kx)},{f(ky)} L{f(ex)},{f(ey)}" fill="none" '
+                         f'stroke="{leg_colour}" stroke-width="{f(leg_width)}" stroke-linecap="round" stroke-linejoin="round"/>')
+            parts.append(f'<path d="M{f(x0)},{f(y0)} L{f(kx)},{f(ky)}" fill="none" stroke="{light}" '
+                         f'stroke-opacity="0.5" stroke-width="{f(leg_width * 0.35)}" stroke-linecap="round"/>')
+            if stage >= 4:  # banded knees
+                parts.append(f'<circle cx="{f(kx)}" cy="{f(ky)}" r="{f(leg_width * 0.75)}" fill="{accent}" stroke="{dark}" stroke-width="1.5"/>')
+            if stage >= 7:  # spikes on the lower legs
+                mx, my = (kx + ex) / 2, (ky + ey) / 2
+                parts.append(f'<path d="M{f(mx)},{f(my)} l{f(side * 7)},-9" stroke="{dark}" stroke-width="2.5" stroke-linecap="round"/>')
+    # abdomen with the stage's pattern
+    parts.append('<ellipse cx="0" cy="30" rx="40" ry="46" fill="url(#abdomen)" stroke="#140a05" stroke-width="3"/>')
+    pattern = stage % 4
+    if stage >= 2:
+        if pattern == 2:  # stripes
+            for k in range(3):
+                yy = 14 + k * 16
+                parts.append(f'<path d="M-30,{yy} Q0,{yy + 8} 30,{yy}" stroke="{accent}" stroke-width="5" fill="none" stroke-linecap="round"/>')
+        elif pattern == 3:  # spots
+            for k in range(6):
+                xx, yy = (-1) ** k * (10 + 6 * (k // 2)), 12 + 14 * (k // 2)
+                parts.append(f'<circle cx="{xx}" cy="{yy}" r="5.5" fill="{accent}"/>')
+        elif pattern == 0:  # chevrons
+            for k in range(3):
+                yy = 10 + k * 17
+                parts.append(f'<path d="M-22,{yy} L0,{yy + 12} L22,{yy}" stroke="{accent}" stroke-width="5" fill="none" stroke-linejoin="round" stroke-linecap="round"/>')
+        else:  # hourglass
+            parts.append(f'<path d="M-12,12 L12,12 L2,30 L12,48 L-12,48 L-2,30Z" fill="{accent}"/>')
+    if stage >= 6:  # a ring of dots round the back
+        for k in range(10):
+            a = math.radians(k * 36)
+            parts.append(f'<circle cx="{f(math.cos(a) * 34)}" cy="{f(30 + math.sin(a) * 40)}" r="2.6" fill="{light}"/>')
+    parts.append('<ellipse cx="-14" cy="12" rx="12" ry="8" fill="#fff" opacity="0.3"/>')
+    # head
+    parts.append('<ellipse cx="0" cy="-22" rx="26" ry="22" fill="url(#head)" stroke="#140a05" stroke-width="3"/>')
+    # fangs
+    parts.append(f'<path d="M-8,-4 q-2,10 3,12 M8,-4 q2,10 -3,12" stroke="#1a0f08" stroke-width="4" fill="none" stroke-linecap="round"/>')
+    # eyes: two at stage 1, up to eight
+    eyes = min(8, 2 + (stage - 1) // 2 * 2 if stage > 1 else 2)
+    positions = [(-8, -26), (8, -26), (-16, -32), (16, -32), (-4, -36), (4, -36), (-14, -20), (14, -20)][:eyes]
+    for i, (ex, ey) in enumerate(positions):
+        r = 6 if i < 2 else 3.8
+        parts.append(f'<circle cx="{ex}" cy="{ey}" r="{r}" fill="#0d0d12"/>'
+                     f'<circle cx="{ex - r * 0.35:.1f}" cy="{ey - r * 0.35:.1f}" r="{r * 0.38:.1f}" fill="#fff"/>')
+    if stage >= 10:  # small horns
+        parts.append(f'<path d="M-18,-36 l-8,-14 l12,8Z M18,-36 l8,-14 l-12,8Z" fill="{accent}" stroke="{dark}" stroke-width="2"/>')
+    if stage == 12:  # the crown
+        parts.append('<path d="M-22,-44 L-22,-62 L-11,-52 L0,-68 L11,-52 L22,-62 L22,-44Z" fill="#ffcf33" stroke="#7a5200" stroke-width="3" stroke-linejoin="round"/>')
+        for x in (-11, 0, 11):
+            parts.append(f'<circle cx="{x}" cy="-50" r="3.2" fill="#e0245e"/>')
+    parts.append("</g>")
+    return svg(size, size, "\n".join(parts), defs)
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    files = {"background": background()}
+    for damage in range(3):
+        files[f"box_damage_{damage}"] = box(damage)
+    for stage in range(1, 13):
+        files[f"spider_stage_{stage}"] = spider(stage)
+    for name, text in files.items():
+        with open(os.path.join(OUT, name + ".svg"), "w") as out:
+            out.write(text)
+
+
+if __name__ == "__main__":
+    main()
