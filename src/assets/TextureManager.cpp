@@ -1,0 +1,50 @@
+#include "assets/TextureManager.hpp"
+
+std::map<std::string, sf::Texture> TextureManager::textures;
+
+namespace {
+
+void addTextureFile(const std::filesystem::path& path) {
+    // operator[] inserts an empty texture under a new name; a failed load
+    // leaves that entry (SFML reports the failure itself).
+    sf::Texture& texture = TextureManager::textures[filenameNoExtension(path)];
+    texture.loadFromFile(path.string());
+}
+
+} // namespace
+
+void TextureManager::addTextures(std::filesystem::path path) {
+    if (std::filesystem::is_directory(std::filesystem::status(path))) {
+        for (const auto& entry : std::filesystem::directory_iterator(path)) {
+            addTextureFile(entry.path());
+        }
+    } else {
+        addTextureFile(path);
+    }
+}
+
+sf::Texture& TextureManager::getTexture(std::string name) {
+    auto found = textures.find(name);
+    if (found == textures.end()) {
+        throw MissingTexture(name);
+    }
+    return found->second;
+}
+
+MissingTexture::MissingTexture(const std::string& missingName)
+    : std::runtime_error("no texture named \"" + missingName + "\""), name(missingName) {}
+
+std::string filenameNoExtension(std::filesystem::path path) {
+    return path.stem().string();
+}
+
+std::vector<std::string> gameTextureNames() {
+    std::vector<std::string> names{"background"};
+    for (int damage = 0; damage <= 2; ++damage) {
+        names.push_back("box_damage_" + std::to_string(damage));
+    }
+    for (int stage = 1; stage <= 12; ++stage) {
+        names.push_back("spider_stage_" + std::to_string(stage));
+    }
+    return names;
+}

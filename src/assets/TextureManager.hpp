@@ -1,0 +1,39 @@
+#pragma once
+
+#include <SFML/Graphics/Texture.hpp>
+
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Every picture of the game, loaded once at start-up and handed out by name
+// (the file name without its extension) for the whole run.
+class TextureManager {
+public:
+    static std::map<std::string, sf::Texture> textures;
+
+    // Loads every entry directly inside the folder `path`, or the one file
+    // `path` when it is not a folder. Entries that fail to load still get a
+    // (empty) texture under their name.
+    static void addTextures(std::filesystem::path path);
+
+    // The texture registered under `name`; throws MissingTexture when there
+    // is none.
+    static sf::Texture& getTexture(std::string name);
+};
+
+// Thrown by TextureManager::getTexture for a name the registry does not hold.
+class MissingTexture : public std::runtime_error {
+public:
+    explicit MissingTexture(const std::string& name);
+    std::string name;
+};
+
+// "assets/textures/spider_stage_3.png" -> "spider_stage_3"; one extension is
+// removed, and a leading dot does not start one.
+std::string filenameNoExtension(std::filesystem::path path);
+
+// The 16 names the game asks the registry for.
+std::vector<std::string> gameTextureNames();

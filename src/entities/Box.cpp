@@ -1,0 +1,24 @@
+#include "entities/Box.hpp"
+
+#include "assets/TextureManager.hpp"
+
+#include <string>
+
+int Box::nextId = 0;
+
+Box::Box(double x, double y) : damage(0), id(nextId++) {
+    setTexture();
+    sprite.setPosition(static_cast<float>(x), static_cast<float>(y));
+    sprite.setScale(0.25f, 0.25f);
+}
+
+void Box::hit() {
+    ++damage;
+    if (damage <= 2) {
+        setTexture();
+    }
+}
+
+void Box::setTexture() {
+    sprite.setTexture(TextureManager::getTexture("box_damage_" + std::to_string(damage)));
+}

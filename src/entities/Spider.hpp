@@ -1,0 +1,29 @@
+#pragma once
+
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/System/Clock.hpp>
+
+// A spider on the board. Plain value type: copies keep the id, and equality
+// compares ids only.
+class Spider {
+public:
+    int stage;
+    bool dragging;
+    bool dropped;
+    int moveInterval; // milliseconds of rest before the next wander step
+    sf::Clock moveClock;
+    sf::Sprite sprite; // position is the picture's top-left corner
+    int id;
+
+    static int nextId;
+
+    Spider(int stage, double x, double y);
+
+    // Rebuilds the sprite for the current stage at scale 0.25, keeping its position.
+    void setupSprite();
+    void evolve();
+    int earnMoney() const;
+
+    bool operator==(Spider other) const { return id == other.id; }
+    bool operator!=(Spider other) const { return id != other.id; }
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "assets/TextureManager.hpp"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+// Fills the registry with the game's own pictures, unless it holds them already.
+inline void useGameTextures() {
+    if (TextureManager::textures.size() != 16 ||
+        TextureManager::textures.count("background") == 0) {
+        TextureManager::textures.clear();
+        TextureManager::addTextures(std::filesystem::path(TANGLEROOT_ASSETS) / "textures");
+    }
+}
+
+// A fresh empty folder that is the working folder while the object lives.
+class ScratchFolder {
+public:
+    ScratchFolder() : previous(std::filesystem::current_path()) {
+        std::random_device device;
+        path = std::filesystem::temp_directory_path() /
+               ("tangleroot-test-" + std::to_string(::getpid()) + "-" + std::to_string(device()));
+        std::filesystem::create_directories(path);
+        std::filesystem::current_path(path);
+    }
+    ~ScratchFolder() {
+        std::filesystem::current_path(previous);
+        std::error_code ignored;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(path, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::filesystem::path path;
+
+private:
+    std::filesystem::path previous;
+};
+
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void writeFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}

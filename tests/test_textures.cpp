@@ -1,0 +1,159 @@
+#include "assets/TextureManager.hpp"
+#include "game/Startup.hpp"
+#include "support.hpp"
+
+#include <SFML/Graphics/Image.hpp>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void writePicture(const fs::path& path, unsigned width, unsigned height) {
+    sf::Image image;
+    image.create(width, height, sf::Color::Red);
+    ASSERT_TRUE(image.saveToFile(path.string()));
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override { TextureManager::textures.clear(); }
+    void TearDown() override { TextureManager::textures.clear(); }
+    ScratchFolder scratch;
+};
+
+} // namespace
+
+TEST(FilenameNoExtension, RemovesOneExtensionAndKeepsLeadingDots) {
+    EXPECT_EQ(filenameNoExtension("assets/textures/spider_stage_3.png"), "spider_stage_3");
+    EXPECT_EQ(filenameNoExtension("old.box.png"), "old.box");
+    EXPECT_EQ(filenameNoExtension("archive.tar.png"), "archive.tar");
+    EXPECT_EQ(filenameNoExtension("readme"), "readme");
+    EXPECT_EQ(filenameNoExtension(".png"), ".png");
+    EXPECT_EQ(filenameNoExtension(".hidden.png"), ".hidden");
+    EXPECT_EQ(filenameNoExtension("folder/"), "");
+    EXPECT_EQ(filenameNoExtension(".."), "..");
+    EXPECT_EQ(filenameNoExtension(""), "");
+}
+
+TEST_F(Registry, TheGameFolderGivesExactlyTheSixteenNames) {
+    TextureManager::addTextures(fs::path(TANGLEROOT_ASSETS) / "textures");
+    std::vector<std::string> names;
+    for (const auto& [name, texture] : TextureManager::textures) {
+        names.push_back(name);
+    }
+    std::vector<std::string> expected = gameTextureNames();
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+}
+
+// The art must fit the board: background exactly 800 x 800, boxes all one
+// size, spiders growing stage by stage, every entity 40 to 110 pixels on the board.
+TEST_F(Registry, GamePicturesHaveBoardSizes) {
+    TextureManager::addTextures(fs::path(TANGLEROOT_ASSETS) / "textures");
+    EXPECT_EQ(TextureManager::getTexture("background").getSize(), sf::Vector2u(800, 800));
+    const sf::Vector2u boxSize = TextureManager::getTexture("box_damage_0").getSize();
+    for (int damage = 1; damage <= 2; ++damage) {
+        EXPECT_EQ(TextureManager::getTexture("box_damage_" + std::to_string(damage)).getSize(),
+                  boxSize);
+    }
+    sf::Vector2u previous(0, 0);
+    for (int stage = 1; stage <= 12; ++stage) {
+        const sf::Vector2u size =
+            TextureManager::getTexture("spider_stage_" + std::to_string(stage)).getSize();
+        EXPECT_GE(size.x, previous.x) << "stage " << stage;
+        EXPECT_GE(size.y, previous.y) << "stage " << stage;
+        previous = size;
+    }
+    for (const std::string& name : gameTextureNames()) {
+        if (name == "background") {
+            continue;
+        }
+        const sf::Vector2u size = TextureManager::getTexture(name).getSize();
+        for (unsigned side : {size.x, size.y}) {
+            EXPECT_GE(side / 4.0, 40.0) << name;
+            EXPECT_LE(side / 4.0, 110.0) << name;
+        }
+    }
+}
+
+TEST_F(Registry, NamesAreCaseSensitive) {
+    writePicture("Background.png", 4, 4);
+    TextureManager::addTextures(".");
+    EXPECT_EQ(TextureManager::textures.count("Background"), 1u);
+    EXPECT_THROW(TextureManager::getTexture("background"), MissingTexture);
+    EXPECT_EQ(TextureManager::textures.count("background"), 0u) << "a lookup must not insert";
+}
+
+TEST_F(Registry, UnloadableEntriesGetEmptyTexturesAndTheRestLoads) {
+    writePicture("box_damage_0.png", 8, 6);
+    writeFile("notes.txt", "not a picture");
+    fs::create_directory("old");
+    writePicture("old/hidden_inside.png", 4, 4);
+
+    TextureManager::addTextures(".");
+
+    ASSERT_EQ(TextureManager::textures.size(), 3u);
+    EXPECT_EQ(TextureManager::getTexture("box_damage_0").getSize(), sf::Vector2u(8, 6));
+    EXPECT_EQ(TextureManager::getTexture("notes").getSize(), sf::Vector2u(0, 0));
+    EXPECT_EQ(TextureManager::getTexture("old").getSize(), sf::Vector2u(0, 0));
+    EXPECT_EQ(TextureManager::textures.count("hidden_inside"), 0u);
+}
+
+TEST_F(Registry, APathThatIsNotAFolderIsLoadedAsOneFile) {
+    writePicture("spider_stage_1.png", 12, 10);
+    writePicture("spider_stage_2.png", 12, 10);
+    TextureManager::addTextures("spider_stage_1.png");
+    ASSERT_EQ(TextureManager::textures.size(), 1u);
+    EXPECT_EQ(TextureManager::getTexture("spider_stage_1").getSize(), sf::Vector2u(12, 10));
+
+    TextureManager::addTextures("no/such/textures");
+    EXPECT_EQ(TextureManager::getTexture("textures").getSize(), sf::Vector2u(0, 0));
+}
+
+TEST_F(Registry, SeveralDotsAndLeadingDotsNameTheirEntries) {
+    writePicture("archive.tar.png", 4, 4);
+    writePicture(".png", 4, 4);
+    TextureManager::addTextures(".");
+    EXPECT_EQ(TextureManager::getTexture("archive.tar").getSize(), sf::Vector2u(4, 4));
+    EXPECT_EQ(TextureManager::textures.count(".png"), 1u);
+}
+
+TEST_F(Registry, ReturnedReferencesStayPutAsTheMapGrows) {
+    writePicture("a.png", 4, 4);
+    TextureManager::addTextures("a.png");
+    const sf::Texture* first = &TextureManager::getTexture("a");
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "extra" + std::to_string(i) + ".png";
+        writePicture(name, 2, 2);
+        TextureManager::addTextures(name);
+    }
+    EXPECT_EQ(first, &TextureManager::getTexture("a"));
+}
+
+TEST_F(Registry, StartingWithoutPicturesSaysWhatIsMissingAndWhere) {
+    try {
+        loadGameTextures("assets/textures");
+        FAIL() << "a missing folder must stop the start";
+    } catch (const StartupError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find((scratch.path / "assets/textures").string()), std::string::npos)
+            << message;
+        EXPECT_NE(message.find("assets/"), std::string::npos) << message;
+    }
+
+    fs::create_directories("assets/textures");
+    for (const std::string& name : gameTextureNames()) {
+        if (name != "spider_stage_7") {
+            writePicture("assets/textures/" + name + ".png", 4, 4);
+        }
+    }
+    try {
+        loadGameTextures("assets/textures");
+        FAIL() << "a missing picture must stop the start";
+    } catch (const StartupError& error) {
+        EXPECT_NE(std::string(error.what()).find("\"spider_stage_7\""), std::string::npos)
+            << error.what();
+    }
+}
