@@ -1,0 +1,13 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// Replaces the file at `path` with `bytes` so that, whatever happens meanwhile
+// (a crash, a kill, a power cut), the path holds either the old file or the new
+// one, whole: the bytes go to a temporary file in the same folder, are flushed
+// to the disk, and the temporary file is renamed over `path`.
+// On failure the old file is left as it was, the temporary file is removed,
+// and `problem` says what went wrong.
+bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
+                         std::string& problem);

@@ -1,0 +1,140 @@
+#include "persistence/BoardJson.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+// Found by argument-dependent lookup, so they stand beside the types.
+static bool operator==(const SavedSpider& a, const SavedSpider& b) {
+    return a.stage == b.stage && a.x == b.x && a.y == b.y;
+}
+static bool operator==(const SavedBox& a, const SavedBox& b) {
+    return a.x == b.x && a.y == b.y;
+}
+static bool operator==(const SavedBoard& a, const SavedBoard& b) {
+    return a.spiders == b.spiders && a.boxes == b.boxes && a.money == b.money;
+}
+
+namespace {
+
+SavedBoard parsed(const std::string& text) {
+    SavedBoard board;
+    std::string problem;
+    EXPECT_TRUE(parseBoard(text, board, problem)) << text << ": " << problem;
+    return board;
+}
+
+SavedBoard sentinel() {
+    return SavedBoard{{{5, 1, 2}}, {{3, 4}}, 77};
+}
+
+} // namespace
+
+TEST(BoardJson, WritesTheCompactFormByteForByte) {
+    EXPECT_EQ(
+        boardToJson(SavedBoard{{{2, 130, 587.75f}}, {{412.5f, 96.25f}}, 37}),
+        R"({"boxes":[{"x":412.5,"y":96.25}],"money":37,"spiders":[{"stage":2,"x":130.0,"y":587.75}]})");
+    EXPECT_EQ(boardToJson(SavedBoard{}), R"({"money":0})");
+}
+
+TEST(BoardJson, LeavesOutEmptySequencesAndKeepsOrder) {
+    EXPECT_EQ(boardToJson(SavedBoard{{}, {{0, 800}, {1.5f, -2}}, -5}),
+              R"({"boxes":[{"x":0.0,"y":800.0},{"x":1.5,"y":-2.0}],"money":-5})");
+    EXPECT_EQ(
+        boardToJson(SavedBoard{{{12, 400, 0}, {1, 3, 4}}, {}, 2147483647}),
+        R"({"money":2147483647,"spiders":[{"stage":12,"x":400.0,"y":0.0},{"stage":1,"x":3.0,"y":4.0}]})");
+}
+
+TEST(BoardJson, CoordinatesSurviveAWriteAndARead) {
+    // A float widened to double is written with the digits that read back to it.
+    EXPECT_EQ(boardToJson(SavedBoard{{}, {{0.1f, 1e-7f}}, 0}),
+              R"({"boxes":[{"x":0.10000000149011612,"y":1.0000000116860974e-07}],"money":0})");
+
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<float> coordinate(-1000.f, 1000.f);
+    SavedBoard board;
+    for (int i = 0; i < 200; ++i) {
+        board.spiders.push_back({1 + i % 12, coordinate(rng), coordinate(rng)});
+        board.boxes.push_back({coordinate(rng), coordinate(rng)});
+    }
+    board.money = -2147483647 - 1;
+    EXPECT_TRUE(parsed(boardToJson(board)) == board);
+}
+
+TEST(BoardJson, ReadsTolerantFormsLikeTheCompactOne) {
+    const SavedBoard expected{{{2, 130, 587.75f}}, {{412.5f, 96.25f}}, 37};
+    const char* forms[] = {
+        // pretty-printed
+        "{\n  \"boxes\": [ { \"x\": 412.5, \"y\": 96.25 } ],\n  \"money\": 37,\n"
+        "  \"spiders\": [ { \"stage\": 2, \"x\": 130.0, \"y\": 587.75 } ]\n}\n",
+        // other order, unknown members, whole numbers without a fraction
+        R"({"spiders":[{"y":587.75,"x":130,"stage":2,"name":"Webster"}],"version":3,)"
+        R"("money":37,"boxes":[{"y":96.25,"x":412.5,"damage":2}]})",
+        // text after the closing brace
+        R"({"boxes":[{"x":412.5,"y":96.25}],"money":37,"spiders":[{"stage":2,"x":130.0,"y":587.75}]} trailing words {)",
+        // stage 2.9 is stage 2, money with a fraction is cut toward zero
+        R"({"boxes":[{"x":412.5,"y":96.25}],"money":37.8,"spiders":[{"stage":2.9,"x":130,"y":587.75}]})",
+    };
+    for (const char* form : forms) {
+        EXPECT_TRUE(parsed(form) == expected) << form;
+    }
+    EXPECT_EQ(parsed(R"({"money":true,"spiders":[{"stage":true,"x":1,"y":2}]})").spiders[0].stage,
+              1);
+    EXPECT_EQ(parsed(R"({"money":true})").money, 1);
+    EXPECT_EQ(parsed(R"({"money":false})").money, 0);
+    EXPECT_EQ(parsed(R"({"money":-0.9})").money, 0);
+    EXPECT_EQ(parsed(R"({"money":-2147483648})").money, std::numeric_limits<int>::min());
+    EXPECT_TRUE(parsed(R"({"money":5})") == (SavedBoard{{}, {}, 5}));
+}
+
+// Each of these must be refused whole, leaving the board exactly as it was.
+TEST(BoardJson, RefusesUnusableDocumentsWithoutTouchingTheBoard) {
+    const char* unusable[] = {
+        "",
+        "   ",
+        "not json",
+        R"({"money":1)",
+        "[1,2,3]",
+        "42",
+        "null",
+        R"({"spiders":{},"money":1})",
+        R"({"boxes":"none","money":1})",
+        R"({"boxes":[5],"money":1})",
+        R"({"spiders":[[1,2,3]],"money":1})",
+        R"({"spiders":[{"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":1,"x":2}],"money":1})",
+        R"({"boxes":[{"y":2}],"money":1})",
+        R"({"boxes":[{"x":1}],"money":1})",
+        R"({"boxes":[{"x":"1","y":2}],"money":1})",
+        R"({"boxes":[{"x":true,"y":2}],"money":1})",
+        R"({"boxes":[{"x":1,"y":null}],"money":1})",
+        R"({"spiders":[{"stage":"2","x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":0,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":false,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":13,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":-1,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":1e300,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":18446744073709551615,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":1,"x":1e39,"y":2}],"money":1})",
+        R"({"boxes":[{"x":1,"y":-1e300}],"money":1})",
+        R"({"spiders":[{"stage":1,"x":1,"y":2}],"boxes":[{"x":1,"y":2}]})",
+        R"({"money":"37"})",
+        R"({"money":null})",
+        R"({"money":2147483648})",
+        R"({"money":-2147483649})",
+        R"({"money":1e10})",
+        R"({"money":[1]})",
+        // a good first entry does not make a bad second one acceptable
+        R"({"spiders":[{"stage":1,"x":1,"y":2},{"stage":99,"x":1,"y":2}],"money":1})",
+    };
+    for (const char* text : unusable) {
+        SavedBoard board = sentinel();
+        std::string problem;
+        EXPECT_FALSE(parseBoard(text, board, problem)) << text;
+        EXPECT_FALSE(problem.empty()) << text;
+        EXPECT_TRUE(board == sentinel()) << text;
+    }
+}

@@ -1,0 +1,245 @@
+#include "persistence/SaveFile.hpp"
+#include "support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SaveFile : public ::testing::Test {
+protected:
+    void SetUp() override { useGameTextures(); }
+    ScratchFolder scratch;
+};
+
+std::vector<Box> startBoxes() {
+    return {Box(10, 20), Box(30, 40)};
+}
+
+std::vector<std::string> folderEntries() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs `work` in a child process and returns what it wrote on stderr (through
+// a pipe, which no file-size limit applies to).
+std::string inChild(const std::function<void()>& work) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return {};
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        ::dup2(pipeEnds[1], 2);
+        work();
+        _exit(0);
+    }
+    ::close(pipeEnds[1]);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::string text;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(pipeEnds[0]);
+    return text;
+}
+
+} // namespace
+
+TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
+    std::vector<Spider> spiders{Spider(3, 130, 587.75), Spider(1, 0.1, -20), Spider(12, 799.5, 3)};
+    std::vector<Box> boxes{Box(412.5, 96.25), Box(7, 8)};
+    boxes[1].hit();
+    boxes[1].hit();
+    save(spiders, boxes, 1234);
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"}) << "no temporary file left";
+
+    std::vector<Spider> loadedSpiders;
+    std::vector<Box> loadedBoxes = startBoxes();
+    int money = 0;
+    load(loadedSpiders, loadedBoxes, money);
+
+    EXPECT_EQ(money, 1234);
+    ASSERT_EQ(loadedSpiders.size(), spiders.size());
+    for (std::size_t i = 0; i < spiders.size(); ++i) {
+        EXPECT_EQ(loadedSpiders[i].stage, spiders[i].stage);
+        EXPECT_EQ(loadedSpiders[i].sprite.getPosition(), spiders[i].sprite.getPosition());
+        EXPECT_NE(loadedSpiders[i].id, spiders[i].id);
+        EXPECT_FALSE(loadedSpiders[i].dragging || loadedSpiders[i].dropped);
+    }
+    ASSERT_EQ(loadedBoxes.size(), boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(loadedBoxes[i].sprite.getPosition(), boxes[i].sprite.getPosition());
+        EXPECT_EQ(loadedBoxes[i].damage, 0);
+        EXPECT_NE(loadedBoxes[i].id, boxes[i].id);
+    }
+}
+
+TEST_F(SaveFile, WritesTheExactBytesAndReplacesTheOldFile) {
+    writeFile("save.json", std::string(5000, 'x'));
+    save({Spider(2, 130, 587.75)}, {Box(412.5, 96.25)}, 37);
+    EXPECT_EQ(
+        readFile("save.json"),
+        R"({"boxes":[{"x":412.5,"y":96.25}],"money":37,"spiders":[{"stage":2,"x":130.0,"y":587.75}]})");
+    save({}, {}, 0);
+    EXPECT_EQ(readFile("save.json"), R"({"money":0})");
+}
+
+TEST_F(SaveFile, WithoutAFileTheStartBoardStays) {
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes = startBoxes();
+    int money = 0;
+    load(spiders, boxes, money);
+    EXPECT_TRUE(spiders.empty());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].sprite.getPosition(), sf::Vector2f(10, 20));
+    EXPECT_EQ(money, 0);
+}
+
+TEST_F(SaveFile, AFileWithMoneyOnlyEmptiesTheBoard) {
+    writeFile("save.json", R"({"money":99})");
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes = startBoxes();
+    int money = 0;
+    load(spiders, boxes, money);
+    EXPECT_TRUE(spiders.empty());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(money, 99);
+}
+
+TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
+    const std::string first =
+        R"({"spiders":[{"stage":1,"x":1,"y":2}],"boxes":[{"x":3,"y":4},{"x":"?","y":4}],"money":5})";
+    const std::string second = "{\"money\":";
+    writeFile("save.json", first);
+
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes = startBoxes();
+    int money = 0;
+    ::testing::internal::CaptureStderr();
+    load(spiders, boxes, money);
+    const std::string message = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_TRUE(spiders.empty());
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(money, 0);
+    EXPECT_FALSE(fs::exists("save.json"));
+    EXPECT_EQ(readFile("save.json.unusable-1"), first);
+    EXPECT_NE(message.find("save.json.unusable-1"), std::string::npos) << message;
+    EXPECT_NE(message.find("box 2"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+
+    // The next save writes a new file; a second bad file takes the next name.
+    save(spiders, boxes, money);
+    writeFile("save.json", second);
+    load(spiders, boxes, money);
+    EXPECT_EQ(readFile("save.json.unusable-1"), first);
+    EXPECT_EQ(readFile("save.json.unusable-2"), second);
+}
+
+TEST_F(SaveFile, ASaveJsonThatCannotBeReadIsKeptAsideToo) {
+    fs::create_directory("save.json");
+    writeFile("save.json/inside", "kept");
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes = startBoxes();
+    int money = 0;
+    ::testing::internal::CaptureStderr();
+    load(spiders, boxes, money);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(readFile("save.json.unusable-1/inside"), "kept");
+}
+
+// A game killed at any moment of a save leaves either the old board or the new
+// one, whole, never a cut file.
+TEST_F(SaveFile, AKillDuringASaveNeverLeavesAHalfFile) {
+    std::vector<Spider> spiders;
+    for (int i = 0; i < 300; ++i) {
+        spiders.emplace_back(1 + i % 12, i * 1.25, i * 2.5);
+    }
+    std::vector<Box> boxes{Box(1, 2)};
+    save(spiders, boxes, 0);
+
+    std::mt19937 rng(7);
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int money = 1;; ++money) {
+                save(spiders, boxes, money);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 20000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+
+        SavedBoard board;
+        std::string problem;
+        ASSERT_TRUE(parseBoard(readFile("save.json"), board, problem)) << problem;
+        ASSERT_EQ(board.spiders.size(), spiders.size());
+        ASSERT_EQ(board.boxes.size(), 1u);
+    }
+}
+
+TEST_F(SaveFile, AFailedRenameKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    fs::create_directory("save.json"); // rename() cannot put a file over a folder
+    writeFile("save.json/old", "old board");
+    ::testing::internal::CaptureStderr();
+    save({}, startBoxes(), 3);
+    const std::string message = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile("save.json/old"), "old board");
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
+    EXPECT_NE(message.find("not saved"), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+}
+
+TEST_F(SaveFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    save({}, {}, 1);
+    const std::string before = readFile("save.json");
+    const std::string message = inChild([] {
+        // Writes past 20 bytes fail as on a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{20, 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        save({}, startBoxes(), 2);
+    });
+    EXPECT_EQ(readFile("save.json"), before);
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
+    EXPECT_NE(message.find("not saved"), std::string::npos) << message;
+}
+
+TEST_F(SaveFile, AFolderThatCannotBeWrittenKeepsTheOldFile) {
+    save({}, {}, 1);
+    const std::string before = readFile("save.json");
+    fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string message = inChild([] {
+        // root writes anywhere; an ordinary user cannot write here
+        if (::geteuid() == 0 && ::setuid(65534) != 0) {
+            _exit(1);
+        }
+        save({}, startBoxes(), 2);
+    });
+    fs::permissions(".", fs::perms::owner_all);
+    EXPECT_EQ(readFile("save.json"), before);
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
+    EXPECT_NE(message.find("not saved"), std::string::npos) << message;
+}
