@@ -1,0 +1,163 @@
+#include "game/Phases.hpp"
+
+#include "assets/TextureManager.hpp"
+#include "persistence/SaveFile.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+constexpr int highestMergingStage = 11;
+constexpr std::size_t mostThingsBeforeSpawn = 50;
+constexpr std::size_t mostBoxesBeforeSpawn = 10;
+
+// Follows the mouse: the picture's centre sits on the mouse point, unclamped.
+void followMouse(Spider& spider, sf::Vector2f mousePos) {
+    const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
+    spider.sprite.setPosition(mousePos.x - 0.5f * bounds.width, mousePos.y - 0.5f * bounds.height);
+}
+
+// A dropped spider merges with the first other spider of its stage that it
+// overlaps; it evolves where it lies and the other one goes.
+void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
+    const sf::FloatRect bounds = dropped.sprite.getGlobalBounds();
+    for (const Spider& other : spiders) {
+        if (other != dropped && bounds.intersects(other.sprite.getGlobalBounds()) &&
+            other.stage == dropped.stage && dropped.stage <= highestMergingStage) {
+            const Spider partner = other;
+            dropped.evolve();
+            dropped.dropped = false;
+            spiders.erase(std::find(spiders.begin(), spiders.end(), partner));
+            return;
+        }
+    }
+    dropped.dropped = false;
+}
+
+void wander(Spider& spider, int& money, std::mt19937& rng) {
+    if (spider.moveClock.getElapsedTime() > sf::milliseconds(spider.moveInterval)) {
+        spider.moveInterval = std::uniform_int_distribution<int>(1000, 5000)(rng);
+        std::uniform_real_distribution<float> step(-50.f, 50.f);
+        const float dy = step(rng);
+        const float dx = step(rng);
+        spider.sprite.move(dx, dy);
+        addMoney(money, spider.earnMoney());
+        spider.moveClock.restart();
+    }
+    keepOnBoard(spider);
+}
+
+} // namespace
+
+void addMoney(int& money, int amount) {
+    const std::int64_t sum = static_cast<std::int64_t>(money) + amount;
+    money = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+}
+
+void keepOnBoard(Spider& spider) {
+    const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
+    const sf::Vector2f position = spider.sprite.getPosition();
+    spider.sprite.setPosition(
+        std::clamp(position.x, 0.f, std::max(0.f, boardSize - bounds.width)),
+        std::clamp(position.y, 0.f, std::max(0.f, boardSize - bounds.height)));
+}
+
+sf::Vector2f randomBoxPosition(std::mt19937& rng) {
+    // Every box keeps the size of its first picture.
+    const sf::Vector2u size = TextureManager::getTexture("box_damage_0").getSize();
+    const float width = 0.25f * static_cast<float>(size.x);
+    const float height = 0.25f * static_cast<float>(size.y);
+    const float y =
+        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSize - height))(rng);
+    const float x =
+        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSize - width))(rng);
+    return {x, y};
+}
+
+int drawSpawnDelay(std::random_device& randomDevice) {
+    return std::uniform_int_distribution<int>(5000, 10000)(randomDevice);
+}
+
+void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
+                      sf::Vector2f mousePos) {
+    for (Spider& spider : spiders) {
+        if (spider.sprite.getGlobalBounds().contains(mousePos)) {
+            spider.dragging = true;
+            addMoney(money, spider.earnMoney());
+            break;
+        }
+    }
+
+    for (Box& box : boxes) {
+        if (box.sprite.getGlobalBounds().contains(mousePos)) {
+            box.hit();
+            if (box.damage >= 3) {
+                const sf::Vector2f place = box.sprite.getPosition();
+                const Box broken = box;
+                spiders.emplace_back(1, place.x, place.y);
+                boxes.erase(std::find(boxes.begin(), boxes.end(), broken));
+            }
+            break;
+        }
+    }
+}
+
+void handleMouseRelease(std::vector<Spider>& spiders) {
+    for (Spider& spider : spiders) {
+        if (spider.dragging) {
+            spider.dragging = false;
+            spider.dropped = true;
+        }
+    }
+}
+
+void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
+                   sf::Vector2f mousePos) {
+    for (Spider& spider : spiders) {
+        if (spider.dragging) {
+            followMouse(spider, mousePos);
+            return;
+        }
+        if (spider.dropped) {
+            mergeDropped(spiders, spider);
+            return;
+        }
+        wander(spider, money, rng);
+    }
+}
+
+void spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, int money, std::mt19937& rng,
+                std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay) {
+    const bool roomOnBoard = spiders.size() + boxes.size() <= mostThingsBeforeSpawn &&
+                             boxes.size() <= mostBoxesBeforeSpawn;
+    if (!roomOnBoard || spawnClock.getElapsedTime() <= sf::milliseconds(spawnDelay)) {
+        return;
+    }
+    const sf::Vector2f place = randomBoxPosition(rng);
+    boxes.emplace_back(place.x, place.y);
+    save(spiders, boxes, money);
+    spawnDelay = drawSpawnDelay(randomDevice);
+    spawnClock.restart();
+}
+
+std::string moneyLabel(int money) {
+    return "Money: " + std::to_string(money);
+}
+
+void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
+               const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+               sf::Text& moneyText, int money) {
+    moneyText.setString(moneyLabel(money));
+    target.clear(sf::Color::White);
+    target.draw(backgroundSprite);
+    for (const Spider& spider : spiders) {
+        target.draw(spider.sprite);
+    }
+    for (const Box& box : boxes) {
+        target.draw(box.sprite);
+    }
+    target.draw(moneyText);
+}

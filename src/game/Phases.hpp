@@ -1,0 +1,57 @@
+#pragma once
+
+#include "entities/Box.hpp"
+#include "entities/Spider.hpp"
+
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Graphics/Text.hpp>
+#include <SFML/System/Clock.hpp>
+
+#include <random>
+#include <string>
+#include <vector>
+
+// The board is 800 x 800 window pixels.
+constexpr float boardSize = 800.f;
+
+// Adds to the money total, stopping at the largest 32-bit amount instead of
+// wrapping round to a negative one.
+void addMoney(int& money, int amount);
+
+// A random place for a new box, wholly on the board: y first, then x.
+sf::Vector2f randomBoxPosition(std::mt19937& rng);
+
+// Milliseconds until the next box, 5000 to 10000.
+int drawSpawnDelay(std::random_device& randomDevice);
+
+// Mouse press (any button): picks up the first spider under the point, which
+// pays its earnings, then hits the first box under the same point. The third
+// hit breaks the box and leaves a stage-1 spider in its place.
+void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
+                      sf::Vector2f mousePos);
+
+// Mouse release (any button): every held spider is dropped.
+void handleMouseRelease(std::vector<Spider>& spiders);
+
+// Spider phase: a held spider follows the mouse, a dropped one may merge, free
+// ones wander and earn. Ends at the first held or dropped spider.
+void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
+                   sf::Vector2f mousePos);
+
+// Spawn phase: a new box (and a save) once the delay has run out, while the
+// board holds at most 50 things and at most 10 boxes.
+void spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, int money, std::mt19937& rng,
+                std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay);
+
+// "Money: " followed by the amount.
+std::string moneyLabel(int money);
+
+// Draw phase, up to (not including) display: white, background, spiders,
+// boxes, then the money label.
+void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
+               const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+               sf::Text& moneyText, int money);
+
+// Keeps a free spider's whole picture on the board.
+void keepOnBoard(Spider& spider);

@@ -1,0 +1,99 @@
+// Tangleroot: break boxes, raise spiders, merge them up to stage 12.
+
+#include "assets/TextureManager.hpp"
+#include "entities/Box.hpp"
+#include "entities/Spider.hpp"
+#include "game/Phases.hpp"
+#include "game/Startup.hpp"
+#include "persistence/SaveFile.hpp"
+
+#include <SFML/Graphics.hpp>
+
+#include <iostream>
+#include <random>
+#include <vector>
+
+int main() try {
+    // Random sources: rng for places and wandering, the device for spawn delays
+    std::random_device randomDevice;
+    std::mt19937 rng(randomDevice());
+
+    // Pictures, read once from the working folder
+    loadGameTextures("assets/textures");
+
+    // The window, paced by vertical sync; where the driver cannot sync, a
+    // plain 60 frames a second keeps an idle game from spinning a core
+    sf::RenderWindow window;
+    bool paced = openWindow(window);
+    if (paced) {
+        window.setFramerateLimit(60);
+    }
+    sf::Clock pacingClock;
+    int framesShown = 0;
+
+    // The money label in the top-left corner
+    requireFile("assets/fonts/roboto.ttf", "font");
+    sf::Font font;
+    if (!font.loadFromFile("assets/fonts/roboto.ttf")) {
+        throw StartupError("font assets/fonts/roboto.ttf cannot be loaded");
+    }
+    sf::Text moneyText;
+    moneyText.setFont(font);
+    moneyText.setFillColor(sf::Color::Black);
+    moneyText.setCharacterSize(24);
+
+    sf::Sprite backgroundSprite;
+    backgroundSprite.setTexture(TextureManager::getTexture("background"));
+
+    // The board: two fresh boxes, unless a saved board replaces them
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes;
+    int money = 0;
+    for (int i = 0; i < 2; ++i) {
+        const sf::Vector2f place = randomBoxPosition(rng);
+        boxes.emplace_back(place.x, place.y);
+    }
+    load(spiders, boxes, money);
+
+    // The first box spawn
+    sf::Clock spawnClock;
+    int spawnDelay = drawSpawnDelay(randomDevice);
+
+    while (window.isOpen()) {
+        // One mouse point for the whole frame
+        const sf::Vector2f mousePos = window.mapPixelToCoords(sf::Mouse::getPosition(window));
+
+        // Events: presses, releases, and the close request, which saves
+        sf::Event event;
+        while (window.pollEvent(event)) {
+            if (event.type == sf::Event::Closed) {
+                save(spiders, boxes, money);
+                window.close();
+            } else if (event.type == sf::Event::MouseButtonPressed) {
+                handleMousePress(spiders, boxes, money, mousePos);
+            } else if (event.type == sf::Event::MouseButtonReleased) {
+                handleMouseRelease(spiders);
+            }
+        }
+
+        // World update
+        updateSpiders(spiders, money, rng, mousePos);
+        spawnBoxes(spiders, boxes, money, rng, randomDevice, spawnClock, spawnDelay);
+
+        // Draw
+        drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
+        window.display();
+
+        // Vertical sync that has no effect shows as frames far too fast
+        if (!paced && ++framesShown == 120) {
+            paced = true;
+            if (framesComeTooFast(framesShown, pacingClock.getElapsedTime())) {
+                window.setFramerateLimit(60);
+            }
+        }
+    }
+    return 0;
+} catch (const std::exception& error) {
+    std::cerr << "Tangleroot cannot go on: " << error.what() << "\n";
+    return 1;
+}

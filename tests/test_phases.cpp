@@ -1,0 +1,415 @@
+#include "game/Phases.hpp"
+#include "persistence/BoardJson.hpp"
+#include "support.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/System/Sleep.hpp>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+constexpr int mostMoney = std::numeric_limits<int>::max();
+
+class Phases : public ::testing::Test {
+protected:
+    void SetUp() override { useGameTextures(); }
+
+    // Makes every free spider due for a wander step at its next visit.
+    static void makeDue(std::vector<Spider>& spiders) {
+        for (Spider& spider : spiders) {
+            spider.moveInterval = -1;
+        }
+    }
+
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes;
+    int money = 0;
+    std::mt19937 rng{42};
+};
+
+sf::Vector2f sizeOf(const sf::Sprite& sprite) {
+    const sf::FloatRect bounds = sprite.getGlobalBounds();
+    return {bounds.width, bounds.height};
+}
+
+sf::Vector2f centreOf(const sf::Sprite& sprite) {
+    const sf::FloatRect bounds = sprite.getGlobalBounds();
+    return {bounds.left + bounds.width / 2, bounds.top + bounds.height / 2};
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- mouse input
+
+TEST_F(Phases, APressPicksUpTheFirstSpiderAndHitsTheFirstBoxUnderThePoint) {
+    spiders = {Spider(2, 100, 100), Spider(3, 105, 105)};
+    boxes = {Box(100, 100), Box(102, 102)};
+    handleMousePress(spiders, boxes, money, {120, 120});
+
+    EXPECT_TRUE(spiders[0].dragging);
+    EXPECT_FALSE(spiders[1].dragging);
+    EXPECT_EQ(money, 4);
+    EXPECT_EQ(boxes[0].damage, 1);
+    EXPECT_EQ(boxes[1].damage, 0);
+}
+
+TEST_F(Phases, HitTestingIncludesTheTopLeftEdgesOnly) {
+    spiders = {Spider(1, 100, 100)};
+    const sf::Vector2f size = sizeOf(spiders[0].sprite);
+    handleMousePress(spiders, boxes, money, {100 + size.x, 100});
+    handleMousePress(spiders, boxes, money, {100, 100 + size.y});
+    EXPECT_EQ(money, 0);
+    handleMousePress(spiders, boxes, money, {100, 100});
+    EXPECT_EQ(money, 1);
+}
+
+TEST_F(Phases, ThreeHitsBreakABoxIntoAStageOneSpiderThatThePressDoesNotPickUp) {
+    spiders = {Spider(4, 600, 600)};
+    boxes = {Box(50, 60), Box(300, 300)};
+    const int keptId = boxes[1].id;
+    const sf::Vector2f point = centreOf(boxes[0].sprite);
+
+    handleMousePress(spiders, boxes, money, point);
+    EXPECT_EQ(boxes[0].sprite.getTexture(), &TextureManager::getTexture("box_damage_1"));
+    handleMousePress(spiders, boxes, money, point);
+    EXPECT_EQ(boxes[0].sprite.getTexture(), &TextureManager::getTexture("box_damage_2"));
+    handleMousePress(spiders, boxes, money, point);
+
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].id, keptId);
+    ASSERT_EQ(spiders.size(), 2u);
+    EXPECT_EQ(spiders[1].stage, 1);
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(50, 60));
+    EXPECT_FALSE(spiders[1].dragging) << "the breaking press must not pick up the new spider";
+    EXPECT_EQ(money, 0) << "boxes pay nothing";
+
+    handleMousePress(spiders, boxes, money, point);
+    EXPECT_TRUE(spiders[1].dragging);
+    EXPECT_EQ(money, 1);
+}
+
+TEST_F(Phases, EveryPressPaysAgainAndOneReleaseDropsEveryHeldSpider) {
+    spiders = {Spider(3, 100, 100), Spider(1, 400, 400), Spider(2, 700, 700)};
+    for (int i = 0; i < 5; ++i) {
+        handleMousePress(spiders, boxes, money, centreOf(spiders[0].sprite));
+    }
+    EXPECT_EQ(money, 45);
+    handleMousePress(spiders, boxes, money, centreOf(spiders[1].sprite));
+    handleMouseRelease(spiders);
+
+    EXPECT_TRUE(!spiders[0].dragging && spiders[0].dropped);
+    EXPECT_TRUE(!spiders[1].dragging && spiders[1].dropped);
+    EXPECT_TRUE(!spiders[2].dragging && !spiders[2].dropped) << "a spider not held is left alone";
+}
+
+TEST_F(Phases, APressAndReleaseInOneFrameNeverFollowTheMouse) {
+    spiders = {Spider(1, 100, 100)};
+    handleMousePress(spiders, boxes, money, {110, 110});
+    handleMouseRelease(spiders);
+    updateSpiders(spiders, money, rng, {500, 500});
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100));
+    EXPECT_FALSE(spiders[0].dropped);
+}
+
+TEST_F(Phases, MoneyFromPressesStopsAtTheLargestAmount) {
+    spiders = {Spider(12, 0, 0)};
+    money = mostMoney - 100;
+    handleMousePress(spiders, boxes, money, {1, 1});
+    EXPECT_EQ(money, mostMoney);
+    handleMousePress(spiders, boxes, money, {1, 1});
+    EXPECT_EQ(money, mostMoney);
+
+    int total = mostMoney - 1;
+    addMoney(total, 1);
+    EXPECT_EQ(total, mostMoney);
+    addMoney(total, 0);
+    EXPECT_EQ(total, mostMoney);
+    total = -5;
+    addMoney(total, 9);
+    EXPECT_EQ(total, 4);
+}
+
+// --------------------------------------------------------------- spider phase
+
+TEST_F(Phases, AHeldSpiderIsCentredOnTheMouseUnclampedAndEndsThePhase) {
+    spiders = {Spider(1, 10, 10), Spider(2, 300, 300), Spider(1, 500, 500)};
+    makeDue(spiders);
+    spiders[1].dragging = true;
+
+    updateSpiders(spiders, money, rng, {-40, 900});
+
+    const sf::Vector2f size = sizeOf(spiders[1].sprite);
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(-40 - size.x / 2, 900 - size.y / 2));
+    EXPECT_NE(spiders[0].moveInterval, -1) << "spiders before the held one still wander";
+    EXPECT_EQ(spiders[2].moveInterval, -1) << "spiders after the held one stand still";
+    EXPECT_EQ(spiders[2].sprite.getPosition(), sf::Vector2f(500, 500));
+    EXPECT_EQ(money, 1);
+}
+
+TEST_F(Phases, OfTwoHeldSpidersOnlyTheFirstFollows) {
+    spiders = {Spider(1, 100, 100), Spider(1, 300, 300)};
+    spiders[0].dragging = spiders[1].dragging = true;
+    updateSpiders(spiders, money, rng, {600, 600});
+    EXPECT_EQ(centreOf(spiders[0].sprite), sf::Vector2f(600, 600));
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(300, 300));
+}
+
+TEST_F(Phases, ADroppedSpiderMergesWithTheFirstOverlappingPartnerBeforeOrAfterIt) {
+    for (bool partnerFirst : {true, false}) {
+        spiders.clear();
+        spiders.emplace_back(2, 100, 100);
+        spiders.emplace_back(2, 110, 110);
+        spiders.emplace_back(2, 120, 120);
+        for (Spider& spider : spiders) {
+            spider.moveInterval = 1000000; // no wandering in the way
+        }
+        const std::size_t droppedAt = partnerFirst ? 2 : 0;
+        spiders[droppedAt].dropped = true;
+        const int droppedId = spiders[droppedAt].id;
+        const int partnerId = spiders[partnerFirst ? 0 : 1].id;
+
+        updateSpiders(spiders, money, rng, {0, 0});
+
+        ASSERT_EQ(spiders.size(), 2u);
+        for (const Spider& spider : spiders) {
+            EXPECT_NE(spider.id, partnerId);
+            if (spider.id == droppedId) {
+                EXPECT_EQ(spider.stage, 3);
+                EXPECT_FALSE(spider.dropped);
+                EXPECT_EQ(spider.sprite.getTexture(),
+                          &TextureManager::getTexture("spider_stage_3"));
+                EXPECT_EQ(spider.sprite.getPosition(),
+                          sf::Vector2f(100.f + 10 * droppedAt, 100.f + 10 * droppedAt));
+            } else {
+                EXPECT_EQ(spider.stage, 2) << "one drop merges at most once";
+            }
+        }
+        EXPECT_EQ(money, 0) << "a merge pays nothing";
+    }
+}
+
+TEST_F(Phases, NoMergeForTouchingEdgesOtherStagesOrStageTwelve) {
+    spiders = {Spider(1, 100, 100), Spider(1, 0, 0), Spider(2, 105, 105)};
+    const sf::Vector2f size = sizeOf(spiders[0].sprite);
+    spiders[1].sprite.setPosition(100 + size.x, 100); // touching the right edge
+    spiders[0].dropped = true;
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(spiders.size(), 3u);
+    EXPECT_EQ(spiders[0].stage, 1);
+    EXPECT_FALSE(spiders[0].dropped);
+
+    spiders = {Spider(12, 100, 100), Spider(12, 110, 110)};
+    spiders[1].dropped = true;
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(spiders.size(), 2u);
+    EXPECT_EQ(spiders[1].stage, 12);
+
+    spiders = {Spider(11, 100, 100), Spider(11, 110, 110)};
+    spiders[1].dropped = true;
+    updateSpiders(spiders, money, rng, {0, 0});
+    ASSERT_EQ(spiders.size(), 1u);
+    EXPECT_EQ(spiders[0].stage, 12);
+}
+
+TEST_F(Phases, AMergeDoesNotChainIntoASecondOne) {
+    spiders = {Spider(2, 100, 100), Spider(2, 110, 110), Spider(3, 105, 105)};
+    spiders[0].dropped = true;
+    updateSpiders(spiders, money, rng, {0, 0});
+    ASSERT_EQ(spiders.size(), 2u);
+    EXPECT_EQ(spiders[0].stage, 3);
+    EXPECT_EQ(spiders[1].stage, 3);
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(spiders.size(), 2u);
+}
+
+TEST_F(Phases, AfterADropOnlyTheEarliestDroppedSpiderIsCheckedPerFrame) {
+    spiders = {Spider(1, 100, 100), Spider(1, 110, 110), Spider(1, 500, 500), Spider(1, 510, 510)};
+    spiders[0].dropped = spiders[2].dropped = true;
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(spiders.size(), 3u);
+    EXPECT_TRUE(spiders[1].dropped) << "the second drop waits for the next frame";
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(spiders.size(), 2u);
+}
+
+TEST_F(Phases, AWanderStepDrawsIntervalThenVerticalThenHorizontalAndPays) {
+    spiders = {Spider(3, 400, 400)};
+    makeDue(spiders);
+    std::mt19937 expected = rng;
+    const int interval = std::uniform_int_distribution<int>(1000, 5000)(expected);
+    std::uniform_real_distribution<float> step(-50.f, 50.f);
+    const float dy = step(expected);
+    const float dx = step(expected);
+
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(spiders[0].moveInterval, interval);
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(400 + dx, 400 + dy));
+    EXPECT_EQ(money, 9);
+    EXPECT_LT(spiders[0].moveClock.getElapsedTime(), sf::milliseconds(500)) << "clock restarted";
+
+    // The next step waits for the new interval.
+    updateSpiders(spiders, money, rng, {0, 0});
+    EXPECT_EQ(money, 9);
+    EXPECT_EQ(rng, expected);
+}
+
+TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
+    spiders = {Spider(5, 810, 900), Spider(5, -30, -0.5), Spider(5, 300, 300)};
+    for (Spider& spider : spiders) {
+        spider.moveInterval = 1000000; // no wandering in the way
+    }
+    spiders[2].dragging = true;
+    spiders[2].sprite.setPosition(900, -90);
+    updateSpiders(spiders, money, rng, {900, -90});
+    const sf::Vector2f size = sizeOf(spiders[0].sprite);
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(800 - size.x, 800 - size.y));
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(0, 0));
+    EXPECT_GT(spiders[2].sprite.getPosition().x, 800 - size.x) << "a held spider goes anywhere";
+
+    // Once dropped (and checked), it is brought back on its next free visit.
+    handleMouseRelease(spiders);
+    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng, {0, 0});
+    const sf::Vector2f back = spiders[2].sprite.getPosition();
+    EXPECT_TRUE(back.x >= 0 && back.x <= 800 - size.x && back.y >= 0 && back.y <= 800 - size.y);
+
+    // Wandering from the edges, many times over, never leaves the board.
+    makeDue(spiders);
+    for (int i = 0; i < 2000; ++i) {
+        for (Spider& spider : spiders) {
+            spider.moveInterval = -1;
+        }
+        updateSpiders(spiders, money, rng, {0, 0});
+        for (const Spider& spider : spiders) {
+            const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
+            ASSERT_TRUE(bounds.left >= 0 && bounds.top >= 0 && bounds.left + bounds.width <= 800 &&
+                        bounds.top + bounds.height <= 800);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- spawn phase
+
+class Spawning : public Phases {
+protected:
+    void fill(std::size_t spiderCount, std::size_t boxCount) {
+        spiders.clear();
+        boxes.clear();
+        for (std::size_t i = 0; i < spiderCount; ++i) {
+            spiders.emplace_back(1, 10, 10);
+        }
+        for (std::size_t i = 0; i < boxCount; ++i) {
+            boxes.emplace_back(20, 20);
+        }
+    }
+    void spawn() { spawnBoxes(spiders, boxes, money, rng, randomDevice, spawnClock, spawnDelay); }
+
+    ScratchFolder scratch;
+    std::random_device randomDevice;
+    sf::Clock spawnClock;
+    int spawnDelay = -1; // already run out
+};
+
+TEST_F(Spawning, TheLimitsAllowFiftyOneThingsAndElevenBoxes) {
+    fill(40, 10);
+    spawn();
+    EXPECT_EQ(boxes.size(), 11u);
+
+    fill(40, 11);
+    spawnDelay = -1;
+    spawn();
+    EXPECT_EQ(boxes.size(), 11u) << "eleven boxes are the most";
+
+    fill(46, 5);
+    spawn();
+    EXPECT_EQ(boxes.size(), 5u) << "51 things are the most";
+    fill(45, 5);
+    spawn();
+    EXPECT_EQ(boxes.size(), 6u);
+}
+
+TEST_F(Spawning, AHeldBackSpawnHappensAsSoonAsALimitClears) {
+    fill(0, 11);
+    spawnDelay = 0;
+    sf::sleep(sf::milliseconds(5));
+    spawn();
+    EXPECT_EQ(boxes.size(), 11u);
+    boxes.pop_back();
+    spawn();
+    EXPECT_EQ(boxes.size(), 11u) << "no fresh delay is waited for";
+    EXPECT_GE(spawnDelay, 5000);
+    EXPECT_LE(spawnDelay, 10000);
+    EXPECT_LT(spawnClock.getElapsedTime(), sf::milliseconds(500));
+
+    boxes.pop_back();
+    spawn();
+    EXPECT_EQ(boxes.size(), 10u) << "the new delay has not run out";
+}
+
+TEST_F(Spawning, ASpawnSavesTheBoardWithTheNewBox) {
+    fill(1, 1);
+    money = 17;
+    spawn();
+    ASSERT_EQ(boxes.size(), 2u);
+    SavedBoard saved;
+    std::string problem;
+    ASSERT_TRUE(parseBoard(readFile("save.json"), saved, problem)) << problem;
+    ASSERT_EQ(saved.boxes.size(), 2u);
+    EXPECT_EQ(saved.boxes[1].x, boxes[1].sprite.getPosition().x);
+    EXPECT_EQ(saved.boxes[1].y, boxes[1].sprite.getPosition().y);
+    EXPECT_EQ(saved.spiders.size(), 1u);
+    EXPECT_EQ(saved.money, 17);
+}
+
+TEST_F(Spawning, NewBoxesLieWhollyOnTheBoardDrawnYThenX) {
+    const sf::Vector2u texture = TextureManager::getTexture("box_damage_0").getSize();
+    const float width = texture.x / 4.f;
+    const float height = texture.y / 4.f;
+    std::mt19937 expected = rng;
+    const float y = std::uniform_real_distribution<float>(0.f, 800 - height)(expected);
+    const float x = std::uniform_real_distribution<float>(0.f, 800 - width)(expected);
+    EXPECT_EQ(randomBoxPosition(rng), sf::Vector2f(x, y));
+
+    for (int i = 0; i < 5000; ++i) {
+        const sf::Vector2f place = randomBoxPosition(rng);
+        ASSERT_TRUE(place.x >= 0 && place.x < 800 - width && place.y >= 0 &&
+                    place.y < 800 - height);
+    }
+}
+
+// ---------------------------------------------------------------- drawing
+
+TEST(MoneyLabel, IsThePrefixAndThePlainAmount) {
+    EXPECT_EQ(moneyLabel(0), "Money: 0");
+    EXPECT_EQ(moneyLabel(1000), "Money: 1000");
+    EXPECT_EQ(moneyLabel(-5), "Money: -5");
+    EXPECT_EQ(moneyLabel(mostMoney), "Money: 2147483647");
+}
+
+TEST_F(Phases, BoxesAreDrawnOverSpidersAndTheLabelShowsTheMoney) {
+    sf::RenderTexture target;
+    ASSERT_TRUE(target.create(800, 800));
+    sf::Font font;
+    ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
+    sf::Text label("", font, 24);
+    const sf::Sprite background(TextureManager::getTexture("background"));
+
+    const auto pixelAt = [&](const std::vector<Spider>& drawnSpiders,
+                             const std::vector<Box>& drawnBoxes, sf::Vector2u point) {
+        drawScene(target, background, drawnSpiders, drawnBoxes, label, 1000);
+        target.display();
+        return target.getTexture().copyToImage().getPixel(point.x, point.y);
+    };
+    const std::vector<Spider> spider{Spider(12, 300, 300)};
+    const std::vector<Box> box{Box(300, 300)};
+    const sf::Vector2f centre = centreOf(box[0].sprite);
+    const sf::Vector2u point(static_cast<unsigned>(centre.x), static_cast<unsigned>(centre.y));
+
+    EXPECT_EQ(pixelAt(spider, box, point), pixelAt({}, box, point));
+    EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, box, point));
+    EXPECT_EQ(label.getString().toAnsiString(), "Money: 1000");
+    EXPECT_EQ(label.getPosition(), sf::Vector2f(0, 0));
+}
