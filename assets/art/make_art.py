@@ -61,6 +61,10 @@ def background():
 <radialGradient id="moss" cx="0.5" cy="0.5" r="0.5">
   <stop offset="0" stop-color="#93b865" stop-opacity="0.55"/>
   <stop offset="1" stop-color="#93b865" stop-opacity="0"/></radialGradient>
+<radialGradient id="sunlit" cx="0.5" cy="0.5" r="0.5">
+  <stop offset="0" stop-color="#f1f2d4" stop-opacity="0.95"/><stop offset="0.55" stop-color="#e9ecc4" stop-opacity="0.82"/>
+  <stop offset="0.8" stop-color="#e3e6b8" stop-opacity="0.3"/>
+  <stop offset="1" stop-color="#e3e6b8" stop-opacity="0"/></radialGradient>
 <filter id="soft"><feGaussianBlur stdDeviation="2"/></filter>
 """
     parts = ['<rect width="800" height="800" fill="url(#floor)"/>']
@@ -109,8 +113,7 @@ def background():
     # light falling on a clearing, and the light corner behind the money label
     parts.append('<ellipse cx="400" cy="380" rx="300" ry="260" fill="url(#clearing)" opacity="0.35"/>')
     parts.append('<rect width="800" height="800" fill="url(#vignette)"/>')
-    parts.append('<ellipse cx="90" cy="20" rx="210" ry="70" fill="url(#clearing)"/>')
-    parts.append('<ellipse cx="90" cy="18" rx="150" ry="38" fill="#eef0cf" opacity="0.55" filter="url(#soft)"/>')
+    parts.append('<ellipse cx="60" cy="0" rx="260" ry="95" fill="url(#sunlit)"/>')
     return svg(800, 800, "\n".join(parts), defs)
 
 

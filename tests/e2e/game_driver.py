@@ -99,9 +99,17 @@ class Game:
             found = self.xdotool("search", "--onlyvisible", "--name", "^Tangleroot$", check=False)
             if found:
                 self.window = int(found.split()[0])
+                break
+            time.sleep(0.05)
+        else:
+            raise AssertionError("no window titled Tangleroot")
+        # A player sees the board before touching anything; events sent
+        # while the window is still being set up can be lost by the toolkit.
+        while time.monotonic() < end:
+            if image_stat(self.screenshot("first.png"), "mean") > 0.05:
                 return self.window
             time.sleep(0.05)
-        raise AssertionError("no window titled Tangleroot")
+        raise AssertionError("the window never showed a picture")
 
     def geometry(self):
         out = self.xdotool("getwindowgeometry", "--shell", str(self.window))
