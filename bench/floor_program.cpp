@@ -1,0 +1,60 @@
+// The least an SFML program showing Tangleroot's board must do: open the same
+// window, load the same 16 pictures and the font, then draw the background,
+// 51 sprites and a label every frame. Benchmarks compare the game with it.
+//   floor_program [seconds]   runs that long (default: until closed)
+#include <SFML/Graphics.hpp>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+
+int main(int argc, char** argv) {
+    const float seconds = argc > 1 ? std::stof(argv[1]) : 0.f;
+
+    std::map<std::string, sf::Texture> textures;
+    for (const auto& entry : std::filesystem::directory_iterator("assets/textures")) {
+        textures[entry.path().stem().string()].loadFromFile(entry.path().string());
+    }
+    sf::RenderWindow window(sf::VideoMode(800, 800, 32), "Tangleroot",
+                            sf::Style::Titlebar | sf::Style::Close);
+    window.setVerticalSyncEnabled(true);
+    window.setFramerateLimit(60);
+    sf::Font font;
+    font.loadFromFile("assets/fonts/roboto.ttf");
+    sf::Text label("Money: 0", font, 24);
+    label.setFillColor(sf::Color::Black);
+    sf::Sprite background(textures["background"]);
+
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> coordinate(0.f, 700.f);
+    std::vector<sf::Sprite> sprites;
+    for (int i = 0; i < 51; ++i) {
+        const std::string name =
+            i < 11 ? "box_damage_0" : "spider_stage_" + std::to_string(1 + i % 12);
+        sprites.emplace_back(textures[name]);
+        sprites.back().setScale(0.25f, 0.25f);
+        sprites.back().setPosition(coordinate(rng), coordinate(rng));
+    }
+
+    sf::Clock clock;
+    while (window.isOpen()) {
+        sf::Event event;
+        while (window.pollEvent(event)) {
+            if (event.type == sf::Event::Closed) {
+                window.close();
+            }
+        }
+        if (seconds > 0 && clock.getElapsedTime().asSeconds() > seconds) {
+            window.close();
+        }
+        window.clear(sf::Color::White);
+        window.draw(background);
+        for (const sf::Sprite& sprite : sprites) {
+            window.draw(sprite);
+        }
+        window.draw(label);
+        window.display();
+    }
+    return 0;
+}

@@ -1,0 +1,14 @@
+# Makes the package with CPack, then lets test_package.py unpack and start it.
+set(work "${BUILD}/package-test")
+file(REMOVE_RECURSE "${work}")
+execute_process(COMMAND "${CPACK}" --config "${BUILD}/CPackConfig.cmake" -B "${work}"
+    RESULT_VARIABLE made)
+if(NOT made EQUAL 0)
+    message(FATAL_ERROR "cpack failed")
+endif()
+file(GLOB archive "${work}/*.tar.gz")
+execute_process(COMMAND "${PYTHON}" "${TESTS}/package/test_package.py" "${archive}"
+    RESULT_VARIABLE passed)
+if(NOT passed EQUAL 0)
+    message(FATAL_ERROR "the unpacked game did not run")
+endif()

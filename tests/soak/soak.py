@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Soak: the built game under random real input for a while.
+
+    soak.py GAME_BINARY ASSETS_FOLDER [--seconds N]   (or SOAK_SECONDS)
+
+Presses, drags and releases of the left, middle and right buttons land all
+over the window and beyond its edges (xdotool on a private Xvfb). Meanwhile
+"save.json" is read again and again: every read must be a whole, usable board.
+At the end the close button must end the game with status 0 and leave a board
+that loads, and the game's memory must not have grown after its first minute
+(or, in a shorter run, after its first half).
+"""
+
+import argparse
+import json
+import math
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import game_driver  # noqa: E402
+
+MEMORY_SLACK_KIB = 4096
+
+
+def usable(text):
+    """The board in `text` when the game could load it, else None."""
+    try:
+        board = json.loads(text)
+    except ValueError:
+        return None
+    if not isinstance(board, dict) or not isinstance(board.get("money"), int):
+        return None
+    if not -2**31 <= board["money"] < 2**31:
+        return None
+    for spider in board.get("spiders", []):
+        if not (isinstance(spider, dict) and spider.get("stage") in range(1, 13)
+                and all(isinstance(spider.get(k), (int, float)) and math.isfinite(spider[k]) for k in "xy")):
+            return None
+    for box in board.get("boxes", []):
+        if not (isinstance(box, dict) and all(isinstance(box.get(k), (int, float)) for k in "xy")):
+            return None
+    return board
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+class Counts:
+    def __init__(self):
+        self.presses = self.drags = self.releases = 0
+        self.reads = self.saves = self.merges = self.broken = 0
+        self.failures = []
+
+    def board_changed(self, before, after, spawned):
+        """Counts broken boxes and merges between two saved boards."""
+        boxes_before, boxes_after = len(before.get("boxes", [])), len(after.get("boxes", []))
+        broken = boxes_before + (1 if spawned else 0) - boxes_after
+        spiders_before, spiders_after = len(before.get("spiders", [])), len(after.get("spiders", []))
+        merges = spiders_before + broken - spiders_after
+        if broken < 0 or merges < 0:
+            self.failures.append("impossible change between saves: %s -> %s" % (before, after))
+            return
+        self.broken += broken
+        self.merges += merges
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("assets")
+    parser.add_argument("--seconds", type=float, default=float(os.environ.get("SOAK_SECONDS", 60)))
+    args = parser.parse_args()
+    game_driver.BINARY, game_driver.ASSETS = os.path.abspath(args.binary), os.path.abspath(args.assets)
+
+    # A crowded board of young spiders near the middle, so drags there merge.
+    rng = random.Random(int(os.environ.get("SOAK_SEED", time.time())))
+    spiders = [{"stage": 1 + (i % 3), "x": rng.uniform(250, 500), "y": rng.uniform(250, 500)} for i in range(36)]
+    boxes = [{"x": rng.uniform(0, 740), "y": rng.uniform(0, 740)} for _ in range(6)]
+    start = json.dumps({"boxes": boxes, "money": 0, "spiders": spiders}, separators=(",", ":"))
+
+    screen = game_driver.VirtualScreen()
+    game = game_driver.Game(screen, save=start)
+    counts = Counts()
+    try:
+        game.start()
+        game.find_window()
+        began = time.monotonic()
+        baseline = None
+        peak_after_baseline = 0
+        last_text = start
+        last_board = json.loads(start)
+
+        def move(x, y):
+            # "--" lets negative coordinates through (beyond the left and top edges)
+            return ["mousemove", "--window", str(game.window), "--", str(int(x)), str(int(y))]
+
+        box_width, box_height = game_driver.picture_size("box_damage_0")
+
+        def point():
+            known_boxes = last_board.get("boxes", [])
+            if known_boxes and rng.random() < 0.25:  # where the last save put a box
+                box = rng.choice(known_boxes)
+                return box["x"] + box_width / 2, box["y"] + box_height / 2
+            if rng.random() < 0.5:
+                return rng.uniform(250, 530), rng.uniform(250, 530)
+            return rng.uniform(-60, 860), rng.uniform(-60, 860)  # beyond the edges too
+
+        while time.monotonic() - began < args.seconds:
+            action = rng.random()
+            button = rng.choice((1, 1, 1, 2, 3))
+            if action < 0.45:
+                game.xdotool(*move(*point()), "sleep", "0.03", "click", str(button))
+                counts.presses += 1
+                counts.releases += 1
+            elif action < 0.85:
+                x, y = point()
+                game.xdotool(*move(x, y), "sleep", "0.03", "mousedown", str(button))
+                counts.presses += 1
+                tx, ty = point()
+                for i in range(1, 5):
+                    game.xdotool(*move(x + (tx - x) * i / 4, y + (ty - y) * i / 4), "sleep", "0.02")
+                game.xdotool("mouseup", str(button))
+                counts.drags += 1
+                counts.releases += 1
+            else:
+                game.xdotool("mouseup", str(button))  # a release with nothing held
+                counts.releases += 1
+
+            with open(game.path("save.json")) as text:
+                current = text.read()
+            counts.reads += 1
+            board = usable(current)
+            if board is None:
+                counts.failures.append("save.json read as an unusable board: %r" % current[:200])
+            elif current != last_text:
+                counts.saves += 1
+                counts.board_changed(last_board, board, spawned=True)
+                last_text, last_board = current, board
+
+            elapsed = time.monotonic() - began
+            if baseline is None and elapsed >= min(60, args.seconds / 2):
+                baseline = resident_kib(game.process.pid)
+            elif baseline is not None:
+                peak_after_baseline = max(peak_after_baseline, resident_kib(game.process.pid))
+            if game.process.poll() is not None:
+                counts.failures.append("the game ended by itself with status %d" % game.process.returncode)
+                break
+
+        final_memory = resident_kib(game.process.pid) if game.process.poll() is None else 0
+        status = game.close(timeout=15)
+        if status != 0:
+            counts.failures.append("the close request ended the game with status %d" % status)
+        board = usable(game.read("save.json"))
+        if board is None:
+            counts.failures.append("the board left at the close does not load")
+        else:
+            counts.board_changed(last_board, board, spawned=False)
+        if baseline is not None and peak_after_baseline > baseline + MEMORY_SLACK_KIB:
+            counts.failures.append("memory grew from %d KiB to %d KiB" % (baseline, peak_after_baseline))
+        if "cannot" in game.stderr() or "not saved" in game.stderr():
+            counts.failures.append("the game complained: " + game.stderr())
+    finally:
+        game.clean_up()
+        screen.stop()
+
+    print("soak: %.0f s, presses %d, drags %d, releases %d, save.json reads %d, saves seen %d, "
+          "merges %d, broken boxes %d, memory %s -> %s KiB, failures %d" % (
+              args.seconds, counts.presses, counts.drags, counts.releases, counts.reads, counts.saves,
+              counts.merges, counts.broken, baseline, final_memory, len(counts.failures)))
+    for failure in counts.failures:
+        print("  failure:", failure)
+    return 1 if counts.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
