@@ -3,9 +3,17 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -13,17 +21,84 @@ std::string describeErrno(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
+#ifdef _WIN32
+
+int processId() {
+    return static_cast<int>(GetCurrentProcessId());
+}
+
+int openNew(const std::filesystem::path& path) {
+    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+int writeSome(int fd, const char* data, std::size_t size) {
+    return _write(fd, data, static_cast<unsigned>(size));
+}
+
+int flushToDisk(int fd) {
+    return _commit(fd);
+}
+int closeFile(int fd) {
+    return _close(fd);
+}
+void removeFile(const std::filesystem::path& path) {
+    _wunlink(path.c_str());
+}
+
+// Replaces `path` in one move. Another program (an indexer, a virus scanner)
+// may hold the old file open for a moment: try again for about a second.
+bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
+             std::string& problem) {
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
         }
-        written += static_cast<std::size_t>(count);
+        error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+            error != ERROR_LOCK_VIOLATION) {
+            break;
+        }
+        Sleep(50);
+    }
+    problem = "cannot replace " + to.string() + ": " +
+              std::system_category().message(static_cast<int>(error));
+    return false;
+}
+
+// Windows has no folder sync: MOVEFILE_WRITE_THROUGH makes the move durable.
+void syncFolder(const std::filesystem::path&) {}
+
+#else
+
+int processId() {
+    return static_cast<int>(::getpid());
+}
+
+int openNew(const std::filesystem::path& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+int writeSome(int fd, const char* data, std::size_t size) {
+    return static_cast<int>(::write(fd, data, size));
+}
+
+int flushToDisk(int fd) {
+    return ::fsync(fd);
+}
+int closeFile(int fd) {
+    return ::close(fd);
+}
+void removeFile(const std::filesystem::path& path) {
+    ::unlink(path.c_str());
+}
+
+bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
+             std::string& problem) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        problem = describeErrno("cannot replace " + to.string());
+        return false;
     }
     return true;
 }
@@ -38,10 +113,27 @@ void syncFolder(const std::filesystem::path& folder) {
     }
 }
 
+#endif
+
+bool writeAll(int fd, const std::string& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const int count = writeSome(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
 std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
     static std::atomic<unsigned> counter{0};
     std::filesystem::path temporary = path;
-    temporary += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    temporary += ".tmp-" + std::to_string(processId()) + "-" + std::to_string(counter++);
     return temporary;
 }
 
@@ -50,7 +142,7 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
                          std::string& problem) {
     const std::filesystem::path temporary = temporaryPathFor(path);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = openNew(temporary);
     if (fd < 0) {
         problem = describeErrno("cannot create " + temporary.string());
         return false;
@@ -59,20 +151,19 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     bool ok = writeAll(fd, bytes);
     if (!ok) {
         problem = describeErrno("cannot write " + temporary.string());
-    } else if (::fsync(fd) != 0) {
+    } else if (flushToDisk(fd) != 0) {
         ok = false;
         problem = describeErrno("cannot flush " + temporary.string() + " to the disk");
     }
-    if (::close(fd) != 0 && ok) {
+    if (closeFile(fd) != 0 && ok) {
         ok = false;
         problem = describeErrno("cannot close " + temporary.string());
     }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (ok && !replace(temporary, path, problem)) {
         ok = false;
-        problem = describeErrno("cannot replace " + path.string());
     }
     if (!ok) {
-        ::unlink(temporary.c_str());
+        removeFile(temporary);
         return false;
     }
 

@@ -8,6 +8,7 @@ import subprocess
 import sys
 import tarfile
 import tempfile
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import game_driver  # noqa: E402
@@ -15,16 +16,22 @@ import game_driver  # noqa: E402
 
 def main(archive):
     place = tempfile.mkdtemp(prefix="tangleroot-unpacked-")
-    with tarfile.open(archive) as tar:
-        tar.extractall(place)
+    if archive.endswith(".zip"):  # the Windows package, played under Wine
+        with zipfile.ZipFile(archive) as packed:
+            packed.extractall(place)
+        program = "tangleroot.exe"
+    else:
+        with tarfile.open(archive) as tar:
+            tar.extractall(place)
+        program = "tangleroot"
     (folder,) = os.listdir(place)
     folder = os.path.join(place, folder)
-    for needed in ("tangleroot", "README.txt", "assets/fonts/roboto.ttf", "assets/textures/background.png"):
+    for needed in (program, "README.txt", "assets/fonts/roboto.ttf", "assets/textures/background.png"):
         assert os.path.exists(os.path.join(folder, needed)), needed
     assert not os.path.exists(os.path.join(folder, "assets", "art")), "art sources do not ship"
 
     screen = game_driver.VirtualScreen()
-    game_driver.BINARY = os.path.join(folder, "tangleroot")
+    game_driver.BINARY = os.path.join(folder, program)
     game = game_driver.Game.__new__(game_driver.Game)
     game.screen, game.folder, game.window = screen, folder, None
     game.stderr_path = os.path.join(place, "stderr.txt")
