@@ -140,7 +140,8 @@ BENCHMARK(Load_Floor)->Unit(benchmark::kMicrosecond);
 // One window for the drawn frames, unpaced so that frames cost what they cost.
 struct Screen {
     Screen() {
-        window.create(sf::VideoMode(800, 800, 32), "Tangleroot", sf::Style::Titlebar | sf::Style::Close);
+        window.create(sf::VideoMode(800, 800, 32), "Tangleroot",
+                      sf::Style::Titlebar | sf::Style::Close);
         font.loadFromFile((assets / "fonts/roboto.ttf").string());
         label.setFont(font);
         label.setFillColor(sf::Color::Black);
