@@ -120,18 +120,6 @@ TEST_F(Registry, SeveralDotsAndLeadingDotsNameTheirEntries) {
     EXPECT_EQ(TextureManager::textures.count(".png"), 1u);
 }
 
-TEST_F(Registry, ReturnedReferencesStayPutAsTheMapGrows) {
-    writePicture("a.png", 4, 4);
-    TextureManager::addTextures("a.png");
-    const sf::Texture* first = &TextureManager::getTexture("a");
-    for (int i = 0; i < 20; ++i) {
-        const std::string name = "extra" + std::to_string(i) + ".png";
-        writePicture(name, 2, 2);
-        TextureManager::addTextures(name);
-    }
-    EXPECT_EQ(first, &TextureManager::getTexture("a"));
-}
-
 TEST_F(Registry, StartingWithoutPicturesSaysWhatIsMissingAndWhere) {
     try {
         loadGameTextures("assets/textures");
