@@ -113,8 +113,7 @@ class Game:
             time.sleep(0.05)
         else:
             raise AssertionError("no window titled Tangleroot")
-        # A player sees the board before touching anything; events sent
-        # while the window is still being set up can be lost by the toolkit.
+        # A player sees the board before touching anything.
         while time.monotonic() < end:
             if image_stat(self.screenshot("first.png"), "mean") > 0.05:
                 return self.window
@@ -170,20 +169,9 @@ class Game:
         return self.path(name)
 
     def close(self, timeout=10):
-        """Presses the window's close button (WM_DELETE_WINDOW) and waits for the end.
-
-        Under Wine, whose X11 driver now and then drops a WM_DELETE_WINDOW that
-        follows mouse clicks, an unanswered press is repeated every 3 seconds,
-        as a player would; the Linux game must answer the first one."""
-        end = time.monotonic() + timeout
-        while True:
-            self.send_close_request()
-            wait = min(3, end - time.monotonic()) if LAUNCHER else end - time.monotonic()
-            try:
-                return self.process.wait(timeout=max(wait, 0.1))
-            except subprocess.TimeoutExpired:
-                if time.monotonic() >= end:
-                    raise
+        """Presses the window's close button (WM_DELETE_WINDOW) and waits for the end."""
+        self.send_close_request()
+        return self.process.wait(timeout=timeout)
 
     def send_close_request(self):
         connection = xdisplay.Display(self.screen.name)
@@ -193,7 +181,9 @@ class Game:
         event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                              data=(32, [delete, X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
-        connection.flush()
+        # A round trip, so the server has handled the request before the
+        # connection closes (a flush alone can lose it to the disconnect).
+        connection.sync()
         connection.close()
 
     def cpu_seconds(self):
