@@ -24,10 +24,11 @@ int main() try {
     // The window, paced by vertical sync; where the driver cannot sync, a
     // plain 60 frames a second keeps an idle game from spinning a core
     sf::RenderWindow window;
-    bool paced = openWindow(window);
-    if (paced) {
+    const bool vsyncRefused = openWindow(window);
+    if (vsyncRefused) {
         window.setFramerateLimit(60);
     }
+    bool pacingChecked = vsyncRefused;
     sf::Clock pacingClock;
     int framesShown = 0;
 
@@ -85,8 +86,8 @@ int main() try {
         window.display();
 
         // Vertical sync that has no effect shows as frames far too fast
-        if (!paced && ++framesShown == 120) {
-            paced = true;
+        if (!pacingChecked && ++framesShown == 120) {
+            pacingChecked = true;
             if (framesComeTooFast(framesShown, pacingClock.getElapsedTime())) {
                 window.setFramerateLimit(60);
             }
