@@ -31,8 +31,8 @@ sf::Texture& TextureManager::getTexture(std::string name) {
     return found->second;
 }
 
-MissingTexture::MissingTexture(const std::string& missingName)
-    : std::runtime_error("no texture named \"" + missingName + "\""), name(missingName) {}
+MissingTexture::MissingTexture(const std::string& name)
+    : std::runtime_error("no texture named \"" + name + "\"") {}
 
 std::string filenameNoExtension(std::filesystem::path path) {
     return path.stem().string();

@@ -28,7 +28,6 @@ public:
 class MissingTexture : public std::runtime_error {
 public:
     explicit MissingTexture(const std::string& name);
-    std::string name;
 };
 
 // "assets/textures/spider_stage_3.png" -> "spider_stage_3"; one extension is
