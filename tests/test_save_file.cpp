@@ -1,4 +1,5 @@
 #include "persistence/SaveFile.hpp"
+#include "persistence/SaveWriter.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -242,4 +244,66 @@ TEST_F(SaveFile, AFolderThatCannotBeWrittenKeepsTheOldFile) {
     EXPECT_EQ(readFile("save.json"), before);
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
     EXPECT_NE(message.find("not saved"), std::string::npos) << message;
+}
+
+// ---------------------------------------------------------------- the writer thread
+
+TEST(SaveWriter, WritesTheNewestSnapshotNeverAnOlderOneAfterItAndWaitsForTheLast) {
+    std::mutex mutex;
+    std::vector<std::string> written;
+    SaveWriter writer([&](const std::string& bytes, std::string&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // a slow disk
+        const std::lock_guard<std::mutex> lock(mutex);
+        written.push_back(bytes);
+        return true;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    for (const char* snapshot : {"1", "2", "3", "4"}) {
+        writer.submit(snapshot);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100))
+        << "handing snapshots over waits for the disk";
+
+    EXPECT_TRUE(writer.submitAndWait("last").ok);
+    const std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written.back(), "last") << "not on the disk when the call returned";
+    EXPECT_LE(written.size(), 2u) << "snapshots overtaken while waiting were written";
+    if (written.size() == 2) {
+        EXPECT_EQ(written.front(), "1");
+    }
+}
+
+TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
+    std::vector<std::string> written;
+    bool failing = true;
+    {
+        SaveWriter writer([&](const std::string& bytes, std::string& problem) {
+            written.push_back(bytes);
+            problem = "disk full";
+            return !failing;
+        });
+        const SaveWriter::Result failed = writer.submitAndWait("a");
+        EXPECT_FALSE(failed.ok);
+        EXPECT_EQ(failed.problem, "disk full");
+        EXPECT_EQ(failed.number, 1u);
+        failing = false;
+        const SaveWriter::Result good = writer.submitAndWait("b");
+        EXPECT_TRUE(good.ok);
+        EXPECT_EQ(good.problem, "");
+        EXPECT_EQ(writer.lastResult().number, 2u);
+        writer.submit("c");
+    }
+    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
+    writeFile("save.json", "board");
+    writeFile("save.json.tmp-123-0", "half");
+    writeFile("save.json.tmp-9-14", "");
+    writeFile("save.json.unusable-1", "kept");
+    writeFile("other.tmp-1", "");
+    removeLeftoverTemporaryFiles();
+    EXPECT_EQ(folderEntries(),
+              (std::vector<std::string>{"other.tmp-1", "save.json", "save.json.unusable-1"}));
 }

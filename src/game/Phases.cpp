@@ -1,7 +1,8 @@
 #include "game/Phases.hpp"
 
 #include "assets/TextureManager.hpp"
-#include "persistence/SaveFile.hpp"
+
+#include <SFML/Graphics/RectangleShape.hpp>
 
 #include <algorithm>
 #include <cstdint>
@@ -129,18 +130,18 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
     }
 }
 
-void spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, int money, std::mt19937& rng,
+bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay) {
     const bool roomOnBoard = spiders.size() + boxes.size() <= mostThingsBeforeSpawn &&
                              boxes.size() <= mostBoxesBeforeSpawn;
     if (!roomOnBoard || spawnClock.getElapsedTime() <= sf::milliseconds(spawnDelay)) {
-        return;
+        return false;
     }
     const sf::Vector2f place = randomBoxPosition(rng);
     boxes.emplace_back(place.x, place.y);
-    save(spiders, boxes, money);
     spawnDelay = drawSpawnDelay(randomDevice);
     spawnClock.restart();
+    return true;
 }
 
 std::string moneyLabel(int money) {
@@ -160,4 +161,42 @@ void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
         target.draw(box.sprite);
     }
     target.draw(moneyText);
+}
+
+void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice) {
+    if (notice.empty()) {
+        return;
+    }
+    // Long lines (a path in the reason) are broken at the last space that fits.
+    constexpr float margin = 30.f;
+    sf::Text text("", font, 20);
+    std::string wrapped;
+    std::string line;
+    const auto fits = [&](const std::string& candidate) {
+        text.setString(candidate);
+        return text.getLocalBounds().width <= boardSize - 2 * margin;
+    };
+    for (std::size_t at = 0; at <= notice.size(); ++at) {
+        const char c = at < notice.size() ? notice[at] : '\n';
+        if (c == '\n') {
+            wrapped += line + '\n';
+            line.clear();
+        } else if (c == ' ' || fits(line + c)) {
+            line += c;
+        } else {
+            const std::size_t space = line.rfind(' ');
+            const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+            wrapped += line.substr(0, space == std::string::npos ? line.size() : space) + '\n';
+            line = rest + c;
+        }
+    }
+    text.setString(wrapped);
+    text.setFillColor(sf::Color::White);
+    const sf::FloatRect bounds = text.getLocalBounds();
+    sf::RectangleShape band({boardSize, bounds.height + 2 * margin});
+    band.setPosition(0.f, (boardSize - band.getSize().y) / 2);
+    band.setFillColor(sf::Color(90, 20, 20, 225));
+    text.setPosition(margin, band.getPosition().y + margin - bounds.top);
+    target.draw(band);
+    target.draw(text);
 }

@@ -3,6 +3,7 @@
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
 
+#include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Text.hpp>
@@ -39,9 +40,10 @@ void handleMouseRelease(std::vector<Spider>& spiders);
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
                    sf::Vector2f mousePos);
 
-// Spawn phase: a new box (and a save) once the delay has run out, while the
-// board holds at most 50 things and at most 10 boxes.
-void spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, int money, std::mt19937& rng,
+// Spawn phase: a new box once the delay has run out, while the board holds at
+// most 50 things and at most 10 boxes. Returns whether a box came, which the
+// game saves at once.
+bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay);
 
 // "Money: " followed by the amount.
@@ -52,6 +54,10 @@ std::string moneyLabel(int money);
 void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
                const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                sf::Text& moneyText, int money);
+
+// Draws `notice` (lines split by '\n') on a dark band across the board, over
+// everything else. An empty notice draws nothing.
+void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice);
 
 // Keeps a free spider's whole picture on the board.
 void keepOnBoard(Spider& spider);

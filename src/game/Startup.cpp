@@ -21,6 +21,16 @@ std::string where(const fs::path& path) {
 
 } // namespace
 
+void requireFolderLock(const FolderLock& lock, const fs::path& file) {
+    if (lock.heldElsewhere()) {
+        throw StartupError("the game is already running in this folder: another copy holds " +
+                           where(file));
+    }
+    if (!lock.held()) {
+        throw StartupError("cannot make the lock file " + where(file) + ": " + lock.problem());
+    }
+}
+
 void requireFile(const fs::path& path, const std::string& what) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FolderLock.hpp"
+
 #include <SFML/Graphics/RenderWindow.hpp>
 
 #include <filesystem>
@@ -16,6 +18,10 @@ public:
 // picture the game asks for, so a missing one stops the game now rather than
 // in the middle of play.
 void loadGameTextures(const std::filesystem::path& folder);
+
+// Throws StartupError when another game holds the folder's lock, or the lock
+// file cannot be made.
+void requireFolderLock(const FolderLock& lock, const std::filesystem::path& file);
 
 // Throws StartupError when `path` is not a readable file.
 void requireFile(const std::filesystem::path& path, const std::string& what);

@@ -4,8 +4,12 @@
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
 #include "game/Phases.hpp"
+#include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
+#include "persistence/SaveWriter.hpp"
+#include "platform/EndRequests.hpp"
+#include "platform/FolderLock.hpp"
 
 #include <SFML/Graphics.hpp>
 
@@ -14,6 +18,14 @@
 #include <vector>
 
 int main() try {
+    // A signal or Ctrl+C from now on ends the game through its own save
+    listenForEndRequests();
+
+    // One game per folder, and nothing left of a save cut off earlier
+    const FolderLock folderLock("tangleroot.lock");
+    requireFolderLock(folderLock, "tangleroot.lock");
+    removeLeftoverTemporaryFiles();
+
     // Random sources: rng for places and wandering, the device for spawn delays
     std::random_device randomDevice;
     std::mt19937 rng(randomDevice());
@@ -56,44 +68,67 @@ int main() try {
     }
     load(spiders, boxes, money);
 
+    // Saving: the frame loop makes snapshots, a thread of its own writes them
+    SaveWriter writer(writeSaveFile);
+    SaveState saveState;
+    saveState.lastHandedIn = boardSnapshot(spiders, boxes, money);
+    saveAtSessionEnd(window.getSystemHandle(), [&] {
+        saveAndWait(spiders, boxes, money, writer, saveState);
+        endRequestHandled();
+    });
+
     // The first box spawn
     sf::Clock spawnClock;
     int spawnDelay = drawSpawnDelay(randomDevice);
 
-    while (window.isOpen()) {
-        // One mouse point for the whole frame
-        const sf::Vector2f mousePos = window.mapPixelToCoords(sf::Mouse::getPosition(window));
+    try {
+        while (window.isOpen()) {
+            // One mouse point for the whole frame
+            const sf::Vector2f mousePos = window.mapPixelToCoords(sf::Mouse::getPosition(window));
 
-        // Events: presses, releases, and the close request, which saves
-        sf::Event event;
-        while (window.pollEvent(event)) {
-            if (event.type == sf::Event::Closed) {
-                save(spiders, boxes, money);
-                window.close();
-            } else if (event.type == sf::Event::MouseButtonPressed) {
-                handleMousePress(spiders, boxes, money, mousePos);
-            } else if (event.type == sf::Event::MouseButtonReleased) {
-                handleMouseRelease(spiders);
+            // Events: presses, releases, and the close request, which saves
+            sf::Event event;
+            while (window.pollEvent(event)) {
+                if (event.type == sf::Event::Closed) {
+                    handleCloseRequest(window, spiders, boxes, money, writer, saveState);
+                } else if (event.type == sf::Event::MouseButtonPressed) {
+                    handleMousePress(spiders, boxes, money, mousePos);
+                } else if (event.type == sf::Event::MouseButtonReleased) {
+                    handleMouseRelease(spiders);
+                }
+            }
+
+            // An end asked for from outside (a signal, the console): save and close
+            if (endRequested() && window.isOpen()) {
+                endOnRequest(window, spiders, boxes, money, writer, saveState);
+            }
+
+            // World update
+            updateSpiders(spiders, money, rng, mousePos);
+            const bool spawned =
+                spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
+
+            // Autosave: a change reaches the disk within seconds, a new box at once
+            autosave(spiders, boxes, money, writer, saveState, spawned);
+
+            // Draw
+            drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
+            drawNotice(window, font, saveState.notice);
+            window.display();
+
+            // Vertical sync that has no effect shows as frames far too fast
+            if (!pacingChecked && ++framesShown == 120) {
+                pacingChecked = true;
+                if (framesComeTooFast(framesShown, pacingClock.getElapsedTime())) {
+                    window.setFramerateLimit(60);
+                }
             }
         }
-
-        // World update
-        updateSpiders(spiders, money, rng, mousePos);
-        spawnBoxes(spiders, boxes, money, rng, randomDevice, spawnClock, spawnDelay);
-
-        // Draw
-        drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
-        window.display();
-
-        // Vertical sync that has no effect shows as frames far too fast
-        if (!pacingChecked && ++framesShown == 120) {
-            pacingChecked = true;
-            if (framesComeTooFast(framesShown, pacingClock.getElapsedTime())) {
-                window.setFramerateLimit(60);
-            }
-        }
+    } catch (const std::exception& error) {
+        // Keep the board if it can still be kept, then say why the game stopped
+        return endAfterError(error, spiders, boxes, money, writer, saveState);
     }
-    return 0;
+    return exitStatus(saveState);
 } catch (const std::exception& error) {
     std::cerr << "Tangleroot cannot go on: " << error.what() << "\n";
     return 1;

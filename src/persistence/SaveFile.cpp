@@ -82,10 +82,32 @@ SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Bo
     return board;
 }
 
+std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                          int money) {
+    return boardToJson(savedBoardOf(spiders, boxes, money));
+}
+
+bool writeSaveFile(const std::string& bytes, std::string& problem) {
+    return writeFileAtomically(saveFilePath, bytes, problem);
+}
+
+void removeLeftoverTemporaryFiles() {
+    const std::string prefix = saveFilePath.filename().string() + ".tmp-";
+    const fs::path folder = saveFilePath.has_parent_path() ? saveFilePath.parent_path() : ".";
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        if (entry->path().filename().string().rfind(prefix, 0) == 0 &&
+            entry->is_regular_file(ignored)) {
+            fs::remove(entry->path(), ignored);
+        }
+    }
+}
+
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
-    const std::string text = boardToJson(savedBoardOf(spiders, boxes, money));
     std::string problem;
-    if (!writeFileAtomically(saveFilePath, text, problem)) {
+    if (!writeSaveFile(boardSnapshot(spiders, boxes, money), problem)) {
         std::cerr << "Tangleroot: the board was not saved (" << problem
                   << "); the previous save is kept\n";
     }

@@ -186,6 +186,25 @@ class Game:
         connection.sync()
         connection.close()
 
+    def break_box(self, x, y):
+        """Three clicks on the box whose top-left corner is (x, y)."""
+        width, height = picture_size("box_damage_0")
+        for _ in range(3):
+            self.click(x + width / 2, y + height / 2)
+
+    def another_copy(self):
+        """A second game started in the same folder."""
+        other = Game.__new__(Game)
+        other.screen, other.folder, other.window = self.screen, self.folder, None
+        other.stderr_path = self.path("stderr-2.txt")
+        return other.start()
+
+    def end_session(self):
+        """Windows only: logoff or shutdown, as wineboot plays it."""
+        env = dict(os.environ, DISPLAY=self.screen.name)
+        subprocess.run(LAUNCHER + ["wineboot", "--end-session"], env=env, check=True, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.process.pid) as stat:
             fields = stat.read().rsplit(")", 1)[1].split()

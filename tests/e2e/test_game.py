@@ -3,6 +3,8 @@
 import json
 import math
 import os
+import shutil
+import signal
 import time
 import unittest
 
@@ -168,6 +170,83 @@ class Play(GameTest):
         time.sleep(4)
         share = (game.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
         self.assertLess(share, 0.8, "the game used %.0f%% of a core while idle" % (share * 100))
+        self.assertEqual(game.close(), 0)
+
+
+class NothingLost(GameTest):
+    """However the game ends, the board on the disk is the one on the screen."""
+
+    ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
+
+    def assert_spider_kept(self, game):
+        board = game.board()
+        self.assertNotIn("boxes", board)
+        self.assertEqual([spider["stage"] for spider in board["spiders"]], [1], board)
+
+    def end_right_after_breaking_a_box(self, end):
+        game = self.game(save=self.ONE_BOX).start()
+        game.find_window()
+        game.break_box(300, 300)
+        end(game)
+        self.assertEqual(game.wait(timeout=15), 0, game.stderr())
+        self.assert_spider_kept(game)
+
+    def test_end_signals_save_and_close(self):
+        # Under Wine a SIGINT arrives as Ctrl+C in the console.
+        for number in ((signal.SIGINT,) if LAUNCHER else (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)):
+            with self.subTest(signal=number):
+                self.end_right_after_breaking_a_box(lambda game: game.process.send_signal(number))
+
+    @unittest.skipUnless(LAUNCHER, "the end of a Windows session")
+    def test_the_end_of_the_session_saves_first(self):
+        game = self.game(save=self.ONE_BOX).start()
+        game.find_window()
+        game.break_box(300, 300)
+        game.end_session()
+        game.wait(timeout=15)  # ended by wineboot, whatever its status
+        self.assert_spider_kept(game)
+
+    @unittest.skipIf(LAUNCHER, "SIGKILL goes to Wine's loader, not to the game")
+    def test_a_game_cut_off_loses_at_most_five_seconds(self):
+        spiders = ",".join('{"stage":%d,"x":%d.0,"y":%d.0}' % (i % 6 + 1, 60 * (i % 12), 100 * (i // 12 + 1))
+                           for i in range(40))
+        boxes = ",".join('{"x":%d.0,"y":700.0}' % (60 * i) for i in range(11))
+        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[%s]}' % (boxes, spiders)).start()
+        game.find_window()
+        time.sleep(12)
+        game.process.kill()
+        game.wait(timeout=10)
+        age = time.time() - os.stat(game.path("save.json")).st_mtime
+        self.assertLess(age, 5, "the newest save is %.1f s old" % age)
+        self.assertGreater(game.board()["money"], 0)
+
+    @unittest.skipIf(LAUNCHER, "a folder in save.json's place")
+    def test_a_failed_close_keeps_the_window_open_with_a_notice(self):
+        game = self.game(save=self.ONE_BOX).start()
+        game.find_window()
+        before = game.screenshot("before.png")
+        os.remove(game.path("save.json"))
+        os.mkdir(game.path("save.json"))  # no file can be renamed over a folder
+        game.send_close_request()
+        time.sleep(1)
+        self.assertIsNone(game.process.poll(), "the game closed without its board")
+        band = (800, 100, 0, 350)
+        self.assertGreater(difference(game.screenshot("notice.png"), before), 0.1)
+        self.assertLess(image_stat(game.path("notice.png"), "mean", crop=band), 0.35)
+        self.assertIn("not saved", game.stderr())
+
+        self.assertEqual(game.close(), 1, "a second close quits, unsaved")
+        self.assertEqual(os.listdir(game.path("save.json")), [])
+
+    def test_a_second_copy_in_the_same_folder_touches_nothing(self):
+        game = self.game(save=self.ONE_BOX).start()
+        game.find_window()
+        game.write("save.json.tmp-1-0", "{")  # a save in flight in the first game
+        second = game.another_copy()
+        self.assertEqual(second.wait(timeout=30), 1)
+        self.assertIn("already running in this folder", second.stderr())
+        self.assertEqual(game.read("save.json"), self.ONE_BOX)
+        self.assertTrue(os.path.exists(game.path("save.json.tmp-1-0")))
         self.assertEqual(game.close(), 0)
 
 

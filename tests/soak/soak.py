@@ -62,10 +62,12 @@ class Counts:
         self.reads = self.saves = self.merges = self.broken = 0
         self.failures = []
 
-    def board_changed(self, before, after, spawned):
-        """Counts broken boxes and merges between two saved boards."""
+    def board_changed(self, before, after):
+        """Counts broken boxes and merges between two saved boards (autosaves
+        come between spawns, so a new box is counted only when one shows)."""
         boxes_before, boxes_after = len(before.get("boxes", [])), len(after.get("boxes", []))
-        broken = boxes_before + (1 if spawned else 0) - boxes_after
+        spawned = max(0, boxes_after - boxes_before)
+        broken = boxes_before + spawned - boxes_after
         spiders_before, spiders_after = len(before.get("spiders", [])), len(after.get("spiders", []))
         merges = spiders_before + broken - spiders_after
         if broken < 0 or merges < 0:
@@ -145,7 +147,7 @@ def main():
                 counts.failures.append("save.json read as an unusable board: %r" % current[:200])
             elif current != last_text:
                 counts.saves += 1
-                counts.board_changed(last_board, board, spawned=True)
+                counts.board_changed(last_board, board)
                 last_text, last_board = current, board
 
             elapsed = time.monotonic() - began

@@ -1,0 +1,60 @@
+#include "persistence/SaveWriter.hpp"
+
+#include <utility>
+
+SaveWriter::SaveWriter(WriteFunction write) : write(std::move(write)), thread([this] { run(); }) {}
+
+SaveWriter::~SaveWriter() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    wake.notify_one();
+    thread.join();
+}
+
+std::uint64_t SaveWriter::handOver(std::string bytes) {
+    std::uint64_t number = 0;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        waiting = std::move(bytes);
+        number = ++handedIn;
+    }
+    wake.notify_one();
+    return number;
+}
+
+void SaveWriter::submit(std::string bytes) {
+    handOver(std::move(bytes));
+}
+
+SaveWriter::Result SaveWriter::submitAndWait(std::string bytes) {
+    const std::uint64_t number = handOver(std::move(bytes));
+    std::unique_lock<std::mutex> lock(mutex);
+    finished.wait(lock, [&] { return done >= number; });
+    return last;
+}
+
+SaveWriter::Result SaveWriter::lastResult() const {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return last;
+}
+
+void SaveWriter::run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+        wake.wait(lock, [&] { return stopping || done < handedIn; });
+        if (done == handedIn) {
+            return; // stopping, and nothing left to write
+        }
+        const std::uint64_t number = handedIn;
+        const std::string bytes = std::move(waiting);
+        lock.unlock();
+        std::string problem;
+        const bool ok = write(bytes, problem);
+        lock.lock();
+        done = number;
+        last = {last.number + 1, ok, ok ? std::string() : problem};
+        finished.notify_all();
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// Writes snapshots of the board on a thread of its own, so that a slow flush
+// to the disk never holds up a frame. Only the newest snapshot counts: one
+// still waiting when a newer one is handed in is dropped, never written after
+// it.
+class SaveWriter {
+public:
+    // Puts `bytes` on the disk whole or not at all; on failure says why.
+    using WriteFunction = std::function<bool(const std::string& bytes, std::string& problem)>;
+
+    struct Result {
+        std::uint64_t number = 0; // how many writes have finished, failed ones too
+        bool ok = true;           // how the newest of them went
+        std::string problem;
+    };
+
+    explicit SaveWriter(WriteFunction write);
+    // Writes what is still waiting, then stops the thread.
+    ~SaveWriter();
+    SaveWriter(const SaveWriter&) = delete;
+    SaveWriter& operator=(const SaveWriter&) = delete;
+
+    // Hands a snapshot over and returns at once.
+    void submit(std::string bytes);
+
+    // Hands a snapshot over and returns once it is on the disk, or once
+    // writing it has failed.
+    Result submitAndWait(std::string bytes);
+
+    Result lastResult() const;
+
+private:
+    std::uint64_t handOver(std::string bytes);
+    void run();
+
+    WriteFunction write;
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable finished;
+    std::string waiting;
+    std::uint64_t handedIn = 0; // snapshots handed over so far
+    std::uint64_t done = 0;     // the newest snapshot written or failed
+    Result last;
+    bool stopping = false;
+    std::thread thread; // last, so it starts once the rest is ready
+};

@@ -1,0 +1,59 @@
+#include "platform/FolderLock.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <system_error>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+#ifdef _WIN32
+
+FolderLock::FolderLock(const std::filesystem::path& file) {
+    // Opened without sharing: a second open fails until this handle closes.
+    const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        takenByOther = error == ERROR_SHARING_VIOLATION;
+        why = std::system_category().message(static_cast<int>(error));
+        return;
+    }
+    handle = reinterpret_cast<std::intptr_t>(opened);
+}
+
+FolderLock::~FolderLock() {
+    if (held()) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
+    }
+}
+
+#else
+
+FolderLock::FolderLock(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        takenByOther = errno == EWOULDBLOCK;
+        why = std::strerror(errno);
+        ::close(fd);
+        return;
+    }
+    handle = fd;
+}
+
+FolderLock::~FolderLock() {
+    if (held()) {
+        ::close(static_cast<int>(handle));
+    }
+}
+
+#endif
