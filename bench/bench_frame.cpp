@@ -2,15 +2,20 @@
 // needs, measured in the same run.
 #include "assets/TextureManager.hpp"
 #include "game/Phases.hpp"
+#include "game/Saving.hpp"
 #include "persistence/SaveFile.hpp"
+#include "persistence/SaveWriter.hpp"
 
 #include <SFML/Graphics.hpp>
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -58,7 +63,7 @@ void frameLogic(FullBoard& board, std::mt19937& rng, std::random_device& randomD
     handleMousePress(board.spiders, board.boxes, board.money, {-10.f, -10.f});
     handleMouseRelease(board.spiders);
     updateSpiders(board.spiders, board.money, rng, {-10.f, -10.f});
-    spawnBoxes(board.spiders, board.boxes, board.money, rng, randomDevice, spawnClock, spawnDelay);
+    spawnBoxes(board.spiders, board.boxes, rng, randomDevice, spawnClock, spawnDelay);
 }
 
 void Logic_Game(benchmark::State& state) {
@@ -109,6 +114,59 @@ void Save_Floor(benchmark::State& state) {
     }
 }
 BENCHMARK(Save_Floor)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A frame's logic that saves every time (the board always changes), handing
+// the snapshot to the writer thread; the range is extra milliseconds that each
+// flush takes, as on a slow disk. Reports each frame's median and worst time.
+void SavingFrame_Game(benchmark::State& state) {
+    FullBoard board;
+    InScratchFolder scratch;
+    const auto slowdown = std::chrono::milliseconds(state.range(0));
+    SaveWriter writer([&](const std::string& bytes, std::string& problem) {
+        std::this_thread::sleep_for(slowdown);
+        return writeSaveFile(bytes, problem);
+    });
+    SaveState saveState;
+    std::mt19937 rng(2);
+    std::random_device randomDevice;
+    sf::Clock spawnClock;
+    int spawnDelay = -1;
+    std::vector<double> frames;
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        frameLogic(board, rng, randomDevice, spawnClock, spawnDelay);
+        ++board.money;
+        autosave(board.spiders, board.boxes, board.money, writer, saveState, true);
+        frames.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    }
+    std::sort(frames.begin(), frames.end());
+    state.counters["median"] = frames[frames.size() / 2];
+    state.counters["worst"] = frames.back();
+    state.counters["writes"] = static_cast<double>(writer.lastResult().number);
+}
+BENCHMARK(SavingFrame_Game)->Arg(0)->Arg(200)->Iterations(3000)->UseRealTime();
+
+// Floor: the same frame's logic without saving.
+void SavingFrame_Floor(benchmark::State& state) {
+    FullBoard board;
+    std::mt19937 rng(2);
+    std::random_device randomDevice;
+    sf::Clock spawnClock;
+    int spawnDelay = -1;
+    std::vector<double> frames;
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        frameLogic(board, rng, randomDevice, spawnClock, spawnDelay);
+        ++board.money;
+        frames.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    }
+    std::sort(frames.begin(), frames.end());
+    state.counters["median"] = frames[frames.size() / 2];
+    state.counters["worst"] = frames.back();
+}
+BENCHMARK(SavingFrame_Floor)->Iterations(3000)->UseRealTime();
 
 void Load_Game(benchmark::State& state) {
     FullBoard board;

@@ -1,4 +1,6 @@
+#include "game/Pacing.hpp"
 #include "game/Phases.hpp"
+#include "game/Startup.hpp"
 #include "persistence/BoardJson.hpp"
 #include "support.hpp"
 
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 
 namespace {
@@ -112,6 +115,27 @@ TEST_F(Phases, APressAndReleaseInOneFrameNeverFollowTheMouse) {
     updateSpiders(spiders, money, rng, {500, 500});
     EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100));
     EXPECT_FALSE(spiders[0].dropped);
+}
+
+TEST_F(Phases, ALostFocusDropsTheHeldSpiderAndOtherEventsAreLeftAlone) {
+    spiders = {Spider(1, 100, 100), Spider(1, 400, 400)};
+    sf::Event event{};
+    event.type = sf::Event::MouseButtonPressed;
+    EXPECT_TRUE(handleInput(event, spiders, boxes, money, {110, 110}));
+    ASSERT_TRUE(spiders[0].dragging);
+
+    event.type = sf::Event::MouseMoved;
+    EXPECT_FALSE(handleInput(event, spiders, boxes, money, {110, 110}));
+    event.type = sf::Event::LostFocus;
+    EXPECT_TRUE(handleInput(event, spiders, boxes, money, {110, 110}));
+    EXPECT_FALSE(spiders[0].dragging);
+    EXPECT_TRUE(spiders[0].dropped);
+
+    // The spiders after it wander again once the drop is dealt with.
+    updateSpiders(spiders, money, rng, {700, 700});
+    makeDue(spiders);
+    updateSpiders(spiders, money, rng, {700, 700});
+    EXPECT_NE(spiders[1].sprite.getPosition(), sf::Vector2f(400, 400));
 }
 
 TEST_F(Phases, MoneyFromPressesStopsAtTheLargestAmount) {
@@ -396,4 +420,40 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndTheLabelShowsTheMoney) {
     EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, box, point));
     EXPECT_EQ(label.getString().toAnsiString(), "Money: 1000");
     EXPECT_EQ(label.getPosition(), sf::Vector2f(0, 0));
+}
+
+TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
+    spiders = {Spider(3, 100, 100)};
+    boxes = {Box(300, 300)};
+    DrawState state;
+    const auto scene = [&] { return sceneSignature(spiders, boxes, money, ""); };
+    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the first frame";
+    EXPECT_FALSE(frameNeedsDrawing(state, scene(), false));
+    EXPECT_TRUE(frameNeedsDrawing(state, scene(), true)) << "an input event";
+
+    const std::vector<std::function<void()>> changes{
+        [&] { spiders[0].sprite.move(0.5f, 0); },
+        [&] { spiders[0].evolve(); },
+        [&] { boxes[0].hit(); },
+        [&] { ++money; },
+        [&] { spiders.emplace_back(1, 0, 0); },
+        [&] { std::swap(spiders[0], spiders[1]); },
+        [&] { boxes.pop_back(); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i]();
+        EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "change " << i;
+        EXPECT_FALSE(frameNeedsDrawing(state, scene(), false)) << "change " << i;
+    }
+    EXPECT_NE(sceneSignature(spiders, boxes, money, "not saved"), scene());
+
+    sf::sleep(safetyRedraw);
+    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the safety redraw";
+}
+
+TEST(WindowSide, IsTheBoardOnALargeScreenAndFitsASmallOne) {
+    EXPECT_EQ(windowSide({1024, 1024}), 800u);
+    EXPECT_EQ(windowSide({1920, 1080}), 800u);
+    EXPECT_EQ(windowSide({1366, 768}), 691u);
+    EXPECT_EQ(windowSide({600, 1000}), 600u);
 }

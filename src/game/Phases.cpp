@@ -82,6 +82,23 @@ int drawSpawnDelay(std::random_device& randomDevice) {
     return std::uniform_int_distribution<int>(5000, 10000)(randomDevice);
 }
 
+bool handleInput(const sf::Event& event, std::vector<Spider>& spiders, std::vector<Box>& boxes,
+                 int& money, sf::Vector2f mousePos) {
+    switch (event.type) {
+    case sf::Event::MouseButtonPressed:
+        handleMousePress(spiders, boxes, money, mousePos);
+        return true;
+    case sf::Event::MouseButtonReleased:
+    case sf::Event::LostFocus:
+        handleMouseRelease(spiders);
+        return true;
+    case sf::Event::GainedFocus:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
                       sf::Vector2f mousePos) {
     for (Spider& spider : spiders) {

@@ -8,6 +8,7 @@
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Text.hpp>
 #include <SFML/System/Clock.hpp>
+#include <SFML/Window/Event.hpp>
 
 #include <random>
 #include <string>
@@ -25,6 +26,13 @@ sf::Vector2f randomBoxPosition(std::mt19937& rng);
 
 // Milliseconds until the next box, 5000 to 10000.
 int drawSpawnDelay(std::random_device& randomDevice);
+
+// The player's input events: a press, a release, and a lost focus, which
+// drops every held spider as a release would (the release itself may never
+// reach the window). Returns whether the event was one of these, or a regained
+// focus; anything else is left alone.
+bool handleInput(const sf::Event& event, std::vector<Spider>& spiders, std::vector<Box>& boxes,
+                 int& money, sf::Vector2f mousePos);
 
 // Mouse press (any button): picks up the first spider under the point, which
 // pays its earnings, then hits the first box under the same point. The third

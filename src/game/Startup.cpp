@@ -2,10 +2,9 @@
 
 #include "assets/TextureManager.hpp"
 
-#include <SFML/System/Err.hpp>
+#include "game/Phases.hpp"
 
-#include <iostream>
-#include <sstream>
+#include <algorithm>
 
 namespace fs = std::filesystem;
 
@@ -60,22 +59,22 @@ void loadGameTextures(const fs::path& folder) {
     }
 }
 
-bool openWindow(sf::RenderWindow& window) {
-    // SFML reports a driver that cannot set vertical sync on its error stream,
-    // once, while the window is created: listen in, and pass the message on.
-    std::ostringstream messages;
-    std::streambuf* const previous = sf::err().rdbuf(messages.rdbuf());
-    window.create(sf::VideoMode(800, 800, 32), "Tangleroot",
-                  sf::Style::Titlebar | sf::Style::Close);
-    window.setVerticalSyncEnabled(true);
-    sf::err().rdbuf(previous);
-    std::cerr << messages.str();
-    return messages.str().find("vertical sync") != std::string::npos;
+unsigned windowSide(sf::Vector2u desktop) {
+    // Room for a title bar and a task bar: a tenth of the desktop's height.
+    const unsigned fits = std::min(desktop.x, desktop.y - (desktop.y + 9) / 10);
+    return std::min(static_cast<unsigned>(boardSize), fits);
 }
 
-bool framesComeTooFast(int frames, sf::Time elapsed) {
-    // No display refreshes faster than 360 times a second.
-    constexpr float fastestRefresh = 360.f;
-    return elapsed > sf::Time::Zero &&
-           static_cast<float>(frames) / elapsed.asSeconds() > fastestRefresh;
+void openWindow(sf::RenderWindow& window) {
+    const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
+    const unsigned side = windowSide({desktop.width, desktop.height});
+    window.create(sf::VideoMode(side, side, 32), "Tangleroot",
+                  sf::Style::Titlebar | sf::Style::Close);
+    // Centred by hand: SFML 2.5 on X11 centres the window's top by the screen's
+    // width, which puts a window on a wide, low screen partly below its edge.
+    window.setPosition(
+        {static_cast<int>(desktop.width - side) / 2, static_cast<int>(desktop.height - side) / 2});
+    window.setVerticalSyncEnabled(true);
+    // However large the window, the board spans 0 to 800.
+    window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSize, boardSize)));
 }

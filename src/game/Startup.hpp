@@ -26,10 +26,10 @@ void requireFolderLock(const FolderLock& lock, const std::filesystem::path& file
 // Throws StartupError when `path` is not a readable file.
 void requireFile(const std::filesystem::path& path, const std::string& what);
 
-// Opens the game's 800 x 800 window with vertical sync on, and reports whether
-// the driver said it cannot set vertical sync.
-bool openWindow(sf::RenderWindow& window);
+// The side of the square window on a desktop of this size: 800, or as large
+// as fits with room for a title bar and a task bar.
+unsigned windowSide(sf::Vector2u desktop);
 
-// True when frames come back far faster than any display refreshes, so
-// vertical sync is not pacing them.
-bool framesComeTooFast(int frames, sf::Time elapsed);
+// Opens the game's square window, 800 x 800 or as large as fits the desktop,
+// with vertical sync on and a view that shows the board's 800 x 800.
+void openWindow(sf::RenderWindow& window);

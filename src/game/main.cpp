@@ -3,6 +3,7 @@
 #include "assets/TextureManager.hpp"
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
@@ -13,6 +14,7 @@
 
 #include <SFML/Graphics.hpp>
 
+#include <cstdint>
 #include <iostream>
 #include <random>
 #include <vector>
@@ -33,16 +35,9 @@ int main() try {
     // Pictures, read once from the working folder
     loadGameTextures("assets/textures");
 
-    // The window, paced by vertical sync; where the driver cannot sync, a
-    // plain 60 frames a second keeps an idle game from spinning a core
+    // The window: 800 x 800, or smaller on a small screen, showing the whole board
     sf::RenderWindow window;
-    const bool vsyncRefused = openWindow(window);
-    if (vsyncRefused) {
-        window.setFramerateLimit(60);
-    }
-    bool pacingChecked = vsyncRefused;
-    sf::Clock pacingClock;
-    int framesShown = 0;
+    openWindow(window);
 
     // The money label in the top-left corner
     requireFile("assets/fonts/roboto.ttf", "font");
@@ -81,20 +76,23 @@ int main() try {
     sf::Clock spawnClock;
     int spawnDelay = drawSpawnDelay(randomDevice);
 
+    // Frames come 60 times a second; only those that change the picture are drawn
+    FramePacer pacer;
+    DrawState drawState;
+
     try {
         while (window.isOpen()) {
             // One mouse point for the whole frame
             const sf::Vector2f mousePos = window.mapPixelToCoords(sf::Mouse::getPosition(window));
 
-            // Events: presses, releases, and the close request, which saves
+            // Events: presses, releases, a lost focus, and the close request, which saves
+            bool inputHandled = false;
             sf::Event event;
             while (window.pollEvent(event)) {
                 if (event.type == sf::Event::Closed) {
                     handleCloseRequest(window, spiders, boxes, money, writer, saveState);
-                } else if (event.type == sf::Event::MouseButtonPressed) {
-                    handleMousePress(spiders, boxes, money, mousePos);
-                } else if (event.type == sf::Event::MouseButtonReleased) {
-                    handleMouseRelease(spiders);
+                } else {
+                    inputHandled |= handleInput(event, spiders, boxes, money, mousePos);
                 }
             }
 
@@ -111,18 +109,16 @@ int main() try {
             // Autosave: a change reaches the disk within seconds, a new box at once
             autosave(spiders, boxes, money, writer, saveState, spawned);
 
-            // Draw
-            drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
-            drawNotice(window, font, saveState.notice);
-            window.display();
-
-            // Vertical sync that has no effect shows as frames far too fast
-            if (!pacingChecked && ++framesShown == 120) {
-                pacingChecked = true;
-                if (framesComeTooFast(framesShown, pacingClock.getElapsedTime())) {
-                    window.setFramerateLimit(60);
-                }
+            // Draw, when the picture changed
+            const std::uint64_t scene = sceneSignature(spiders, boxes, money, saveState.notice);
+            if (frameNeedsDrawing(drawState, scene, inputHandled)) {
+                drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
+                drawNotice(window, font, saveState.notice);
+                window.display();
             }
+
+            // Sleep until the next frame is due
+            waitForNextFrame(pacer);
         }
     } catch (const std::exception& error) {
         // Keep the board if it can still be kept, then say why the game stopped

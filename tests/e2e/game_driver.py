@@ -20,11 +20,11 @@ LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
 class VirtualScreen:
     """A private Xvfb; -noreset keeps it up between games."""
 
-    def __init__(self):
+    def __init__(self, size="1024x1024"):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
-             "-screen", "0", "1024x1024x24"],
+             "-screen", "0", size + "x24"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as numbers:
@@ -67,6 +67,7 @@ class Game:
             self.write("save.json", save)
         self.process = None
         self.window = None
+        self.scale = 1.0  # window pixels per board unit
         self.stderr_path = os.path.join(self.folder, "stderr.txt")
 
     # ---- files in the working folder
@@ -116,6 +117,7 @@ class Game:
         # A player sees the board before touching anything.
         while time.monotonic() < end:
             if image_stat(self.screenshot("first.png"), "mean") > 0.05:
+                self.scale = self.geometry()[2] / 800
                 return self.window
             time.sleep(0.05)
         raise AssertionError("the window never showed a picture")
@@ -135,7 +137,9 @@ class Game:
     # ---- the player's mouse: the game reads the pointer once per frame, so
     # let a frame pass between moving and pressing
     def move(self, x, y):
-        self.xdotool("mousemove", "--window", str(self.window), str(int(x)), str(int(y)))
+        """To the board point (x, y)."""
+        self.xdotool("mousemove", "--window", str(self.window), str(int(x * self.scale)),
+                     str(int(y * self.scale)))
         time.sleep(0.08)
 
     def press(self, button=1):
@@ -205,11 +209,36 @@ class Game:
         subprocess.run(LAUNCHER + ["wineboot", "--end-session"], env=env, check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def frames_drawn(self, seconds):
+        """How many times the window's picture changed in `seconds`, counted
+        through the X server's DAMAGE extension."""
+        from Xlib.ext import damage
+        connection = xdisplay.Display(self.screen.name)
+        window = connection.create_resource_object("window", self.window)
+        connection.damage_query_version()
+        report = window.damage_create(damage.DamageReportNonEmpty)
+        connection.sync()
+        frames, end = 0, time.monotonic() + seconds
+        while time.monotonic() < end:
+            while connection.pending_events():
+                if type(connection.next_event()).__name__ == "DamageNotify":
+                    frames += 1
+                    connection.damage_subtract(report)
+            time.sleep(0.002)
+        connection.close()
+        return frames
+
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.process.pid) as stat:
             fields = stat.read().rsplit(")", 1)[1].split()
         ticks = os.sysconf("SC_CLK_TCK")
         return (int(fields[11]) + int(fields[12])) / ticks
+
+    def cpu_share(self, seconds):
+        """The share of one core the game uses over `seconds` (Linux game only)."""
+        cpu_before, wall_before = self.cpu_seconds(), time.monotonic()
+        time.sleep(seconds)
+        return (self.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
 
     def clean_up(self):
         if self.process and self.process.poll() is None:
@@ -227,8 +256,15 @@ def image_stat(path, expression, crop=None):
     return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
 
 
-def difference(path_a, path_b):
-    """Root-mean-square difference of two pictures of one size, 0 to 1."""
+def difference(path_a, path_b, crop=None):
+    """Root-mean-square difference of two pictures of one size (or of the same
+    part of both), 0 to 1."""
+    if crop:
+        cut = []
+        for path in (path_a, path_b):
+            cut.append(path + ".part.png")
+            subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % crop, "+repage", cut[-1]], check=True)
+        path_a, path_b = cut
     result = subprocess.run(["compare", "-metric", "RMSE", path_a, path_b, "null:"],
                             capture_output=True, text=True)
     return float(result.stderr.split("(")[1].rstrip(")"))

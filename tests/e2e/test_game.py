@@ -161,16 +161,61 @@ class Play(GameTest):
         self.assertEqual(board["money"], 3)
         self.assertEqual(game.close(), 0)
 
-    @unittest.skipIf(LAUNCHER, "measures the Linux process's own processor time")
-    def test_an_idle_game_does_not_spin_a_core(self):
-        game = self.game().start()
+
+
+class DrawnWhenChanged(GameTest):
+    """The game draws a frame only when its picture changes, yet shows every
+    change at once."""
+
+    def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once(self):
+        game = self.game(save='{"boxes":[{"x":300.0,"y":300.0},{"x":600.0,"y":100.0}],"money":0}').start()
         game.find_window()
-        time.sleep(1)
-        cpu_before, wall_before = game.cpu_seconds(), time.monotonic()
-        time.sleep(4)
-        share = (game.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
-        self.assertLess(share, 0.8, "the game used %.0f%% of a core while idle" % (share * 100))
+        time.sleep(0.5)
+        frames = game.frames_drawn(3)
+        self.assertLess(frames, 3 * 10, "%d frames in 3 s of a quiet board" % frames)
+
+        width, height = picture_size("box_damage_0")
+        box = (int(width), int(height), 300, 300)
+        before = game.screenshot("before.png")
+        game.move(300 + width / 2, 300 + height / 2)
+        game.xdotool("mousedown", "1", "mouseup", "1")
+        time.sleep(0.2)
+        after = game.screenshot("after.png")
+        self.assertGreater(difference(before, after, crop=box), 0.02, "the hit box did not show")
+        if not LAUNCHER:
+            share = game.cpu_share(3)
+            self.assertLess(share, 0.1, "a quiet board used %.0f%% of a core" % (share * 100))
         self.assertEqual(game.close(), 0)
+
+    def test_wandering_spiders_keep_the_picture_changing(self):
+        spiders = ",".join('{"stage":%d,"x":%d.0,"y":%d.0}' % (i % 5 + 1, 150 * (i % 5), 200 * (i // 5 + 1))
+                           for i in range(10))
+        game = self.game(save='{"money":0,"spiders":[%s]}' % spiders).start()
+        game.find_window()
+        first = game.screenshot("first-look.png")
+        self.assertGreater(game.frames_drawn(3), 3)
+        self.assertGreater(difference(first, game.screenshot("second-look.png")), 0.001)
+        self.assertEqual(game.close(), 0)
+
+
+class SmallScreen(GameTest):
+    def test_the_window_fits_a_laptop_screen_and_its_bottom_edge_can_be_played(self):
+        small = VirtualScreen("1366x768")
+        self.addCleanup(small.stop)
+        width, height = picture_size("box_damage_0")
+        bottom = 800 - height - 1
+        game = Game(small, save='{"boxes":[{"x":300.0,"y":%r}],"money":0}' % bottom)
+        self.addCleanup(game.clean_up)
+        game.start()
+        game.find_window()
+        _, _, window_width, window_height = game.geometry()
+        self.assertEqual(window_width, window_height)
+        self.assertLessEqual(window_height, 768 * 0.9)
+        game.break_box(300, bottom)
+        self.assertEqual(game.close(), 0)
+        board = game.board()
+        self.assertNotIn("boxes", board)
+        self.assertEqual(len(board["spiders"]), 1)
 
 
 class NothingLost(GameTest):
