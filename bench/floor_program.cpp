@@ -1,7 +1,10 @@
 // The least an SFML program showing Tangleroot's board must do: open the same
 // window, load the same 16 pictures and the font, then draw the background,
 // 51 sprites and a label every frame. Benchmarks compare the game with it.
-//   floor_program [seconds]   runs that long (default: until closed)
+//   floor_program [seconds] [--quiet] [--idle]
+// runs that long (0, the default: until closed); --quiet draws 2 boxes
+// instead of 51 sprites; --idle draws once, then only polls events and sleeps
+// a 60th of a second per frame (the least an idle window can cost).
 #include <SFML/Graphics.hpp>
 
 #include <filesystem>
@@ -11,6 +14,12 @@
 
 int main(int argc, char** argv) {
     const float seconds = argc > 1 ? std::stof(argv[1]) : 0.f;
+    bool quiet = false;
+    bool idle = false;
+    for (int i = 2; i < argc; ++i) {
+        quiet = quiet || std::string(argv[i]) == "--quiet";
+        idle = idle || std::string(argv[i]) == "--idle";
+    }
 
     std::map<std::string, sf::Texture> textures;
     for (const auto& entry : std::filesystem::directory_iterator("assets/textures")) {
@@ -29,7 +38,7 @@ int main(int argc, char** argv) {
     std::mt19937 rng(1);
     std::uniform_real_distribution<float> coordinate(0.f, 700.f);
     std::vector<sf::Sprite> sprites;
-    for (int i = 0; i < 51; ++i) {
+    for (int i = 0; i < (quiet ? 2 : 51); ++i) {
         const std::string name =
             i < 11 ? "box_damage_0" : "spider_stage_" + std::to_string(1 + i % 12);
         sprites.emplace_back(textures[name]);
@@ -38,6 +47,7 @@ int main(int argc, char** argv) {
     }
 
     sf::Clock clock;
+    bool drawn = false;
     while (window.isOpen()) {
         sf::Event event;
         while (window.pollEvent(event)) {
@@ -48,6 +58,11 @@ int main(int argc, char** argv) {
         if (seconds > 0 && clock.getElapsedTime().asSeconds() > seconds) {
             window.close();
         }
+        if (idle && drawn) {
+            sf::sleep(sf::seconds(1.f / 60));
+            continue;
+        }
+        drawn = true;
         window.clear(sf::Color::White);
         window.draw(background);
         for (const sf::Sprite& sprite : sprites) {

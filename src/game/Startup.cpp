@@ -3,6 +3,7 @@
 #include "assets/TextureManager.hpp"
 
 #include "game/Phases.hpp"
+#include "platform/Display.hpp"
 
 #include <algorithm>
 
@@ -20,6 +21,13 @@ std::string where(const fs::path& path) {
 
 } // namespace
 
+void requireDisplay() {
+    std::string problem;
+    if (!displayReachable(problem)) {
+        throw StartupError(problem + ": the game needs a desktop to show its window");
+    }
+}
+
 void requireFolderLock(const FolderLock& lock, const fs::path& file) {
     if (lock.heldElsewhere()) {
         throw StartupError("the game is already running in this folder: another copy holds " +
@@ -28,6 +36,10 @@ void requireFolderLock(const FolderLock& lock, const fs::path& file) {
     if (!lock.held()) {
         throw StartupError("cannot make the lock file " + where(file) + ": " + lock.problem());
     }
+}
+
+std::string fileCannotBeLoaded(const fs::path& path, const std::string& what) {
+    return what + " cannot be loaded: " + where(path) + " is empty or broken";
 }
 
 void requireFile(const fs::path& path, const std::string& what) {
@@ -55,6 +67,10 @@ void loadGameTextures(const fs::path& folder) {
             throw StartupError("picture \"" + name + "\" not found: looked for " + name +
                                ".png (or another image) in " + where(folder) + " (" + runFromHint +
                                ")");
+        }
+        if (TextureManager::textures[name].getSize().x == 0) {
+            throw StartupError("picture \"" + name + "\" cannot be loaded: the file for it in " +
+                               where(folder) + " is empty or not an image");
         }
     }
 }

@@ -14,14 +14,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Throws StartupError when there is no desktop to show the window on.
+void requireDisplay();
+
 // Fills the texture registry from `folder` and makes sure it holds every
-// picture the game asks for, so a missing one stops the game now rather than
-// in the middle of play.
+// picture the game asks for, each loaded, so a missing or broken one stops
+// the game now rather than in the middle of play.
 void loadGameTextures(const std::filesystem::path& folder);
 
 // Throws StartupError when another game holds the folder's lock, or the lock
 // file cannot be made.
 void requireFolderLock(const FolderLock& lock, const std::filesystem::path& file);
+
+// "font cannot be loaded: /the/absolute/path (...)".
+std::string fileCannotBeLoaded(const std::filesystem::path& path, const std::string& what);
 
 // Throws StartupError when `path` is not a readable file.
 void requireFile(const std::filesystem::path& path, const std::string& what);

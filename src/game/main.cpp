@@ -32,19 +32,22 @@ int main() try {
     std::random_device randomDevice;
     std::mt19937 rng(randomDevice());
 
-    // Pictures, read once from the working folder
+    // A desktop to show the window on, then the pictures, read once from the working folder
+    requireDisplay();
     loadGameTextures("assets/textures");
+
+    // The font, before any window: a game that cannot start shows none
+    requireFile("assets/fonts/roboto.ttf", "font");
+    sf::Font font;
+    if (!font.loadFromFile("assets/fonts/roboto.ttf")) {
+        throw StartupError(fileCannotBeLoaded("assets/fonts/roboto.ttf", "font"));
+    }
 
     // The window: 800 x 800, or smaller on a small screen, showing the whole board
     sf::RenderWindow window;
     openWindow(window);
 
     // The money label in the top-left corner
-    requireFile("assets/fonts/roboto.ttf", "font");
-    sf::Font font;
-    if (!font.loadFromFile("assets/fonts/roboto.ttf")) {
-        throw StartupError("font assets/fonts/roboto.ttf cannot be loaded");
-    }
     sf::Text moneyText;
     moneyText.setFont(font);
     moneyText.setFillColor(sf::Color::Black);

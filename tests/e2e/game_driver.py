@@ -90,8 +90,10 @@ class Game:
             return text.read()
 
     # ---- the process and its window
-    def start(self):
+    def start(self, display=True):
         env = dict(os.environ, DISPLAY=self.screen.name)
+        if not display:
+            del env["DISPLAY"]
         if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
             env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
         with open(self.stderr_path, "w") as err:

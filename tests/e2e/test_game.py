@@ -88,11 +88,14 @@ class StartAndClose(GameTest):
 
 
 class CannotStart(GameTest):
-    def assert_refused(self, game, missing, *words):
-        game.start()
-        self.assertEqual(game.wait(timeout=30), 1)
+    def assert_refused(self, game, missing, *words, display=True):
+        game.start(display=display)
+        self.assertEqual(game.wait(timeout=30), 1)  # not an abort (-6) or a crash
         message = game.stderr()
-        self.assertTrue(mentions_path(message, game.folder, missing), message)
+        self.assertEqual([line.startswith("Tangleroot") for line in message.splitlines()].count(True), 1,
+                         message)
+        if missing:
+            self.assertTrue(mentions_path(message, game.folder, missing), message)
         for word in words:
             self.assertIn(word, message)
         self.assertFalse(os.path.exists(game.path("save.json")))
@@ -105,6 +108,18 @@ class CannotStart(GameTest):
     def test_without_a_picture(self):
         game = self.game(leave_out=["assets/textures/spider_stage_7.png"])
         self.assert_refused(game, "assets/textures", '"spider_stage_7"')
+
+    def test_with_an_empty_picture_or_a_broken_font(self):
+        game = self.game()
+        game.write("assets/textures/box_damage_0.png", "")
+        self.assert_refused(game, "assets/textures", '"box_damage_0"', "cannot be loaded")
+        game = self.game()
+        game.write("assets/fonts/roboto.ttf", "not a font")
+        self.assert_refused(game, "assets/fonts/roboto.ttf", "font", "cannot be loaded")
+
+    @unittest.skipIf(LAUNCHER, "an X display for Linux")
+    def test_without_a_display(self):
+        self.assert_refused(self.game(), None, "DISPLAY", "needs a desktop", display=False)
 
     def test_without_the_texture_folder(self):
         game = self.game(leave_out=["assets/textures"])
