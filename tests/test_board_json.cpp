@@ -119,6 +119,7 @@ TEST(BoardJson, RefusesUnusableDocumentsWithoutTouchingTheBoard) {
         R"({"spiders":[{"stage":1e300,"x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":18446744073709551615,"x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":1,"x":1e39,"y":2}],"money":1})",
+        R"({"boxes":[{"x":-3.4028235e38,"y":2}],"money":1})", // just past the float range
         R"({"boxes":[{"x":1,"y":-1e300}],"money":1})",
         R"({"spiders":[{"stage":1,"x":1,"y":2}],"boxes":[{"x":1,"y":2}]})",
         R"({"money":"37"})",

@@ -96,14 +96,10 @@ TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
     }
 }
 
-TEST_F(SaveFile, WritesTheExactBytesAndReplacesTheOldFile) {
+TEST_F(SaveFile, ASaveReplacesTheWholeOldFile) {
     writeFile("save.json", std::string(5000, 'x'));
-    save({Spider(2, 130, 587.75)}, {Box(412.5, 96.25)}, 37);
-    EXPECT_EQ(
-        readFile("save.json"),
-        R"({"boxes":[{"x":412.5,"y":96.25}],"money":37,"spiders":[{"stage":2,"x":130.0,"y":587.75}]})");
     save({}, {}, 0);
-    EXPECT_EQ(readFile("save.json"), R"({"money":0})");
+    EXPECT_EQ(readFile("save.json").size(), boardSnapshot({}, {}, 0).size());
 }
 
 TEST_F(SaveFile, WithoutAFileTheStartBoardStays) {
@@ -202,48 +198,52 @@ TEST_F(SaveFile, AKillDuringASaveNeverLeavesAHalfFile) {
     }
 }
 
-TEST_F(SaveFile, AFailedRenameKeepsTheOldFileAndLeavesNoTemporaryFile) {
-    fs::create_directory("save.json"); // rename() cannot put a file over a folder
-    writeFile("save.json/old", "old board");
-    ::testing::internal::CaptureStderr();
-    save({}, startBoxes(), 3);
-    const std::string message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(readFile("save.json/old"), "old board");
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
-    EXPECT_NE(message.find("not saved"), std::string::npos) << message;
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-}
-
-TEST_F(SaveFile, AFullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
-    save({}, {}, 1);
-    const std::string before = readFile("save.json");
-    const std::string message = inChild([] {
-        // Writes past 20 bytes fail as on a full disk.
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{20, 20};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        save({}, startBoxes(), 2);
-    });
-    EXPECT_EQ(readFile("save.json"), before);
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
-    EXPECT_NE(message.find("not saved"), std::string::npos) << message;
-}
-
-TEST_F(SaveFile, AFolderThatCannotBeWrittenKeepsTheOldFile) {
-    save({}, {}, 1);
-    const std::string before = readFile("save.json");
-    fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
-    const std::string message = inChild([] {
-        // root writes anywhere; an ordinary user cannot write here
-        if (::geteuid() == 0 && ::setuid(65534) != 0) {
-            _exit(1);
-        }
-        save({}, startBoxes(), 2);
-    });
-    fs::permissions(".", fs::perms::owner_all);
-    EXPECT_EQ(readFile("save.json"), before);
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"});
-    EXPECT_NE(message.find("not saved"), std::string::npos) << message;
+TEST_F(SaveFile, AFailedSaveKeepsTheOldFileLeavesNoTemporaryFileAndSaysSo) {
+    struct Failure {
+        const char* name;
+        std::function<void()> prepare; // in the test, before the save
+        std::function<void()> inChild; // in the saving process
+    };
+    const std::vector<Failure> failures{
+        {"a folder in save.json's place, which no rename replaces",
+         [] {
+             fs::remove("save.json");
+             fs::create_directory("save.json");
+             writeFile("save.json/old", "old board");
+         },
+         [] {}},
+        {"a full disk (writes past 20 bytes fail)", [] {},
+         [] {
+             std::signal(SIGXFSZ, SIG_IGN);
+             const rlimit limit{20, 20};
+             setrlimit(RLIMIT_FSIZE, &limit);
+         }},
+        {"a folder an ordinary user cannot write",
+         [] { fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec); },
+         [] {
+             if (::geteuid() == 0 && ::setuid(65534) != 0) {
+                 _exit(1);
+             }
+         }},
+    };
+    const auto oldBoard = [] {
+        return readFile(fs::is_directory("save.json") ? "save.json/old" : "save.json");
+    };
+    for (const Failure& failure : failures) {
+        save({}, {}, 1);
+        failure.prepare();
+        const std::string before = oldBoard();
+        const std::string message = inChild([&] {
+            failure.inChild();
+            save({}, startBoxes(), 2);
+        });
+        fs::permissions(".", fs::perms::owner_all);
+        EXPECT_EQ(oldBoard(), before) << failure.name;
+        EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"}) << failure.name;
+        EXPECT_NE(message.find("not saved"), std::string::npos) << failure.name << ": " << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << failure.name;
+        fs::remove_all("save.json");
+    }
 }
 
 // ---------------------------------------------------------------- the writer thread

@@ -65,11 +65,14 @@ bool readCoordinate(const json& value, const std::string& what, float& out, std:
         problem = what + " is not a number";
         return false;
     }
-    out = static_cast<float>(value.get<double>());
-    if (!std::isfinite(out)) {
+    // Refused before it is narrowed: a double beyond the float range has no
+    // float to become.
+    const double number = value.get<double>();
+    if (!std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max()) {
         problem = what + " is too large";
         return false;
     }
+    out = static_cast<float>(number);
     return true;
 }
 
