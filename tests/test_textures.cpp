@@ -1,5 +1,6 @@
 #include "assets/TextureManager.hpp"
 #include "game/Startup.hpp"
+#include "platform/Console.hpp"
 #include "support.hpp"
 
 #include <SFML/Graphics/Image.hpp>
@@ -139,4 +140,11 @@ TEST_F(Registry, StartingWithoutPicturesSaysWhatIsMissingAndWhere) {
                   std::string::npos)
             << error.what();
     }
+}
+
+TEST(StartupMessage, AMessageBoxOnlyWhenTheConsoleIsTheGamesAlone) {
+    EXPECT_TRUE(consoleIsTheGamesAlone(1)) << "double-clicked: the console closes with the game";
+    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "started from a prompt, which stays open";
+    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
+    EXPECT_FALSE(consoleClosesWithGame()) << "a terminal outlives the game on Linux";
 }

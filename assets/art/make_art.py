@@ -274,8 +274,51 @@ def spider(stage):
     return svg(size, size, "\n".join(parts), defs)
 
 
+# ---------------------------------------------------------------- icon
+
+def icon():
+    """The game's icon: a stage-1 spider's head, face on, on a sunlit tile like
+    the board's clearing. Big shapes and strong outlines, so it still reads at
+    16 x 16."""
+    hue = STAGE_HUES[0]
+    body, dark, light = hsl(hue, 0.58, 0.42), hsl(hue, 0.58, 0.19), hsl(hue, 0.58, 0.66)
+    defs = f"""
+<radialGradient id="tile" cx="0.45" cy="0.35" r="0.8">
+  <stop offset="0" stop-color="#f4f1d0"/><stop offset="0.6" stop-color="#e0d49a"/>
+  <stop offset="1" stop-color="#b39a5a"/></radialGradient>
+<radialGradient id="head" cx="0.38" cy="0.3" r="0.85">
+  <stop offset="0" stop-color="{light}"/><stop offset="0.55" stop-color="{body}"/>
+  <stop offset="1" stop-color="{dark}"/></radialGradient>
+<filter id="shadow" x="-20%" y="-20%" width="140%" height="140%"><feGaussianBlur stdDeviation="6"/></filter>
+"""
+    parts = ['<rect x="4" y="4" width="248" height="248" rx="44" fill="url(#tile)" '
+             'stroke="#4a3519" stroke-width="8"/>']
+    # two front legs a side reaching past the head, bent at the knee
+    for side in (-1, 1):
+        for knee, end in (((70, -52), (104, 20)), ((82, 8), (100, 92))):
+            kx, ky = 128 + side * knee[0], 128 + knee[1]
+            ex, ey = 128 + side * end[0], 128 + end[1]
+            parts.append(f'<path d="M{128 + side * 40},{140} L{kx},{ky} L{ex},{ey}" fill="none" '
+                         f'stroke="#140a05" stroke-width="26" stroke-linecap="round" stroke-linejoin="round"/>')
+            parts.append(f'<path d="M{128 + side * 40},{140} L{kx},{ky} L{ex},{ey}" fill="none" '
+                         f'stroke="{dark}" stroke-width="16" stroke-linecap="round" stroke-linejoin="round"/>')
+    parts.append('<ellipse cx="132" cy="150" rx="84" ry="76" fill="#000" opacity="0.4" filter="url(#shadow)"/>')
+    parts.append(f'<ellipse cx="128" cy="140" rx="82" ry="74" fill="url(#head)" stroke="#140a05" stroke-width="9"/>')
+    # fangs
+    parts.append('<path d="M104,196 q-6,26 10,34 M152,196 q6,26 -10,34" stroke="#140a05" '
+                 'stroke-width="14" fill="none" stroke-linecap="round"/>')
+    # two big eyes, two small ones above
+    for ex, ey, r in ((96, 136, 27), (160, 136, 27), (106, 90, 12), (150, 90, 12)):
+        parts.append(f'<circle cx="{ex}" cy="{ey}" r="{r}" fill="#0d0d12"/>'
+                     f'<circle cx="{f(ex - r * 0.35)}" cy="{f(ey - r * 0.35)}" r="{f(r * 0.4)}" fill="#fff"/>')
+    return svg(256, 256, "\n".join(parts), defs)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
+    # The icon is no picture of the board: it lives beside the sources.
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "icon.svg"), "w") as out:
+        out.write(icon())
     files = {"background": background()}
     for damage in range(3):
         files[f"box_damage_{damage}"] = box(damage)

@@ -5,6 +5,8 @@
 #include "game/Phases.hpp"
 #include "platform/Display.hpp"
 
+#include <SFML/Graphics/Image.hpp>
+
 #include <algorithm>
 
 namespace fs = std::filesystem;
@@ -93,4 +95,11 @@ void openWindow(sf::RenderWindow& window) {
     window.setVerticalSyncEnabled(true);
     // However large the window, the board spans 0 to 800.
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSize, boardSize)));
+}
+
+void setWindowIcon(sf::Window& window, const fs::path& path) {
+    sf::Image icon;
+    if (icon.loadFromFile(path.string())) {
+        window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
+    }
 }

@@ -39,3 +39,7 @@ unsigned windowSide(sf::Vector2u desktop);
 // Opens the game's square window, 800 x 800 or as large as fits the desktop,
 // with vertical sync on and a view that shows the board's 800 x 800.
 void openWindow(sf::RenderWindow& window);
+
+// Shows the picture at `path` as the window's icon; without it the window
+// keeps the system's own (SFML says why on stderr).
+void setWindowIcon(sf::Window& window, const std::filesystem::path& path);

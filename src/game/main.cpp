@@ -9,6 +9,7 @@
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
 #include "persistence/SaveWriter.hpp"
+#include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "platform/FolderLock.hpp"
 
@@ -46,6 +47,7 @@ int main() try {
     // The window: 800 x 800, or smaller on a small screen, showing the whole board
     sf::RenderWindow window;
     openWindow(window);
+    setWindowIcon(window, "assets/icon/tangleroot-256.png");
 
     // The money label in the top-left corner
     sf::Text moneyText;
@@ -129,6 +131,11 @@ int main() try {
     }
     return exitStatus(saveState);
 } catch (const std::exception& error) {
-    std::cerr << "Tangleroot cannot go on: " << error.what() << "\n";
+    // One line; and where the console closes with the game, a message box too
+    const std::string line = std::string("Tangleroot cannot go on: ") + error.what();
+    std::cerr << line << "\n";
+    if (consoleClosesWithGame()) {
+        showMessageBox(line);
+    }
     return 1;
 }

@@ -129,6 +129,26 @@ class Game:
         values = dict(line.split("=") for line in out.split())
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
+    def window_class(self):
+        """The class part of the window's WM_CLASS, which docks match to menu entries."""
+        connection = xdisplay.Display(self.screen.name)
+        wm_class = connection.create_resource_object("window", self.window).get_wm_class()
+        connection.close()
+        return wm_class[1] if wm_class else None
+
+    def icon_sizes(self):
+        """The sizes of the icons the window offers the window manager (_NET_WM_ICON)."""
+        connection = xdisplay.Display(self.screen.name)
+        window = connection.create_resource_object("window", self.window)
+        prop = window.get_full_property(connection.intern_atom("_NET_WM_ICON"), X.AnyPropertyType)
+        connection.close()
+        values, sizes = list(prop.value) if prop else [], []
+        while len(values) >= 2:  # width, height, then width x height pixels, repeated
+            width, height = values[0], values[1]
+            sizes.append((width, height))
+            values = values[2 + width * height:]
+        return sizes
+
     def xdotool(self, *args, check=True):
         result = subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=self.screen.name),
                                 capture_output=True, text=True)

@@ -46,6 +46,7 @@ class StartAndClose(GameTest):
         game = self.game().start()
         game.find_window()
         self.assertEqual(game.geometry()[2:], (800, 800))
+        self.assertTrue(game.icon_sizes(), "the window has no icon of its own")
         time.sleep(0.5)
         shot = game.screenshot()
 

@@ -1,4 +1,5 @@
-# Makes the package with CPack, then lets test_package.py unpack and start it.
+# Makes the Debian package with CPack, then lets test_package.py install it,
+# play it and remove it.
 set(work "${BUILD}/package-test")
 file(REMOVE_RECURSE "${work}")
 execute_process(COMMAND "${CPACK}" --config "${BUILD}/CPackConfig.cmake" -B "${work}"
@@ -6,9 +7,9 @@ execute_process(COMMAND "${CPACK}" --config "${BUILD}/CPackConfig.cmake" -B "${w
 if(NOT made EQUAL 0)
     message(FATAL_ERROR "cpack failed")
 endif()
-file(GLOB archive "${work}/*.tar.gz")
+file(GLOB archive "${work}/*.deb")
 execute_process(COMMAND "${PYTHON}" "${TESTS}/package/test_package.py" "${archive}"
     RESULT_VARIABLE passed)
 if(NOT passed EQUAL 0)
-    message(FATAL_ERROR "the unpacked game did not run")
+    message(FATAL_ERROR "the installed game did not play")
 endif()

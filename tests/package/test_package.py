@@ -1,12 +1,20 @@
 #!/usr/bin/env python3
-"""Unpacks the package in a fresh folder and plays it there: the window must
-open, and the close button must end the game with status 0 and a save.json
-beside it."""
+"""Plays a package as a player would get it.
 
+- The Debian package (.deb): installed with apt-get, started through its menu
+  entry's command as a new user (a fresh home) under Xvfb; a box is broken and
+  the window closed; the board must be in the player's data folder, and the
+  package is removed again.
+- The Windows zip: unpacked in a fresh folder and started there (under Wine);
+  the .exe must carry its icon.
+"""
+
+import configparser
+import json
 import os
+import shutil
 import subprocess
 import sys
-import tarfile
 import tempfile
 import zipfile
 
@@ -14,39 +22,100 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import game_driver  # noqa: E402
 
 
-def main(archive):
-    place = tempfile.mkdtemp(prefix="tangleroot-unpacked-")
-    if archive.endswith(".zip"):  # the Windows package, played under Wine
-        with zipfile.ZipFile(archive) as packed:
-            packed.extractall(place)
-        program = "tangleroot.exe"
-    else:
-        with tarfile.open(archive) as tar:
-            tar.extractall(place)
-        program = "tangleroot"
-    (folder,) = os.listdir(place)
-    folder = os.path.join(place, folder)
-    for needed in (program, "README.txt", "assets/fonts/roboto.ttf", "assets/textures/background.png"):
-        assert os.path.exists(os.path.join(folder, needed)), needed
-    assert not os.path.exists(os.path.join(folder, "assets", "art")), "art sources do not ship"
-
-    screen = game_driver.VirtualScreen()
-    game_driver.BINARY = os.path.join(folder, program)
+def game_in(screen, folder, program, stderr_path):
+    game_driver.BINARY = program
     game = game_driver.Game.__new__(game_driver.Game)
-    game.screen, game.folder, game.window = screen, folder, None
-    game.stderr_path = os.path.join(place, "stderr.txt")
+    game.screen, game.folder, game.window, game.scale = screen, folder, None, 1.0
+    game.stderr_path = stderr_path
+    return game
+
+
+def installed(package):
+    result = subprocess.run(["dpkg-query", "-W", "-f=${Status}", package], capture_output=True, text=True)
+    return "install ok installed" in result.stdout
+
+
+def apt_get(*args):
+    subprocess.run(["apt-get", "-y", "-qq", *args], check=True, stdout=subprocess.DEVNULL,
+                   env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+
+
+def play_debian_package(deb, screen, place):
+    if installed("tangleroot"):
+        apt_get("remove", "tangleroot")
+    apt_get("install", "--no-install-recommends", os.path.abspath(deb))
     try:
+        entry = configparser.ConfigParser(interpolation=None)
+        entry.read("/usr/share/applications/tangleroot.desktop")
+        desktop = entry["Desktop Entry"]
+        command = desktop["Exec"].split()
+        assert os.path.exists("/usr/share/icons/hicolor/256x256/apps/%s.png" % desktop["Icon"])
+
+        game_driver.ASSETS = "/usr/share/tangleroot/assets"  # for the pictures' sizes
+
+        # A new player: a home of their own, nothing in it yet.
+        home = os.path.join(place, "home")
+        os.makedirs(home)
+        os.environ["HOME"] = home
+        os.environ.pop("XDG_DATA_HOME", None)
+        data = os.path.join(home, ".local", "share", "tangleroot")
+
+        game = game_in(screen, home, command[0], os.path.join(place, "stderr.txt"))
         game.start()
         game.find_window()
-        assert game.geometry()[2:] == (800, 800)
+        assert game.window_class() == desktop["StartupWMClass"], game.window_class()
+        assert game.icon_sizes(), "the window has no icon"
         assert game.close() == 0, game.stderr()
-        assert '"money":0' in game.read("save.json")
+        with open(os.path.join(data, "save.json")) as text:
+            box = json.load(text)["boxes"][0]
+
+        # Started again, the board is there: break its first box.
+        game.start()
+        game.find_window()
+        game.break_box(box["x"], box["y"])
+        assert game.close() == 0, game.stderr()
+        with open(os.path.join(data, "save.json")) as text:
+            board = json.load(text)
+        assert [spider["stage"] for spider in board["spiders"]] == [1], board
+        assert not os.path.exists(os.path.join(home, "save.json")), "saved outside the data folder"
     finally:
-        if game.process.poll() is None:
-            game.process.kill()
+        apt_get("remove", "tangleroot")
+    assert not installed("tangleroot") and not os.path.exists("/usr/bin/tangleroot")
+
+
+def play_windows_zip(archive, screen, place):
+    with zipfile.ZipFile(archive) as packed:
+        packed.extractall(place)
+    (folder,) = [entry for entry in os.listdir(place) if entry.startswith("tangleroot")]
+    folder = os.path.join(place, folder)
+    for needed in ("tangleroot.exe", "README.txt", "assets/fonts/roboto.ttf",
+                   "assets/textures/background.png", "assets/icon/tangleroot-256.png"):
+        assert os.path.exists(os.path.join(folder, needed)), needed
+    assert not os.path.exists(os.path.join(folder, "assets", "art")), "art sources do not ship"
+    resources = subprocess.run(["wrestool", "-l", os.path.join(folder, "tangleroot.exe")],
+                               capture_output=True, text=True).stdout
+    assert "type=group_icon" in resources, "tangleroot.exe carries no icon: " + resources
+
+    game = game_in(screen, folder, os.path.join(folder, "tangleroot.exe"), os.path.join(place, "stderr.txt"))
+    game.start()
+    game.find_window()
+    assert game.geometry()[2:] == (800, 800)
+    assert game.close() == 0, game.stderr()
+    assert '"money":0' in game.read("save.json")
+
+
+def main(package):
+    place = tempfile.mkdtemp(prefix="tangleroot-package-")
+    screen = game_driver.VirtualScreen()
+    try:
+        if package.endswith(".deb"):
+            play_debian_package(package, screen, place)
+        else:
+            play_windows_zip(package, screen, place)
+    finally:
         screen.stop()
-        subprocess.run(["rm", "-rf", place])
-    print("package: unpacked", os.path.basename(archive), "and played it")
+        shutil.rmtree(place, ignore_errors=True)
+    print("package: played", os.path.basename(package))
     return 0
 
 

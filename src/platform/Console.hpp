@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+// Whether the game has a console window of its own, one that closes with the
+// game: a Windows game started by a double-click. What the game prints there
+// is gone before the player can read it. Never so elsewhere.
+bool consoleClosesWithGame();
+
+// Whether a console shared by `processes` processes (the game among them)
+// belongs to the game alone.
+bool consoleIsTheGamesAlone(unsigned long processes);
+
+// Shows `line` in a message box, where the operating system has one.
+void showMessageBox(const std::string& line);
