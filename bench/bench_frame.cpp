@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <thread>
@@ -115,11 +116,31 @@ void Save_Floor(benchmark::State& state) {
 }
 BENCHMARK(Save_Floor)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// A frame's logic that saves every time (the board always changes), handing
-// the snapshot to the writer thread; the range is extra milliseconds that each
-// flush takes, as on a slow disk. Reports each frame's median and worst time.
-void SavingFrame_Game(benchmark::State& state) {
+// Runs a frame's logic on a full board, the money changing every frame, with
+// `save` after it; reports each frame's median and worst time.
+void timeFrames(benchmark::State& state, const std::function<void(FullBoard&)>& save) {
     FullBoard board;
+    std::mt19937 rng(2);
+    std::random_device randomDevice;
+    sf::Clock spawnClock;
+    int spawnDelay = -1;
+    std::vector<double> frames;
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        frameLogic(board, rng, randomDevice, spawnClock, spawnDelay);
+        ++board.money;
+        save(board);
+        frames.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    }
+    std::sort(frames.begin(), frames.end());
+    state.counters["median"] = frames[frames.size() / 2];
+    state.counters["worst"] = frames.back();
+}
+
+// Every frame hands a snapshot to the writer thread (the board always
+// changes); the range is extra milliseconds each flush takes, as on a slow disk.
+void SavingFrame_Game(benchmark::State& state) {
     InScratchFolder scratch;
     const auto slowdown = std::chrono::milliseconds(state.range(0));
     SaveWriter writer([&](const std::string& bytes, std::string& problem) {
@@ -127,44 +148,15 @@ void SavingFrame_Game(benchmark::State& state) {
         return writeSaveFile(bytes, problem);
     });
     SaveState saveState;
-    std::mt19937 rng(2);
-    std::random_device randomDevice;
-    sf::Clock spawnClock;
-    int spawnDelay = -1;
-    std::vector<double> frames;
-    for (auto _ : state) {
-        const auto started = std::chrono::steady_clock::now();
-        frameLogic(board, rng, randomDevice, spawnClock, spawnDelay);
-        ++board.money;
+    timeFrames(state, [&](FullBoard& board) {
         autosave(board.spiders, board.boxes, board.money, writer, saveState, true);
-        frames.push_back(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    }
-    std::sort(frames.begin(), frames.end());
-    state.counters["median"] = frames[frames.size() / 2];
-    state.counters["worst"] = frames.back();
-    state.counters["writes"] = static_cast<double>(writer.lastResult().number);
+    });
 }
 BENCHMARK(SavingFrame_Game)->Arg(0)->Arg(200)->Iterations(3000)->UseRealTime();
 
-// Floor: the same frame's logic without saving.
+// Floor: the same frames without saving.
 void SavingFrame_Floor(benchmark::State& state) {
-    FullBoard board;
-    std::mt19937 rng(2);
-    std::random_device randomDevice;
-    sf::Clock spawnClock;
-    int spawnDelay = -1;
-    std::vector<double> frames;
-    for (auto _ : state) {
-        const auto started = std::chrono::steady_clock::now();
-        frameLogic(board, rng, randomDevice, spawnClock, spawnDelay);
-        ++board.money;
-        frames.push_back(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    }
-    std::sort(frames.begin(), frames.end());
-    state.counters["median"] = frames[frames.size() / 2];
-    state.counters["worst"] = frames.back();
+    timeFrames(state, [](FullBoard&) {});
 }
 BENCHMARK(SavingFrame_Floor)->Iterations(3000)->UseRealTime();
 

@@ -18,6 +18,8 @@ class Saving : public ::testing::Test {
 protected:
     void SetUp() override {
         useGameTextures();
+        spiders = {Spider(2, 10, 20)};
+        boxes = {Box(30, 40)};
         state.lastHandedIn = boardSnapshot(spiders, boxes, money);
     }
 
@@ -31,8 +33,8 @@ protected:
         autosave(spiders, boxes, money, writer, state);
     }
 
-    std::vector<Spider> spiders{Spider(2, 10, 20)};
-    std::vector<Box> boxes{Box(30, 40)};
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes;
     int money = 0;
     std::atomic<bool> failing{false};
     std::mutex mutex;
