@@ -61,9 +61,13 @@ void addMoney(int& money, int amount) {
 void keepOnBoard(Spider& spider) {
     const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
     const sf::Vector2f position = spider.sprite.getPosition();
-    spider.sprite.setPosition(
+    const sf::Vector2f onBoard(
         std::clamp(position.x, 0.f, std::max(0.f, boardSize - bounds.width)),
         std::clamp(position.y, 0.f, std::max(0.f, boardSize - bounds.height)));
+    // Moving a sprite makes it work out its transform again: only when needed.
+    if (onBoard != position) {
+        spider.sprite.setPosition(onBoard);
+    }
 }
 
 sf::Vector2f randomBoxPosition(std::mt19937& rng) {
