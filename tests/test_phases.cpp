@@ -443,6 +443,22 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
     EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the safety redraw";
 }
 
+TEST(FramePacer, SleepsBetweenFramesAndDoesNotRushAfterALongOne) {
+    FramePacer pacer;
+    sf::Clock clock;
+    for (int frame = 0; frame < 12; ++frame) {
+        waitForNextFrame(pacer);
+    }
+    EXPECT_GE(clock.getElapsedTime(), sf::milliseconds(190)) << "12 frames at 60 a second";
+
+    sf::sleep(sf::milliseconds(200)); // a frame that took far too long
+    clock.restart();
+    for (int frame = 0; frame < 3; ++frame) {
+        waitForNextFrame(pacer);
+    }
+    EXPECT_GE(clock.getElapsedTime(), sf::milliseconds(30)) << "the lost frames were rushed";
+}
+
 TEST(WindowSide, IsTheBoardOnALargeScreenAndFitsASmallOne) {
     EXPECT_EQ(windowSide({1024, 1024}), 800u);
     EXPECT_EQ(windowSide({1920, 1080}), 800u);

@@ -1,4 +1,5 @@
 #include "game/Saving.hpp"
+#include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
@@ -101,13 +102,37 @@ TEST_F(Saving, AFailedCloseKeepsTheWindowOpenWithANoticeThatASuccessfulSaveClear
     EXPECT_EQ(exitStatus(state), 1);
 }
 
-TEST_F(Saving, AnErrorThatStopsTheGameKeepsTheBoardFirst) {
+TEST_F(Saving, AnEndFromOutsideOrAnErrorKeepsTheBoardFirst) {
+    sf::Window window(sf::VideoMode(10, 10), "saving");
+    money = 76;
+    endOnRequest(window, spiders, boxes, money, writer, state);
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+
     ::testing::internal::CaptureStderr();
     money = 77;
     EXPECT_EQ(
         endAfterError(std::runtime_error("out of pictures"), spiders, boxes, money, writer, state),
         1);
     const std::string message = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+    EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
     EXPECT_EQ(message, "Tangleroot cannot go on: out of pictures\n");
+}
+
+TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
+    const ScratchFolder scratch;
+    {
+        const FolderLock first("tangleroot.lock");
+        ASSERT_TRUE(first.held()) << first.problem();
+        const FolderLock second("tangleroot.lock");
+        EXPECT_FALSE(second.held());
+        EXPECT_TRUE(second.heldElsewhere());
+        EXPECT_THROW(requireFolderLock(second, "tangleroot.lock"), StartupError);
+    }
+    const FolderLock again("tangleroot.lock");
+    EXPECT_TRUE(again.held()) << "the lock outlived its game";
+
+    const FolderLock nowhere("no/such/folder/tangleroot.lock");
+    EXPECT_FALSE(nowhere.held() || nowhere.heldElsewhere());
+    EXPECT_FALSE(nowhere.problem().empty());
 }

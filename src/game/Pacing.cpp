@@ -32,11 +32,9 @@ void addSprite(Signature& signature, const sf::Sprite& sprite) {
 std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                              int money, const std::string& notice) {
     Signature signature;
-    signature.add(spiders.size());
     for (const Spider& spider : spiders) {
         addSprite(signature, spider.sprite);
     }
-    signature.add(boxes.size());
     for (const Box& box : boxes) {
         addSprite(signature, box.sprite);
     }
