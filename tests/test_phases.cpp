@@ -463,5 +463,6 @@ TEST(WindowSide, IsTheBoardOnALargeScreenAndFitsASmallOne) {
     EXPECT_EQ(windowSide({1024, 1024}), 800u);
     EXPECT_EQ(windowSide({1920, 1080}), 800u);
     EXPECT_EQ(windowSide({1366, 768}), 691u);
+    EXPECT_EQ(windowSide({1366, 761}), 684u) << "a tenth of the height, rounded up, is left free";
     EXPECT_EQ(windowSide({600, 1000}), 600u);
 }

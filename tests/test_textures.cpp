@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -140,6 +142,21 @@ TEST_F(Registry, StartingWithoutPicturesSaysWhatIsMissingAndWhere) {
                   std::string::npos)
             << error.what();
     }
+}
+
+TEST_F(Registry, StartingWithoutADisplayOrAFileSaysWhatIsMissing) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "the tests run on a display";
+    EXPECT_NO_THROW(requireDisplay());
+    const std::string display = std::getenv("DISPLAY");
+    ::setenv("DISPLAY", "", 1);
+    EXPECT_THROW(requireDisplay(), StartupError);
+    ::setenv("DISPLAY", display.c_str(), 1);
+
+    writeFile("font.ttf", "");
+    EXPECT_NO_THROW(requireFile("font.ttf", "font"));
+    fs::create_directory("folder.ttf");
+    EXPECT_THROW(requireFile("folder.ttf", "font"), StartupError);
+    EXPECT_THROW(requireFile("missing.ttf", "font"), StartupError);
 }
 
 TEST(StartupMessage, AMessageBoxOnlyWhenTheConsoleIsTheGamesAlone) {
