@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <limits>
+#include <sstream>
 
 namespace {
 
@@ -410,6 +412,9 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndTheLabelShowsTheMoney) {
 
     EXPECT_EQ(pixelAt(spider, box, point), pixelAt({}, box, point));
     EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, box, point));
+    const sf::Vector2f body = centreOf(spider[0].sprite);
+    const sf::Vector2u bodyPoint(static_cast<unsigned>(body.x), static_cast<unsigned>(body.y));
+    EXPECT_NE(pixelAt(spider, {}, bodyPoint), pixelAt({}, {}, bodyPoint)) << "no spider drawn";
     EXPECT_EQ(label.getString().toAnsiString(), "Money: 1000");
     EXPECT_EQ(label.getPosition(), sf::Vector2f(0, 0));
 }
@@ -441,6 +446,30 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
 
     sf::sleep(safetyRedraw);
     EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the safety redraw";
+}
+
+TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
+    sf::Font font;
+    ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
+    sf::Text measure("", font, 20);
+    const std::string notice = "The board was not saved:\ncannot create /home/player/" +
+                               std::string(120, 'x') +
+                               "/save.json.tmp-1-0: No space left on "
+                               "device, so it was kept as it was\n\nClose.";
+    const std::string wrapped = wrapToWidth(notice, measure, 300);
+    std::istringstream lines(wrapped);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        measure.setString(line);
+        EXPECT_LE(measure.getLocalBounds().width, 300) << line;
+    }
+    EXPECT_GT(count, 6);
+    const auto letters = [](std::string text) {
+        text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return std::isspace(c); }),
+                   text.end());
+        return text;
+    };
+    EXPECT_EQ(letters(wrapped), letters(notice));
 }
 
 TEST(FramePacer, SleepsBetweenFramesAndDoesNotRushAfterALongOne) {

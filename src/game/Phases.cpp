@@ -184,34 +184,38 @@ void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
     target.draw(moneyText);
 }
 
-void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice) {
-    if (notice.empty()) {
-        return;
-    }
-    // Long lines (a path in the reason) are broken at the last space that fits.
-    constexpr float margin = 30.f;
-    sf::Text text("", font, 20);
+std::string wrapToWidth(const std::string& text, sf::Text& measure, float width) {
     std::string wrapped;
     std::string line;
     const auto fits = [&](const std::string& candidate) {
-        text.setString(candidate);
-        return text.getLocalBounds().width <= boardSize - 2 * margin;
+        measure.setString(candidate);
+        return measure.getLocalBounds().width <= width;
     };
-    for (std::size_t at = 0; at <= notice.size(); ++at) {
-        const char c = at < notice.size() ? notice[at] : '\n';
+    for (std::size_t at = 0; at <= text.size(); ++at) {
+        const char c = at < text.size() ? text[at] : '\n';
         if (c == '\n') {
             wrapped += line + '\n';
             line.clear();
         } else if (c == ' ' || fits(line + c)) {
             line += c;
         } else {
+            // Broken at the last space that fits, or inside a word with none.
             const std::size_t space = line.rfind(' ');
             const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
             wrapped += line.substr(0, space == std::string::npos ? line.size() : space) + '\n';
             line = rest + c;
         }
     }
-    text.setString(wrapped);
+    return wrapped;
+}
+
+void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice) {
+    if (notice.empty()) {
+        return;
+    }
+    constexpr float margin = 30.f;
+    sf::Text text("", font, 20);
+    text.setString(wrapToWidth(notice, text, boardSize - 2 * margin));
     text.setFillColor(sf::Color::White);
     const sf::FloatRect bounds = text.getLocalBounds();
     sf::RectangleShape band({boardSize, bounds.height + 2 * margin});

@@ -63,6 +63,11 @@ void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
                const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                sf::Text& moneyText, int money);
 
+// `text` with line breaks added so that no line is wider than `width` when
+// set in `measure` (its font and size): at the last space that fits, or inside
+// a word too long for a line.
+std::string wrapToWidth(const std::string& text, sf::Text& measure, float width);
+
 // Draws `notice` (lines split by '\n') on a dark band across the board, over
 // everything else. An empty notice draws nothing.
 void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice);
