@@ -64,6 +64,11 @@ TEST_F(Saving, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
     autosave(spiders, boxes, money, writer, state);
     settle();
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+    ++money;
+    autosave(spiders, boxes, money, writer, state);
+    settle();
+    EXPECT_EQ(written().size(), 1u) << "the interval did not start again";
+    --money;
 
     autosave(spiders, boxes, money, writer, state, true);
     settle();
@@ -124,6 +129,7 @@ TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
     {
         const FolderLock first("tangleroot.lock");
         ASSERT_TRUE(first.held()) << first.problem();
+        EXPECT_NO_THROW(requireFolderLock(first, "tangleroot.lock"));
         const FolderLock second("tangleroot.lock");
         EXPECT_FALSE(second.held());
         EXPECT_TRUE(second.heldElsewhere());
