@@ -66,10 +66,15 @@ void handleCloseRequest(sf::Window& window, const std::vector<Spider>& spiders,
     }
 }
 
-void endOnRequest(sf::Window& window, const std::vector<Spider>& spiders,
-                  const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state) {
+void saveForEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                SaveWriter& writer, SaveState& state) {
     saveAndWait(spiders, boxes, money, writer, state);
     endRequestHandled();
+}
+
+void endOnRequest(sf::Window& window, const std::vector<Spider>& spiders,
+                  const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state) {
+    saveForEnd(spiders, boxes, money, writer, state);
     window.close();
 }
 

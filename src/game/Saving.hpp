@@ -42,6 +42,11 @@ void handleCloseRequest(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money, SaveWriter& writer,
                         SaveState& state);
 
+// The save before an end asked for from outside: saves, waits, and tells a
+// console handler holding the process open that it may let it go.
+void saveForEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                SaveWriter& writer, SaveState& state);
+
 // An end asked for from outside the window: saves, waits, closes.
 void endOnRequest(sf::Window& window, const std::vector<Spider>& spiders,
                   const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state);

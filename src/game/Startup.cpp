@@ -1,7 +1,6 @@
 #include "game/Startup.hpp"
 
 #include "assets/TextureManager.hpp"
-
 #include "game/Phases.hpp"
 #include "platform/Display.hpp"
 
@@ -40,8 +39,11 @@ void requireFolderLock(const FolderLock& lock, const fs::path& file) {
     }
 }
 
-std::string fileCannotBeLoaded(const fs::path& path, const std::string& what) {
-    return what + " cannot be loaded: " + where(path) + " is empty or broken";
+void loadGameFont(sf::Font& font, const fs::path& path) {
+    requireFile(path, "font");
+    if (!font.loadFromFile(path.string())) {
+        throw StartupError("font cannot be loaded: " + where(path) + " is empty or broken");
+    }
 }
 
 void requireFile(const fs::path& path, const std::string& what) {

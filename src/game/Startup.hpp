@@ -2,6 +2,7 @@
 
 #include "platform/FolderLock.hpp"
 
+#include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 
 #include <filesystem>
@@ -26,8 +27,8 @@ void loadGameTextures(const std::filesystem::path& folder);
 // file cannot be made.
 void requireFolderLock(const FolderLock& lock, const std::filesystem::path& file);
 
-// "font cannot be loaded: /the/absolute/path (...)".
-std::string fileCannotBeLoaded(const std::filesystem::path& path, const std::string& what);
+// Loads the font at `path`; throws StartupError when it is missing or broken.
+void loadGameFont(sf::Font& font, const std::filesystem::path& path);
 
 // Throws StartupError when `path` is not a readable file.
 void requireFile(const std::filesystem::path& path, const std::string& what);

@@ -38,11 +38,8 @@ int main() try {
     loadGameTextures("assets/textures");
 
     // The font, before any window: a game that cannot start shows none
-    requireFile("assets/fonts/roboto.ttf", "font");
     sf::Font font;
-    if (!font.loadFromFile("assets/fonts/roboto.ttf")) {
-        throw StartupError(fileCannotBeLoaded("assets/fonts/roboto.ttf", "font"));
-    }
+    loadGameFont(font, "assets/fonts/roboto.ttf");
 
     // The window: 800 x 800, or smaller on a small screen, showing the whole board
     sf::RenderWindow window;
@@ -72,10 +69,8 @@ int main() try {
     SaveWriter writer(writeSaveFile);
     SaveState saveState;
     saveState.lastHandedIn = boardSnapshot(spiders, boxes, money);
-    saveAtSessionEnd(window.getSystemHandle(), [&] {
-        saveAndWait(spiders, boxes, money, writer, saveState);
-        endRequestHandled();
-    });
+    saveAtSessionEnd(window.getSystemHandle(),
+                     [&] { saveForEnd(spiders, boxes, money, writer, saveState); });
 
     // The first box spawn
     sf::Clock spawnClock;

@@ -130,10 +130,12 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
+const char* const temporarySuffix = ".tmp-";
+
 std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
     static std::atomic<unsigned> counter{0};
     std::filesystem::path temporary = path;
-    temporary += ".tmp-" + std::to_string(processId()) + "-" + std::to_string(counter++);
+    temporary += temporarySuffix + std::to_string(processId()) + "-" + std::to_string(counter++);
     return temporary;
 }
 
@@ -170,4 +172,18 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     const std::filesystem::path folder = path.parent_path();
     syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
     return true;
+}
+
+void removeLeftoverTemporaryFiles(const std::filesystem::path& path) {
+    const std::string prefix = path.filename().string() + temporarySuffix;
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        if (entry->path().filename().string().rfind(prefix, 0) == 0 &&
+            entry->is_regular_file(ignored)) {
+            std::filesystem::remove(entry->path(), ignored);
+        }
+    }
 }

@@ -11,3 +11,7 @@
 // and `problem` says what went wrong.
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
                          std::string& problem);
+
+// Removes the temporary files that writes to `path` cut off midway (a crash,
+// a kill) left beside it.
+void removeLeftoverTemporaryFiles(const std::filesystem::path& path);

@@ -92,17 +92,7 @@ bool writeSaveFile(const std::string& bytes, std::string& problem) {
 }
 
 void removeLeftoverTemporaryFiles() {
-    const std::string prefix = saveFilePath.filename().string() + ".tmp-";
-    const fs::path folder = saveFilePath.has_parent_path() ? saveFilePath.parent_path() : ".";
-    std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        std::error_code ignored;
-        if (entry->path().filename().string().rfind(prefix, 0) == 0 &&
-            entry->is_regular_file(ignored)) {
-            fs::remove(entry->path(), ignored);
-        }
-    }
+    removeLeftoverTemporaryFiles(saveFilePath);
 }
 
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
