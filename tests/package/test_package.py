@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
 """Plays a package as a player would get it.
 
-- The Debian package (.deb): installed with apt-get, started through its menu
-  entry's command as a new user (a fresh home) under Xvfb; a box is broken and
-  the window closed; the board must be in the player's data folder, and the
-  package is removed again.
+- The Debian package (.deb): checked by Debian's own tools (lintian on the
+  package; appstreamcli and desktop-file-validate on what it installs), where
+  any error or warning fails; then installed with apt-get, started through
+  its menu entry's command as a new user (a fresh home) under Xvfb; a box is
+  broken and the window closed; the board must be in the player's data
+  folder, and the package is removed again.
 - The Windows zip: unpacked in a fresh folder and started there (under Wine);
-  the .exe must carry its icon.
+  the .exe must carry its icon and its version, the zip's own.
 """
 
 import configparser
+import glob
 import json
 import os
+import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -40,7 +45,30 @@ def apt_get(*args):
                    env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
 
 
+def complaints(command):
+    """Runs a checker; its error and warning lines, or all it said if it failed without any."""
+    result = subprocess.run(command, capture_output=True, text=True)
+    said = result.stdout + result.stderr
+    found = [line.strip() for line in said.splitlines() if re.search(r"^\s*[EW]:|: (error|warning):", line)]
+    if result.returncode != 0 and not found:
+        found = ["%s exited with %d: %s" % (command[0], result.returncode, said.strip())]
+    return found
+
+
+def check_debian_package(deb, place):
+    root = os.path.join(place, "unpacked")
+    subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
+    assert len(glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))) == 1
+    found = complaints(["lintian", "--fail-on", "error,warning", deb])
+    # Every metainfo file in the tree, and its name; the screenshot's web
+    # address is not fetched here.
+    found += complaints(["appstreamcli", "validate-tree", "--no-net", root])
+    found += complaints(["desktop-file-validate", os.path.join(root, "usr/share/applications/tangleroot.desktop")])
+    assert not found, "the package's checkers complain:\n" + "\n".join(found)
+
+
 def play_debian_package(deb, screen, place):
+    check_debian_package(deb, place)
     if installed("tangleroot"):
         apt_get("remove", "tangleroot")
     apt_get("install", "--no-install-recommends", os.path.abspath(deb))
@@ -80,7 +108,19 @@ def play_debian_package(deb, screen, place):
         assert not os.path.exists(os.path.join(home, "save.json")), "saved outside the data folder"
     finally:
         apt_get("remove", "tangleroot")
-    assert not installed("tangleroot") and not os.path.exists("/usr/bin/tangleroot")
+    assert not installed("tangleroot") and not os.path.exists("/usr/games/tangleroot")
+
+
+def version_resource(exe):
+    """The numbers and the texts of an .exe's version resource."""
+    raw = subprocess.run(["wrestool", "-x", "--raw", "--type=16", exe], capture_output=True, check=True).stdout
+    at = raw.find(struct.pack("<I", 0xFEEF04BD))  # where the fixed part begins
+    assert at >= 0, "tangleroot.exe carries no version resource"
+    most, least = struct.unpack_from("<II", raw, at + 8)
+    numbers = (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)
+    # Each text is its name then its value, in UTF-16, padded with zeros.
+    texts = dict(re.findall(r"([A-Za-z]+)\0+([^\0]+)\0", raw.decode("utf-16-le", "replace")))
+    return numbers, texts
 
 
 def play_windows_zip(archive, screen, place):
@@ -95,6 +135,13 @@ def play_windows_zip(archive, screen, place):
     resources = subprocess.run(["wrestool", "-l", os.path.join(folder, "tangleroot.exe")],
                                capture_output=True, text=True).stdout
     assert "type=group_icon" in resources, "tangleroot.exe carries no icon: " + resources
+    version = re.match(r"tangleroot-([0-9.]+)-", os.path.basename(archive)).group(1)
+    numbers, texts = version_resource(os.path.join(folder, "tangleroot.exe"))
+    assert texts.get("ProductName") == "Tangleroot", texts
+    assert texts.get("FileVersion") == texts.get("ProductVersion") == version, texts
+    assert "game" in texts.get("FileDescription", ""), texts
+    wanted = [int(part) for part in version.split(".")]
+    assert list(numbers[:len(wanted)]) == wanted and not any(numbers[len(wanted):]), numbers
 
     game = game_in(screen, folder, os.path.join(folder, "tangleroot.exe"), os.path.join(place, "stderr.txt"))
     game.start()
