@@ -58,7 +58,8 @@ def complaints(command):
 def check_debian_package(deb, place):
     root = os.path.join(place, "unpacked")
     subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
-    assert len(glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))) == 1
+    metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))
+    assert len(metainfo) == 1, "the package should install one AppStream file: %s" % metainfo
     found = complaints(["lintian", "--fail-on", "error,warning", deb])
     # Every metainfo file in the tree, and its name; the screenshot's web
     # address is not fetched here.
