@@ -18,8 +18,17 @@ bool consoleClosesWithGame() {
 #endif
 }
 
+void useUtf8Console() {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
+#endif
+}
+
 void showMessageBox([[maybe_unused]] const std::string& line) {
 #ifdef _WIN32
-    MessageBoxA(nullptr, line.c_str(), "Tangleroot", MB_OK | MB_ICONERROR);
+    const int size = MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), size);
+    MessageBoxW(nullptr, wide.c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
 #endif
 }
