@@ -214,6 +214,7 @@ class WindowsTrouble(TroubleTest):
                                   (["shared"] if shared else []),
                                   cwd=game.folder, env=dict(os.environ, DISPLAY=screen.name),
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.addCleanup(holder.stdout.close)
         self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
         self.assertEqual(holder.stdout.readline().strip(), "held")
         return holder
