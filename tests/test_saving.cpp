@@ -233,12 +233,3 @@ TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
     EXPECT_FALSE(nowhere.held() || nowhere.heldElsewhere());
     EXPECT_FALSE(nowhere.problem().empty());
 }
-
-TEST(Startup, AFolderWithoutTheGamesFilesIsRefusedBeforeAnythingIsWritten) {
-    const ScratchFolder scratch;
-    EXPECT_THROW(requireGameFiles("assets/textures", "assets/fonts/roboto.ttf"), StartupError);
-    std::filesystem::create_directories("assets/textures");
-    EXPECT_THROW(requireGameFiles("assets/textures", "assets/fonts/roboto.ttf"), StartupError);
-    writeFile("assets/font.ttf", "");
-    EXPECT_NO_THROW(requireGameFiles("assets/textures", "assets/font.ttf"));
-}

@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const DWORD share = argc > 3 ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0;
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ, share, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file =
+        CreateFileA(argv[1], GENERIC_READ, share, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         printf("cannot open %s: error %lu\n", argv[1], GetLastError());
         return 1;
