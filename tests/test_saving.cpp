@@ -1,3 +1,4 @@
+#include "game/Pacing.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
@@ -107,6 +108,9 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     EXPECT_EQ(told, "Tangleroot: the board was not saved (no space left); the previous save "
                     "is kept\n");
     EXPECT_EQ(saving->failureLine(), "The board is not being saved: no space left");
+    EXPECT_NE(sceneSignature(spiders, boxes, money, "", saving->failureLine()),
+              sceneSignature(spiders, boxes, money, ""))
+        << "the line would not be drawn";
     EXPECT_EQ(saving->notice(), "") << "the close notice is for a close only";
 
     failing = false;

@@ -49,6 +49,14 @@ class TroubleGame(Game):
         shutil.rmtree(self.aside, ignore_errors=True)
 
 
+def game_env():
+    """The environment Game.start gives the game."""
+    env = dict(os.environ, DISPLAY=screen.name)
+    if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
+        env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
+    return env
+
+
 def redness(path, crop):
     """How much redder than green a part of a picture is, -1 to 1."""
     args = ["convert", path, "-crop", "%dx%d+%d+%d" % crop, "+repage", "-format",
@@ -172,8 +180,7 @@ class LinuxTrouble(TroubleTest):
     def test_under_nohup_a_hangup_leaves_the_game_running(self):
         game = self.game(save=ONE_BOX)
         with open(game.stderr_path, "w") as err:
-            game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder,
-                                            env=dict(os.environ, DISPLAY=screen.name),
+            game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder, env=game_env(),
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                             stderr=err)
         game.find_window()
@@ -189,7 +196,7 @@ class WrongFolder(TroubleTest):
         folder = tempfile.mkdtemp(prefix="tangleroot-empty-")
         self.addCleanup(shutil.rmtree, folder, True)
         run = subprocess.run(LAUNCHER + [BINARY], cwd=folder, capture_output=True, text=True,
-                             env=dict(os.environ, DISPLAY=screen.name), timeout=60)
+                             env=game_env(), timeout=60)
         self.assertEqual(run.returncode, 1)
         self.assertIn("texture folder not found", run.stderr)
         self.assertEqual(os.listdir(folder), [])
