@@ -84,7 +84,9 @@ TEST_F(SavingTest, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
 
     ++money;
-    saving->autosave(spiders, boxes, money); // the interval started again
+    saving->autosave(spiders, boxes, money);
+    sf::sleep(sf::milliseconds(200)); // time enough to write it, were it handed in
+    EXPECT_EQ(attempts, 1) << "the interval did not start again";
     saving->autosave(spiders, boxes, money, true);
     settle(2);
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
@@ -122,6 +124,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
     sf::Window window(sf::VideoMode(10, 10), "saving");
+    drawMessages(); // nothing to show yet
     failing = true;
     ::testing::internal::CaptureStderr();
     saving->closeRequested(window, spiders, boxes, money);

@@ -42,7 +42,6 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     for (const char c : notice) {
         signature.add(c);
     }
-    signature.add('\0'); // so that no notice and line add up to another pair
     for (const char c : failureLine) {
         signature.add(c);
     }

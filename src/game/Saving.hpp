@@ -9,7 +9,6 @@
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Window.hpp>
 
-#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -67,10 +66,9 @@ private:
     void actOn(const SaveWriter::Result& result);
 
     sf::Clock sinceAutosave;
-    std::string lastHandedIn;      // the newest snapshot given to the writer
-    std::uint64_t resultsSeen = 0; // the writer's results already acted on
-    std::string causeTold;         // the failure last told on stderr
-    std::string failure;           // the line shown while saves fail
+    std::string lastHandedIn; // the newest snapshot given to the writer
+    std::string causeTold;    // the failure last told on stderr
+    std::string failure;      // the line shown while saves fail
     std::string closeNotice;
     bool noticeDrawn = false;
     sf::Clock noticeOnScreen;
