@@ -22,6 +22,18 @@ std::atomic<bool> endAnswered{false};
 // game's own thread reads or changes it.
 std::function<void()> saveBeforeTheEnd;
 
+// Runs the save, if there is one. Called from the operating system's code,
+// which no exception may cross: one that cannot save leaves the board as the
+// last save has it.
+void saveIfHanded() {
+    try {
+        if (saveBeforeTheEnd) {
+            saveBeforeTheEnd();
+        }
+    } catch (...) {
+    }
+}
+
 #ifdef _WIN32
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
@@ -45,9 +57,9 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
         return TRUE;
     }
     if (message == WM_ENDSESSION) {
-        if (wParam && !endAnswered && saveBeforeTheEnd) {
+        if (wParam && !endAnswered) {
             endAsked = true;
-            saveBeforeTheEnd();
+            saveIfHanded();
             endAnswered = true;
         }
         return 0;
@@ -65,9 +77,7 @@ extern "C" void onEndSignal(int) {
 // process when it returns, so it saves and ends the process itself. It makes
 // no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
-    if (saveBeforeTheEnd) {
-        saveBeforeTheEnd();
-    }
+    saveIfHanded();
     std::fputs("Tangleroot cannot go on: the connection to the X display was lost\n", stderr);
     std::fflush(stderr);
     std::_Exit(1);
