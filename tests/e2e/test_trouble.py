@@ -192,13 +192,14 @@ class LinuxTrouble(TroubleTest):
 
 
 class WrongFolder(TroubleTest):
-    def test_a_run_from_an_empty_folder_leaves_it_empty(self):
-        folder = tempfile.mkdtemp(prefix="tangleroot-empty-")
+    def test_a_run_from_an_empty_folder_leaves_it_empty_and_names_it(self):
+        folder = tempfile.mkdtemp(prefix="tangleroot-Jörg-")
         self.addCleanup(shutil.rmtree, folder, True)
         run = subprocess.run(LAUNCHER + [BINARY], cwd=folder, capture_output=True, text=True,
                              env=game_env(), timeout=60)
         self.assertEqual(run.returncode, 1)
         self.assertIn("texture folder not found", run.stderr)
+        self.assertIn(os.path.basename(folder), run.stderr)
         self.assertEqual(os.listdir(folder), [])
 
 
