@@ -183,6 +183,13 @@ TEST(SavingToDisk, EachCauseIsToldOnceAndAgainAfterASuccess) {
     if (std::system("chattr +i . 2>/dev/null") != 0) {
         GTEST_SKIP() << "chattr +i needs root on a file system that has it";
     }
+    struct Unlock {
+        ~Unlock() {
+            const std::string command = "chattr -i '" + path.string() + "'";
+            EXPECT_EQ(std::system(command.c_str()), 0);
+        }
+        std::filesystem::path path;
+    } unlock{scratch.path}; // a failed check must not leave the folder behind
     const std::vector<Spider> spiders{Spider(1, 5, 5)};
     Saving saving(writeSaveFile, "");
     const auto lines = [](const std::string& text) {
