@@ -2,6 +2,19 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <cstdlib>
+
+namespace {
+
+UINT codePageBefore = 0;
+
+// The console may be the player's own command prompt: give it back as it was.
+void restoreCodePage() {
+    SetConsoleOutputCP(codePageBefore);
+}
+
+} // namespace
 #endif
 
 bool consoleIsTheGamesAlone(unsigned long processes) {
@@ -20,7 +33,10 @@ bool consoleClosesWithGame() {
 
 void useUtf8Console() {
 #ifdef _WIN32
-    SetConsoleOutputCP(CP_UTF8);
+    codePageBefore = GetConsoleOutputCP();
+    if (codePageBefore != 0 && SetConsoleOutputCP(CP_UTF8)) {
+        std::atexit(restoreCodePage);
+    }
 #endif
 }
 
