@@ -78,7 +78,7 @@ TEST_F(SavingTest, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
     money = 5;
     saving->autosave(spiders, boxes, money); // too soon: not handed in
     money = 6;
-    sf::sleep(autosaveInterval);
+    sf::sleep(sf::seconds(2)); // a change reaches the disk within 2 seconds
     saving->autosave(spiders, boxes, money);
     settle(1);
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
@@ -133,7 +133,7 @@ TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecon
     EXPECT_NE(saving->notice().find("Close the window again"), std::string::npos);
 
     // Queued before the notice was ever drawn, however late: a first close again.
-    sf::sleep(noticeReadTime);
+    sf::sleep(sf::seconds(1));
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_EQ(attempts, 2);
     EXPECT_TRUE(window.isOpen());
@@ -143,7 +143,7 @@ TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecon
     EXPECT_EQ(attempts, 3);
     EXPECT_TRUE(window.isOpen());
 
-    sf::sleep(noticeReadTime);
+    sf::sleep(sf::seconds(1)); // the notice was read: a second close quits
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_EQ(attempts, 3) << "tried to save once more";
     EXPECT_FALSE(window.isOpen());
