@@ -1,127 +1,232 @@
+#include "game/Pacing.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
+#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/System/Sleep.hpp>
 #include <SFML/Window/Window.hpp>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 
 namespace {
 
-// A writer whose disk can be made to fail, and which keeps what it wrote.
-class Saving : public ::testing::Test {
+// Saving over a disk that can be made to fail, and which keeps what it wrote.
+class SavingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         useGameTextures();
         spiders = {Spider(2, 10, 20)};
         boxes = {Box(30, 40)};
-        state.lastHandedIn = boardSnapshot(spiders, boxes, money);
+        // Made after the pictures are loaded, so its autosave clock starts now.
+        saving = std::make_unique<Saving>(
+            [this](const std::string& bytes, std::string& problem) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                ++attempts;
+                if (failing) {
+                    problem = "no space left";
+                    return false;
+                }
+                disk.push_back(bytes);
+                return true;
+            },
+            boardSnapshot(spiders, boxes, money));
     }
 
     std::vector<std::string> written() {
         const std::lock_guard<std::mutex> lock(mutex);
         return disk;
     }
-    // Lets the writer finish what it was handed, and the game see how it went.
-    void settle() {
-        sf::sleep(sf::milliseconds(100));
-        autosave(spiders, boxes, money, writer, state);
+    // Waits until the writer has tried `count` writes, then lets saving see how they went.
+    void settle(int count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (attempts < count && std::chrono::steady_clock::now() < deadline) {
+            sf::sleep(sf::milliseconds(2));
+        }
+        ASSERT_EQ(attempts, count);
+        saving->autosave(spiders, boxes, money);
+    }
+    void drawMessages() {
+        sf::RenderTexture picture;
+        ASSERT_TRUE(picture.create(80, 80));
+        sf::Font font;
+        ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
+        saving->drawMessages(picture, font);
     }
 
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
-    std::atomic<bool> failing{false};
     std::mutex mutex;
+    std::atomic<bool> failing{false};
+    std::atomic<int> attempts{0};
     std::vector<std::string> disk;
-    SaveWriter writer{[this](const std::string& bytes, std::string& problem) {
-        if (failing) {
-            problem = "no space left";
-            return false;
-        }
-        const std::lock_guard<std::mutex> lock(mutex);
-        disk.push_back(bytes);
-        return true;
-    }};
-    SaveState state;
+    std::unique_ptr<Saving> saving;
 };
 
 } // namespace
 
-TEST_F(Saving, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
+TEST_F(SavingTest, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
     money = 5;
-    autosave(spiders, boxes, money, writer, state);
-    settle();
-    EXPECT_TRUE(written().empty()) << "saved before the interval was up";
-
-    sf::sleep(autosaveInterval);
-    autosave(spiders, boxes, money, writer, state);
-    settle();
+    saving->autosave(spiders, boxes, money); // too soon: not handed in
+    money = 6;
+    sf::sleep(sf::seconds(2)); // a change reaches the disk within 2 seconds
+    saving->autosave(spiders, boxes, money);
+    settle(1);
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+
     ++money;
-    autosave(spiders, boxes, money, writer, state);
-    settle();
-    EXPECT_EQ(written().size(), 1u) << "the interval did not start again";
-    --money;
+    saving->autosave(spiders, boxes, money);
+    sf::sleep(sf::milliseconds(200)); // time enough to write it, were it handed in
+    EXPECT_EQ(attempts, 1) << "the interval did not start again";
+    saving->autosave(spiders, boxes, money, true);
+    settle(2);
+    EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 
-    autosave(spiders, boxes, money, writer, state, true);
-    settle();
-    EXPECT_EQ(written().size(), 1u) << "an unchanged board was written again";
-
+    saving->autosave(spiders, boxes, money, true); // unchanged
     boxes.emplace_back(50, 60);
-    autosave(spiders, boxes, money, writer, state, true);
-    settle();
-    EXPECT_EQ(written().size(), 2u) << "a new box waited for the interval";
+    saving->autosave(spiders, boxes, money, true);
+    settle(3);
+    EXPECT_EQ(written()[2], boardSnapshot(spiders, boxes, money)) << "an unchanged board written";
 }
 
-TEST_F(Saving, AFailedCloseKeepsTheWindowOpenWithANoticeThatASuccessfulSaveClears) {
-    sf::Window window(sf::VideoMode(10, 10), "saving");
+TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard) {
     failing = true;
+    money = 3;
     ::testing::internal::CaptureStderr();
-    handleCloseRequest(window, spiders, boxes, money, writer, state);
-    autosave(spiders, boxes, money, writer, state, true); // fails the same way: told once
-    settle();
-    const std::string message = ::testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(window.isOpen());
-    EXPECT_NE(state.notice.find("no space left"), std::string::npos) << state.notice;
-    EXPECT_NE(state.notice.find("Close the window again"), std::string::npos) << state.notice;
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    saving->autosave(spiders, boxes, money, true);
+    settle(1);
+    saving->autosave(spiders, boxes, money, true); // fails the same way: told once
+    settle(2);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, "Tangleroot: the board was not saved (no space left); the previous save "
+                    "is kept\n");
+    EXPECT_EQ(saving->failureLine(), "The board is not being saved: no space left");
+    EXPECT_NE(sceneSignature(spiders, boxes, money, "", saving->failureLine()),
+              sceneSignature(spiders, boxes, money, ""))
+        << "the line would not be drawn";
+    EXPECT_EQ(saving->notice(), "") << "the close notice is for a close only";
 
     failing = false;
-    autosave(spiders, boxes, money, writer, state, true); // the same board: tried again
-    settle();
-    EXPECT_EQ(state.notice, "");
-    EXPECT_EQ(written().size(), 1u);
-
-    failing = true;
-    handleCloseRequest(window, spiders, boxes, money, writer, state);
-    EXPECT_TRUE(window.isOpen());
-    handleCloseRequest(window, spiders, boxes, money, writer, state);
-    EXPECT_FALSE(window.isOpen()) << "a second close quits without saving";
-    EXPECT_EQ(exitStatus(state), 1);
+    saving->autosave(spiders, boxes, money, true); // the same board, tried again
+    settle(3);
+    EXPECT_EQ(saving->failureLine(), "");
+    EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
 }
 
-TEST_F(Saving, AnEndFromOutsideOrAnErrorKeepsTheBoardFirst) {
+TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
     sf::Window window(sf::VideoMode(10, 10), "saving");
-    money = 76;
-    endOnRequest(window, spiders, boxes, money, writer, state);
-    EXPECT_FALSE(window.isOpen());
-    EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+    drawMessages(); // nothing to show yet
+    failing = true;
+    ::testing::internal::CaptureStderr();
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_TRUE(window.isOpen());
+    EXPECT_NE(saving->notice().find("no space left"), std::string::npos) << saving->notice();
+    EXPECT_NE(saving->notice().find("Close the window again"), std::string::npos);
 
+    // Queued before the notice was ever drawn, however late: a first close again.
+    sf::sleep(sf::seconds(1));
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_EQ(attempts, 2);
+    EXPECT_TRUE(window.isOpen());
+
+    drawMessages();
+    saving->closeRequested(window, spiders, boxes, money); // sooner than a second
+    EXPECT_EQ(attempts, 3);
+    EXPECT_TRUE(window.isOpen());
+
+    sf::sleep(sf::seconds(1)); // the notice was read: a second close quits
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_EQ(attempts, 3) << "tried to save once more";
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(saving->exitStatus(), 1);
+    ::testing::internal::GetCapturedStderr();
+}
+
+TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
+    {
+        sf::Window window(sf::VideoMode(10, 10), "saving");
+        money = 75;
+        saving->closeRequested(window, spiders, boxes, money);
+        EXPECT_FALSE(window.isOpen());
+        EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
+        EXPECT_EQ(saving->exitStatus(), 0);
+    }
+    {
+        sf::Window window(sf::VideoMode(10, 10), "saving");
+        money = 76;
+        saving->endFromOutside(window, spiders, boxes, money);
+        EXPECT_FALSE(window.isOpen());
+        EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
+    }
     ::testing::internal::CaptureStderr();
     money = 77;
-    EXPECT_EQ(
-        endAfterError(std::runtime_error("out of pictures"), spiders, boxes, money, writer, state),
-        1);
-    const std::string message = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(saving->endAfterError(std::runtime_error("out of pictures"), spiders, boxes, money),
+              1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Tangleroot cannot go on: out of pictures\n");
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
-    EXPECT_EQ(message, "Tangleroot cannot go on: out of pictures\n");
+}
+
+// The real atomic write into a folder nobody may write (root included).
+TEST(SavingToDisk, EachCauseIsToldOnceAndAgainAfterASuccess) {
+    useGameTextures();
+    const ScratchFolder scratch;
+    if (std::system("chattr +i . 2>/dev/null") != 0) {
+        GTEST_SKIP() << "chattr +i needs root on a file system that has it";
+    }
+    struct Unlock {
+        ~Unlock() {
+            const std::string command = "chattr -i '" + path.string() + "'";
+            EXPECT_EQ(std::system(command.c_str()), 0);
+        }
+        std::filesystem::path path;
+    } unlock{scratch.path}; // a failed check must not leave the folder behind
+    const std::vector<Spider> spiders{Spider(1, 5, 5)};
+    Saving saving(writeSaveFile, "");
+    const auto lines = [](const std::string& text) {
+        return std::count(text.begin(), text.end(), '\n');
+    };
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(saving.saveNow(spiders, {}, 1));
+    EXPECT_FALSE(saving.saveNow(spiders, {}, 2));
+    std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lines(told), 1) << told;
+    EXPECT_NE(told.find("cannot create a temporary file beside save.json: "), std::string::npos)
+        << told;
+    EXPECT_EQ(told.find(".tmp-"), std::string::npos) << told;
+    EXPECT_NE(saving.failureLine().find("beside save.json"), std::string::npos);
+
+    // Another cause: a folder where save.json should be.
+    ASSERT_EQ(std::system("chattr -i ."), 0);
+    std::filesystem::create_directory("save.json/");
+    writeFile("save.json/kept", "");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(saving.saveNow(spiders, {}, 3));
+    EXPECT_FALSE(saving.saveNow(spiders, {}, 4));
+    told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lines(told), 1) << told;
+    EXPECT_NE(told.find("cannot replace save.json"), std::string::npos) << told;
+
+    std::filesystem::remove_all("save.json");
+    EXPECT_TRUE(saving.saveNow(spiders, {}, 5));
+    EXPECT_EQ(saving.failureLine(), "");
+    ASSERT_EQ(std::system("chattr +i ."), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(saving.saveNow(spiders, {}, 6));
+    told = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(std::system("chattr -i ."), 0);
+    EXPECT_EQ(lines(told), 1) << "a failure after a success is told again";
+    EXPECT_EQ(readFile("save.json"), boardSnapshot(spiders, {}, 5));
 }
 
 TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {

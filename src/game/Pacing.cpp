@@ -30,7 +30,7 @@ void addSprite(Signature& signature, const sf::Sprite& sprite) {
 } // namespace
 
 std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                             int money, const std::string& notice) {
+                             int money, const std::string& notice, const std::string& failureLine) {
     Signature signature;
     for (const Spider& spider : spiders) {
         addSprite(signature, spider.sprite);
@@ -40,6 +40,9 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     }
     signature.add(money);
     for (const char c : notice) {
+        signature.add(c);
+    }
+    for (const char c : failureLine) {
         signature.add(c);
     }
     return signature.hash;

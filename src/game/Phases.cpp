@@ -225,3 +225,20 @@ void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::strin
     target.draw(band);
     target.draw(text);
 }
+
+void drawFailureLine(sf::RenderTarget& target, const sf::Font& font, const std::string& line) {
+    if (line.empty()) {
+        return;
+    }
+    constexpr float margin = 6.f;
+    sf::Text text("", font, 16);
+    text.setString(wrapToWidth(line, text, boardSize - 2 * margin));
+    text.setFillColor(sf::Color::White);
+    const sf::FloatRect bounds = text.getLocalBounds();
+    sf::RectangleShape strip({boardSize, bounds.height + 2 * margin});
+    strip.setPosition(0.f, boardSize - strip.getSize().y);
+    strip.setFillColor(sf::Color(90, 20, 20, 225));
+    text.setPosition(margin, strip.getPosition().y + margin - bounds.top);
+    target.draw(strip);
+    target.draw(text);
+}

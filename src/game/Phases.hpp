@@ -72,5 +72,9 @@ std::string wrapToWidth(const std::string& text, sf::Text& measure, float width)
 // everything else. An empty notice draws nothing.
 void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice);
 
+// Draws `line` small at the bottom of the board, out of the board's way, on a
+// dark strip. An empty line draws nothing.
+void drawFailureLine(sf::RenderTarget& target, const sf::Font& font, const std::string& line);
+
 // Keeps a free spider's whole picture on the board.
 void keepOnBoard(Spider& spider);

@@ -1,87 +1,76 @@
 #include "game/Saving.hpp"
 
+#include "game/Phases.hpp"
 #include "persistence/SaveFile.hpp"
-#include "platform/EndRequests.hpp"
 
 #include <iostream>
 
-namespace {
+Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk)
+    : lastHandedIn(std::move(onDisk)), writer(std::move(write)) {}
 
-void tellFailure(SaveState& state, const std::string& problem) {
-    if (problem != state.lastProblem) {
-        std::cerr << "Tangleroot: the board was not saved (" << problem
-                  << "); the previous save is kept\n";
-        state.lastProblem = problem;
-    }
-}
-
-void actOn(const SaveWriter::Result& result, SaveState& state) {
-    if (result.number == state.resultsSeen) {
-        return;
-    }
-    state.resultsSeen = result.number;
+void Saving::actOn(const SaveWriter::Result& result) {
     if (result.ok) {
-        state.lastProblem.clear();
-        state.notice.clear();
-    } else {
-        tellFailure(state, result.problem);
+        causeTold.clear();
+        failure.clear();
+        closeNotice.clear();
+        noticeDrawn = false;
+        return;
+    }
+    failure = "The board is not being saved: " + result.problem;
+    if (result.problem != causeTold) {
+        std::cerr << "Tangleroot: the board was not saved (" << result.problem
+                  << "); the previous save is kept\n";
+        causeTold = result.problem;
     }
 }
 
-} // namespace
-
-void autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-              SaveWriter& writer, SaveState& state, bool now) {
+void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                      bool now) {
     const SaveWriter::Result result = writer.lastResult();
-    actOn(result, state);
-    if (!now && state.sinceAutosave.getElapsedTime() < autosaveInterval) {
+    actOn(result);
+    if (!now && sinceAutosave.getElapsedTime() < autosaveInterval) {
         return;
     }
-    state.sinceAutosave.restart();
+    sinceAutosave.restart();
     std::string snapshot = boardSnapshot(spiders, boxes, money);
-    if (snapshot == state.lastHandedIn && result.ok) {
+    if (snapshot == lastHandedIn && result.ok) {
         return; // nothing changed since the last save
     }
-    state.lastHandedIn = snapshot;
+    lastHandedIn = snapshot;
     writer.submit(std::move(snapshot));
 }
 
-bool saveAndWait(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                 SaveWriter& writer, SaveState& state) {
-    state.lastHandedIn = boardSnapshot(spiders, boxes, money);
-    const SaveWriter::Result result = writer.submitAndWait(state.lastHandedIn);
-    actOn(result, state);
-    if (!result.ok) {
-        state.notice = "The board was not saved:\n" + result.problem +
-                       "\n\nClose the window again to quit without saving.";
-    }
+bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {
+    lastHandedIn = boardSnapshot(spiders, boxes, money);
+    const SaveWriter::Result result = writer.submitAndWait(lastHandedIn);
+    actOn(result);
     return result.ok;
 }
 
-void handleCloseRequest(sf::Window& window, const std::vector<Spider>& spiders,
-                        const std::vector<Box>& boxes, int money, SaveWriter& writer,
-                        SaveState& state) {
-    if (!state.notice.empty() || saveAndWait(spiders, boxes, money, writer, state)) {
-        window.close();
+void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
+                            const std::vector<Box>& boxes, int money) {
+    if (noticeDrawn && noticeOnScreen.getElapsedTime() >= noticeReadTime) {
+        window.close(); // seen, and closed again: quit without saving
+        return;
     }
+    if (saveNow(spiders, boxes, money)) {
+        window.close();
+        return;
+    }
+    closeNotice = "The board was not saved:\n" + causeTold +
+                  "\n\nClose the window again to quit without saving.";
 }
 
-void saveForEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                SaveWriter& writer, SaveState& state) {
-    saveAndWait(spiders, boxes, money, writer, state);
-    endRequestHandled();
-}
-
-void endOnRequest(sf::Window& window, const std::vector<Spider>& spiders,
-                  const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state) {
-    saveForEnd(spiders, boxes, money, writer, state);
+void Saving::endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
+                            const std::vector<Box>& boxes, int money) {
+    saveNow(spiders, boxes, money);
     window.close();
 }
 
-int endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
-                  const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state) {
+int Saving::endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
+                          const std::vector<Box>& boxes, int money) {
     try {
-        saveAndWait(spiders, boxes, money, writer, state);
+        saveNow(spiders, boxes, money);
     } catch (const std::exception&) {
         // The board cannot even be made into a snapshot; there is nothing to keep.
     }
@@ -89,6 +78,11 @@ int endAfterError(const std::exception& error, const std::vector<Spider>& spider
     return 1;
 }
 
-int exitStatus(const SaveState& state) {
-    return state.notice.empty() ? 0 : 1;
+void Saving::drawMessages(sf::RenderTarget& target, const sf::Font& font) {
+    drawFailureLine(target, font, failure);
+    drawNotice(target, font, closeNotice);
+    if (!closeNotice.empty() && !noticeDrawn) {
+        noticeDrawn = true;
+        noticeOnScreen.restart();
+    }
 }

@@ -4,10 +4,11 @@
 #include "entities/Spider.hpp"
 #include "persistence/SaveWriter.hpp"
 
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Window.hpp>
 
-#include <cstdint>
 #include <exception>
 #include <string>
 #include <vector>
@@ -15,46 +16,61 @@
 // A change to the board reaches the disk at most this long after it happens.
 const sf::Time autosaveInterval = sf::seconds(2);
 
-// What the frame loop knows of its saves.
-struct SaveState {
+// After a close that could not save, a second close quits without saving only
+// once the close notice has been on screen this long; a sooner one (queued, or
+// a key held down) is a first close again.
+const sf::Time noticeReadTime = sf::seconds(1);
+
+// Saving as the frame loop knows it: the writer thread, the newest snapshot
+// handed to it, the failure already told on stderr, and what the window shows
+// about it. Each way the game ends is one call here that saves first.
+class Saving {
+public:
+    // `write` puts the bytes on the disk (writeSaveFile in the game);
+    // `onDisk` is the board the save file already holds.
+    Saving(SaveWriter::WriteFunction write, std::string onDisk);
+
+    // Every `autosaveInterval`, or at once when `now`, hands the writer a
+    // snapshot of the board unless it is the one already on the disk. Also
+    // acts on the writer's results: a failure is told, a success clears it.
+    void autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                  bool now = false);
+
+    // Saves the board and waits until it is on the disk; returns whether it is.
+    bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
+
+    // The window's close button: saves and closes. When the save fails the
+    // window stays open with the close notice.
+    void closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
+                        const std::vector<Box>& boxes, int money);
+
+    // An end asked for from outside the window: saves, waits, closes.
+    void endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
+                        const std::vector<Box>& boxes, int money);
+
+    // An error that stopped the frame loop: keeps the board if it still can,
+    // then tells the error in one line. Returns the exit status.
+    int endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
+                      const std::vector<Box>& boxes, int money);
+
+    // Over the board: the close notice, when a close could not save; and at
+    // the bottom, while saves fail, one line saying so.
+    const std::string& notice() const { return closeNotice; }
+    const std::string& failureLine() const { return failure; }
+    void drawMessages(sf::RenderTarget& target, const sf::Font& font);
+
+    // 0 when the board was saved at the end.
+    int exitStatus() const { return closeNotice.empty() ? 0 : 1; }
+
+private:
+    void actOn(const SaveWriter::Result& result);
+
     sf::Clock sinceAutosave;
-    std::string lastHandedIn;      // the newest snapshot given to the writer
-    std::uint64_t resultsSeen = 0; // the writer's results already acted on
-    std::string lastProblem;       // the newest failure told on stderr
-    std::string notice;            // shown over the board while the board is not saved
+    std::string lastHandedIn; // the newest snapshot given to the writer
+    std::string causeTold;    // the failure last told on stderr
+    std::string failure;      // the line shown while saves fail
+    std::string closeNotice;
+    bool noticeDrawn = false;
+    sf::Clock noticeOnScreen;
+    SaveWriter writer; // last: its thread stops first
 };
-
-// Autosave: every `autosaveInterval`, or at once when `now`, hands the writer
-// a snapshot of the board unless it is the one already on the disk. Also acts
-// on the writer's results: a failure is told once on stderr, and a success
-// clears the notice.
-void autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-              SaveWriter& writer, SaveState& state, bool now = false);
-
-// Saves the board and waits until it is on the disk. On failure tells why on
-// stderr and sets the notice; returns whether the board is saved.
-bool saveAndWait(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                 SaveWriter& writer, SaveState& state);
-
-// The window's close button: saves and closes. When the save fails the window
-// stays open with the notice, and closing it again quits without saving.
-void handleCloseRequest(sf::Window& window, const std::vector<Spider>& spiders,
-                        const std::vector<Box>& boxes, int money, SaveWriter& writer,
-                        SaveState& state);
-
-// The save before an end asked for from outside: saves, waits, and tells a
-// console handler holding the process open that it may let it go.
-void saveForEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                SaveWriter& writer, SaveState& state);
-
-// An end asked for from outside the window: saves, waits, closes.
-void endOnRequest(sf::Window& window, const std::vector<Spider>& spiders,
-                  const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state);
-
-// An error that stopped the frame loop: keeps the board if it still can, then
-// tells the error in one line. Returns the exit status.
-int endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
-                  const std::vector<Box>& boxes, int money, SaveWriter& writer, SaveState& state);
-
-// The exit status: 0 when the board was saved at the end.
-int exitStatus(const SaveState& state);

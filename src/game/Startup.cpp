@@ -17,7 +17,7 @@ const char* const runFromHint = "run the game from the folder that holds assets/
 std::string where(const fs::path& path) {
     std::error_code error;
     const fs::path absolute = fs::absolute(path, error);
-    return (error ? path : absolute).string();
+    return (error ? path : absolute).u8string();
 }
 
 } // namespace
@@ -52,6 +52,15 @@ void requireFile(const fs::path& path, const std::string& what) {
         throw StartupError(what + " not found: looked for " + where(path) + " (" + runFromHint +
                            ")");
     }
+}
+
+void requireGameFiles(const fs::path& textures, const fs::path& font) {
+    std::error_code error;
+    if (!fs::is_directory(textures, error)) {
+        throw StartupError("texture folder not found: looked for " + where(textures) + " (" +
+                           runFromHint + ")");
+    }
+    requireFile(font, "font");
 }
 
 void loadGameTextures(const fs::path& folder) {

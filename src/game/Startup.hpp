@@ -15,6 +15,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Throws StartupError unless the working folder holds the game's own files:
+// the texture folder and the font. Checked before anything is written, so a
+// run from another folder leaves that folder as it was.
+void requireGameFiles(const std::filesystem::path& textures, const std::filesystem::path& font);
+
 // Throws StartupError when there is no desktop to show the window on.
 void requireDisplay();
 

@@ -8,7 +8,6 @@
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
-#include "persistence/SaveWriter.hpp"
 #include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "platform/FolderLock.hpp"
@@ -21,8 +20,14 @@
 #include <vector>
 
 int main() try {
+    // Messages keep every letter of a path, in a Windows console too
+    useUtf8Console();
+
     // A signal or Ctrl+C from now on ends the game through its own save
     listenForEndRequests();
+
+    // This folder must be the game's before anything is written into it
+    requireGameFiles("assets/textures", "assets/fonts/roboto.ttf");
 
     // One game per folder, and nothing left of a save cut off earlier
     const FolderLock folderLock("tangleroot.lock");
@@ -65,12 +70,11 @@ int main() try {
     }
     load(spiders, boxes, money);
 
-    // Saving: the frame loop makes snapshots, a thread of its own writes them
-    SaveWriter writer(writeSaveFile);
-    SaveState saveState;
-    saveState.lastHandedIn = boardSnapshot(spiders, boxes, money);
-    saveAtSessionEnd(window.getSystemHandle(),
-                     [&] { saveForEnd(spiders, boxes, money, writer, saveState); });
+    // Saving: the frame loop makes snapshots, a thread of its own writes them.
+    // A lost display or the end of the session saves through it too.
+    Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
+    const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
+                                            [&] { saving.saveNow(spiders, boxes, money); });
 
     // The first box spawn
     sf::Clock spawnClock;
@@ -90,7 +94,7 @@ int main() try {
             sf::Event event;
             while (window.pollEvent(event)) {
                 if (event.type == sf::Event::Closed) {
-                    handleCloseRequest(window, spiders, boxes, money, writer, saveState);
+                    saving.closeRequested(window, spiders, boxes, money);
                 } else {
                     inputHandled |= handleInput(event, spiders, boxes, money, mousePos);
                 }
@@ -98,7 +102,8 @@ int main() try {
 
             // An end asked for from outside (a signal, the console): save and close
             if (endRequested() && window.isOpen()) {
-                endOnRequest(window, spiders, boxes, money, writer, saveState);
+                saving.endFromOutside(window, spiders, boxes, money);
+                endRequestAnswered();
             }
 
             // World update
@@ -107,13 +112,14 @@ int main() try {
                 spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
 
             // Autosave: a change reaches the disk within seconds, a new box at once
-            autosave(spiders, boxes, money, writer, saveState, spawned);
+            saving.autosave(spiders, boxes, money, spawned);
 
             // Draw, when the picture changed
-            const std::uint64_t scene = sceneSignature(spiders, boxes, money, saveState.notice);
+            const std::uint64_t scene =
+                sceneSignature(spiders, boxes, money, saving.notice(), saving.failureLine());
             if (frameNeedsDrawing(drawState, scene, inputHandled)) {
                 drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
-                drawNotice(window, font, saveState.notice);
+                saving.drawMessages(window, font);
                 window.display();
             }
 
@@ -122,9 +128,9 @@ int main() try {
         }
     } catch (const std::exception& error) {
         // Keep the board if it can still be kept, then say why the game stopped
-        return endAfterError(error, spiders, boxes, money, writer, saveState);
+        return saving.endAfterError(error, spiders, boxes, money);
     }
-    return exitStatus(saveState);
+    return saving.exitStatus();
 } catch (const std::exception& error) {
     // One line; and where the console closes with the game, a message box too
     const std::string line = std::string("Tangleroot cannot go on: ") + error.what();

@@ -62,7 +62,7 @@ bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
         }
         Sleep(50);
     }
-    problem = "cannot replace " + to.string() + ": " +
+    problem = "cannot replace " + to.filename().u8string() + ": " +
               std::system_category().message(static_cast<int>(error));
     return false;
 }
@@ -97,7 +97,7 @@ void removeFile(const std::filesystem::path& path) {
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        problem = describeErrno("cannot replace " + to.string());
+        problem = describeErrno("cannot replace " + to.filename().u8string());
         return false;
     }
     return true;
@@ -143,23 +143,26 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
 
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
                          std::string& problem) {
+    // Messages name the file being replaced, never the temporary one: its name
+    // changes at every attempt, and the player never sees it.
+    const std::string beside = " a temporary file beside " + path.filename().u8string();
     const std::filesystem::path temporary = temporaryPathFor(path);
     const int fd = openNew(temporary);
     if (fd < 0) {
-        problem = describeErrno("cannot create " + temporary.string());
+        problem = describeErrno("cannot create" + beside);
         return false;
     }
 
     bool ok = writeAll(fd, bytes);
     if (!ok) {
-        problem = describeErrno("cannot write " + temporary.string());
+        problem = describeErrno("cannot write" + beside);
     } else if (flushToDisk(fd) != 0) {
         ok = false;
-        problem = describeErrno("cannot flush " + temporary.string() + " to the disk");
+        problem = describeErrno("cannot flush" + beside + " to the disk");
     }
     if (closeFile(fd) != 0 && ok) {
         ok = false;
-        problem = describeErrno("cannot close " + temporary.string());
+        problem = describeErrno("cannot close" + beside);
     }
     if (ok && !replace(temporary, path, problem)) {
         ok = false;
@@ -175,13 +178,13 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
 }
 
 void removeLeftoverTemporaryFiles(const std::filesystem::path& path) {
-    const std::string prefix = path.filename().string() + temporarySuffix;
+    const std::string prefix = path.filename().u8string() + temporarySuffix;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     std::error_code error;
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
         std::error_code ignored;
-        if (entry->path().filename().string().rfind(prefix, 0) == 0 &&
+        if (entry->path().filename().u8string().rfind(prefix, 0) == 0 &&
             entry->is_regular_file(ignored)) {
             std::filesystem::remove(entry->path(), ignored);
         }

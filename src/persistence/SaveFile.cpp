@@ -57,12 +57,12 @@ void keepAside(const fs::path& path, const std::string& problem) {
         fs::rename(path, kept, error);
     }
     if (error) {
-        throw UnusableSaveFile(path.string() + " cannot be used (" + problem +
-                               ") and cannot be moved aside to " + kept.string() + " (" +
+        throw UnusableSaveFile(path.u8string() + " cannot be used (" + problem +
+                               ") and cannot be moved aside to " + kept.u8string() + " (" +
                                error.message() + "); not starting, so that it is not overwritten");
     }
-    std::cerr << "Tangleroot: " << path.string() << " cannot be used (" << problem
-              << "); it was kept as " << kept.string() << " and the game starts a new board\n";
+    std::cerr << "Tangleroot: " << path.u8string() << " cannot be used (" << problem
+              << "); it was kept as " << kept.u8string() << " and the game starts a new board\n";
 }
 
 } // namespace

@@ -2,6 +2,19 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <cstdlib>
+
+namespace {
+
+UINT codePageBefore = 0;
+
+// The console may be the player's own command prompt: give it back as it was.
+void restoreCodePage() {
+    SetConsoleOutputCP(codePageBefore);
+}
+
+} // namespace
 #endif
 
 bool consoleIsTheGamesAlone(unsigned long processes) {
@@ -18,8 +31,20 @@ bool consoleClosesWithGame() {
 #endif
 }
 
+void useUtf8Console() {
+#ifdef _WIN32
+    codePageBefore = GetConsoleOutputCP();
+    if (codePageBefore != 0 && SetConsoleOutputCP(CP_UTF8)) {
+        std::atexit(restoreCodePage);
+    }
+#endif
+}
+
 void showMessageBox([[maybe_unused]] const std::string& line) {
 #ifdef _WIN32
-    MessageBoxA(nullptr, line.c_str(), "Tangleroot", MB_OK | MB_ICONERROR);
+    const int size = MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), size);
+    MessageBoxW(nullptr, wide.c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
 #endif
 }

@@ -11,5 +11,9 @@ bool consoleClosesWithGame();
 // belongs to the game alone.
 bool consoleIsTheGamesAlone(unsigned long processes);
 
-// Shows `line` in a message box, where the operating system has one.
+// The game's messages are UTF-8; on Windows the console is told so, so that a
+// path such as C:\Users\Jörg keeps every letter. Elsewhere this does nothing.
+void useUtf8Console();
+
+// Shows `line` (UTF-8) in a message box, where the operating system has one.
 void showMessageBox(const std::string& line);

@@ -1,10 +1,14 @@
 #include "platform/EndRequests.hpp"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <X11/Xlib.h>
+
 #include <csignal>
 #endif
 
@@ -12,7 +16,23 @@ namespace {
 
 // Lock-free, so a signal handler may set them.
 std::atomic<bool> endAsked{false};
-std::atomic<bool> endHandled{false};
+std::atomic<bool> endAnswered{false};
+
+// The save of the living SaveBeforeTheEnd; empty when there is none. Only the
+// game's own thread reads or changes it.
+std::function<void()> saveBeforeTheEnd;
+
+// Runs the save, if there is one. Called from the operating system's code,
+// which no exception may cross: one that cannot save leaves the board as the
+// last save has it.
+void saveIfHanded() {
+    try {
+        if (saveBeforeTheEnd) {
+            saveBeforeTheEnd();
+        }
+    } catch (...) {
+    }
+}
 
 #ifdef _WIN32
 
@@ -23,23 +43,24 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     }
     // The console is closing, or the session ends: Windows ends the process
     // once this returns, and allows about 5 seconds. Wait for the save.
-    for (int waited = 0; waited < 4500 && !endHandled; waited += 10) {
+    for (int waited = 0; waited < 4500 && !endAnswered; waited += 10) {
         Sleep(10);
     }
     return TRUE;
 }
 
 WNDPROC windowProcedure = nullptr;
-std::function<void()> saveBeforeSessionEnds;
+HWND hookedWindow = nullptr;
 
 LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_QUERYENDSESSION) {
         return TRUE;
     }
     if (message == WM_ENDSESSION) {
-        if (wParam && !endHandled) {
+        if (wParam && !endAnswered) {
             endAsked = true;
-            saveBeforeSessionEnds();
+            saveIfHanded();
+            endAnswered = true;
         }
         return 0;
     }
@@ -50,6 +71,16 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
 
 extern "C" void onEndSignal(int) {
     endAsked = true;
+}
+
+// Xlib calls this on the thread that found the connection gone and ends the
+// process when it returns, so it saves and ends the process itself. It makes
+// no X call: the connection is dead.
+extern "C" int onDisplayLost(Display*) {
+    saveIfHanded();
+    std::fputs("Tangleroot cannot go on: the connection to the X display was lost\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 #endif
@@ -65,8 +96,14 @@ void listenForEndRequests() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction before {};
+        // One the player's shell told the game to ignore stays ignored.
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+            continue;
+        }
         sigaction(signal, &action, nullptr);
     }
+    XSetIOErrorHandler(onDisplayLost);
 #endif
 }
 
@@ -74,15 +111,23 @@ bool endRequested() {
     return endAsked;
 }
 
-void endRequestHandled() {
-    endHandled = true;
+void endRequestAnswered() {
+    endAnswered = true;
 }
 
-void saveAtSessionEnd([[maybe_unused]] sf::WindowHandle window,
-                      [[maybe_unused]] std::function<void()> saveNow) {
+SaveBeforeTheEnd::SaveBeforeTheEnd([[maybe_unused]] sf::WindowHandle window,
+                                   std::function<void()> saveNow) {
+    saveBeforeTheEnd = std::move(saveNow);
 #ifdef _WIN32
-    saveBeforeSessionEnds = std::move(saveNow);
+    hookedWindow = window;
     windowProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchSessionEnd)));
 #endif
+}
+
+SaveBeforeTheEnd::~SaveBeforeTheEnd() {
+#ifdef _WIN32
+    SetWindowLongPtrW(hookedWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProcedure));
+#endif
+    saveBeforeTheEnd = nullptr;
 }

@@ -4,17 +4,25 @@
 
 #include <functional>
 
-// Ends asked for from outside the window. On Linux SIGTERM, SIGINT and SIGHUP;
+// Ends asked for from outside the window. On Linux SIGTERM, SIGINT and SIGHUP
+// (each one the game was not started ignoring, as `nohup` does with SIGHUP);
 // on Windows Ctrl+C, Ctrl+Break and the console window's close button. The
-// handlers only raise a flag; the frame loop reads it, saves and closes.
+// handlers only raise a flag; the frame loop reads it, saves and closes, then
+// answers, which lets a Windows console handler holding the process go.
 void listenForEndRequests();
 bool endRequested();
+void endRequestAnswered();
 
-// Tells a console handler that is holding the process open (Windows ends it
-// when the handler returns) that the board is saved.
-void endRequestHandled();
-
-// Windows: at logoff or shutdown the session's end reaches the game's window,
-// not its console; `saveNow` runs before the window lets the session end.
-// Elsewhere this does nothing.
-void saveAtSessionEnd(sf::WindowHandle window, std::function<void()> saveNow);
+// Ends that cannot wait for the frame loop: the X display lost (Xlib ends the
+// process once its handler returns) and, on Windows, the end of the session
+// reaching the game's window. While this object lives they call `saveNow` on
+// the game's own thread, which saves the board and waits for the disk. A lost
+// display then prints one line and ends the process with status 1, saved or
+// not (saving says on stderr when it was not).
+class SaveBeforeTheEnd {
+public:
+    SaveBeforeTheEnd(sf::WindowHandle window, std::function<void()> saveNow);
+    ~SaveBeforeTheEnd();
+    SaveBeforeTheEnd(const SaveBeforeTheEnd&) = delete;
+    SaveBeforeTheEnd& operator=(const SaveBeforeTheEnd&) = delete;
+};

@@ -15,13 +15,22 @@
 #ifdef _WIN32
 
 FolderLock::FolderLock(const std::filesystem::path& file) {
-    // Opened without sharing: a second open fails until this handle closes.
-    const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared, so that an indexer, a virus scanner or a sync tool opening the
+    // file does not look like a second game; the lock below keeps one out.
+    const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
+        why = std::system_category().message(static_cast<int>(GetLastError()));
+        return;
+    }
+    OVERLAPPED start{};
+    if (!LockFileEx(opened, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start)) {
         const DWORD error = GetLastError();
-        takenByOther = error == ERROR_SHARING_VIOLATION;
+        takenByOther = error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION ||
+                       error == ERROR_IO_PENDING;
         why = std::system_category().message(static_cast<int>(error));
+        CloseHandle(opened);
         return;
     }
     handle = reinterpret_cast<std::intptr_t>(opened);

@@ -1,0 +1,265 @@
+"""End-to-end tests: what the game does when something goes wrong while it
+runs (a full disk, a folder that cannot be written, a lost display, another
+program holding its files) and when it is started the wrong way."""
+
+import errno
+import json
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from game_driver import BINARY, LAUNCHER, Game, VirtualScreen, image_stat
+
+screen = None
+
+ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
+
+
+def setUpModule():
+    global screen
+    screen = VirtualScreen()
+
+
+def tearDownModule():
+    screen.stop()
+
+
+class TroubleGame(Game):
+    """A game whose screenshots and stderr are kept outside its folder, which
+    may be full or unwritable."""
+
+    def __init__(self, on_screen, **options):
+        super().__init__(on_screen, **options)
+        self.aside = tempfile.mkdtemp(prefix="tangleroot-aside-")
+        self.stderr_path = os.path.join(self.aside, "stderr.txt")
+
+    def screenshot(self, name="shot.png"):
+        x, y, width, height = self.geometry()
+        shot = os.path.join(self.aside, name)
+        subprocess.run(["import", "-display", self.screen.name, "-window", "root",
+                        "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage", shot], check=True)
+        return shot
+
+    def clean_up(self):
+        super().clean_up()
+        shutil.rmtree(self.aside, ignore_errors=True)
+
+
+def game_env():
+    """The environment Game.start gives the game."""
+    env = dict(os.environ, DISPLAY=screen.name)
+    if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
+        env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
+    return env
+
+
+def redness(path, crop):
+    """How much redder than green a part of a picture is, -1 to 1."""
+    args = ["convert", path, "-crop", "%dx%d+%d+%d" % crop, "+repage", "-format",
+            "%[fx:mean.r-mean.g]", "info:"]
+    return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
+
+
+def eventually(check, timeout, step=0.2):
+    """Whether `check()` comes true within `timeout` seconds."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if check():
+            return True
+        time.sleep(step)
+    return check()
+
+
+class TroubleTest(unittest.TestCase):
+    def game(self, on_screen=None, **options):
+        game = TroubleGame(on_screen or screen, **options)
+        self.addCleanup(game.clean_up)
+        return game
+
+    def failure_line_shown(self, game):
+        """Whether the red strip saying that saves fail is at the window's bottom."""
+        side, strip = int(800 * game.scale), int(20 * game.scale)
+        return redness(game.screenshot("line.png"), (side, strip, 0, side - strip)) > 0.12
+
+    def spiders_saved(self, game):
+        try:
+            return len(game.board().get("spiders", []))
+        except (OSError, ValueError):
+            return -1
+
+
+@unittest.skipIf(LAUNCHER, "Linux file systems and signals")
+class LinuxTrouble(TroubleTest):
+    def test_a_folder_made_unwritable_while_playing_shows_a_line_until_it_is_writable(self):
+        game = self.game(save=ONE_BOX).start()
+        game.find_window()
+        self.assertFalse(self.failure_line_shown(game))
+        if subprocess.run(["chattr", "+i", game.folder], capture_output=True).returncode != 0:
+            self.skipTest("chattr +i needs root on a file system that has it")
+        self.addCleanup(subprocess.run, ["chattr", "-i", game.folder])
+        game.break_box(300, 300)
+        self.assertTrue(eventually(lambda: self.failure_line_shown(game), 5),
+                        "no line in the window: " + game.stderr())
+        self.assertEqual(game.read("save.json"), ONE_BOX)
+
+        subprocess.run(["chattr", "-i", game.folder], check=True)
+        self.assertTrue(eventually(lambda: not self.failure_line_shown(game), 5))
+        self.assertEqual(self.spiders_saved(game), 1)
+        self.assertEqual(game.close(), 0)
+        told = [line for line in game.stderr().splitlines() if "not saved" in line]
+        self.assertEqual(len(told), 1, told)
+        self.assertIn("cannot create a temporary file beside save.json: Operation not permitted",
+                      told[0])
+
+    def test_a_full_disk_keeps_the_last_save_refuses_the_close_and_saves_once_there_is_room(self):
+        game = self.game(save=ONE_BOX)
+        kept = tempfile.mkdtemp(prefix="tangleroot-kept-")
+        self.addCleanup(shutil.rmtree, kept, True)
+        for name in os.listdir(game.folder):
+            shutil.move(game.path(name), kept)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", game.folder],
+                          capture_output=True).returncode != 0:
+            self.skipTest("mounting a tmpfs needs root")
+        self.addCleanup(subprocess.run, ["umount", "-l", game.folder])
+        for name in os.listdir(kept):
+            shutil.move(os.path.join(kept, name), game.folder)
+        game.start()
+        game.find_window()
+
+        filler = os.open(game.path("filler"), os.O_WRONLY | os.O_CREAT)
+        try:
+            while True:
+                os.write(filler, b"\0" * 4096)
+        except OSError as full:
+            self.assertEqual(full.errno, errno.ENOSPC)
+        finally:
+            os.close(filler)
+        game.break_box(300, 300)
+        self.assertTrue(eventually(lambda: self.failure_line_shown(game), 5),
+                        "no line in the window: " + game.stderr())
+        self.assertEqual(json.loads(game.read("save.json")), json.loads(ONE_BOX))
+
+        game.send_close_request()
+        time.sleep(2)
+        self.assertIsNone(game.process.poll(), "closed without its board")
+
+        os.remove(game.path("filler"))
+        self.assertTrue(eventually(lambda: self.spiders_saved(game) == 1, 5),
+                        "not saved once there was room")
+        self.assertTrue(eventually(lambda: not self.failure_line_shown(game), 3))
+        self.assertEqual(game.close(), 0)
+        told = [line for line in game.stderr().splitlines() if "not saved" in line]
+        self.assertEqual(len(told), 1, "one cause, told once: %s" % told)
+        self.assertIn("No space left on device", told[0])
+        self.assertNotIn(".tmp-", told[0])
+
+    def test_a_lost_display_saves_the_board_first(self):
+        # A wandering spider makes an autosave every 2 seconds; the box is
+        # broken just after one, so only the save at the loss can keep it.
+        own_screen = VirtualScreen()
+        self.addCleanup(lambda: own_screen.process.poll() is None and own_screen.stop())
+        game = self.game(on_screen=own_screen,
+                         save='{"boxes":[{"x":300.0,"y":300.0}],"money":0,'
+                              '"spiders":[{"stage":1,"x":600.0,"y":600.0}]}').start()
+        game.find_window()
+        saved_at = os.stat(game.path("save.json")).st_mtime_ns
+        self.assertTrue(eventually(lambda: os.stat(game.path("save.json")).st_mtime_ns != saved_at,
+                                   10, step=0.01), "no autosave")
+        game.break_box(300, 300)
+        own_screen.process.kill()
+        own_screen.process.wait()
+        self.assertEqual(game.wait(timeout=15), 1)
+        self.assertEqual(self.spiders_saved(game), 2, game.stderr())
+        self.assertIn("Tangleroot cannot go on: the connection to the X display was lost",
+                      game.stderr())
+
+    def test_under_nohup_a_hangup_leaves_the_game_running(self):
+        game = self.game(save=ONE_BOX)
+        with open(game.stderr_path, "w") as err:
+            game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder, env=game_env(),
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                            stderr=err)
+        game.find_window()
+        game.process.send_signal(signal.SIGHUP)
+        time.sleep(1)
+        self.assertIsNone(game.process.poll(), "a hangup nohup ignores ended the game")
+        game.process.send_signal(signal.SIGTERM)
+        self.assertEqual(game.wait(timeout=10), 0)
+
+
+class WrongFolder(TroubleTest):
+    def test_a_run_from_an_empty_folder_leaves_it_empty_and_names_it(self):
+        folder = tempfile.mkdtemp(prefix="tangleroot-Jörg-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        run = subprocess.run(LAUNCHER + [BINARY], cwd=folder, capture_output=True, text=True,
+                             env=game_env(), timeout=60)
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("texture folder not found", run.stderr)
+        self.assertIn(os.path.basename(folder), run.stderr)
+        self.assertEqual(os.listdir(folder), [])
+
+
+@unittest.skipUnless(LAUNCHER, "another Windows program holding the game's files")
+class WindowsTrouble(TroubleTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.tools = tempfile.mkdtemp(prefix="tangleroot-hold-")
+        cls.hold_file = os.path.join(cls.tools, "hold_file.exe")
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", "hold_file.c")
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", cls.hold_file, source], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tools, ignore_errors=True)
+
+    def hold(self, game, name, milliseconds, shared=False):
+        """Starts hold_file on a file of the game's folder; returns once it holds it."""
+        holder = subprocess.Popen(LAUNCHER + [self.hold_file, name, str(milliseconds)] +
+                                  (["shared"] if shared else []),
+                                  cwd=game.folder, env=dict(os.environ, DISPLAY=screen.name),
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.addCleanup(holder.stdout.close)
+        self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
+        self.assertEqual(holder.stdout.readline().strip(), "held")
+        return holder
+
+    def test_save_json_held_for_a_moment_at_the_close_is_saved(self):
+        game = self.game(save=ONE_BOX).start()
+        game.find_window()
+        game.break_box(300, 300)
+        self.hold(game, "save.json", 600)
+        self.assertEqual(game.close(timeout=20), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
+
+    def test_save_json_held_long_at_the_close_keeps_the_window_until_it_is_saved(self):
+        game = self.game(save=ONE_BOX).start()
+        game.find_window()
+        game.break_box(300, 300)
+        holder = self.hold(game, "save.json", 5000)
+        game.send_close_request()
+        time.sleep(2.5)
+        self.assertIsNone(game.process.poll(), "closed without its board")
+        self.assertEqual(game.read("save.json"), ONE_BOX)
+        band = (int(800 * game.scale), int(100 * game.scale), 0, int(350 * game.scale))
+        self.assertLess(image_stat(game.screenshot("notice.png"), "mean", crop=band), 0.35,
+                        "no close notice")
+
+        self.assertEqual(holder.stdout.readline().strip(), "free")
+        self.assertTrue(eventually(lambda: self.spiders_saved(game) == 1, 6),
+                        "not saved once the file was free")
+        self.assertEqual(game.close(timeout=20), 0)
+
+    def test_another_program_with_the_lock_file_open_does_not_stop_the_game(self):
+        game = self.game(save=ONE_BOX)
+        self.hold(game, "tangleroot.lock", 30000, shared=True)
+        game.start()
+        game.find_window()
+        self.assertEqual(game.close(timeout=20), 0, game.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main()
