@@ -8,7 +8,12 @@ void addTextureFile(const std::filesystem::path& path) {
     // operator[] inserts an empty texture under a new name; a failed load
     // leaves that entry (SFML reports the failure itself).
     sf::Texture& texture = TextureManager::textures[filenameNoExtension(path)];
-    texture.loadFromFile(path.string());
+    if (texture.loadFromFile(path.string())) {
+        // The pictures are four times their size on the board: reduced through
+        // mipmaps, smoothly, they keep clean edges and thin lines.
+        texture.setSmooth(true);
+        texture.generateMipmap();
+    }
 }
 
 } // namespace
