@@ -1,10 +1,15 @@
 /* Prints where the game's client area lies on the screen, the work area, and
    the screen's dots per inch: "left top width height work_left work_top
-   work_right work_bottom dpi", or "none" while there is no game window. */
+   work_right work_bottom dpi", or "none" while there is no game window; on
+   stdout, or into the file named by the first argument (a program started
+   in Wine's desktop by explorer has no stdout). */
 #include <stdio.h>
 #include <windows.h>
 
-int main(void) {
+int main(int argc, char** argv) {
+    if (argc > 1 && freopen(argv[1], "w", stdout) == NULL) {
+        return 2;
+    }
     SetProcessDPIAware();
     HWND window = FindWindowW(NULL, L"Tangleroot");
     RECT client, work;
