@@ -115,3 +115,15 @@ TEST(WindowSize, AWindowShownAgainIsDrawnAtOnce) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
+    useGameTextures();
+    for (const std::string& name : gameTextureNames()) {
+        const sf::Texture& texture = TextureManager::getTexture(name);
+        EXPECT_EQ(texture.isSmooth(), name != "background") << name;
+    }
+}
+
+} // namespace
