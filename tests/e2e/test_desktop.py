@@ -190,6 +190,14 @@ class WineDesktop(DesktopTest):
             subprocess.run(["xdotool", *args], env=env, check=True)
             time.sleep(0.1)
 
+    def test_the_program_declares_per_monitor_dpi_awareness(self):
+        # Else Windows reports 96 dpi to it and stretches its window as a bitmap
+        # (Wine tells every program the true dpi, so only the resource shows it).
+        manifest = subprocess.run(["wrestool", "-x", "--raw", "--type=24", "--name=1", BINARY],
+                                  capture_output=True, text=True).stdout
+        self.assertIn("PerMonitorV2", manifest)
+        self.assertIn("true/pm", manifest)
+
     def test_at_144_dpi_the_window_is_1200_pixels_and_plays_alike(self):
         screen = self.screen("1920x1440")
         key = r"HKCU\Control Panel\Desktop"
