@@ -88,6 +88,7 @@ class LinuxDesktop(DesktopTest):
         self.assertLessEqual(x + side + frame_right, left + width)
         self.assertLessEqual(y + side + frame_bottom, top + height)
         self.assertEqual(side, min(800, height - frame_top - frame_bottom), "as large as fits")
+        self.assertEqual(game.icon_sizes(), [(16, 16), (32, 32), (48, 48), (256, 256)])
         game.break_box(*LOW_BOX)
         self.assert_low_box_broke(game)
 
