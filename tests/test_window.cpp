@@ -85,6 +85,8 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     EXPECT_EQ(usableArea(layout).left, 1366);
     EXPECT_EQ(usableArea(layout).height, 1040);
 
+    EXPECT_EQ(overlap({0, 0, 10, 10}, {20, 0, 10, 10}).width, 0) << "side by side";
+    EXPECT_EQ(overlap({0, 0, 10, 10}, {0, 20, 10, 10}).height, 0) << "one above the other";
     // A work area off the monitor says nothing about it: the whole monitor.
     layout.workArea = ScreenArea{5000, 0, 100, 100};
     EXPECT_EQ(usableArea(layout).width, 1920);
