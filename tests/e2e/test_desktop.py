@@ -3,6 +3,7 @@ manager with a task bar, a screen at 200%, Wine's desktop and scale, and how
 cleanly the pictures are drawn."""
 
 import os
+import shutil
 import subprocess
 import tempfile
 import time
@@ -17,17 +18,11 @@ LOW_BOX = (600, 735)
 LOW_BOX_SAVE = '{"boxes":[{"x":%r,"y":%r}],"money":0}' % (600.0, 735.0)
 
 
-def root_cardinals(screen, name):
+def cardinals(screen, name, window=None):
+    """A 32-bit property of a window (of the root window by default)."""
     connection = xdisplay.Display(screen.name)
-    prop = connection.screen().root.get_full_property(connection.intern_atom(name), 0)
-    connection.close()
-    return list(prop.value) if prop else []
-
-
-def window_cardinals(screen, window, name):
-    connection = xdisplay.Display(screen.name)
-    prop = connection.create_resource_object("window", window).get_full_property(
-        connection.intern_atom(name), 0)
+    target = connection.create_resource_object("window", window or connection.screen().root.id)
+    prop = target.get_full_property(connection.intern_atom(name), 0)
     connection.close()
     return list(prop.value) if prop else []
 
@@ -43,45 +38,40 @@ class DesktopTest(unittest.TestCase):
         self.addCleanup(game.clean_up)
         return game
 
-    def wait_for_board(self, game, check, seconds=10):
-        """The saved board once `check` holds for it (the game saves a change
-        within a couple of seconds)."""
-        end = time.monotonic() + seconds
-        while time.monotonic() < end:
-            if os.path.exists(game.path("save.json")):
-                board = game.board()
-                if check(board):
-                    return board
-            time.sleep(0.2)
-        self.fail("the board never came out right: " + game.read("save.json"))
-
     def assert_low_box_broke(self, game):
-        def broken(board):
-            return {"x": 600.0, "y": 735.0} not in board.get("boxes", []) and any(
-                spider["stage"] == 1 for spider in board.get("spiders", []))
-        self.wait_for_board(game, broken)
+        """Within the couple of seconds the game takes to save a change."""
+        end, board = time.monotonic() + 10, {}
+        while time.monotonic() < end:
+            time.sleep(0.2)
+            board = game.board()
+            if {"x": 600.0, "y": 735.0} not in board.get("boxes", []) and any(
+                    spider["stage"] == 1 for spider in board.get("spiders", [])):
+                return
+        self.fail("the low box did not break: %r" % board)
 
 
 @unittest.skipIf(LAUNCHER, "the X11 window manager and resources")
 class LinuxDesktop(DesktopTest):
     def test_under_a_window_manager_with_a_task_bar_the_board_lies_in_the_work_area(self):
         screen = self.screen("1366x768")
-        env = dict(os.environ, DISPLAY=screen.name, HOME=tempfile.mkdtemp(prefix="icewm-home-"))
+        home = tempfile.mkdtemp(prefix="icewm-home-")
+        self.addCleanup(shutil.rmtree, home, True)
+        env = dict(os.environ, DISPLAY=screen.name, HOME=home)
         manager = subprocess.Popen(["icewm"], env=env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         self.addCleanup(manager.wait, 10)
         self.addCleanup(manager.terminate)
         end = time.monotonic() + 20
-        while len(root_cardinals(screen, "_NET_WORKAREA")) < 4 and time.monotonic() < end:
+        while len(cardinals(screen, "_NET_WORKAREA")) < 4 and time.monotonic() < end:
             time.sleep(0.1)
-        left, top, width, height = root_cardinals(screen, "_NET_WORKAREA")[:4]
+        left, top, width, height = cardinals(screen, "_NET_WORKAREA")[:4]
         self.assertLess(height, 768, "icewm's task bar takes part of the screen")
 
         game = self.game(screen, save=LOW_BOX_SAVE).start()
         game.find_window()
         x, y, side, side_y = game.geometry()
-        frame_left, frame_right, frame_top, frame_bottom = window_cardinals(
-            screen, game.window, "_NET_FRAME_EXTENTS")
+        frame_left, frame_right, frame_top, frame_bottom = cardinals(
+            screen, "_NET_FRAME_EXTENTS", game.window)
         self.assertEqual(side, side_y)
         self.assertGreaterEqual(x - frame_left, left)
         self.assertGreaterEqual(y - frame_top, top)
@@ -128,8 +118,6 @@ class CleanPictures(DesktopTest):
 
 @unittest.skipUnless(LAUNCHER, "Wine's desktop and scale")
 class WineDesktop(DesktopTest):
-    client_rect = None
-
     @classmethod
     def setUpClass(cls):
         cls.tools = tempfile.mkdtemp(prefix="tangleroot-wine-tools-")
@@ -137,6 +125,10 @@ class WineDesktop(DesktopTest):
         subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", cls.client_rect,
                         os.path.join(os.path.dirname(__file__), "windows", "client_rect.c"),
                         "-lgdi32"], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tools, ignore_errors=True)
 
     def wine(self, screen, *args):
         # Through a file: the Wine services a first program starts keep a pipe open.
@@ -173,6 +165,7 @@ class WineDesktop(DesktopTest):
             if os.path.exists(report):
                 with open(report) as text:
                     found = text.read().split()
+        self.assertEqual(len(found), 9, "the game's window never showed: %r" % found)
         x, y, width, height, left, top, right, bottom, dpi = (int(value) for value in found)
         self.assertEqual((width, dpi), (height, 96))
         self.assertLess(bottom, 768, "the task bar takes part of the screen")
