@@ -28,10 +28,22 @@ bool displayReachable(std::string&) {
 DesktopLayout desktopLayout() {
     DesktopLayout layout;
     layout.screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    // The primary display's mode as it is now. Wine keeps the monitors it saw
+    // first for as long as its server runs, even when the screen has changed
+    // since: then only the mode is to be trusted.
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
+        layout.screen = {0, 0, static_cast<int>(mode.dmPelsWidth),
+                         static_cast<int>(mode.dmPelsHeight)};
+    }
     MONITORINFO info{};
     info.cbSize = sizeof info;
     const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    if (GetMonitorInfoW(primary, &info)) {
+    const bool current = GetMonitorInfoW(primary, &info) &&
+                         info.rcMonitor.right - info.rcMonitor.left == layout.screen.width &&
+                         info.rcMonitor.bottom - info.rcMonitor.top == layout.screen.height;
+    if (current) {
         const RECT& whole = info.rcMonitor;
         const RECT& work = info.rcWork;
         layout.monitors.push_back(
