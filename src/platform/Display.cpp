@@ -5,14 +5,12 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
