@@ -84,7 +84,7 @@ class LinuxDesktop(DesktopTest):
 
     def test_at_200_percent_the_window_is_1600_pixels_and_plays_alike(self):
         screen = self.screen("3200x1800")
-        subprocess.run(["xrdb", "-merge"], input="Xft.dpi: 192\n", text=True, check=True,
+        subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: 192\n", text=True, check=True,
                        env=dict(os.environ, DISPLAY=screen.name))
         game = self.game(screen, save=LOW_BOX_SAVE).start()
         game.find_window()
