@@ -97,6 +97,9 @@ bool handleInput(const sf::Event& event, std::vector<Spider>& spiders, std::vect
         handleMouseRelease(spiders);
         return true;
     case sf::Event::GainedFocus:
+    case sf::Event::MouseEntered:
+    case sf::Event::Resized:
+        // The window may show nothing or old pixels there: draw it again now.
         return true;
     default:
         return false;

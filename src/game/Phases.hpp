@@ -29,8 +29,9 @@ int drawSpawnDelay(std::random_device& randomDevice);
 
 // The player's input events: a press, a release, and a lost focus, which
 // drops every held spider as a release would (the release itself may never
-// reach the window). Returns whether the event was one of these, or a regained
-// focus; anything else is left alone.
+// reach the window). Returns whether the event was one of these, or one after
+// which the window must be drawn again at once (a regained focus, the mouse
+// entering, a new size); anything else is left alone.
 bool handleInput(const sf::Event& event, std::vector<Spider>& spiders, std::vector<Box>& boxes,
                  int& money, sf::Vector2f mousePos);
 

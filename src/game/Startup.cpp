@@ -2,11 +2,15 @@
 
 #include "assets/TextureManager.hpp"
 #include "game/Phases.hpp"
+#include "game/WindowSize.hpp"
 #include "platform/Display.hpp"
+#include "platform/NativeWindow.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -89,20 +93,20 @@ void loadGameTextures(const fs::path& folder) {
 }
 
 unsigned windowSide(sf::Vector2u desktop) {
-    // Room for a title bar and a task bar: a tenth of the desktop's height.
-    const unsigned fits = std::min(desktop.x, desktop.y - (desktop.y + 9) / 10);
-    return std::min(static_cast<unsigned>(boardSize), fits);
+    const ScreenArea area{0, 0, static_cast<int>(desktop.x), static_cast<int>(desktop.y)};
+    return placeWindow(area, guessedFrame(area), 1.f).side;
 }
 
 void openWindow(sf::RenderWindow& window) {
-    const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
-    const unsigned side = windowSide({desktop.width, desktop.height});
-    window.create(sf::VideoMode(side, side, 32), "Tangleroot",
+    const ScreenArea area = usableArea(desktopLayout());
+    const float scale = desktopScale();
+    const WindowPlace place = placeWindow(area, windowFrame().value_or(guessedFrame(area)), scale);
+    window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
                   sf::Style::Titlebar | sf::Style::Close);
-    // Centred by hand: SFML 2.5 on X11 centres the window's top by the screen's
-    // width, which puts a window on a wide, low screen partly below its edge.
-    window.setPosition(
-        {static_cast<int>(desktop.width - side) / 2, static_cast<int>(desktop.height - side) / 2});
+    // Placed by hand: SFML 2.5 on X11 centres the window's top by the screen's
+    // width, and on every system by the whole screen rather than what is free.
+    window.setPosition({place.frameLeft, place.frameTop});
+    followMonitorScale(window.getSystemHandle());
     window.setVerticalSyncEnabled(true);
     // However large the window, the board spans 0 to 800.
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSize, boardSize)));
@@ -113,4 +117,18 @@ void setWindowIcon(sf::Window& window, const fs::path& path) {
     if (icon.loadFromFile(path.string())) {
         window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
     }
+    if (setIconsFromProgram(window.getSystemHandle())) {
+        return;
+    }
+    // The smaller pictures beside it, so no size has to be shrunk on the fly.
+    std::vector<sf::Image> icons;
+    for (const int size : {16, 32, 48}) {
+        sf::Image smaller;
+        const fs::path file = path.parent_path() / ("tangleroot-" + std::to_string(size) + ".png");
+        if (fs::exists(file) && smaller.loadFromFile(file.string())) {
+            icons.push_back(smaller);
+        }
+    }
+    icons.push_back(icon);
+    offerIcons(window.getSystemHandle(), icons);
 }

@@ -38,14 +38,18 @@ void loadGameFont(sf::Font& font, const std::filesystem::path& path);
 // Throws StartupError when `path` is not a readable file.
 void requireFile(const std::filesystem::path& path, const std::string& what);
 
-// The side of the square window on a desktop of this size: 800, or as large
-// as fits with room for a title bar and a task bar.
+// The side of the square window on a desktop of this size when the window
+// system tells nothing: 800, or as large as fits with a tenth of the height
+// left for a title bar and a task bar.
 unsigned windowSide(sf::Vector2u desktop);
 
-// Opens the game's square window, 800 x 800 or as large as fits the desktop,
-// with vertical sync on and a view that shows the board's 800 x 800.
+// Opens the game's square window on the free part of one monitor: 800 x 800
+// at the player's scale (so 1600 x 1600 at 200%), or as large as fits with
+// its frame; with vertical sync on and a view that shows the board's 800 x 800.
 void openWindow(sf::RenderWindow& window);
 
-// Shows the picture at `path` as the window's icon; without it the window
-// keeps the system's own (SFML says why on stderr).
+// Shows the picture at `path` as the window's icon. On Windows the program's
+// own icon replaces it, at the sizes the system asks; on X11 the 16, 32 and
+// 48 pixel pictures beside it (tangleroot-16.png ...) are offered too. Without
+// any the window keeps the system's own (SFML says why on stderr).
 void setWindowIcon(sf::Window& window, const std::filesystem::path& path);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Display.hpp"
+
+#include <vector>
+
+// Where the window goes: the outer corner of its frame (what the window system
+// places) and the side of its square client area.
+struct WindowPlace {
+    int frameLeft = 0;
+    int frameTop = 0;
+    unsigned side = 0;
+};
+
+// The window is never smaller than this, however small the screen.
+constexpr unsigned smallestWindowSide = 100;
+
+// The largest square client area whose frame lies wholly in `workArea`, and
+// never larger than the 800 x 800 board at `scale` (screen pixels per board
+// pixel); the frame is centred in the work area.
+WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale);
+
+// The frame to allow for when the window system does not say: a tenth of the
+// area's height above the window, for a title bar and a task bar together.
+FrameSize guessedFrame(ScreenArea workArea);
+
+// The common part of two areas; an empty area (width and height 0) when they
+// do not overlap.
+ScreenArea overlap(ScreenArea a, ScreenArea b);
+
+// The part of one monitor a window may cover: the work area on the monitor
+// under the pointer, else that whole monitor (or the whole screen).
+ScreenArea usableArea(const DesktopLayout& layout);
+
+// The monitor that holds the point, else the first one; `fallback` when
+// there are none.
+ScreenArea monitorAt(const std::vector<ScreenArea>& monitors, int x, int y, ScreenArea fallback);

@@ -1,0 +1,219 @@
+"""End-to-end tests of the window on the desktops players have: a window
+manager with a task bar, a screen at 200%, Wine's desktop and scale, and how
+cleanly the pictures are drawn."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from Xlib import display as xdisplay
+
+from game_driver import ASSETS, BINARY, LAUNCHER, Game, VirtualScreen, difference, picture_size
+
+# A box at the lowest place a box can spawn, where a task bar would hide it.
+LOW_BOX = (600, 735)
+LOW_BOX_SAVE = '{"boxes":[{"x":%r,"y":%r}],"money":0}' % (600.0, 735.0)
+
+
+def cardinals(screen, name, window=None):
+    """A 32-bit property of a window (of the root window by default)."""
+    connection = xdisplay.Display(screen.name)
+    target = connection.create_resource_object("window", window or connection.screen().root.id)
+    prop = target.get_full_property(connection.intern_atom(name), 0)
+    connection.close()
+    return list(prop.value) if prop else []
+
+
+class DesktopTest(unittest.TestCase):
+    def screen(self, size):
+        screen = VirtualScreen(size)
+        self.addCleanup(screen.stop)
+        return screen
+
+    def game(self, screen, **options):
+        game = Game(screen, **options)
+        self.addCleanup(game.clean_up)
+        return game
+
+    def assert_low_box_broke(self, game):
+        """Within the couple of seconds the game takes to save a change."""
+        end, board = time.monotonic() + 10, {}
+        while time.monotonic() < end:
+            time.sleep(0.2)
+            board = game.board()
+            if {"x": 600.0, "y": 735.0} not in board.get("boxes", []) and any(
+                    spider["stage"] == 1 for spider in board.get("spiders", [])):
+                return
+        self.fail("the low box did not break: %r" % board)
+
+
+@unittest.skipIf(LAUNCHER, "the X11 window manager and resources")
+class LinuxDesktop(DesktopTest):
+    def test_under_a_window_manager_with_a_task_bar_the_board_lies_in_the_work_area(self):
+        screen = self.screen("1366x768")
+        home = tempfile.mkdtemp(prefix="icewm-home-")
+        self.addCleanup(shutil.rmtree, home, True)
+        env = dict(os.environ, DISPLAY=screen.name, HOME=home)
+        manager = subprocess.Popen(["icewm"], env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.addCleanup(manager.wait, 10)
+        self.addCleanup(manager.terminate)
+        end = time.monotonic() + 20
+        while len(cardinals(screen, "_NET_WORKAREA")) < 4 and time.monotonic() < end:
+            time.sleep(0.1)
+        left, top, width, height = cardinals(screen, "_NET_WORKAREA")[:4]
+        self.assertLess(height, 768, "icewm's task bar takes part of the screen")
+
+        game = self.game(screen, save=LOW_BOX_SAVE).start()
+        game.find_window()
+        x, y, side, side_y = game.geometry()
+        frame_left, frame_right, frame_top, frame_bottom = cardinals(
+            screen, "_NET_FRAME_EXTENTS", game.window)
+        self.assertEqual(side, side_y)
+        self.assertGreaterEqual(x - frame_left, left)
+        self.assertGreaterEqual(y - frame_top, top)
+        self.assertLessEqual(x + side + frame_right, left + width)
+        self.assertLessEqual(y + side + frame_bottom, top + height)
+        self.assertEqual(side, min(800, height - frame_top - frame_bottom), "as large as fits")
+        self.assertEqual(game.icon_sizes(), [(16, 16), (32, 32), (48, 48), (256, 256)])
+        game.break_box(*LOW_BOX)
+        self.assert_low_box_broke(game)
+
+    def test_at_200_percent_the_window_is_1600_pixels_and_plays_alike(self):
+        screen = self.screen("3200x1800")
+        subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: 192\n", text=True, check=True,
+                       env=dict(os.environ, DISPLAY=screen.name))
+        game = self.game(screen, save=LOW_BOX_SAVE).start()
+        game.find_window()
+        self.assertEqual(game.geometry()[2:], (1600, 1600))
+        game.break_box(*LOW_BOX)
+        self.assert_low_box_broke(game)
+
+
+class CleanPictures(DesktopTest):
+    def test_a_box_is_drawn_as_a_smooth_reduction_of_its_picture(self):
+        game = self.game(self.screen("1024x1024"),
+                         save='{"boxes":[{"x":100.0,"y":100.0}],"money":0}').start()
+        game.find_window()
+        self.assertEqual(game.scale, 1.0)
+        shot = game.screenshot()
+        width, height = (int(size) for size in picture_size("box_damage_0"))
+        # The box's picture, box-filtered to its board size, on the background.
+        textures = os.path.join(ASSETS, "textures")
+        expected = game.path("expected.png")
+        subprocess.run(["convert", os.path.join(textures, "background.png"),
+                        "-crop", "%dx%d+100+100" % (width, height), "+repage",
+                        "(", os.path.join(textures, "box_damage_0.png"), "-filter", "box",
+                        "-resize", "%dx%d" % (width, height), ")", "-composite", expected],
+                       check=True)
+        drawn = game.path("drawn.png")
+        subprocess.run(["convert", shot, "-crop", "%dx%d+100+100" % (width, height), "+repage",
+                        drawn], check=True)
+        # Drawn nearest-neighbour, the box's edges stair-step: about 0.04.
+        self.assertLess(difference(drawn, expected), 0.015)
+
+
+@unittest.skipUnless(LAUNCHER, "Wine's desktop and scale")
+class WineDesktop(DesktopTest):
+    @classmethod
+    def setUpClass(cls):
+        cls.tools = tempfile.mkdtemp(prefix="tangleroot-wine-tools-")
+        cls.client_rect = os.path.join(cls.tools, "client_rect.exe")
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", cls.client_rect,
+                        os.path.join(os.path.dirname(__file__), "windows", "client_rect.c"),
+                        "-lgdi32"], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tools, ignore_errors=True)
+
+    def wine(self, screen, *args):
+        # Through a file: the Wine services a first program starts keep a pipe open.
+        with tempfile.TemporaryFile(mode="w+") as out:
+            subprocess.run(LAUNCHER + list(args), env=dict(os.environ, DISPLAY=screen.name),
+                           stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+            out.seek(0)
+            return out.read()
+
+    def end_wine(self):
+        subprocess.run(["wineserver", "-k"], check=False)
+
+    def test_in_wines_desktop_with_a_task_bar_the_board_lies_in_the_work_area(self):
+        screen = self.screen("1366x768")
+        game = self.game(screen, save=LOW_BOX_SAVE)
+        self.addCleanup(self.end_wine)
+        game.process = subprocess.Popen(
+            LAUNCHER + ["explorer", "/desktop=shell,1366x768", BINARY], cwd=game.folder,
+            env=dict(os.environ, DISPLAY=screen.name), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        # Asked from inside the same desktop, once it is up (a program that
+        # comes first would open the desktop itself and keep it).
+        end = time.monotonic() + 30
+        while not game.xdotool("search", "--name", "Wine desktop", check=False):
+            self.assertLess(time.monotonic(), end, "no Wine desktop")
+            time.sleep(0.2)
+        # The window shows where SFML makes it before the game places it: read
+        # until two readings a second apart agree.
+        report = game.path("client_rect.txt")
+        found, before = [], None
+        while (len(found) != 9 or found != before) and time.monotonic() < end:
+            before = found
+            subprocess.Popen(LAUNCHER + ["explorer", "/desktop=shell,1366x768", self.client_rect,
+                                         "Z:" + report], env=dict(os.environ, DISPLAY=screen.name),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(1)
+            if os.path.exists(report):
+                with open(report) as text:
+                    found = text.read().split()
+        self.assertEqual(len(found), 9, "the game's window never showed: %r" % found)
+        x, y, width, height, left, top, right, bottom, dpi = (int(value) for value in found)
+        self.assertEqual((width, dpi), (height, 96))
+        self.assertLess(bottom, 768, "the task bar takes part of the screen")
+        self.assertTrue(left <= x and x + width <= right and top <= y and y + height <= bottom,
+                        "client %r inside the work area %r" % ((x, y, width, height),
+                                                             (left, top, right, bottom)))
+        box_width, box_height = picture_size("box_damage_0")
+        for _ in range(3):
+            self.click_screen(screen, x + (LOW_BOX[0] + box_width / 2) * width / 800,
+                              y + (LOW_BOX[1] + box_height / 2) * height / 800)
+        self.assert_low_box_broke(game)
+
+    def click_screen(self, screen, x, y):
+        env = dict(os.environ, DISPLAY=screen.name)
+        for args in (["mousemove", str(int(x)), str(int(y))], ["mousedown", "1"], ["mouseup", "1"]):
+            subprocess.run(["xdotool", *args], env=env, check=True)
+            time.sleep(0.1)
+
+    def test_the_program_declares_per_monitor_dpi_awareness(self):
+        # Else Windows reports 96 dpi to it and stretches its window as a bitmap
+        # (Wine tells every program the true dpi, so only the resource shows it).
+        manifest = subprocess.run(["wrestool", "-x", "--raw", "--type=24", "--name=1", BINARY],
+                                  capture_output=True, text=True).stdout
+        self.assertIn("PerMonitorV2", manifest)
+        self.assertIn("true/pm", manifest)
+
+    def test_at_144_dpi_the_window_is_1200_pixels_and_plays_alike(self):
+        screen = self.screen("1920x1440")
+        key = r"HKCU\Control Panel\Desktop"
+        before = self.wine(screen, "reg", "query", key, "/v", "LogPixels").split()
+        self.addCleanup(self.end_wine)
+        if "LogPixels" in before:
+            old = str(int(before[before.index("LogPixels") + 2], 16))
+            self.addCleanup(self.wine, screen, "reg", "add", key, "/v", "LogPixels", "/t",
+                            "REG_DWORD", "/d", old, "/f")
+        else:
+            self.addCleanup(self.wine, screen, "reg", "delete", key, "/v", "LogPixels", "/f")
+        self.wine(screen, "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+
+        game = self.game(screen, save=LOW_BOX_SAVE).start()
+        game.find_window()
+        self.assertEqual(game.geometry()[2:], (1200, 1200))
+        game.break_box(*LOW_BOX)
+        self.assert_low_box_broke(game)
+
+
+if __name__ == "__main__":
+    unittest.main()
