@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -143,13 +143,14 @@ void timeFrames(benchmark::State& state, const std::function<void(FullBoard&)>& 
 void SavingFrame_Game(benchmark::State& state) {
     InScratchFolder scratch;
     const auto slowdown = std::chrono::milliseconds(state.range(0));
-    SaveWriter writer([&](const std::string& bytes, std::string& problem) {
-        std::this_thread::sleep_for(slowdown);
-        return writeSaveFile(bytes, problem);
-    });
-    SaveState saveState;
+    Saving saving(
+        [&](const std::string& bytes, std::string& problem) {
+            std::this_thread::sleep_for(slowdown);
+            return writeSaveFile(bytes, problem);
+        },
+        "");
     timeFrames(state, [&](FullBoard& board) {
-        autosave(board.spiders, board.boxes, board.money, writer, saveState, true);
+        saving.autosave(board.spiders, board.boxes, board.money, true);
     });
 }
 BENCHMARK(SavingFrame_Game)->Arg(0)->Arg(200)->Iterations(3000)->UseRealTime();
