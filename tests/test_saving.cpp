@@ -93,6 +93,8 @@ TEST_F(SavingTest, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 
     saving->autosave(spiders, boxes, money, true); // unchanged
+    sf::sleep(sf::milliseconds(200));
+    EXPECT_EQ(attempts, 2) << "an unchanged board written";
     boxes.emplace_back(50, 60);
     saving->autosave(spiders, boxes, money, true);
     settle(3);
@@ -115,11 +117,15 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
               sceneSignature(spiders, boxes, money, ""))
         << "the line would not be drawn";
     EXPECT_EQ(saving->notice(), "") << "the close notice is for a close only";
+    sf::Window window(sf::VideoMode(10, 10), "saving");
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_NE(saving->notice(), "");
 
     failing = false;
     saving->autosave(spiders, boxes, money, true); // the same board, tried again
-    settle(3);
+    settle(4);
     EXPECT_EQ(saving->failureLine(), "");
+    EXPECT_EQ(saving->notice(), "") << "a save that worked left the close notice";
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
 }
 
