@@ -127,6 +127,14 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     EXPECT_EQ(saving->failureLine(), "");
     EXPECT_EQ(saving->notice(), "") << "a save that worked left the close notice";
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+
+    failing = true;
+    ++money;
+    ::testing::internal::CaptureStderr();
+    saving->autosave(spiders, boxes, money, true);
+    settle(5);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), told)
+        << "the same cause after a success is not told again";
 }
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
