@@ -1,4 +1,5 @@
 #include "game/Pacing.hpp"
+#include "game/Phases.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
@@ -92,6 +93,8 @@ TEST_F(SavingTest, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 
     saving->autosave(spiders, boxes, money, true); // unchanged
+    sf::sleep(sf::milliseconds(200));
+    EXPECT_EQ(attempts, 2) << "an unchanged board written";
     boxes.emplace_back(50, 60);
     saving->autosave(spiders, boxes, money, true);
     settle(3);
@@ -114,12 +117,24 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
               sceneSignature(spiders, boxes, money, ""))
         << "the line would not be drawn";
     EXPECT_EQ(saving->notice(), "") << "the close notice is for a close only";
+    sf::Window window(sf::VideoMode(10, 10), "saving");
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_NE(saving->notice(), "");
 
     failing = false;
     saving->autosave(spiders, boxes, money, true); // the same board, tried again
-    settle(3);
+    settle(4);
     EXPECT_EQ(saving->failureLine(), "");
+    EXPECT_EQ(saving->notice(), "") << "a save that worked left the close notice";
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+
+    failing = true;
+    ++money;
+    ::testing::internal::CaptureStderr();
+    saving->autosave(spiders, boxes, money, true);
+    settle(5);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), told)
+        << "the same cause after a success is not told again";
 }
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
@@ -148,7 +163,46 @@ TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecon
     EXPECT_EQ(attempts, 3) << "tried to save once more";
     EXPECT_FALSE(window.isOpen());
     EXPECT_EQ(saving->exitStatus(), 1);
-    ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                  "Tangleroot: closed again after the notice; the board was not saved"),
+              std::string::npos);
+}
+
+TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOne) {
+    failing = true;
+    money = 8;
+    ::testing::internal::CaptureStderr();
+    saving->autosave(spiders, boxes, money, true);
+    settle(1);
+    sf::Window window(sf::VideoMode(10, 10), "saving");
+    saving->endFromOutside(window, spiders, boxes, money);
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(saving->exitStatus(), 1) << "a signal that lost the board ended with 0";
+    EXPECT_EQ(saving->endAfterError(std::runtime_error("out of pictures"), spiders, boxes, money),
+              1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Tangleroot: the board was not saved (no space left); the previous save is kept\n"
+              "Tangleroot: ended from outside; the board was not saved (no space left)\n"
+              "Tangleroot cannot go on: out of pictures; the board was not saved\n");
+    EXPECT_EQ(attempts, 3);
+}
+
+TEST(SavingMessages, TheFailureLineStaysOneLineAtTheBottomAndTheSceneTellsItFromTheNotice) {
+    EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
+
+    sf::RenderTexture picture;
+    ASSERT_TRUE(picture.create(800, 800));
+    sf::Font font;
+    ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
+    const sf::Color grey(128, 128, 128);
+    picture.clear(grey);
+    drawFailureLine(picture, font, "The board is not being saved: " + std::string(300, 'x'));
+    picture.display();
+    const sf::Image shown = picture.getTexture().copyToImage();
+    EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
+    for (unsigned y = 0; y < 770; y += 3) {
+        ASSERT_EQ(shown.getPixel(400, y), grey) << "the line reaches up to " << y;
+    }
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
@@ -172,7 +226,7 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
     EXPECT_EQ(saving->endAfterError(std::runtime_error("out of pictures"), spiders, boxes, money),
               1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Tangleroot cannot go on: out of pictures\n");
+              "Tangleroot cannot go on: out of pictures; the board was saved\n");
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 }
 

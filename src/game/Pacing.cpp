@@ -42,6 +42,7 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     for (const char c : notice) {
         signature.add(c);
     }
+    signature.add(notice.size()); // where the notice ends and the failure line begins
     for (const char c : failureLine) {
         signature.add(c);
     }

@@ -233,15 +233,28 @@ void drawFailureLine(sf::RenderTarget& target, const sf::Font& font, const std::
     if (line.empty()) {
         return;
     }
-    constexpr float margin = 6.f;
-    sf::Text text("", font, 16);
-    text.setString(wrapToWidth(line, text, boardSize - 2 * margin));
+    // One short line along the bottom edge: a long reason is cut, with "...",
+    // and the whole of it is on stderr.
+    constexpr float margin = 3.f;
+    sf::Text text("", font, 14);
+    sf::String shown = sf::String::fromUtf8(line.begin(), line.end());
+    const auto fits = [&](const sf::String& candidate) {
+        text.setString(candidate);
+        return text.getLocalBounds().width <= boardSize - 2 * margin;
+    };
+    if (!fits(shown)) {
+        while (!shown.isEmpty() && !fits(shown + "...")) {
+            shown.erase(shown.getSize() - 1);
+        }
+        shown += "...";
+    }
+    text.setString(shown);
     text.setFillColor(sf::Color::White);
-    const sf::FloatRect bounds = text.getLocalBounds();
-    sf::RectangleShape strip({boardSize, bounds.height + 2 * margin});
-    strip.setPosition(0.f, boardSize - strip.getSize().y);
-    strip.setFillColor(sf::Color(90, 20, 20, 225));
-    text.setPosition(margin, strip.getPosition().y + margin - bounds.top);
+    const float height = font.getLineSpacing(text.getCharacterSize()) + 2 * margin;
+    sf::RectangleShape strip({boardSize, height});
+    strip.setPosition(0.f, boardSize - height);
+    strip.setFillColor(sf::Color(90, 20, 20, 200));
+    text.setPosition(margin, strip.getPosition().y + margin);
     target.draw(strip);
     target.draw(text);
 }

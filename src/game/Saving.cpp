@@ -50,6 +50,7 @@ bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>&
 void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                             const std::vector<Box>& boxes, int money) {
     if (noticeDrawn && noticeOnScreen.getElapsedTime() >= noticeReadTime) {
+        endUnsaved("closed again after the notice");
         window.close(); // seen, and closed again: quit without saving
         return;
     }
@@ -63,18 +64,27 @@ void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spide
 
 void Saving::endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
                             const std::vector<Box>& boxes, int money) {
-    saveNow(spiders, boxes, money);
+    if (!saveNow(spiders, boxes, money)) {
+        endUnsaved("ended from outside");
+    }
     window.close();
+}
+
+void Saving::endUnsaved(const std::string& how) {
+    endedUnsaved = true;
+    std::cerr << "Tangleroot: " << how << "; the board was not saved (" << causeTold << ")\n";
 }
 
 int Saving::endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
                           const std::vector<Box>& boxes, int money) {
+    bool saved = false;
     try {
-        saveNow(spiders, boxes, money);
+        saved = saveNow(spiders, boxes, money);
     } catch (const std::exception&) {
         // The board cannot even be made into a snapshot; there is nothing to keep.
     }
-    std::cerr << "Tangleroot cannot go on: " << error.what() << "\n";
+    std::cerr << "Tangleroot cannot go on: " << error.what() << "; the board was "
+              << (saved ? "saved" : "not saved") << "\n";
     return 1;
 }
 

@@ -44,12 +44,14 @@ public:
     void closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
-    // An end asked for from outside the window: saves, waits, closes.
+    // An end asked for from outside the window: saves, waits, closes. A save
+    // that fails is told in one line, and the exit status becomes 1.
     void endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
     // An error that stopped the frame loop: keeps the board if it still can,
-    // then tells the error in one line. Returns the exit status.
+    // then tells the error, and whether the board was saved, in one line.
+    // Returns the exit status.
     int endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
                       const std::vector<Box>& boxes, int money);
 
@@ -59,11 +61,13 @@ public:
     const std::string& failureLine() const { return failure; }
     void drawMessages(sf::RenderTarget& target, const sf::Font& font);
 
-    // 0 when the board was saved at the end.
-    int exitStatus() const { return closeNotice.empty() ? 0 : 1; }
+    // 0 when the board was saved at the end, 1 when the game ended without it.
+    int exitStatus() const { return endedUnsaved ? 1 : 0; }
 
 private:
     void actOn(const SaveWriter::Result& result);
+    // The game ends `how` without its board: says so, whatever was told before.
+    void endUnsaved(const std::string& how);
 
     sf::Clock sinceAutosave;
     std::string lastHandedIn; // the newest snapshot given to the writer
@@ -71,6 +75,7 @@ private:
     std::string failure;      // the line shown while saves fail
     std::string closeNotice;
     bool noticeDrawn = false;
+    bool endedUnsaved = false;
     sf::Clock noticeOnScreen;
     SaveWriter writer; // last: its thread stops first
 };

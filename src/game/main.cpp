@@ -74,7 +74,7 @@ int main() try {
     // A lost display or the end of the session saves through it too.
     Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
     const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
-                                            [&] { saving.saveNow(spiders, boxes, money); });
+                                            [&] { return saving.saveNow(spiders, boxes, money); });
 
     // The first box spawn
     sf::Clock spawnClock;

@@ -45,12 +45,33 @@ void removeFile(const std::filesystem::path& path) {
     _wunlink(path.c_str());
 }
 
+// The system's message for `error` in UTF-8: Windows gives it in the
+// player's language, which may go beyond ASCII ("Datenträger"). The platform
+// room has the same for its own messages; persistence does not reach up there.
+std::string systemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string message(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
+                        nullptr);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
 // Replaces `path` in one move. Another program (an indexer, a virus scanner)
-// may hold the old file open for a moment: try again for about a second.
+// may hold the old file open for a second or more: try again for 2 seconds.
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
     DWORD error = 0;
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    for (int attempt = 0; attempt < 40; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return true;
@@ -62,8 +83,7 @@ bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
         }
         Sleep(50);
     }
-    problem = "cannot replace " + to.filename().u8string() + ": " +
-              std::system_category().message(static_cast<int>(error));
+    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(error);
     return false;
 }
 

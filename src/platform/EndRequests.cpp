@@ -20,17 +20,16 @@ std::atomic<bool> endAnswered{false};
 
 // The save of the living SaveBeforeTheEnd; empty when there is none. Only the
 // game's own thread reads or changes it.
-std::function<void()> saveBeforeTheEnd;
+std::function<bool()> saveBeforeTheEnd;
 
-// Runs the save, if there is one. Called from the operating system's code,
-// which no exception may cross: one that cannot save leaves the board as the
-// last save has it.
-void saveIfHanded() {
+// Runs the save, if there is one, and says whether the board is on the disk.
+// Called from the operating system's code, which no exception may cross: one
+// that cannot save leaves the board as the last save has it.
+bool saveIfHanded() {
     try {
-        if (saveBeforeTheEnd) {
-            saveBeforeTheEnd();
-        }
+        return saveBeforeTheEnd && saveBeforeTheEnd();
     } catch (...) {
+        return false;
     }
 }
 
@@ -59,7 +58,10 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_ENDSESSION) {
         if (wParam && !endAnswered) {
             endAsked = true;
-            saveIfHanded();
+            if (!saveIfHanded()) {
+                std::fputs("Tangleroot: the session ended; the board was not saved\n", stderr);
+                std::fflush(stderr);
+            }
             endAnswered = true;
         }
         return 0;
@@ -77,8 +79,12 @@ extern "C" void onEndSignal(int) {
 // process when it returns, so it saves and ends the process itself. It makes
 // no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
-    saveIfHanded();
-    std::fputs("Tangleroot cannot go on: the connection to the X display was lost\n", stderr);
+    const bool saved = saveIfHanded();
+    std::fputs(saved ? "Tangleroot cannot go on: the connection to the X display was lost; the "
+                       "board was saved\n"
+                     : "Tangleroot cannot go on: the connection to the X display was lost; the "
+                       "board was not saved\n",
+               stderr);
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -116,7 +122,7 @@ void endRequestAnswered() {
 }
 
 SaveBeforeTheEnd::SaveBeforeTheEnd([[maybe_unused]] sf::WindowHandle window,
-                                   std::function<void()> saveNow) {
+                                   std::function<bool()> saveNow) {
     saveBeforeTheEnd = std::move(saveNow);
 #ifdef _WIN32
     hookedWindow = window;

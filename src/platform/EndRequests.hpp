@@ -16,12 +16,13 @@ void endRequestAnswered();
 // Ends that cannot wait for the frame loop: the X display lost (Xlib ends the
 // process once its handler returns) and, on Windows, the end of the session
 // reaching the game's window. While this object lives they call `saveNow` on
-// the game's own thread, which saves the board and waits for the disk. A lost
-// display then prints one line and ends the process with status 1, saved or
-// not (saving says on stderr when it was not).
+// the game's own thread, which saves the board, waits for the disk and says
+// whether the board is on it. A lost display then prints one line saying so
+// and whether the board was saved, and ends the process with status 1; an end
+// of the session that could not save says so on stderr.
 class SaveBeforeTheEnd {
 public:
-    SaveBeforeTheEnd(sf::WindowHandle window, std::function<void()> saveNow);
+    SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow);
     ~SaveBeforeTheEnd();
     SaveBeforeTheEnd(const SaveBeforeTheEnd&) = delete;
     SaveBeforeTheEnd& operator=(const SaveBeforeTheEnd&) = delete;

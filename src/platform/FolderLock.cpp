@@ -1,9 +1,9 @@
 #include "platform/FolderLock.hpp"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/Console.hpp"
 
-#include <system_error>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <cstring>
@@ -15,13 +15,14 @@
 #ifdef _WIN32
 
 FolderLock::FolderLock(const std::filesystem::path& file) {
-    // Shared, so that an indexer, a virus scanner or a sync tool opening the
-    // file does not look like a second game; the lock below keeps one out.
-    const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+    // Shared, and for reading only, so that an indexer, a virus scanner or a
+    // sync tool that has the file open, even one sharing it for reading alone,
+    // does not look like a second game; the lock below keeps one out.
+    const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
-        why = std::system_category().message(static_cast<int>(GetLastError()));
+        why = systemMessage(GetLastError());
         return;
     }
     OVERLAPPED start{};
@@ -29,7 +30,7 @@ FolderLock::FolderLock(const std::filesystem::path& file) {
         const DWORD error = GetLastError();
         takenByOther = error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION ||
                        error == ERROR_IO_PENDING;
-        why = std::system_category().message(static_cast<int>(error));
+        why = systemMessage(error);
         CloseHandle(opened);
         return;
     }

@@ -1,17 +1,24 @@
 /* Another Windows program with a file of the game open, as an indexer, a virus
-   scanner or a sync tool might have: hold_file PATH MILLISECONDS [shared].
-   Without "shared" nobody else may open the file meanwhile. Prints "held"
+   scanner or a sync tool might have: hold_file PATH MILLISECONDS [shared|read].
+   With "shared" others may read, write and delete it meanwhile; with "read"
+   others may only read it; with neither nobody else may open it. Prints "held"
    once the file is open and "free" once it is closed again. */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <windows.h>
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: hold_file PATH MILLISECONDS [shared]\n");
+        fprintf(stderr, "usage: hold_file PATH MILLISECONDS [shared|read]\n");
         return 2;
     }
-    const DWORD share = argc > 3 ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0;
+    DWORD share = 0;
+    if (argc > 3) {
+        share = strcmp(argv[3], "read") == 0
+                    ? FILE_SHARE_READ
+                    : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    }
     HANDLE file =
         CreateFileA(argv[1], GENERIC_READ, share, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
