@@ -104,6 +104,7 @@ class Game:
     frames = None  # a FrameWatcher, once the window is found
     pointer = None  # where this driver last put the pointer, in window pixels
     placed = None  # where start() put it, in screen pixels
+    held = frozenset()  # the buttons this driver holds down
 
     def __init__(self, screen, leave_out=(), save=None):
         self.screen = screen
@@ -240,9 +241,11 @@ class Game:
                           MOVE_FRAMES, "a pointer move to %r" % (point,))
 
     def press(self, button=1):
+        self.held = self.held | {button}
         self.frames.after(lambda: self.xdotool("mousedown", str(button)), 1, "a press")
 
     def release(self, button=1):
+        self.held = self.held - {button}
         self.frames.after(lambda: self.xdotool("mouseup", str(button)), 1, "a release")
 
     def click(self, x, y, button=1):
@@ -335,6 +338,10 @@ class Game:
         return (self.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
 
     def clean_up(self):
+        # A button left down would swallow the next game's first press.
+        for button in self.held:
+            self.xdotool("mouseup", str(button), check=False)
+        self.held = frozenset()
         if self.frames:
             self.frames.close()
             self.frames = None

@@ -193,6 +193,7 @@ class DrawnWhenChanged(GameTest):
         before = game.screenshot("before.png")
         game.press()  # returns once the frame the press draws is on the screen
         after = game.screenshot("after.png")
+        game.release()
         self.assertGreater(difference(before, after, crop=box), 0.02, "the hit box did not show")
         if not LAUNCHER:
             share = game.cpu_share(3)
