@@ -30,9 +30,10 @@ class GameTest(unittest.TestCase):
         return game
 
 
-# Eleven boxes: a board on which no box spawns, so a check of the whole board
-# cannot be upset by one coming mid-test. The first is at (300, 300).
-ELEVEN_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(10)])
+# Twelve boxes: no box spawns while there are more than ten, even after one is
+# broken, so a check of the whole board cannot be upset by one coming mid-test.
+# The first is at (300, 300).
+TWELVE_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(11)])
 
 
 class StartAndClose(GameTest):
@@ -70,7 +71,7 @@ class StartAndClose(GameTest):
     def test_a_saved_board_comes_back_byte_for_byte(self):
         # Breaking the box at (300, 300) makes the game write the board again;
         # the other boxes must come back exactly as they were read.
-        others = '{"x":412.5,"y":96.25},' + ELEVEN_BOXES.split(",", 2)[2]
+        others = '{"x":412.5,"y":96.25},' + TWELVE_BOXES.split(",", 2)[2]
         game = self.game(save='{"boxes":[{"x":300.0,"y":300.0},%s],"money":1234}' % others).start()
         game.find_window()
         game.break_box(300, 300)
@@ -129,7 +130,7 @@ class CannotStart(GameTest):
 
 class Play(GameTest):
     def test_three_clicks_of_any_button_break_a_box_into_a_spider(self):
-        game = self.game(save='{"boxes":[%s],"money":0}' % ELEVEN_BOXES).start()
+        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
         game.find_window()
         width, height = picture_size("box_damage_0")
         for button in (1, 3, 2):
@@ -137,8 +138,7 @@ class Play(GameTest):
         self.assertEqual(game.close(), 0)
 
         board = game.board()
-        # The other ten stay as they were (a new box may come after them).
-        self.assertEqual(board["boxes"][:10], json.loads("[%s]" % ELEVEN_BOXES)[1:])
+        self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
         self.assertEqual(len(board["spiders"]), 1)
         spider = board["spiders"][0]
         self.assertEqual(spider["stage"], 1)
@@ -237,8 +237,8 @@ class NothingLost(GameTest):
 
     ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
     # A stage-2 spider wanders and earns, so the board is saved every couple
-    # of seconds; no box spawns among eleven before the break.
-    WANDERER = '{"boxes":[%s],"money":0,"spiders":[{"stage":2,"x":600.0,"y":100.0}]}' % ELEVEN_BOXES
+    # of seconds; no box spawns, which would be saved at once.
+    WANDERER = '{"boxes":[%s],"money":0,"spiders":[{"stage":2,"x":600.0,"y":100.0}]}' % TWELVE_BOXES
 
     def end_right_after_breaking_a_box(self, end):
         """Breaks the box at (300, 300) right after an autosave began and ends
@@ -257,9 +257,8 @@ class NothingLost(GameTest):
         end(game)
         self.assertLess(time.monotonic() - began, 1.5, "the end came too late after the autosave to prove anything")
         self.assertEqual(game.wait(timeout=15), 0, game.stderr())
-        # (With one box gone, a new one may spawn; only the broken one counts.)
         board = game.board()
-        self.assertNotIn({"x": 300.0, "y": 300.0}, board["boxes"])
+        self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
         self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
         game.clean_up()
 
@@ -316,7 +315,7 @@ class NothingLost(GameTest):
         self.assertEqual(os.listdir(game.path("save.json")), [])
 
     def test_a_second_copy_in_the_same_folder_touches_nothing(self):
-        board = '{"boxes":[%s],"money":0}' % ELEVEN_BOXES
+        board = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
         game = self.game(save=board).start()
         game.find_window()
         game.write("save.json.tmp-1-0", "{")  # a save in flight in the first game
