@@ -219,13 +219,13 @@ TEST_F(Phases, ADroppedSpiderMergesWithTheFirstOverlappingPartnerBeforeOrAfterIt
 }
 
 TEST_F(Phases, NoMergeForTouchingEdgesOtherStagesOrStageTwelve) {
-    spiders = {Spider(1, 100, 100), Spider(1, 0, 0), Spider(2, 105, 105)};
+    spiders = {Spider(2, 100, 100), Spider(2, 0, 0), Spider(1, 105, 105), Spider(3, 95, 95)};
     const sf::Vector2f size = sizeOf(spiders[0].sprite);
     spiders[1].sprite.setPosition(100 + size.x, 100); // touching the right edge
     spiders[0].dropped = true;
     updateSpiders(spiders, money, rng, {0, 0});
-    EXPECT_EQ(spiders.size(), 3u);
-    EXPECT_EQ(spiders[0].stage, 1);
+    EXPECT_EQ(spiders.size(), 4u);
+    EXPECT_EQ(spiders[0].stage, 2);
     EXPECT_FALSE(spiders[0].dropped);
 
     spiders = {Spider(12, 100, 100), Spider(12, 110, 110)};
@@ -393,7 +393,7 @@ TEST_F(Spawning, NewBoxesLieWhollyOnTheBoard) {
 
 // ---------------------------------------------------------------- drawing
 
-TEST_F(Phases, BoxesAreDrawnOverSpidersAndTheLabelShowsTheMoney) {
+TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     sf::RenderTexture target;
     ASSERT_TRUE(target.create(800, 800));
     sf::Font font;
@@ -427,6 +427,16 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndTheLabelShowsTheMoney) {
     };
     EXPECT_EQ(middleWith(""), sf::Color::White);
     EXPECT_NE(middleWith("The board was not saved"), sf::Color::White);
+    // A long line is broken at the margin, 30 from the right edge, not sooner.
+    middleWith(std::string(300, 'x'));
+    const sf::Image band = target.getTexture().copyToImage();
+    bool inkNearTheMargin = false;
+    for (unsigned x = 745; x < 770; ++x) {
+        for (unsigned y = 370; y < 430; ++y) {
+            inkNearTheMargin = inkNearTheMargin || band.getPixel(x, y).g > 150;
+        }
+    }
+    EXPECT_TRUE(inkNearTheMargin);
 }
 
 TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
