@@ -1,10 +1,12 @@
 // The least an SFML program showing Tangleroot's board must do: open the same
 // window, load the same 16 pictures and the font, then draw the background,
 // 51 sprites and a label every frame. Benchmarks compare the game with it.
-//   floor_program [seconds] [--quiet] [--idle]
+//   floor_program [seconds] [--quiet] [--idle] [--rate N]
 // runs that long (0, the default: until closed); --quiet draws 2 boxes
 // instead of 51 sprites; --idle draws once, then only polls events and sleeps
-// a 60th of a second per frame (the least an idle window can cost).
+// a 60th of a second per frame (the least an idle window can cost); --rate N
+// polls events as --idle does but draws N frames a second (the least a window
+// drawn that often can cost).
 #include <SFML/Graphics.hpp>
 
 #include <filesystem>
@@ -16,9 +18,13 @@ int main(int argc, char** argv) {
     const float seconds = argc > 1 ? std::stof(argv[1]) : 0.f;
     bool quiet = false;
     bool idle = false;
+    float rate = 0.f; // frames drawn a second; 0: every frame
     for (int i = 2; i < argc; ++i) {
         quiet = quiet || std::string(argv[i]) == "--quiet";
         idle = idle || std::string(argv[i]) == "--idle";
+        if (std::string(argv[i]) == "--rate" && i + 1 < argc) {
+            rate = std::stof(argv[++i]);
+        }
     }
 
     std::map<std::string, sf::Texture> textures;
@@ -47,6 +53,7 @@ int main(int argc, char** argv) {
     }
 
     sf::Clock clock;
+    sf::Time nextDraw;
     bool drawn = false;
     while (window.isOpen()) {
         sf::Event event;
@@ -58,11 +65,14 @@ int main(int argc, char** argv) {
         if (seconds > 0 && clock.getElapsedTime().asSeconds() > seconds) {
             window.close();
         }
-        if (idle && drawn) {
+        if ((idle && drawn) || (rate > 0 && clock.getElapsedTime() < nextDraw)) {
             sf::sleep(sf::seconds(1.f / 60));
             continue;
         }
         drawn = true;
+        if (rate > 0) {
+            nextDraw += sf::seconds(1.f / rate);
+        }
         window.clear(sf::Color::White);
         window.draw(background);
         for (const sf::Sprite& sprite : sprites) {

@@ -1,6 +1,5 @@
 #include "assets/TextureManager.hpp"
 #include "game/Startup.hpp"
-#include "platform/Console.hpp"
 #include "support.hpp"
 
 #include <SFML/Graphics/Image.hpp>
@@ -105,63 +104,4 @@ TEST_F(Registry, APathThatIsNotAFolderIsLoadedAsOneFile) {
 
     TextureManager::addTextures("no/such/textures");
     EXPECT_EQ(TextureManager::getTexture("textures").getSize(), sf::Vector2u(0, 0));
-}
-
-TEST_F(Registry, StartingWithoutPicturesSaysWhatIsMissingAndWhere) {
-    try {
-        loadGameTextures("assets/textures");
-        FAIL() << "a missing folder must stop the start";
-    } catch (const StartupError& error) {
-        const std::string message = error.what();
-        EXPECT_NE(message.find((scratch.path / "assets/textures").string()), std::string::npos)
-            << message;
-        EXPECT_NE(message.find("assets/"), std::string::npos) << message;
-    }
-
-    fs::create_directories("assets/textures");
-    for (const std::string& name : gameTextureNames()) {
-        if (name != "spider_stage_7") {
-            writePicture("assets/textures/" + name + ".png", 4, 4);
-        }
-    }
-    try {
-        loadGameTextures("assets/textures");
-        FAIL() << "a missing picture must stop the start";
-    } catch (const StartupError& error) {
-        EXPECT_NE(std::string(error.what()).find("\"spider_stage_7\""), std::string::npos)
-            << error.what();
-    }
-
-    TextureManager::textures.clear();
-    writeFile("assets/textures/spider_stage_7.png", "");
-    try {
-        loadGameTextures("assets/textures");
-        FAIL() << "an empty picture must stop the start";
-    } catch (const StartupError& error) {
-        EXPECT_NE(std::string(error.what()).find("\"spider_stage_7\" cannot be loaded"),
-                  std::string::npos)
-            << error.what();
-    }
-}
-
-TEST_F(Registry, StartingWithoutADisplayOrAFileSaysWhatIsMissing) {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "the tests run on a display";
-    EXPECT_NO_THROW(requireDisplay());
-    const std::string display = std::getenv("DISPLAY");
-    ::setenv("DISPLAY", "", 1);
-    EXPECT_THROW(requireDisplay(), StartupError);
-    ::setenv("DISPLAY", display.c_str(), 1);
-
-    writeFile("font.ttf", "");
-    EXPECT_NO_THROW(requireFile("font.ttf", "font"));
-    fs::create_directory("folder.ttf");
-    EXPECT_THROW(requireFile("folder.ttf", "font"), StartupError);
-    EXPECT_THROW(requireFile("missing.ttf", "font"), StartupError);
-}
-
-TEST(StartupMessage, AMessageBoxOnlyWhenTheConsoleIsTheGamesAlone) {
-    EXPECT_TRUE(consoleIsTheGamesAlone(1)) << "double-clicked: the console closes with the game";
-    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "started from a prompt, which stays open";
-    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
-    EXPECT_FALSE(consoleClosesWithGame()) << "a terminal outlives the game on Linux";
 }

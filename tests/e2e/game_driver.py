@@ -17,10 +17,58 @@ ASSETS = os.environ.get("TANGLEROOT_ASSETS", "")
 LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
 
 
+# Frames that must start after a pointer move before the game has surely read
+# it: a frame drawn just after the move may have read the pointer before it.
+# Under Wine the point reaches the game's cursor one frame later again.
+MOVE_FRAMES = 3 if LAUNCHER else 2
+
+
+class FrameWatcher:
+    """Counts the frames the game draws into its window, through the X
+    server's DAMAGE extension: one report each time the picture changes after
+    the last report was read."""
+
+    def __init__(self, screen_name, window_id):
+        from Xlib.ext import damage
+        self.connection = xdisplay.Display(screen_name)
+        window = self.connection.create_resource_object("window", window_id)
+        self.connection.damage_query_version()
+        self.report = window.damage_create(damage.DamageReportNonEmpty)
+        self.connection.sync()
+
+    def take(self):
+        """How many frames were reported since the last call."""
+        frames = 0
+        while self.connection.pending_events():
+            if type(self.connection.next_event()).__name__ == "DamageNotify":
+                frames += 1
+                self.connection.damage_subtract(self.report)
+        return frames
+
+    def after(self, action, frames, what, timeout=15):
+        """Runs `action`, then waits until `frames` frames were drawn after it."""
+        # Everything drawn so far is counted and its damage taken away, so
+        # the first drawing after the action is reported afresh.
+        self.connection.sync()
+        while self.take():
+            self.connection.sync()
+        action()
+        seen, end = 0, time.monotonic() + timeout
+        while seen < frames:
+            if time.monotonic() > end:
+                raise AssertionError("the game drew %d frames in %d s after %s" % (seen, timeout, what))
+            seen += self.take()
+            time.sleep(0.002)
+
+    def close(self):
+        self.connection.close()
+
+
 class VirtualScreen:
     """A private Xvfb; -noreset keeps it up between games."""
 
     def __init__(self, size="1024x1024"):
+        self.size = tuple(int(side) for side in size.split("x"))
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
@@ -52,6 +100,11 @@ def picture_size(name):
 
 class Game:
     """One run of the game in a scratch working folder holding a copy of assets/."""
+
+    frames = None  # a FrameWatcher, once the window is found
+    pointer = None  # where this driver last put the pointer, in window pixels
+    placed = None  # where start() put it, in screen pixels
+    held = frozenset()  # the buttons this driver holds down
 
     def __init__(self, screen, leave_out=(), save=None):
         self.screen = screen
@@ -90,7 +143,15 @@ class Game:
             return text.read()
 
     # ---- the process and its window
-    def start(self, display=True):
+    def start(self, display=True, pointer=None):
+        """Starts the game; `pointer`, a board point, puts the pointer there
+        before the game's first frame (where a centred 800 x 800 window would
+        show it), so that a press right after the window shows needs no move."""
+        if pointer is not None:
+            self.placed = [(side - 800) // 2 + int(at) for side, at in zip(self.screen.size, pointer)]
+            self.xdotool("mousemove", *map(str, self.placed))
+        # A window still open from an earlier game is never taken for this one's.
+        self.older_windows = self.windows_titled_tangleroot()
         env = dict(os.environ, DISPLAY=self.screen.name)
         if not display:
             del env["DISPLAY"]
@@ -109,9 +170,9 @@ class Game:
         while time.monotonic() < end:
             if self.process.poll() is not None:
                 raise AssertionError("the game ended before its window showed: " + self.stderr())
-            found = self.xdotool("search", "--onlyvisible", "--name", "^Tangleroot$", check=False)
+            found = self.windows_titled_tangleroot() - self.older_windows
             if found:
-                self.window = int(found.split()[0])
+                self.window = found.pop()
                 break
             time.sleep(0.05)
         else:
@@ -119,10 +180,18 @@ class Game:
         # A player sees the board before touching anything.
         while time.monotonic() < end:
             if image_stat(self.screenshot("first.png"), "mean") > 0.05:
-                self.scale = self.geometry()[2] / 800
+                x, y, width, _ = self.geometry()
+                self.scale = width / 800
+                if self.placed and width == 800:
+                    self.pointer = (self.placed[0] - x, self.placed[1] - y)
+                self.frames = FrameWatcher(self.screen.name, self.window)
                 return self.window
             time.sleep(0.05)
         raise AssertionError("the window never showed a picture")
+
+    def windows_titled_tangleroot(self):
+        found = self.xdotool("search", "--onlyvisible", "--name", "^Tangleroot$", check=False)
+        return {int(window) for window in found.split()}
 
     def geometry(self):
         out = self.xdotool("getwindowgeometry", "--shell", str(self.window))
@@ -156,31 +225,37 @@ class Game:
             raise AssertionError("xdotool %s failed: %s" % (args, result.stderr))
         return result.stdout.strip()
 
-    # ---- the player's mouse: the game reads the pointer once per frame, so
-    # let a frame pass between moving and pressing
+    # ---- the player's mouse. The game reads the pointer once at the start of
+    # a frame and uses that point for the frame's presses, so each step waits
+    # on frames the game draws (DAMAGE reports on its window) rather than on a
+    # fixed time. A press or a release draws a frame of its own; a pointer
+    # move alone draws nothing, but the picture is drawn again at least once a
+    # second, so a move waits for frames that began after it.
     def move(self, x, y):
-        """To the board point (x, y)."""
-        self.xdotool("mousemove", "--window", str(self.window), str(int(x * self.scale)),
-                     str(int(y * self.scale)))
-        time.sleep(0.08)
+        """To the board point (x, y); returns once the game has read the new point."""
+        point = (int(x * self.scale), int(y * self.scale))
+        if point == self.pointer:
+            return
+        self.pointer = point
+        self.frames.after(lambda: self.xdotool("mousemove", "--window", str(self.window), *map(str, point)),
+                          MOVE_FRAMES, "a pointer move to %r" % (point,))
 
     def press(self, button=1):
-        self.xdotool("mousedown", str(button))
-        time.sleep(0.08)
+        self.held = self.held | {button}
+        self.frames.after(lambda: self.xdotool("mousedown", str(button)), 1, "a press")
 
     def release(self, button=1):
-        self.xdotool("mouseup", str(button))
-        time.sleep(0.08)
+        self.held = self.held - {button}
+        self.frames.after(lambda: self.xdotool("mouseup", str(button)), 1, "a release")
 
     def click(self, x, y, button=1):
         self.move(x, y)
         self.press(button)
         self.release(button)
 
-    def drag(self, start, end, button=1):
+    def drag(self, start, end, button=1, steps=3):
         self.move(*start)
         self.press(button)
-        steps = 6
         for i in range(1, steps + 1):
             self.move(start[0] + (end[0] - start[0]) * i / steps, start[1] + (end[1] - start[1]) * i / steps)
         self.release(button)
@@ -263,6 +338,13 @@ class Game:
         return (self.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
 
     def clean_up(self):
+        # A button left down would swallow the next game's first press.
+        for button in self.held:
+            self.xdotool("mouseup", str(button), check=False)
+        self.held = frozenset()
+        if self.frames:
+            self.frames.close()
+            self.frames = None
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()

@@ -3,6 +3,8 @@
 
     soak.py GAME_BINARY ASSETS_FOLDER [--seconds N]   (or SOAK_SECONDS)
 
+The run's seed is printed first; SOAK_SEED=N repeats the same input.
+
 Presses, drags and releases of the left, middle and right buttons land all
 over the window and beyond its edges (xdotool on a private Xvfb). Meanwhile
 "save.json" is read again and again: every read must be a whole, usable board.
@@ -85,8 +87,12 @@ def main():
     args = parser.parse_args()
     game_driver.BINARY, game_driver.ASSETS = os.path.abspath(args.binary), os.path.abspath(args.assets)
 
+    # One seed makes the whole run's input; SOAK_SEED plays a run again.
+    seed = int(os.environ.get("SOAK_SEED") or random.SystemRandom().randrange(2**32))
+    print("soak: seed %d (SOAK_SEED=%d plays this run's input again)" % (seed, seed), flush=True)
+    rng = random.Random(seed)
+
     # A crowded board of young spiders near the middle, so drags there merge.
-    rng = random.Random(int(os.environ.get("SOAK_SEED", time.time())))
     spiders = [{"stage": 1 + (i % 3), "x": rng.uniform(250, 500), "y": rng.uniform(250, 500)} for i in range(36)]
     boxes = [{"x": rng.uniform(0, 740), "y": rng.uniform(0, 740)} for _ in range(6)]
     start = json.dumps({"boxes": boxes, "money": 0, "spiders": spiders}, separators=(",", ":"))
@@ -176,9 +182,9 @@ def main():
         game.clean_up()
         screen.stop()
 
-    print("soak: %.0f s, presses %d, drags %d, releases %d, save.json reads %d, saves seen %d, "
+    print("soak: seed %d, %.0f s, presses %d, drags %d, releases %d, save.json reads %d, saves seen %d, "
           "merges %d, broken boxes %d, memory %s -> %s KiB, failures %d" % (
-              args.seconds, counts.presses, counts.drags, counts.releases, counts.reads, counts.saves,
+              seed, args.seconds, counts.presses, counts.drags, counts.releases, counts.reads, counts.saves,
               counts.merges, counts.broken, baseline, final_memory, len(counts.failures)))
     for failure in counts.failures:
         print("  failure:", failure)
