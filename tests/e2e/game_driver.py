@@ -9,6 +9,7 @@ import subprocess
 import tempfile
 import time
 
+import Xlib.error
 from Xlib import X, display as xdisplay, protocol
 
 BINARY = os.environ.get("TANGLEROOT_BINARY", "")
@@ -61,7 +62,10 @@ class FrameWatcher:
             time.sleep(0.002)
 
     def close(self):
-        self.connection.close()
+        try:
+            self.connection.close()
+        except Xlib.error.ConnectionClosedError:
+            pass  # the display is gone already (a test killed it)
 
 
 class VirtualScreen:
@@ -105,6 +109,7 @@ class Game:
     pointer = None  # where this driver last put the pointer, in window pixels
     placed = None  # where start() put it, in screen pixels
     held = frozenset()  # the buttons this driver holds down
+    older_windows = frozenset()  # windows that were open before this game started
 
     def __init__(self, screen, leave_out=(), save=None):
         self.screen = screen

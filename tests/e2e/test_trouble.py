@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from game_driver import BINARY, LAUNCHER, Game, VirtualScreen, image_stat
+from game_driver import BINARY, LAUNCHER, Game, VirtualScreen, image_stat, picture_size
 
 screen = None
 
@@ -179,11 +179,16 @@ class LinuxTrouble(TroubleTest):
                          save='{"boxes":[{"x":300.0,"y":300.0}],"money":0,'
                               '"spiders":[{"stage":1,"x":600.0,"y":600.0}]}').start()
         game.find_window()
+        # Two hits now, the third one right after an autosave.
+        width, height = picture_size("box_damage_0")
+        game.click(300 + width / 2, 300 + height / 2)
+        game.click(300 + width / 2, 300 + height / 2)
         saved_at = os.stat(game.path("save.json")).st_mtime_ns
         self.assertTrue(eventually(lambda: os.stat(game.path("save.json")).st_mtime_ns != saved_at,
                                    10, step=0.01), "no autosave")
         autosaved_at = os.stat(game.path("save.json")).st_mtime_ns
-        game.break_box(300, 300)
+        game.press()
+        game.release()
         own_screen.process.kill()
         killed_after = (time.time_ns() - autosaved_at) / 1e9
         own_screen.process.wait()
