@@ -43,13 +43,6 @@ TEST_F(Entities, IdCountersAreSeparatePerClassAndCopiesKeepTheirId) {
     EXPECT_FALSE(samePlace == box);
 }
 
-TEST_F(Entities, ANewSpiderStandsWhereItWasMadeWithItsStagePicture) {
-    Spider spider(1, 100.5, 200.25);
-    EXPECT_EQ(spider.sprite.getTexture(), textureOf("spider_stage_1"));
-    EXPECT_EQ(spider.sprite.getPosition(), sf::Vector2f(100.5f, 200.25f));
-    EXPECT_EQ(spider.sprite.getScale(), sf::Vector2f(0.25f, 0.25f));
-}
-
 TEST_F(Entities, EvolveKeepsThePlaceAndShowsTheWholeNewPicture) {
     Spider spider(3, 0, 0);
     spider.sprite.setPosition(350, 410);

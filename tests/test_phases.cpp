@@ -427,16 +427,15 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     };
     EXPECT_EQ(middleWith(""), sf::Color::White);
     EXPECT_NE(middleWith("The board was not saved"), sf::Color::White);
-    // A long line is broken at the margin, 30 from the right edge, not sooner.
-    middleWith(std::string(300, 'x'));
+    middleWith(std::string(300, 'x')); // a long line is broken 30 from the right edge
     const sf::Image band = target.getTexture().copyToImage();
-    bool inkNearTheMargin = false;
+    int ink = 0;
     for (unsigned x = 745; x < 770; ++x) {
         for (unsigned y = 370; y < 430; ++y) {
-            inkNearTheMargin = inkNearTheMargin || band.getPixel(x, y).g > 150;
+            ink += band.getPixel(x, y).g > 150;
         }
     }
-    EXPECT_TRUE(inkNearTheMargin);
+    EXPECT_GT(ink, 0) << "the line was broken before the margin";
 }
 
 TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
