@@ -5,6 +5,7 @@ for the close button, ImageMagick for screenshots."""
 import json
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -102,6 +103,14 @@ def picture_size(name):
     return int(out[0]) / 4, int(out[1]) / 4
 
 
+def as_from_a_terminal():
+    """In the game's process before it starts: the end signals as a terminal
+    leaves them. A test run in the background inherits SIGINT ignored, and
+    the game rightly keeps an ignored signal ignored."""
+    for number in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
+        signal.signal(number, signal.SIG_DFL)
+
+
 class Game:
     """One run of the game in a scratch working folder holding a copy of assets/."""
 
@@ -164,7 +173,8 @@ class Game:
             env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
         with open(self.stderr_path, "w") as err:
             self.process = subprocess.Popen(LAUNCHER + [BINARY], cwd=self.folder, env=env,
-                                            stdout=subprocess.DEVNULL, stderr=err)
+                                            stdout=subprocess.DEVNULL, stderr=err,
+                                            preexec_fn=as_from_a_terminal)
         return self
 
     def wait(self, timeout):

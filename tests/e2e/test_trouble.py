@@ -12,7 +12,8 @@ import tempfile
 import time
 import unittest
 
-from game_driver import BINARY, LAUNCHER, Game, VirtualScreen, image_stat, picture_size
+from game_driver import (BINARY, LAUNCHER, Game, VirtualScreen, as_from_a_terminal, image_stat,
+                         picture_size)
 
 screen = None
 
@@ -205,6 +206,7 @@ class LinuxTrouble(TroubleTest):
         game = self.game(save=ONE_BOX)
         with open(game.stderr_path, "w") as err:
             game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder, env=game_env(),
+                                            preexec_fn=as_from_a_terminal,
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                             stderr=err)
         game.find_window()
