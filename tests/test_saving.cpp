@@ -314,6 +314,24 @@ TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
     EXPECT_EQ(nowhere.problem(), std::strerror(ENOENT));
 }
 
+TEST(Startup, APictureMissingOrNotAnImageIsNamed) {
+    const ScratchFolder scratch;
+    std::filesystem::create_directory("textures");
+    const auto problem = [] {
+        try {
+            loadGameTextures("textures");
+        } catch (const StartupError& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    TextureManager::textures.clear();
+    EXPECT_NE(problem().find("picture \"background\" not found"), std::string::npos);
+    writeFile("textures/background.png", "");
+    EXPECT_NE(problem().find("picture \"background\" cannot be loaded"), std::string::npos);
+    TextureManager::textures.clear(); // the next test loads the game's own
+}
+
 // What Xlib does when the connection to the X server dies.
 void loseTheDisplay() {
     XSetIOErrorHandler(nullptr)(nullptr);
