@@ -3,6 +3,8 @@
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
+#include "platform/Console.hpp"
+#include "platform/EndRequests.hpp"
 #include "support.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -12,11 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+
+// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -120,6 +128,8 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     sf::Window window(sf::VideoMode(10, 10), "saving");
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_NE(saving->notice(), "");
+    drawMessages();
+    sf::sleep(noticeReadTime); // read, but a save that works makes it over
 
     failing = false;
     saving->autosave(spiders, boxes, money, true); // the same board, tried again
@@ -135,6 +145,8 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     settle(5);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), told)
         << "the same cause after a success is not told again";
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_TRUE(window.isOpen()) << "an old notice counted as read for the new failure";
 }
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
@@ -299,5 +311,72 @@ TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
 
     const FolderLock nowhere("no/such/folder/tangleroot.lock");
     EXPECT_FALSE(nowhere.held() || nowhere.heldElsewhere());
-    EXPECT_FALSE(nowhere.problem().empty());
+    EXPECT_EQ(nowhere.problem(), std::strerror(ENOENT));
+}
+
+TEST(Startup, APictureMissingOrNotAnImageIsNamed) {
+    const ScratchFolder scratch;
+    std::filesystem::create_directory("textures");
+    const auto problem = [] {
+        try {
+            loadGameTextures("textures");
+        } catch (const StartupError& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    TextureManager::textures.clear();
+    EXPECT_NE(problem().find("picture \"background\" not found"), std::string::npos);
+    writeFile("textures/background.png", "");
+    EXPECT_NE(problem().find("picture \"background\" cannot be loaded"), std::string::npos);
+    TextureManager::textures.clear(); // the next test loads the game's own
+}
+
+// What Xlib does when the connection to the X server dies.
+void loseTheDisplay() {
+    XSetIOErrorHandler(nullptr)(nullptr);
+}
+
+TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
+    ::testing::GTEST_FLAG(death_test_style) = "threadsafe"; // the writer has threads running
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN); // as under nohup
+            listenForEndRequests();
+            std::raise(SIGHUP);
+            const bool hungUp = endRequested();
+            std::raise(SIGTERM);
+            std::_Exit(!hungUp && endRequested() ? 7 : 0);
+        },
+        ::testing::ExitedWithCode(7), "");
+    EXPECT_EXIT(
+        {
+            listenForEndRequests();
+            const SaveBeforeTheEnd end(0, [] { return true; });
+            loseTheDisplay();
+        },
+        ::testing::ExitedWithCode(1), "display was lost; the board was saved\n");
+    EXPECT_EXIT(
+        {
+            listenForEndRequests();
+            const SaveBeforeTheEnd end(0, []() -> bool { throw std::runtime_error("no room"); });
+            loseTheDisplay();
+        },
+        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
+    EXPECT_EXIT(
+        {
+            listenForEndRequests();
+            {
+                const SaveBeforeTheEnd gone(0, [] { return true; });
+            }
+            loseTheDisplay();
+        },
+        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
+}
+
+TEST(EndRequests, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
+    EXPECT_TRUE(consoleIsTheGamesAlone(1));
+    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "the command prompt shares it";
+    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
+    EXPECT_FALSE(consoleClosesWithGame()) << "a Linux terminal outlives the game";
 }

@@ -1,10 +1,20 @@
 #include "game/Phases.hpp"
+#include "game/Startup.hpp"
 #include "game/WindowSize.hpp"
+#include "platform/Display.hpp"
+#include "platform/NativeWindow.hpp"
 #include "support.hpp"
+
+#include <SFML/Graphics/RenderWindow.hpp>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+
+// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -126,6 +136,99 @@ TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
         const sf::Texture& texture = TextureManager::getTexture(name);
         EXPECT_EQ(texture.isSmooth(), name != "background") << name;
     }
+}
+
+} // namespace
+
+namespace {
+
+std::vector<int> edges(ScreenArea area) {
+    return {area.left, area.top, area.width, area.height};
+}
+
+// The values of a 32-bit property of `window`, as Xlib hands them over.
+std::vector<long> cardinalsOf(Display* x, Window window, const char* name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1024, False, AnyPropertyType,
+                       &type, &format, &count, &left, &data);
+    std::vector<long> values;
+    if (data != nullptr) {
+        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+        XFree(data);
+    }
+    return values;
+}
+
+// Here the X server is a bare Xvfb; what a window manager would tell is set by hand.
+TEST(Desktop, TheLayoutAndTheScaleAreWhatTheServerAndTheWindowManagerTell) {
+    Display* const x = XOpenDisplay(nullptr);
+    ASSERT_NE(x, nullptr);
+    const Window root = DefaultRootWindow(x);
+    const std::vector<int> screen{0, 0, DisplayWidth(x, 0), DisplayHeight(x, 0)};
+    DesktopLayout layout = desktopLayout();
+    EXPECT_EQ(edges(layout.screen), screen);
+    ASSERT_EQ(layout.monitors.size(), 1u);
+    EXPECT_EQ(edges(layout.monitors[0]), screen);
+    EXPECT_FALSE(layout.workArea) << "no window manager runs here";
+    EXPECT_EQ(desktopScale(), 1.f);
+
+    // Two virtual desktops, the second one current, and text at 144 dpi.
+    const long workAreas[] = {0, 0, screen[2], screen[3], 10, 30, 600, 500};
+    const long current = 1;
+    const char resources[] = "Xft.dpi:\t144\n";
+    XChangeProperty(x, root, XInternAtom(x, "_NET_WORKAREA", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(workAreas), 8);
+    XChangeProperty(x, root, XInternAtom(x, "_NET_CURRENT_DESKTOP", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&current), 1);
+    XChangeProperty(x, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources), sizeof resources - 1);
+    XSync(x, False);
+    layout = desktopLayout();
+    const float scale = desktopScale();
+    XDeleteProperty(x, root, XInternAtom(x, "_NET_WORKAREA", False));
+    XDeleteProperty(x, root, XInternAtom(x, "_NET_CURRENT_DESKTOP", False));
+    XDeleteProperty(x, root, XA_RESOURCE_MANAGER);
+    XCloseDisplay(x);
+    ASSERT_TRUE(layout.workArea);
+    EXPECT_EQ(edges(*layout.workArea), (std::vector<int>{10, 30, 600, 500}));
+    EXPECT_EQ(scale, 1.5f);
+
+    const std::string display = std::getenv("DISPLAY");
+    setenv("DISPLAY", ":9999", 1);
+    std::string problem;
+    const bool reachable = displayReachable(problem);
+    layout = desktopLayout();
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_FALSE(reachable);
+    EXPECT_EQ(problem, "cannot open the X display \":9999\"");
+    EXPECT_EQ(edges(layout.screen), (std::vector<int>{0, 0, 800, 800})) << "no display";
+}
+
+TEST(Desktop, TheWindowOpensWherePlacedAndOffersItsIconsAsArgb) {
+    sf::RenderWindow window;
+    openWindow(window);
+    const ScreenArea area = usableArea(desktopLayout());
+    const WindowPlace place =
+        placeWindow(area, windowFrame().value_or(guessedFrame(area)), desktopScale());
+    EXPECT_EQ(window.getSize(), sf::Vector2u(place.side, place.side));
+    EXPECT_EQ(window.getPosition(), sf::Vector2i(place.frameLeft, place.frameTop))
+        << "left where SFML centres it";
+
+    sf::Image wide;
+    wide.create(2, 1, sf::Color(0x10, 0x20, 0x30, 0x40));
+    sf::Image narrow;
+    narrow.create(1, 1, sf::Color(1, 2, 3, 4));
+    EXPECT_FALSE(offerIcons(window.getSystemHandle(), {sf::Image()})) << "nothing to offer";
+    ASSERT_TRUE(offerIcons(window.getSystemHandle(), {wide, sf::Image(), narrow}));
+    Display* const x = XOpenDisplay(nullptr);
+    ASSERT_NE(x, nullptr);
+    const std::vector<long> icons = cardinalsOf(x, window.getSystemHandle(), "_NET_WM_ICON");
+    XCloseDisplay(x);
+    EXPECT_EQ(icons, (std::vector<long>{2, 1, 0x40102030, 0x40102030, 1, 1, 0x04010203}));
 }
 
 } // namespace
