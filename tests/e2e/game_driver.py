@@ -103,6 +103,14 @@ def picture_size(name):
     return int(out[0]) / 4, int(out[1]) / 4
 
 
+def build_windows_tool(folder, name, *libraries):
+    """Builds tests/e2e/windows/<name>.c with mingw into `folder`; returns the .exe's path."""
+    program = os.path.join(folder, name + ".exe")
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source] + list(libraries), check=True)
+    return program
+
+
 def as_from_a_terminal():
     """In the game's process before it starts: the end signals as a terminal
     leaves them. A test run in the background inherits SIGINT ignored, and

@@ -11,7 +11,8 @@ import unittest
 
 from Xlib import display as xdisplay
 
-from game_driver import ASSETS, BINARY, LAUNCHER, Game, VirtualScreen, difference, picture_size
+from game_driver import (ASSETS, BINARY, LAUNCHER, Game, VirtualScreen, build_windows_tool, difference,
+                         picture_size)
 
 # A box at the lowest place a box can spawn, where a task bar would hide it.
 LOW_BOX = (600, 735)
@@ -121,10 +122,7 @@ class WineDesktop(DesktopTest):
     @classmethod
     def setUpClass(cls):
         cls.tools = tempfile.mkdtemp(prefix="tangleroot-wine-tools-")
-        cls.client_rect = os.path.join(cls.tools, "client_rect.exe")
-        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", cls.client_rect,
-                        os.path.join(os.path.dirname(__file__), "windows", "client_rect.c"),
-                        "-lgdi32"], check=True)
+        cls.client_rect = build_windows_tool(cls.tools, "client_rect", "-lgdi32")
 
     @classmethod
     def tearDownClass(cls):

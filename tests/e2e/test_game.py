@@ -5,11 +5,13 @@ import math
 import os
 import shutil
 import signal
+import subprocess
+import tempfile
 import time
 import unittest
 
-from game_driver import (ASSETS, LAUNCHER, Game, VirtualScreen, difference, image_stat, mentions_path,
-                         picture_size)
+from game_driver import (ASSETS, LAUNCHER, Game, VirtualScreen, build_windows_tool, difference, image_stat,
+                         mentions_path, picture_size)
 
 screen = None
 
@@ -241,10 +243,10 @@ class NothingLost(GameTest):
     # of seconds; no box spawns, which would be saved at once.
     WANDERER = '{"boxes":[%s],"money":0,"spiders":[{"stage":2,"x":600.0,"y":100.0}]}' % TWELVE_BOXES
 
-    def end_right_after_breaking_a_box(self, end):
+    def end_right_after_breaking_a_box(self, end, status=0):
         """Breaks the box at (300, 300) right after an autosave began and ends
         the game at once: the next autosave is 2 s away, so only the end's own
-        save can keep the new spider."""
+        save can keep the new spider. `status`: the exit statuses allowed."""
         game = self.game(save=self.WANDERER).start()
         game.find_window()
         width, height = picture_size("box_damage_0")
@@ -257,7 +259,7 @@ class NothingLost(GameTest):
         game.release()
         end(game)
         self.assertLess(time.monotonic() - began, 1.5, "the end came too late after the autosave to prove anything")
-        self.assertEqual(game.wait(timeout=15), 0, game.stderr())
+        self.assertIn(game.wait(timeout=15), status if isinstance(status, tuple) else (status,), game.stderr())
         board = game.board()
         self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
         self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
@@ -282,6 +284,26 @@ class NothingLost(GameTest):
     @unittest.skipUnless(LAUNCHER, "the end of a Windows session")
     def test_the_end_of_the_session_saves_first(self):
         self.end_right_after_breaking_a_box(lambda game: game.end_session())
+
+    @unittest.skipUnless(LAUNCHER, "a Windows console")
+    def test_closing_the_console_saves_first(self):
+        tools = tempfile.mkdtemp(prefix="tangleroot-console-")
+        self.addCleanup(shutil.rmtree, tools, ignore_errors=True)
+        closer = subprocess.Popen(LAUNCHER + [build_windows_tool(tools, "close_console"), "tangleroot.exe"],
+                                  env=dict(os.environ, DISPLAY=screen.name), stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.addCleanup(lambda: closer.poll() is None and (closer.kill(), closer.wait()))
+
+        def close_the_console(game):
+            self.assertEqual(closer.stdout.readline().strip(), "found")
+            closer.stdin.write("close\n")
+            closer.stdin.flush()
+
+        # Windows ends the game once its handler returns, unless the game was
+        # quicker; Wine's server ends a process that another ends with SIGKILL.
+        self.end_right_after_breaking_a_box(close_the_console, status=(0, -signal.SIGKILL))
+        told = closer.communicate(timeout=15)[0]
+        self.assertEqual(closer.returncode, 0, "the console handler did not return in time: " + told)
 
     @unittest.skipIf(LAUNCHER, "SIGKILL goes to Wine's loader, not to the game")
     def test_a_game_cut_off_loses_at_most_five_seconds(self):

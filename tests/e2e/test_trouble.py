@@ -12,8 +12,8 @@ import tempfile
 import time
 import unittest
 
-from game_driver import (BINARY, LAUNCHER, Game, VirtualScreen, as_from_a_terminal, image_stat,
-                         picture_size)
+from game_driver import (BINARY, LAUNCHER, Game, VirtualScreen, as_from_a_terminal, build_windows_tool,
+                         image_stat, picture_size)
 
 screen = None
 
@@ -234,9 +234,7 @@ class WindowsTrouble(TroubleTest):
     @classmethod
     def setUpClass(cls):
         cls.tools = tempfile.mkdtemp(prefix="tangleroot-hold-")
-        cls.hold_file = os.path.join(cls.tools, "hold_file.exe")
-        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", "hold_file.c")
-        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", cls.hold_file, source], check=True)
+        cls.hold_file = build_windows_tool(cls.tools, "hold_file")
 
     @classmethod
     def tearDownClass(cls):
