@@ -6,11 +6,17 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -65,6 +71,22 @@ std::string inChild(const std::function<void()>& work) {
     }
     ::close(pipeEnds[0]);
     return text;
+}
+
+// From here on every call of `number` in this process fails with `error`, as
+// a failing disk would make it: a filter the kernel applies to the process.
+void failSystemCall(int number, int error) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        _exit(3);
+    }
 }
 
 } // namespace
@@ -199,6 +221,7 @@ TEST_F(SaveFile, AFailedSaveKeepsTheOldFileLeavesNoTemporaryFileAndSaysWhy) {
         const char* name;
         std::function<void()> prepare; // in the test, before the save
         std::function<void()> inChild; // in the saving process
+        const char* told;              // what the player reads
     };
     const std::vector<Failure> failures{
         {"a folder in save.json's place, which no rename replaces",
@@ -207,20 +230,24 @@ TEST_F(SaveFile, AFailedSaveKeepsTheOldFileLeavesNoTemporaryFileAndSaysWhy) {
              fs::create_directory("save.json");
              writeFile("save.json/old", "old board");
          },
-         [] {}},
+         [] {}, "cannot replace save.json: Is a directory"},
         {"a full disk (writes past 20 bytes fail)", [] {},
          [] {
              std::signal(SIGXFSZ, SIG_IGN);
              const rlimit limit{20, 20};
              setrlimit(RLIMIT_FSIZE, &limit);
-         }},
+         },
+         "cannot write a temporary file beside save.json: File too large"},
         {"a folder an ordinary user cannot write",
          [] { fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec); },
          [] {
              if (::geteuid() == 0 && ::setuid(65534) != 0) {
                  _exit(1);
              }
-         }},
+         },
+         "cannot create a temporary file beside save.json: Permission denied"},
+        {"a disk that fails to flush", [] {}, [] { failSystemCall(__NR_fsync, EIO); },
+         "cannot flush a temporary file beside save.json to the disk: Input/output error"},
     };
     const auto oldBoard = [] {
         return readFile(fs::is_directory("save.json") ? "save.json/old" : "save.json");
@@ -240,7 +267,7 @@ TEST_F(SaveFile, AFailedSaveKeepsTheOldFileLeavesNoTemporaryFileAndSaysWhy) {
         fs::permissions(".", fs::perms::owner_all);
         EXPECT_EQ(oldBoard(), before) << failure.name;
         EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"}) << failure.name;
-        EXPECT_FALSE(problem.empty()) << failure.name;
+        EXPECT_EQ(problem, failure.told) << failure.name;
         fs::remove_all("save.json");
     }
 }
