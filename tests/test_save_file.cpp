@@ -15,11 +15,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstddef>
-#include <iterator>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
