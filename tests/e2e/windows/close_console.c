@@ -6,11 +6,12 @@
    close_console <program.exe>: finds the running program, prints "found",
    waits for a line on its input, closes the console. Exit status 0 when the
    handlers returned within the 5 seconds, 1 otherwise. */
-#include <windows.h>
-#include <tlhelp32.h>
 #include <stdio.h>
+#include <windows.h>
 
-static DWORD findProcess(const char *name) {
+#include <tlhelp32.h>
+
+static DWORD findProcess(const char* name) {
     DWORD found = 0;
     HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {.dwSize = sizeof entry};
@@ -23,8 +24,8 @@ static DWORD findProcess(const char *name) {
     return found;
 }
 
-static BYTE *moduleBase(DWORD process, const char *name) {
-    BYTE *base = NULL;
+static BYTE* moduleBase(DWORD process, const char* name) {
+    BYTE* base = NULL;
     HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
     MODULEENTRY32 entry = {.dwSize = sizeof entry};
     for (BOOL more = Module32First(all, &entry); more; more = Module32Next(all, &entry)) {
@@ -36,14 +37,14 @@ static BYTE *moduleBase(DWORD process, const char *name) {
     return base;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: close_console <program.exe>\n");
         return 2;
     }
     /* Waits up to 20 s for the program to start and load kernelbase. */
     DWORD id = 0;
-    BYTE *theirs = NULL;
+    BYTE* theirs = NULL;
     for (int tries = 0; tries < 400 && !theirs; ++tries) {
         id = findProcess(argv[1]);
         theirs = id ? moduleBase(id, "kernelbase.dll") : NULL;
@@ -59,7 +60,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     LPTHREAD_START_ROUTINE start =
-        (LPTHREAD_START_ROUTINE)(theirs + ((BYTE *)routine - (BYTE *)ours));
+        (LPTHREAD_START_ROUTINE)(theirs + ((BYTE*)routine - (BYTE*)ours));
     puts("found");
     fflush(stdout);
 
