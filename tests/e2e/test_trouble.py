@@ -110,7 +110,7 @@ class LinuxTrouble(TroubleTest):
         subprocess.run(["chattr", "-i", game.folder], check=True)
         self.assertTrue(eventually(lambda: not self.failure_line_shown(game), 5))
         self.assertEqual(self.spiders_saved(game), 1)
-        self.assertEqual(game.close(), 0)
+        self.assertEqual(game.close(), 0, game.stderr())
         told = [line for line in game.stderr().splitlines() if "not saved" in line]
         self.assertEqual(len(told), 1, told)
         self.assertIn("cannot create a temporary file beside save.json: Operation not permitted",
@@ -164,7 +164,7 @@ class LinuxTrouble(TroubleTest):
         self.assertTrue(eventually(lambda: self.spiders_saved(game) == 1, 5),
                         "not saved once there was room")
         self.assertTrue(eventually(lambda: not self.failure_line_shown(game), 3))
-        self.assertEqual(game.close(), 0)
+        self.assertEqual(game.close(), 0, game.stderr())
         told = [line for line in game.stderr().splitlines() if "not saved" in line]
         self.assertEqual(len(told), 1, "one cause, told once: %s" % told)
         self.assertIn("No space left on device", told[0])
