@@ -3,9 +3,9 @@
    the program's console handlers, and the program is ended as soon as they
    return, or after 5 seconds. Wine never sends this event itself.
 
-   close_console <program.exe>: finds the running program, prints "found",
-   waits for a line on its input, closes the console. Exit status 0 when the
-   handlers returned within the 5 seconds, 1 otherwise. */
+   close_console <program.exe>: waits for the program to start, prints
+   "found", waits for a line on its input, closes the console. Exit status 0 when the handlers
+   returned within the 5 seconds, 1 otherwise. */
 #include <stdio.h>
 #include <windows.h>
 
@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
     fflush(stdout);
 
     char line[16];
-    fgets(line, sizeof line, stdin);
+    if (!fgets(line, sizeof line, stdin)) {
+        return 2; /* nobody asked for the close */
+    }
     DWORD began = GetTickCount();
     HANDLE thread = CreateRemoteThread(program, NULL, 0, start, (LPVOID)CTRL_CLOSE_EVENT, 0, NULL);
     if (!thread) {
