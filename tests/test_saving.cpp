@@ -54,13 +54,17 @@ protected:
         const std::lock_guard<std::mutex> lock(mutex);
         return disk;
     }
-    // Waits until the writer has tried `count` writes, then lets saving see how they went.
-    void settle(int count) {
+    // Waits until the writer has tried `count` writes.
+    void awaitAttempts(int count) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (attempts < count && std::chrono::steady_clock::now() < deadline) {
             sf::sleep(sf::milliseconds(2));
         }
         ASSERT_EQ(attempts, count);
+    }
+    // The same, then lets saving see how they went.
+    void settle(int count) {
+        awaitAttempts(count);
         saving->autosave(spiders, boxes, money);
     }
     void drawMessages() {
@@ -138,15 +142,28 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     EXPECT_EQ(saving->notice(), "") << "a save that worked left the close notice";
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
 
+    // Closed as a save that works lands, before a frame has looked at it.
+    failing = true;
+    saving->closeRequested(window, spiders, boxes, money);
+    drawMessages();
+    sf::sleep(noticeReadTime);
+    failing = false;
+    saving->autosave(spiders, boxes, money, true);
+    awaitAttempts(6);
+    saving->closeRequested(window, spiders, boxes, money);
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(saving->exitStatus(), 0) << "a saved board taken for one left unsaved";
+
     failing = true;
     ++money;
     ::testing::internal::CaptureStderr();
     saving->autosave(spiders, boxes, money, true);
-    settle(5);
+    settle(8);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), told)
         << "the same cause after a success is not told again";
-    saving->closeRequested(window, spiders, boxes, money);
-    EXPECT_TRUE(window.isOpen()) << "an old notice counted as read for the new failure";
+    sf::Window again(sf::VideoMode(10, 10), "saving");
+    saving->closeRequested(again, spiders, boxes, money);
+    EXPECT_TRUE(again.isOpen()) << "an old notice counted as read for the new failure";
 }
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {

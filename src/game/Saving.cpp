@@ -49,6 +49,8 @@ bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>&
 
 void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                             const std::vector<Box>& boxes, int money) {
+    // A save that landed since the last frame looked makes the notice stale.
+    actOn(writer.lastResult());
     if (noticeDrawn && noticeOnScreen.getElapsedTime() >= noticeReadTime) {
         endUnsaved("closed again after the notice");
         window.close(); // seen, and closed again: quit without saving
