@@ -111,6 +111,12 @@ def build_windows_tool(folder, name, *libraries):
     return program
 
 
+def end_wine_session():
+    """Ends every program of the Wine session and its server; the next Wine
+    program starts a new session on its own display."""
+    subprocess.run(["wineserver", "-k"], check=False)
+
+
 def as_from_a_terminal():
     """In the game's process before it starts: the end signals as a terminal
     leaves them. A test run in the background inherits SIGINT ignored, and

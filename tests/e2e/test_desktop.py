@@ -12,7 +12,7 @@ import unittest
 from Xlib import display as xdisplay
 
 from game_driver import (ASSETS, BINARY, LAUNCHER, Game, VirtualScreen, build_windows_tool, difference,
-                         picture_size)
+                         end_wine_session, picture_size)
 
 # A box at the lowest place a box can spawn, where a task bar would hide it.
 LOW_BOX = (600, 735)
@@ -136,13 +136,10 @@ class WineDesktop(DesktopTest):
             out.seek(0)
             return out.read()
 
-    def end_wine(self):
-        subprocess.run(["wineserver", "-k"], check=False)
-
     def test_in_wines_desktop_with_a_task_bar_the_board_lies_in_the_work_area(self):
         screen = self.screen("1366x768")
         game = self.game(screen, save=LOW_BOX_SAVE)
-        self.addCleanup(self.end_wine)
+        self.addCleanup(end_wine_session)
         game.process = subprocess.Popen(
             LAUNCHER + ["explorer", "/desktop=shell,1366x768", BINARY], cwd=game.folder,
             env=dict(os.environ, DISPLAY=screen.name), stdout=subprocess.DEVNULL,
@@ -197,7 +194,7 @@ class WineDesktop(DesktopTest):
         screen = self.screen("1920x1440")
         key = r"HKCU\Control Panel\Desktop"
         before = self.wine(screen, "reg", "query", key, "/v", "LogPixels").split()
-        self.addCleanup(self.end_wine)
+        self.addCleanup(end_wine_session)
         if "LogPixels" in before:
             old = str(int(before[before.index("LogPixels") + 2], 16))
             self.addCleanup(self.wine, screen, "reg", "add", key, "/v", "LogPixels", "/t",

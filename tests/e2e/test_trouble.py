@@ -279,7 +279,7 @@ class WindowsTrouble(TroubleTest):
         self.assertEqual(holder.stdout.readline().strip(), "free")
         self.assertTrue(eventually(lambda: self.spiders_saved(game) == 1, 6),
                         "not saved once the file was free")
-        self.assertEqual(game.close(timeout=20), 0)
+        self.assertEqual(game.close(timeout=20), 0, game.stderr())
 
     def test_another_program_with_the_lock_file_open_does_not_stop_the_game(self):
         for sharing in ("shared", "read"):
