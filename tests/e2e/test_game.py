@@ -295,14 +295,6 @@ class NothingLost(GameTest):
     def test_closing_the_console_saves_first(self):
         tools = tempfile.mkdtemp(prefix="tangleroot-console-")
         self.addCleanup(shutil.rmtree, tools, ignore_errors=True)
-        # A Wine of its own: after a program was ended from outside, a later
-        # game in the same Wine sometimes died of an X error in Wine's X11
-        # driver (BadWindow on X_UnmapWindow) as its window closed.
-        prefix = os.path.join(tools, "wineprefix")
-        shutil.copytree(os.environ["WINEPREFIX"], prefix, symlinks=True)
-        self.addCleanup(os.environ.__setitem__, "WINEPREFIX", os.environ["WINEPREFIX"])
-        os.environ["WINEPREFIX"] = prefix
-        self.addCleanup(end_wine_session)
         told = os.path.join(tools, "told.txt")
         # Output through a file: the Wine services a first program starts keep a pipe open.
         with open(told, "w") as out:

@@ -4,8 +4,8 @@
    return, or after 5 seconds. Wine never sends this event itself.
 
    close_console <program.exe>: waits for the program to start, prints
-   "found", waits for a line on its input, closes the console. Exit status 0 when the handlers
-   returned within the 5 seconds, 1 otherwise. */
+   "found", waits for a line on its input, closes the console. Exit status
+   0 when the handlers returned within the 5 seconds, 1 otherwise. */
 #include <stdio.h>
 #include <windows.h>
 
