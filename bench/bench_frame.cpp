@@ -63,7 +63,7 @@ void frameLogic(FullBoard& board, std::mt19937& rng, std::random_device& randomD
                 sf::Clock& spawnClock, int& spawnDelay) {
     handleMousePress(board.spiders, board.boxes, board.money, {-10.f, -10.f});
     handleMouseRelease(board.spiders);
-    updateSpiders(board.spiders, board.money, rng, {-10.f, -10.f});
+    updateSpiders(board.spiders, board.money, rng);
     spawnBoxes(board.spiders, board.boxes, rng, randomDevice, spawnClock, spawnDelay);
 }
 
@@ -150,7 +150,7 @@ void SavingFrame_Game(benchmark::State& state) {
         },
         "");
     timeFrames(state, [&](FullBoard& board) {
-        saving.autosave(board.spiders, board.boxes, board.money, true);
+        saving.autosave(board.spiders, board.boxes, board.money, Change::newBox);
     });
 }
 BENCHMARK(SavingFrame_Game)->Arg(0)->Arg(200)->Iterations(3000)->UseRealTime();

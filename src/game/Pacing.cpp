@@ -1,7 +1,6 @@
 #include "game/Pacing.hpp"
 
-#include <SFML/System/Sleep.hpp>
-
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -49,9 +48,9 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     return signature.hash;
 }
 
-bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool inputHandled) {
-    const bool needed = !state.drawnOnce || scene != state.drawnScene || inputHandled ||
-                        state.sinceDrawn.getElapsedTime() >= safetyRedraw;
+bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw) {
+    const bool needed = !state.drawnOnce || scene != state.drawnScene || redraw ||
+                        untilSafetyRedraw(state) == sf::Time::Zero;
     if (needed) {
         state.drawnScene = scene;
         state.drawnOnce = true;
@@ -60,13 +59,39 @@ bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool inputHandled)
     return needed;
 }
 
-void waitForNextFrame(FramePacer& pacer) {
+sf::Time untilSafetyRedraw(const DrawState& state) {
+    if (!state.safetyRedraws) {
+        return sf::seconds(3600);
+    }
+    return std::max(sf::Time::Zero, safetyRedraw - state.sinceDrawn.getElapsedTime());
+}
+
+sf::Time untilNextFrame(FramePacer& pacer) {
     const sf::Time period = sf::seconds(1.f / framesPerSecond);
     pacer.due += period;
     const sf::Time now = pacer.clock.getElapsedTime();
     if (pacer.due > now) {
-        sf::sleep(pacer.due - now);
-    } else if (now - pacer.due > period) {
+        return pacer.due - now;
+    }
+    if (now - pacer.due > period) {
         pacer.due = now;
     }
+    return sf::Time::Zero;
+}
+
+Rest restAfterFrame(const std::vector<Spider>& spiders, sf::Time untilFrame, sf::Time untilSpawn,
+                    sf::Time untilAutosave, sf::Time untilRedraw) {
+    sf::Time rest = std::min({untilSpawn, untilAutosave, untilRedraw});
+    for (const Spider& spider : spiders) {
+        if (spider.dragging) {
+            return {untilFrame, false};
+        }
+        if (spider.dropped) {
+            return {sf::Time::Zero, true};
+        }
+        // A step comes once the interval is more than over.
+        rest = std::min(rest, sf::milliseconds(spider.moveInterval) -
+                                  spider.moveClock.getElapsedTime() + sf::microseconds(1));
+    }
+    return {std::max(rest, sf::Time::Zero), true};
 }

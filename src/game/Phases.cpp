@@ -14,12 +14,6 @@ constexpr int highestMergingStage = 11;
 constexpr std::size_t mostThingsBeforeSpawn = 50;
 constexpr std::size_t mostBoxesBeforeSpawn = 10;
 
-// Follows the mouse: the picture's centre sits on the mouse point, unclamped.
-void followMouse(Spider& spider, sf::Vector2f mousePos) {
-    const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
-    spider.sprite.setPosition(mousePos.x - 0.5f * bounds.width, mousePos.y - 0.5f * bounds.height);
-}
-
 // A dropped spider merges with the first other spider of its stage that it
 // overlaps; it evolves where it lies and the other one goes.
 void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
@@ -35,6 +29,11 @@ void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
         }
     }
     dropped.dropped = false;
+}
+
+bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes) {
+    return spiders.size() + boxes.size() <= mostThingsBeforeSpawn &&
+           boxes.size() <= mostBoxesBeforeSpawn;
 }
 
 void wander(Spider& spider, int& money, std::mt19937& rng) {
@@ -86,30 +85,39 @@ int drawSpawnDelay(std::random_device& randomDevice) {
     return std::uniform_int_distribution<int>(5000, 10000)(randomDevice);
 }
 
-bool handleInput(const sf::Event& event, std::vector<Spider>& spiders, std::vector<Box>& boxes,
-                 int& money, sf::Vector2f mousePos) {
+void handleInput(const sf::Event& event, const sf::RenderTarget& window,
+                 std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
+                 InputSeen& seen) {
     switch (event.type) {
     case sf::Event::MouseButtonPressed:
-        handleMousePress(spiders, boxes, money, mousePos);
-        return true;
+        handleMousePress(spiders, boxes, money,
+                         window.mapPixelToCoords({event.mouseButton.x, event.mouseButton.y}));
+        seen.boardTouched = seen.redraw = true;
+        break;
     case sf::Event::MouseButtonReleased:
     case sf::Event::LostFocus:
         handleMouseRelease(spiders);
-        return true;
+        seen.boardTouched = seen.redraw = true;
+        break;
+    case sf::Event::MouseMoved:
+        // A held spider's new place changes the picture, which draws it.
+        moveHeldSpider(spiders, window.mapPixelToCoords({event.mouseMove.x, event.mouseMove.y}));
+        break;
     case sf::Event::GainedFocus:
     case sf::Event::MouseEntered:
     case sf::Event::Resized:
         // The window may show nothing or old pixels there: draw it again now.
-        return true;
+        seen.redraw = true;
+        break;
     default:
-        return false;
+        break;
     }
 }
 
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
-                      sf::Vector2f mousePos) {
+                      sf::Vector2f point) {
     for (Spider& spider : spiders) {
-        if (spider.sprite.getGlobalBounds().contains(mousePos)) {
+        if (spider.sprite.getGlobalBounds().contains(point)) {
             spider.dragging = true;
             addMoney(money, spider.earnMoney());
             break;
@@ -117,7 +125,7 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
     }
 
     for (Box& box : boxes) {
-        if (box.sprite.getGlobalBounds().contains(mousePos)) {
+        if (box.sprite.getGlobalBounds().contains(point)) {
             box.hit();
             if (box.damage >= 3) {
                 const sf::Vector2f place = box.sprite.getPosition();
@@ -139,11 +147,20 @@ void handleMouseRelease(std::vector<Spider>& spiders) {
     }
 }
 
-void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
-                   sf::Vector2f mousePos) {
+void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point) {
     for (Spider& spider : spiders) {
         if (spider.dragging) {
-            followMouse(spider, mousePos);
+            const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
+            spider.sprite.setPosition(point.x - 0.5f * bounds.width,
+                                      point.y - 0.5f * bounds.height);
+            return;
+        }
+    }
+}
+
+void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng) {
+    for (Spider& spider : spiders) {
+        if (spider.dragging) {
             return;
         }
         if (spider.dropped) {
@@ -156,9 +173,8 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
 
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay) {
-    const bool roomOnBoard = spiders.size() + boxes.size() <= mostThingsBeforeSpawn &&
-                             boxes.size() <= mostBoxesBeforeSpawn;
-    if (!roomOnBoard || spawnClock.getElapsedTime() <= sf::milliseconds(spawnDelay)) {
+    if (!roomToSpawn(spiders, boxes) ||
+        spawnClock.getElapsedTime() <= sf::milliseconds(spawnDelay)) {
         return false;
     }
     const sf::Vector2f place = randomBoxPosition(rng);
@@ -166,6 +182,16 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
     spawnDelay = drawSpawnDelay(randomDevice);
     spawnClock.restart();
     return true;
+}
+
+sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                    const sf::Clock& spawnClock, int spawnDelay) {
+    if (!roomToSpawn(spiders, boxes)) {
+        return sf::seconds(3600);
+    }
+    // The box comes once the delay is more than over.
+    return std::max(sf::Time::Zero, sf::milliseconds(spawnDelay) - spawnClock.getElapsedTime() +
+                                        sf::microseconds(1));
 }
 
 std::string moneyLabel(int money) {

@@ -27,33 +27,48 @@ sf::Vector2f randomBoxPosition(std::mt19937& rng);
 // Milliseconds until the next box, 5000 to 10000.
 int drawSpawnDelay(std::random_device& randomDevice);
 
-// The player's input events: a press, a release, and a lost focus, which
-// drops every held spider as a release would (the release itself may never
-// reach the window). Returns whether the event was one of these, or one after
-// which the window must be drawn again at once (a regained focus, the mouse
-// entering, a new size); anything else is left alone.
-bool handleInput(const sf::Event& event, std::vector<Spider>& spiders, std::vector<Box>& boxes,
-                 int& money, sf::Vector2f mousePos);
+// What a frame's input events did.
+struct InputSeen {
+    bool boardTouched = false; // a press, a release or a lost focus, which may change the board
+    bool redraw = false;       // the window must be drawn again at once
+};
+
+// The player's input events, each at its own point mapped to the board
+// through `window`'s view: a press, a release, a move, which a held spider
+// follows, and a lost focus, which drops every held spider as a release would
+// (the release itself may never reach the window). A regained focus, the mouse
+// entering or a new size ask for the window to be drawn again; anything else
+// is left alone. Adds what the event did to `seen`.
+void handleInput(const sf::Event& event, const sf::RenderTarget& window,
+                 std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
+                 InputSeen& seen);
 
 // Mouse press (any button): picks up the first spider under the point, which
 // pays its earnings, then hits the first box under the same point. The third
 // hit breaks the box and leaves a stage-1 spider in its place.
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
-                      sf::Vector2f mousePos);
+                      sf::Vector2f point);
 
 // Mouse release (any button): every held spider is dropped.
 void handleMouseRelease(std::vector<Spider>& spiders);
 
-// Spider phase: a held spider follows the mouse, a dropped one may merge, free
-// ones wander and earn. Ends at the first held or dropped spider.
-void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
-                   sf::Vector2f mousePos);
+// The first held spider, if any, puts its picture's centre on `point`, unclamped.
+void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point);
+
+// Spider phase: a dropped spider may merge, free ones wander and earn. Ends at
+// the first held or dropped spider.
+void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng);
 
 // Spawn phase: a new box once the delay has run out, while the board holds at
 // most 50 things and at most 10 boxes. Returns whether a box came, which the
 // game saves at once.
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay);
+
+// How long until spawnBoxes brings a box; `sf::Time` far ahead while the board
+// has no room for one (only a press or a merge makes room).
+sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                    const sf::Clock& spawnClock, int spawnDelay);
 
 // "Money: " followed by the amount.
 std::string moneyLabel(int money);

@@ -3,6 +3,7 @@
 #include "game/Phases.hpp"
 #include "persistence/SaveFile.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk)
@@ -24,20 +25,39 @@ void Saving::actOn(const SaveWriter::Result& result) {
     }
 }
 
+void AutosaveCadence::note(Change change, sf::Time now) {
+    if (change == Change::newBox) {
+        next = std::min(next, now);
+    } else if (change == Change::byPlayer) {
+        next = std::min(next, now + autosaveInterval);
+    }
+}
+
 void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                      bool now) {
+                      Change change) {
     const SaveWriter::Result result = writer.lastResult();
     actOn(result);
-    if (!now && sinceAutosave.getElapsedTime() < autosaveInterval) {
+    writing = writing && result.number == writesSeen;
+    const sf::Time now = clock.getElapsedTime();
+    cadence.note(result.ok ? change : std::max(change, Change::byPlayer), now);
+    if (!cadence.due(now)) {
         return;
     }
-    sinceAutosave.restart();
+    cadence.looked(now);
     std::string snapshot = boardSnapshot(spiders, boxes, money);
     if (snapshot == lastHandedIn && result.ok) {
         return; // nothing changed since the last save
     }
     lastHandedIn = snapshot;
+    writing = true;
+    writesSeen = result.number;
     writer.submit(std::move(snapshot));
+}
+
+sf::Time Saving::untilAutosave() const {
+    const sf::Time untilSave =
+        std::max(sf::Time::Zero, cadence.nextSave() - clock.getElapsedTime());
+    return writing ? std::min(untilSave, saveResultCheck) : untilSave;
 }
 
 bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {

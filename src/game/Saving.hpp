@@ -13,8 +13,37 @@
 #include <string>
 #include <vector>
 
-// A change to the board reaches the disk at most this long after it happens.
+// What the player did reaches the disk at most this long after it happens;
+// so does the next try after a save that failed.
 const sf::Time autosaveInterval = sf::seconds(2);
+
+// Changes from wandering alone (spiders' places and what they earn) reach the
+// disk at most this long after they happen.
+const sf::Time wanderingSaveInterval = sf::seconds(30);
+
+// While a save is being written, the frame loop looks this often for how it went.
+const sf::Time saveResultCheck = sf::milliseconds(100);
+
+// What changed the board in a frame, which says how soon it is saved.
+enum class Change {
+    wandering, // nothing but spiders' steps: within wanderingSaveInterval
+    byPlayer,  // a press, a release, a lost focus: within autosaveInterval
+    newBox,    // at once
+};
+
+// When the board is next handed to the writer, on a clock of the caller's.
+class AutosaveCadence {
+public:
+    // `change` happened at `now`: the next save comes no later than it asks.
+    void note(Change change, sf::Time now);
+    bool due(sf::Time now) const { return now >= next; }
+    // The board was looked at, and saved if it changed, at `now`.
+    void looked(sf::Time now) { next = now + wanderingSaveInterval; }
+    sf::Time nextSave() const { return next; }
+
+private:
+    sf::Time next = wanderingSaveInterval;
+};
 
 // After a close that could not save, a second close quits without saving only
 // once the close notice has been on screen this long; a sooner one (queued, or
@@ -30,11 +59,16 @@ public:
     // `onDisk` is the board the save file already holds.
     Saving(SaveWriter::WriteFunction write, std::string onDisk);
 
-    // Every `autosaveInterval`, or at once when `now`, hands the writer a
-    // snapshot of the board unless it is the one already on the disk. Also
-    // acts on the writer's results: a failure is told, a success clears it.
+    // When the cadence says so for `change` (and for a save that failed,
+    // tried again within `autosaveInterval`), hands the writer a snapshot of
+    // the board unless it is the one already on the disk. Also acts on the
+    // writer's results: a failure is told, a success clears it.
     void autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                  bool now = false);
+                  Change change = Change::wandering);
+
+    // How long until autosave has work: the next save, or sooner, while a
+    // save is being written, a look at how it went.
+    sf::Time untilAutosave() const;
 
     // Saves the board and waits until it is on the disk; returns whether it is.
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
@@ -69,10 +103,13 @@ private:
     // The game ends `how` without its board: says so, whatever was told before.
     void endUnsaved(const std::string& how);
 
-    sf::Clock sinceAutosave;
-    std::string lastHandedIn; // the newest snapshot given to the writer
-    std::string causeTold;    // the failure last told on stderr
-    std::string failure;      // the line shown while saves fail
+    sf::Clock clock;
+    AutosaveCadence cadence;
+    bool writing = false;         // a snapshot handed in, its result not seen yet
+    std::uint64_t writesSeen = 0; // writes finished when it was handed in
+    std::string lastHandedIn;     // the newest snapshot given to the writer
+    std::string causeTold;        // the failure last told on stderr
+    std::string failure;          // the line shown while saves fail
     std::string closeNotice;
     bool noticeDrawn = false;
     bool endedUnsaved = false;

@@ -10,6 +10,7 @@
 #include "persistence/SaveFile.hpp"
 #include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
+#include "platform/EventWait.hpp"
 #include "platform/FolderLock.hpp"
 
 #include <SFML/Graphics.hpp>
@@ -80,23 +81,26 @@ int main() try {
     sf::Clock spawnClock;
     int spawnDelay = drawSpawnDelay(randomDevice);
 
-    // Frames come 60 times a second; only those that change the picture are drawn
+    // Frames come when there is work, 60 a second while a spider is held;
+    // only those that change the picture are drawn. Between them the game
+    // sleeps, woken by input, an uncovered window or an end from outside.
+    EventWait eventWait(window);
     FramePacer pacer;
     DrawState drawState;
+    drawState.safetyRedraws = !eventWait.tellsUncovering();
+    bool uncovered = false;
 
     try {
         while (window.isOpen()) {
-            // One mouse point for the whole frame
-            const sf::Vector2f mousePos = window.mapPixelToCoords(sf::Mouse::getPosition(window));
-
-            // Events: presses, releases, a lost focus, and the close request, which saves
-            bool inputHandled = false;
+            // Events, each where it happened: presses, releases, moves of a
+            // held spider, a lost focus, and the close request, which saves
+            InputSeen input;
             sf::Event event;
             while (window.pollEvent(event)) {
                 if (event.type == sf::Event::Closed) {
                     saving.closeRequested(window, spiders, boxes, money);
                 } else {
-                    inputHandled |= handleInput(event, spiders, boxes, money, mousePos);
+                    handleInput(event, window, spiders, boxes, money, input);
                 }
             }
 
@@ -107,24 +111,32 @@ int main() try {
             }
 
             // World update
-            updateSpiders(spiders, money, rng, mousePos);
+            updateSpiders(spiders, money, rng);
             const bool spawned =
                 spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
 
-            // Autosave: a change reaches the disk within seconds, a new box at once
-            saving.autosave(spiders, boxes, money, spawned);
+            // Autosave: what the player did within 2 s, a new box at once,
+            // wandering alone within 30 s
+            saving.autosave(spiders, boxes, money,
+                            spawned              ? Change::newBox
+                            : input.boardTouched ? Change::byPlayer
+                                                 : Change::wandering);
 
-            // Draw, when the picture changed
+            // Draw, when the picture changed or the window needs it
             const std::uint64_t scene =
                 sceneSignature(spiders, boxes, money, saving.notice(), saving.failureLine());
-            if (frameNeedsDrawing(drawState, scene, inputHandled)) {
+            if (frameNeedsDrawing(drawState, scene, input.redraw || uncovered)) {
                 drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
                 saving.drawMessages(window, font);
                 window.display();
             }
 
-            // Sleep until the next frame is due
-            waitForNextFrame(pacer);
+            // Sleep until the first of: an input event, a held spider's next
+            // frame, the next spider step, the next spawn, the next autosave
+            const Rest rest = restAfterFrame(spiders, untilNextFrame(pacer),
+                                             untilSpawn(spiders, boxes, spawnClock, spawnDelay),
+                                             saving.untilAutosave(), untilSafetyRedraw(drawState));
+            uncovered = eventWait.sleep(rest.timeout, rest.untilInput);
         }
     } catch (const std::exception& error) {
         // Keep the board if it can still be kept, then say why the game stopped

@@ -8,7 +8,10 @@
 #include <windows.h>
 #else
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #endif
 
@@ -35,8 +38,11 @@ bool saveIfHanded() {
 
 #ifdef _WIN32
 
+HANDLE endEvent = nullptr; // set at each request, for a sleeping frame loop
+
 BOOL WINAPI onConsoleEvent(DWORD event) {
     endAsked = true;
+    SetEvent(endEvent);
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         return TRUE; // the game closes itself
     }
@@ -58,6 +64,7 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_ENDSESSION) {
         if (wParam && !endAnswered) {
             endAsked = true;
+            SetEvent(endEvent);
             if (!saveIfHanded()) {
                 std::fputs("Tangleroot: the session ended; the board was not saved\n", stderr);
                 std::fflush(stderr);
@@ -71,8 +78,13 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
 
 #else
 
+int wakePipe[2] = {-1, -1}; // a byte at each request, for a sleeping frame loop
+
 extern "C" void onEndSignal(int) {
     endAsked = true;
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t written = write(wakePipe[1], "!", 1);
+    errno = saved;
 }
 
 // Xlib calls this on the thread that found the connection gone and ends the
@@ -95,8 +107,12 @@ extern "C" int onDisplayLost(Display*) {
 
 void listenForEndRequests() {
 #ifdef _WIN32
+    endEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
+    if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        wakePipe[0] = wakePipe[1] = -1; // then a request waits for the next frame
+    }
     struct sigaction action {};
     action.sa_handler = onEndSignal;
     sigemptyset(&action.sa_mask);
@@ -112,6 +128,16 @@ void listenForEndRequests() {
     XSetIOErrorHandler(onDisplayLost);
 #endif
 }
+
+#ifdef _WIN32
+void* endRequestEvent() {
+    return endEvent;
+}
+#else
+int endRequestPipe() {
+    return wakePipe[0];
+}
+#endif
 
 bool endRequested() {
     return endAsked;

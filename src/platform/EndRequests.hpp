@@ -13,6 +13,16 @@ void listenForEndRequests();
 bool endRequested();
 void endRequestAnswered();
 
+// What a sleeping frame loop waits on to wake at an end request, once
+// listenForEndRequests has run: on Windows an event that each request sets
+// (else null); elsewhere the read end of a non-blocking pipe that each
+// request writes a byte to (else -1).
+#ifdef _WIN32
+void* endRequestEvent();
+#else
+int endRequestPipe();
+#endif
+
 // Ends that cannot wait for the frame loop: the X display lost (Xlib ends the
 // process once its handler returns) and, on Windows, the end of the session
 // reaching the game's window. While this object lives they call `saveNow` on

@@ -19,12 +19,6 @@ ASSETS = os.environ.get("TANGLEROOT_ASSETS", "")
 LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
 
 
-# Frames that must start after a pointer move before the game has surely read
-# it: a frame drawn just after the move may have read the pointer before it.
-# Under Wine the point reaches the game's cursor one frame later again.
-MOVE_FRAMES = 3 if LAUNCHER else 2
-
-
 class FrameWatcher:
     """Counts the frames the game draws into its window, through the X
     server's DAMAGE extension: one report each time the picture changes after
@@ -254,20 +248,18 @@ class Game:
             raise AssertionError("xdotool %s failed: %s" % (args, result.stderr))
         return result.stdout.strip()
 
-    # ---- the player's mouse. The game reads the pointer once at the start of
-    # a frame and uses that point for the frame's presses, so each step waits
-    # on frames the game draws (DAMAGE reports on its window) rather than on a
-    # fixed time. A press or a release draws a frame of its own; a pointer
-    # move alone draws nothing, but the picture is drawn again at least once a
-    # second, so a move waits for frames that began after it.
+    # ---- the player's mouse. The game acts on each press and release at the
+    # point the event carries, and a held spider follows the pointer's moves,
+    # so a move needs no wait: the X server hands the game the events in the
+    # order they were made. A press or a release draws a frame of its own,
+    # which each waits for (DAMAGE reports on its window).
     def move(self, x, y):
-        """To the board point (x, y); returns once the game has read the new point."""
+        """To the board point (x, y)."""
         point = (int(x * self.scale), int(y * self.scale))
         if point == self.pointer:
             return
         self.pointer = point
-        self.frames.after(lambda: self.xdotool("mousemove", "--window", str(self.window), *map(str, point)),
-                          MOVE_FRAMES, "a pointer move to %r" % (point,))
+        self.xdotool("mousemove", "--window", str(self.window), *map(str, point))
 
     def press(self, button=1):
         self.held = self.held | {button}
