@@ -111,33 +111,58 @@ TEST_F(Phases, EveryPressPaysAgainAndOneReleaseDropsEveryHeldSpider) {
     EXPECT_TRUE(!spiders[2].dragging && !spiders[2].dropped) << "a spider not held is left alone";
 }
 
-TEST_F(Phases, APressAndReleaseInOneFrameNeverFollowTheMouse) {
-    spiders = {Spider(1, 100, 100)};
-    handleMousePress(spiders, boxes, money, {110, 110});
-    handleMouseRelease(spiders);
-    updateSpiders(spiders, money, rng, {500, 500});
-    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100));
-    EXPECT_FALSE(spiders[0].dropped);
-}
-
-TEST_F(Phases, ALostFocusDropsTheHeldSpiderAndOtherEventsAreLeftAlone) {
+TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
+    // A window half the board's size, showing the whole board.
+    sf::RenderTexture window;
+    ASSERT_TRUE(window.create(400, 400));
+    window.setView(sf::View(sf::FloatRect(0, 0, boardSize, boardSize)));
     spiders = {Spider(1, 100, 100), Spider(1, 400, 400)};
-    sf::Event event{};
-    event.type = sf::Event::MouseButtonPressed;
-    EXPECT_TRUE(handleInput(event, spiders, boxes, money, {110, 110}));
-    ASSERT_TRUE(spiders[0].dragging);
+    for (Spider& spider : spiders) {
+        spider.moveInterval = 1000000; // no wandering in the way
+    }
+    boxes = {Box(600, 600)};
+    const auto event = [](sf::Event::EventType type, int x = 0, int y = 0) {
+        sf::Event made{};
+        made.type = type;
+        (type == sf::Event::MouseMoved ? made.mouseMove.x : made.mouseButton.x) = x;
+        (type == sf::Event::MouseMoved ? made.mouseMove.y : made.mouseButton.y) = y;
+        return made;
+    };
+    InputSeen seen;
+    handleInput(event(sf::Event::MouseButtonPressed, 310, 310), window, spiders, boxes, money,
+                seen);
+    EXPECT_EQ(boxes[0].damage, 1)
+        << "the press at window pixel (310, 310) is board point (620, 620)";
+    EXPECT_TRUE(seen.boardTouched && seen.redraw);
+    handleInput(event(sf::Event::MouseButtonReleased, 5, 5), window, spiders, boxes, money, seen);
+    updateSpiders(spiders, money, rng);
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100)) << "a click moves nothing";
 
-    event.type = sf::Event::MouseMoved;
-    EXPECT_FALSE(handleInput(event, spiders, boxes, money, {110, 110}));
-    event.type = sf::Event::LostFocus;
-    EXPECT_TRUE(handleInput(event, spiders, boxes, money, {110, 110}));
+    seen = {};
+    handleInput(event(sf::Event::MouseMoved, 300, 20), window, spiders, boxes, money, seen);
+    EXPECT_TRUE(!seen.boardTouched && !seen.redraw);
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100)) << "no spider is held";
+    handleInput(event(sf::Event::MouseButtonPressed, 55, 55), window, spiders, boxes, money, seen);
+    ASSERT_TRUE(spiders[0].dragging);
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100)) << "a press moves nothing";
+    handleInput(event(sf::Event::MouseMoved, -20, 450), window, spiders, boxes, money, seen);
+    EXPECT_EQ(centreOf(spiders[0].sprite), sf::Vector2f(-40, 900)) << "unclamped, on the board";
+    EXPECT_EQ(boxes[0].damage, 1);
+
+    seen = {};
+    handleInput(event(sf::Event::GainedFocus), window, spiders, boxes, money, seen);
+    EXPECT_TRUE(!seen.boardTouched && seen.redraw);
+    handleInput(event(sf::Event::TextEntered), window, spiders, boxes, money, seen);
+    EXPECT_TRUE(spiders[0].dragging);
+    handleInput(event(sf::Event::LostFocus), window, spiders, boxes, money, seen);
+    EXPECT_TRUE(seen.boardTouched);
     EXPECT_FALSE(spiders[0].dragging);
     EXPECT_TRUE(spiders[0].dropped);
 
     // The spiders after it wander again once the drop is dealt with.
-    updateSpiders(spiders, money, rng, {700, 700});
+    updateSpiders(spiders, money, rng);
     makeDue(spiders);
-    updateSpiders(spiders, money, rng, {700, 700});
+    updateSpiders(spiders, money, rng);
     EXPECT_NE(spiders[1].sprite.getPosition(), sf::Vector2f(400, 400));
 }
 
@@ -161,15 +186,14 @@ TEST_F(Phases, MoneyFromPressesStopsAtTheLargestAmount) {
 
 // --------------------------------------------------------------- spider phase
 
-TEST_F(Phases, AHeldSpiderIsCentredOnTheMouseUnclampedAndEndsThePhase) {
+TEST_F(Phases, AHeldSpiderStaysWhereItIsAndEndsThePhase) {
     spiders = {Spider(1, 10, 10), Spider(2, 300, 300), Spider(1, 500, 500)};
     makeDue(spiders);
     spiders[1].dragging = true;
 
-    updateSpiders(spiders, money, rng, {-40, 900});
+    updateSpiders(spiders, money, rng);
 
-    const sf::Vector2f size = sizeOf(spiders[1].sprite);
-    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(-40 - size.x / 2, 900 - size.y / 2));
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(300, 300));
     EXPECT_NE(spiders[0].moveInterval, -1) << "spiders before the held one still wander";
     EXPECT_EQ(spiders[2].moveInterval, -1) << "spiders after the held one stand still";
     EXPECT_EQ(spiders[2].sprite.getPosition(), sf::Vector2f(500, 500));
@@ -179,7 +203,7 @@ TEST_F(Phases, AHeldSpiderIsCentredOnTheMouseUnclampedAndEndsThePhase) {
 TEST_F(Phases, OfTwoHeldSpidersOnlyTheFirstFollows) {
     spiders = {Spider(1, 100, 100), Spider(1, 300, 300)};
     spiders[0].dragging = spiders[1].dragging = true;
-    updateSpiders(spiders, money, rng, {600, 600});
+    moveHeldSpider(spiders, {600, 600});
     EXPECT_EQ(centreOf(spiders[0].sprite), sf::Vector2f(600, 600));
     EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(300, 300));
 }
@@ -198,7 +222,7 @@ TEST_F(Phases, ADroppedSpiderMergesWithTheFirstOverlappingPartnerBeforeOrAfterIt
         const int droppedId = spiders[droppedAt].id;
         const int partnerId = spiders[partnerFirst ? 0 : 1].id;
 
-        updateSpiders(spiders, money, rng, {0, 0});
+        updateSpiders(spiders, money, rng);
 
         ASSERT_EQ(spiders.size(), 2u);
         for (const Spider& spider : spiders) {
@@ -223,20 +247,20 @@ TEST_F(Phases, NoMergeForTouchingEdgesOtherStagesOrStageTwelve) {
     const sf::Vector2f size = sizeOf(spiders[0].sprite);
     spiders[1].sprite.setPosition(100 + size.x, 100); // touching the right edge
     spiders[0].dropped = true;
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(spiders.size(), 4u);
     EXPECT_EQ(spiders[0].stage, 2);
     EXPECT_FALSE(spiders[0].dropped);
 
     spiders = {Spider(12, 100, 100), Spider(12, 110, 110)};
     spiders[1].dropped = true;
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(spiders.size(), 2u);
     EXPECT_EQ(spiders[1].stage, 12);
 
     spiders = {Spider(11, 100, 100), Spider(11, 110, 110)};
     spiders[1].dropped = true;
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     ASSERT_EQ(spiders.size(), 1u);
     EXPECT_EQ(spiders[0].stage, 12);
 }
@@ -244,21 +268,21 @@ TEST_F(Phases, NoMergeForTouchingEdgesOtherStagesOrStageTwelve) {
 TEST_F(Phases, AMergeDoesNotChainIntoASecondOne) {
     spiders = {Spider(2, 100, 100), Spider(2, 110, 110), Spider(3, 105, 105)};
     spiders[0].dropped = true;
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     ASSERT_EQ(spiders.size(), 2u);
     EXPECT_EQ(spiders[0].stage, 3);
     EXPECT_EQ(spiders[1].stage, 3);
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(spiders.size(), 2u);
 }
 
 TEST_F(Phases, AfterADropOnlyTheEarliestDroppedSpiderIsCheckedPerFrame) {
     spiders = {Spider(1, 100, 100), Spider(1, 110, 110), Spider(1, 500, 500), Spider(1, 510, 510)};
     spiders[0].dropped = spiders[2].dropped = true;
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(spiders.size(), 3u);
     EXPECT_TRUE(spiders[1].dropped) << "the second drop waits for the next frame";
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(spiders.size(), 2u);
 }
 
@@ -275,14 +299,14 @@ TEST_F(Phases, AWanderStepDrawsIntervalThenVerticalThenHorizontalAndPays) {
     const float boxY = std::uniform_real_distribution<float>(0.f, 800 - box.y / 4.f)(replay);
     const float boxX = std::uniform_real_distribution<float>(0.f, 800 - box.x / 4.f)(replay);
 
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(spiders[0].moveInterval, interval);
     EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(400 + dx, 400 + dy));
     EXPECT_EQ(money, 9);
     EXPECT_LT(spiders[0].moveClock.getElapsedTime(), sf::milliseconds(500)) << "clock restarted";
 
     // The next step waits for the new interval, and draws nothing.
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
     EXPECT_EQ(money, 9);
     EXPECT_EQ(randomBoxPosition(rng), sf::Vector2f(boxX, boxY)) << "boxes draw y, then x";
 }
@@ -294,7 +318,7 @@ TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
     }
     spiders[2].dragging = true;
     spiders[2].sprite.setPosition(900, -90);
-    updateSpiders(spiders, money, rng, {900, -90});
+    updateSpiders(spiders, money, rng);
     const sf::Vector2f size = sizeOf(spiders[0].sprite);
     EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(800 - size.x, 800 - size.y));
     EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(0, 0));
@@ -302,8 +326,8 @@ TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
 
     // Once dropped (and checked), it is brought back on its next free visit.
     handleMouseRelease(spiders);
-    updateSpiders(spiders, money, rng, {0, 0});
-    updateSpiders(spiders, money, rng, {0, 0});
+    updateSpiders(spiders, money, rng);
+    updateSpiders(spiders, money, rng);
     const sf::Vector2f back = spiders[2].sprite.getPosition();
     EXPECT_TRUE(back.x >= 0 && back.x <= 800 - size.x && back.y >= 0 && back.y <= 800 - size.y);
 
@@ -313,7 +337,7 @@ TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
         for (Spider& spider : spiders) {
             spider.moveInterval = -1;
         }
-        updateSpiders(spiders, money, rng, {0, 0});
+        updateSpiders(spiders, money, rng);
         for (const Spider& spider : spiders) {
             const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
             ASSERT_TRUE(bounds.left >= 0 && bounds.top >= 0 && bounds.left + bounds.width <= 800 &&
@@ -463,8 +487,15 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
     }
     EXPECT_NE(sceneSignature(spiders, boxes, money, "not saved"), scene());
 
+    DrawState toldOfUncovering;
+    toldOfUncovering.safetyRedraws = false;
+    EXPECT_TRUE(frameNeedsDrawing(toldOfUncovering, scene(), false));
+    EXPECT_GT(untilSafetyRedraw(state), sf::milliseconds(900));
     sf::sleep(sf::seconds(1)); // the picture is drawn at least once a second
+    EXPECT_EQ(untilSafetyRedraw(state), sf::Time::Zero);
     EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the safety redraw";
+    EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, scene(), false)) << "none where not needed";
+    EXPECT_GT(untilSafetyRedraw(toldOfUncovering), sf::seconds(60));
 
     std::set<std::uint64_t> amounts;
     for (money = 0; money < 4096; ++money) {
@@ -497,26 +528,71 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
     EXPECT_EQ(letters(wrapped), letters(notice));
 }
 
-TEST(FramePacer, SleepsBetweenFramesAndDoesNotRushAfterALongOne) {
+TEST(FramePacer, FramesComeAPeriodApartAndALateLoopStartsAfresh) {
+    const sf::Time period = sf::seconds(1.f / framesPerSecond);
     FramePacer pacer;
-    sf::Clock clock;
-    for (int frame = 0; frame < 12; ++frame) {
-        waitForNextFrame(pacer);
-    }
-    EXPECT_GE(clock.getElapsedTime(), sf::milliseconds(190)) << "12 frames at 60 a second";
+    pacer.due = pacer.clock.getElapsedTime();
+    const sf::Time first = untilNextFrame(pacer);
+    EXPECT_GT(first, period - sf::milliseconds(2));
+    EXPECT_LE(first, period);
+    EXPECT_GT(untilNextFrame(pacer), period + first - sf::milliseconds(2)) << "one period later";
 
-    sf::sleep(sf::milliseconds(200)); // a frame that took far too long
-    clock.restart();
-    for (int frame = 0; frame < 3; ++frame) {
-        waitForNextFrame(pacer);
-    }
-    EXPECT_GE(clock.getElapsedTime(), sf::milliseconds(30)) << "the lost frames were rushed";
-
-    // A frame late by less than a period keeps the schedule: the next one comes sooner.
+    // A frame late by less than a period keeps the schedule: the next one at once.
     const sf::Time now = pacer.clock.getElapsedTime();
-    pacer.due = now - sf::seconds(1.f / framesPerSecond) - sf::milliseconds(1);
-    waitForNextFrame(pacer);
+    pacer.due = now - period - sf::milliseconds(1);
+    EXPECT_EQ(untilNextFrame(pacer), sf::Time::Zero);
     EXPECT_LT(pacer.due, now) << "the schedule started afresh (or the test was paused for 16 ms)";
+    // A loop that rested long does not rush through the frames it missed.
+    pacer.due = now - sf::seconds(5);
+    EXPECT_EQ(untilNextFrame(pacer), sf::Time::Zero);
+    EXPECT_GT(untilNextFrame(pacer), period - sf::milliseconds(2));
+}
+
+TEST_F(Phases, TheLoopRestsUntilTheFirstThingDueOrAtOnceForADrop) {
+    const sf::Time frame = sf::milliseconds(16);
+    const sf::Time far = sf::seconds(30);
+    const auto rest = [&](sf::Time spawn, sf::Time autosave, sf::Time redraw) {
+        return restAfterFrame(spiders, frame, spawn, autosave, redraw);
+    };
+    EXPECT_EQ(rest(sf::seconds(7), sf::seconds(9), far).timeout, sf::seconds(7));
+    EXPECT_EQ(rest(far, sf::seconds(2), far).timeout, sf::seconds(2));
+    EXPECT_EQ(rest(far, far, sf::seconds(1)).timeout, sf::seconds(1));
+    EXPECT_TRUE(rest(far, far, far).untilInput);
+
+    // The soonest wander step, just after its interval is over.
+    spiders = {Spider(1, 0, 0), Spider(1, 0, 0), Spider(1, 0, 0)};
+    spiders[0].moveInterval = 4000;
+    spiders[1].moveInterval = 1500;
+    spiders[2].moveInterval = 3000;
+    const Rest untilStep = rest(sf::seconds(7), far, far);
+    EXPECT_GT(untilStep.timeout, sf::milliseconds(1400));
+    EXPECT_LE(untilStep.timeout, sf::milliseconds(1500) + sf::microseconds(1));
+    EXPECT_TRUE(untilStep.untilInput);
+    EXPECT_EQ(rest(sf::milliseconds(900), far, far).timeout, sf::milliseconds(900));
+    spiders[2].moveInterval = -5;
+    EXPECT_EQ(rest(far, far, far).timeout, sf::Time::Zero) << "a step overdue";
+
+    // A drop merges at once; a held spider brings frames at 60 a second,
+    // with input read at each, whatever comes after it.
+    spiders[2].moveInterval = 3000;
+    spiders[1].dropped = true;
+    EXPECT_EQ(rest(far, far, far).timeout, sf::Time::Zero);
+    spiders[1].dropped = false;
+    spiders[1].dragging = true;
+    EXPECT_EQ(rest(far, far, far).timeout, frame);
+    EXPECT_FALSE(rest(far, far, far).untilInput);
+    spiders[0].moveInterval = 0;
+    EXPECT_EQ(rest(far, far, far).timeout, frame);
+}
+
+TEST_F(Phases, ABoxIsAwaitedOnlyWhileThereIsRoomForIt) {
+    sf::Clock spawnClock;
+    const sf::Time wait = untilSpawn(spiders, boxes, spawnClock, 6000);
+    EXPECT_GT(wait, sf::milliseconds(5900));
+    EXPECT_LE(wait, sf::milliseconds(6000) + sf::microseconds(1));
+    EXPECT_EQ(untilSpawn(spiders, boxes, spawnClock, -1), sf::Time::Zero);
+    boxes.assign(11, Box(0, 0));
+    EXPECT_GT(untilSpawn(spiders, boxes, spawnClock, -1), sf::seconds(60));
 }
 
 TEST(WindowSide, IsTheBoardOnALargeScreenAndFitsASmallOne) {

@@ -87,39 +87,77 @@ protected:
 
 } // namespace
 
-TEST_F(SavingTest, AChangeIsSavedOnceTheIntervalIsUpAndAnUnchangedBoardIsNot) {
-    money = 5;
+TEST(AutosaveCadence, WanderingWaitsThirtySecondsThePlayerTwoAndANewBoxNone) {
+    const auto at = [](float seconds) { return sf::seconds(seconds); };
+    AutosaveCadence cadence;
+    cadence.note(Change::wandering, at(1));
+    EXPECT_FALSE(cadence.due(at(29.9f)));
+    EXPECT_TRUE(cadence.due(at(30)));
+    cadence.looked(at(30.5f));
+    EXPECT_EQ(cadence.nextSave(), at(60.5f));
+
+    cadence.note(Change::byPlayer, at(31));
+    cadence.note(Change::byPlayer, at(32)); // more play does not put it off
+    cadence.note(Change::wandering, at(32.5f));
+    EXPECT_EQ(cadence.nextSave(), at(33));
+    cadence.note(Change::newBox, at(32.7f));
+    EXPECT_TRUE(cadence.due(at(32.7f)));
+    cadence.looked(at(32.7f));
+    cadence.note(Change::byPlayer, at(61));
+    EXPECT_EQ(cadence.nextSave(), at(62.7f)) << "a look already due sooner is kept";
+}
+
+TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardNever) {
+    money = 5; // as wandering earns: not within 2 seconds
+    saving->autosave(spiders, boxes, money, Change::byPlayer);
+    EXPECT_GT(saving->untilAutosave(), sf::milliseconds(1900));
+    EXPECT_LE(saving->untilAutosave(), autosaveInterval);
     saving->autosave(spiders, boxes, money); // too soon: not handed in
-    money = 6;
-    sf::sleep(sf::seconds(2)); // a change reaches the disk within 2 seconds
+    sf::sleep(sf::milliseconds(200));
+    EXPECT_EQ(attempts, 0);
+    sf::sleep(sf::milliseconds(1800));
     saving->autosave(spiders, boxes, money);
+    EXPECT_EQ(saving->untilAutosave(), saveResultCheck) << "how the save went is looked at soon";
     settle(1);
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+    EXPECT_GT(saving->untilAutosave(), wanderingSaveInterval - sf::seconds(1));
 
     ++money;
+    sf::sleep(autosaveInterval);
     saving->autosave(spiders, boxes, money);
     sf::sleep(sf::milliseconds(200)); // time enough to write it, were it handed in
-    EXPECT_EQ(attempts, 1) << "the interval did not start again";
-    saving->autosave(spiders, boxes, money, true);
+    EXPECT_EQ(attempts, 1) << "wandering saved as soon as play";
+    saving->autosave(spiders, boxes, money, Change::newBox);
     settle(2);
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 
-    saving->autosave(spiders, boxes, money, true); // unchanged
+    saving->autosave(spiders, boxes, money, Change::newBox); // unchanged
     sf::sleep(sf::milliseconds(200));
     EXPECT_EQ(attempts, 2) << "an unchanged board written";
+    EXPECT_GT(saving->untilAutosave(), wanderingSaveInterval - sf::seconds(1))
+        << "an unchanged board is looked at again only after the wandering wait";
     boxes.emplace_back(50, 60);
-    saving->autosave(spiders, boxes, money, true);
+    saving->autosave(spiders, boxes, money, Change::newBox);
     settle(3);
-    EXPECT_EQ(written()[2], boardSnapshot(spiders, boxes, money)) << "an unchanged board written";
+    EXPECT_EQ(written()[2], boardSnapshot(spiders, boxes, money));
+
+    // A save that failed is tried again within 2 seconds, whatever changed.
+    failing = true;
+    ++money;
+    ::testing::internal::CaptureStderr();
+    saving->autosave(spiders, boxes, money, Change::newBox);
+    settle(4);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_LE(saving->untilAutosave(), autosaveInterval);
 }
 
 TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard) {
     failing = true;
     money = 3;
     ::testing::internal::CaptureStderr();
-    saving->autosave(spiders, boxes, money, true);
+    saving->autosave(spiders, boxes, money, Change::newBox);
     settle(1);
-    saving->autosave(spiders, boxes, money, true); // fails the same way: told once
+    saving->autosave(spiders, boxes, money, Change::newBox); // fails the same way: told once
     settle(2);
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(told, "Tangleroot: the board was not saved (no space left); the previous save "
@@ -136,7 +174,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     sf::sleep(noticeReadTime); // read, but a save that works makes it over
 
     failing = false;
-    saving->autosave(spiders, boxes, money, true); // the same board, tried again
+    saving->autosave(spiders, boxes, money, Change::newBox); // the same board, tried again
     settle(4);
     EXPECT_EQ(saving->failureLine(), "");
     EXPECT_EQ(saving->notice(), "") << "a save that worked left the close notice";
@@ -148,7 +186,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     drawMessages();
     sf::sleep(noticeReadTime);
     failing = false;
-    saving->autosave(spiders, boxes, money, true);
+    saving->autosave(spiders, boxes, money, Change::newBox);
     awaitAttempts(6);
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_FALSE(window.isOpen());
@@ -157,7 +195,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     failing = true;
     ++money;
     ::testing::internal::CaptureStderr();
-    saving->autosave(spiders, boxes, money, true);
+    saving->autosave(spiders, boxes, money, Change::newBox);
     settle(8);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), told)
         << "the same cause after a success is not told again";
@@ -202,7 +240,7 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
     failing = true;
     money = 8;
     ::testing::internal::CaptureStderr();
-    saving->autosave(spiders, boxes, money, true);
+    saving->autosave(spiders, boxes, money, Change::newBox);
     settle(1);
     saving->endFromOutside(window, spiders, boxes, money);
     EXPECT_FALSE(window.isOpen());

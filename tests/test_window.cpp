@@ -5,6 +5,7 @@
 #include "platform/NativeWindow.hpp"
 #include "support.hpp"
 
+#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 
 #include <gtest/gtest.h>
@@ -115,14 +116,20 @@ TEST(WindowSize, AWindowShownAgainIsDrawnAtOnce) {
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
+    sf::RenderTexture window;
+    ASSERT_TRUE(window.create(8, 8));
     sf::Event event{};
     for (const auto type : {sf::Event::Resized, sf::Event::GainedFocus, sf::Event::MouseEntered}) {
         event.type = type;
-        EXPECT_TRUE(handleInput(event, spiders, boxes, money, {0.f, 0.f})) << type;
+        InputSeen seen;
+        handleInput(event, window, spiders, boxes, money, seen);
+        EXPECT_TRUE(seen.redraw) << type;
     }
     for (const auto type : {sf::Event::MouseMoved, sf::Event::MouseLeft, sf::Event::KeyPressed}) {
         event.type = type;
-        EXPECT_FALSE(handleInput(event, spiders, boxes, money, {0.f, 0.f})) << type;
+        InputSeen seen;
+        handleInput(event, window, spiders, boxes, money, seen);
+        EXPECT_FALSE(seen.redraw) << type;
     }
 }
 
