@@ -147,6 +147,24 @@ class Play(GameTest):
         # It may have wandered a step or two since.
         self.assertLess(math.hypot(spider["x"] - 300, spider["y"] - 300), 200)
 
+    def test_three_quick_clicks_at_one_spot_break_a_box_every_time(self):
+        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
+        game.find_window()
+        # Three clicks on a box, and the pointer on to the next at once, within
+        # a frame: each press acts where it happened, not where the pointer is.
+        width, height = picture_size("box_damage_0")
+        targets = [(70 * i, 700) for i in range(0, 11, 2)]
+        steps = []
+        for x, y in targets:
+            steps += ["mousemove", "--window", str(game.window), str(int((x + width / 2) * game.scale)),
+                      str(int((y + height / 2) * game.scale))] + ["mousedown", "1", "mouseup", "1"] * 3
+        game.xdotool(*steps)
+        time.sleep(0.5)
+        self.assertEqual(game.close(), 0, game.stderr())
+        left = [(box["x"], box["y"]) for box in game.board()["boxes"]]
+        self.assertEqual([target for target in targets if target in left], [], "boxes left standing")
+        self.assertEqual(len(left), 12 - len(targets))
+
     def test_dragging_a_spider_onto_its_twin_merges_them(self):
         # Saved far off the board, both spiders are brought exactly into
         # opposite corners by their first wander step, on the first frame. A
@@ -183,21 +201,23 @@ class DrawnWhenChanged(GameTest):
     """The game draws a frame only when its picture changes, yet shows every
     change at once."""
 
-    def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once(self):
-        game = self.game(save='{"boxes":[{"x":300.0,"y":300.0},{"x":600.0,"y":100.0}],"money":0}').start()
+    def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once_after_a_long_rest(self):
+        # No box comes to a board of twelve: nothing changes by itself.
+        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
         game.find_window()
         time.sleep(0.5)
-        frames = game.frames_drawn(3)
-        self.assertLess(frames, 3 * 10, "%d frames in 3 s of a quiet board" % frames)
+        frames = game.frames_drawn(5)
+        # Windows is not told of an uncovered window: there it is drawn once a second.
+        self.assertLessEqual(frames, 6 if LAUNCHER else 0, "%d frames in 5 s of a quiet board" % frames)
 
         width, height = picture_size("box_damage_0")
         box = (int(width), int(height), 300, 300)
         game.move(300 + width / 2, 300 + height / 2)
         before = game.screenshot("before.png")
+        pressed = time.monotonic()
         game.press()  # returns once a frame drawn after the press is on the screen
-        shown_by = time.monotonic() + 1
-        while difference(before, game.screenshot("after.png"), crop=box) <= 0.02:
-            self.assertLess(time.monotonic(), shown_by, "the hit box did not show within a second")
+        self.assertLess(time.monotonic() - pressed, 0.5, "the press was drawn late")
+        self.assertGreater(difference(before, game.screenshot("after.png"), crop=box), 0.02, "no hit shown")
         game.release()
         if not LAUNCHER:
             share = game.cpu_share(3)
@@ -316,18 +336,17 @@ class NothingLost(GameTest):
         self.assertEqual(closer.wait(timeout=15), 0, "the console handler did not return in time")
 
     @unittest.skipIf(LAUNCHER, "SIGKILL goes to Wine's loader, not to the game")
-    def test_a_game_cut_off_loses_at_most_five_seconds(self):
-        spiders = ",".join('{"stage":%d,"x":%d.0,"y":%d.0}' % (i % 6 + 1, 60 * (i % 12), 100 * (i // 12 + 1))
-                           for i in range(40))
-        boxes = ",".join('{"x":%d.0,"y":700.0}' % (60 * i) for i in range(11))
-        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[%s]}' % (boxes, spiders)).start()
+    def test_a_box_broken_two_seconds_before_the_game_is_cut_off_is_kept(self):
+        # Wandering alone waits up to 30 s for its save; a break does not.
+        game = self.game(save=self.WANDERER).start()
         game.find_window()
-        time.sleep(12)
+        game.break_box(300, 300)
+        time.sleep(2)
         game.process.kill()
         game.wait(timeout=10)
-        age = time.time() - os.stat(game.path("save.json")).st_mtime
-        self.assertLess(age, 5, "the newest save is %.1f s old" % age)
-        self.assertGreater(game.board()["money"], 0)
+        board = game.board()
+        self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
+        self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
 
     @unittest.skipIf(LAUNCHER, "a folder in save.json's place")
     def test_a_failed_close_keeps_the_window_open_with_a_notice(self):
