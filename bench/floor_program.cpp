@@ -6,8 +6,8 @@
 // runs that long (0, the default: until closed); --quiet draws 2 boxes
 // instead of 51 sprites; --idle draws once, then only polls events and sleeps
 // a 60th of a second per frame (the least an idle window can cost); --rate N
-// polls events as --idle does but draws N frames a second (the least a window
-// drawn that often can cost).
+// draws N frames a second, sleeping between them and polling events at each
+// (the least a window drawn that often can cost).
 #include <SFML/Graphics.hpp>
 
 #include <filesystem>
@@ -72,8 +72,12 @@ int main(int argc, char** argv) {
         if (seconds > 0 && clock.getElapsedTime().asSeconds() > seconds) {
             window.close();
         }
-        if ((idle && drawn) || (rate > 0 && clock.getElapsedTime() < nextDraw)) {
+        if (idle && drawn) {
             sf::sleep(sf::seconds(1.f / 60));
+            continue;
+        }
+        if (rate > 0 && clock.getElapsedTime() < nextDraw) {
+            sf::sleep(nextDraw - clock.getElapsedTime());
             continue;
         }
         drawn = true;

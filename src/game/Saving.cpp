@@ -2,12 +2,22 @@
 
 #include "game/Phases.hpp"
 #include "persistence/SaveFile.hpp"
+#include "platform/EndRequests.hpp"
 
 #include <algorithm>
 #include <iostream>
 
 Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk)
-    : lastHandedIn(std::move(onDisk)), writer(std::move(write)) {}
+    : lastHandedIn(std::move(onDisk)),
+      writer([this, write = std::move(write)](const std::string& bytes, std::string& problem) {
+          const bool ok = write(bytes, problem);
+          if (!ok) {
+              // A failure is shown at once, even while the loop sleeps.
+              writeFailed = true;
+              wakeFrameLoop();
+          }
+          return ok;
+      }) {}
 
 void Saving::actOn(const SaveWriter::Result& result) {
     if (result.ok) {
@@ -51,13 +61,15 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
     lastHandedIn = snapshot;
     writing = true;
     writesSeen = result.number;
+    writeFailed = false;
     writer.submit(std::move(snapshot));
 }
 
 sf::Time Saving::untilAutosave() const {
     const sf::Time untilSave =
         std::max(sf::Time::Zero, cadence.nextSave() - clock.getElapsedTime());
-    return writing ? std::min(untilSave, saveResultCheck) : untilSave;
+    const bool news = writing && (writeFailed || !failure.empty());
+    return news ? std::min(untilSave, saveResultCheck) : untilSave;
 }
 
 bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {

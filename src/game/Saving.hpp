@@ -9,6 +9,7 @@
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Window.hpp>
 
+#include <atomic>
 #include <exception>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ const sf::Time autosaveInterval = sf::seconds(2);
 // disk at most this long after they happen.
 const sf::Time wanderingSaveInterval = sf::seconds(30);
 
-// While a save is being written, the frame loop looks this often for how it went.
+// While a save that failed, or one after a failure, is being finished, the
+// frame loop looks this often for how it went.
 const sf::Time saveResultCheck = sf::milliseconds(100);
 
 // What changed the board in a frame, which says how soon it is saved.
@@ -67,7 +69,8 @@ public:
                   Change change = Change::wandering);
 
     // How long until autosave has work: the next save, or sooner, while a
-    // save is being written, a look at how it went.
+    // save that failed (whose writer wakes the frame loop) or one that may
+    // clear a failure is being finished, a look at how it went.
     sf::Time untilAutosave() const;
 
     // Saves the board and waits until it is on the disk; returns whether it is.
@@ -105,11 +108,12 @@ private:
 
     sf::Clock clock;
     AutosaveCadence cadence;
-    bool writing = false;         // a snapshot handed in, its result not seen yet
-    std::uint64_t writesSeen = 0; // writes finished when it was handed in
-    std::string lastHandedIn;     // the newest snapshot given to the writer
-    std::string causeTold;        // the failure last told on stderr
-    std::string failure;          // the line shown while saves fail
+    bool writing = false;                 // a snapshot handed in, its result not seen yet
+    std::uint64_t writesSeen = 0;         // writes finished when it was handed in
+    std::atomic<bool> writeFailed{false}; // by the writer thread, since the last hand-in
+    std::string lastHandedIn;             // the newest snapshot given to the writer
+    std::string causeTold;                // the failure last told on stderr
+    std::string failure;                  // the line shown while saves fail
     std::string closeNotice;
     bool noticeDrawn = false;
     bool endedUnsaved = false;

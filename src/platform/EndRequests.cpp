@@ -42,7 +42,7 @@ HANDLE endEvent = nullptr; // set at each request, for a sleeping frame loop
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
     endAsked = true;
-    SetEvent(endEvent);
+    wakeFrameLoop();
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         return TRUE; // the game closes itself
     }
@@ -64,7 +64,7 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_ENDSESSION) {
         if (wParam && !endAnswered) {
             endAsked = true;
-            SetEvent(endEvent);
+            wakeFrameLoop();
             if (!saveIfHanded()) {
                 std::fputs("Tangleroot: the session ended; the board was not saved\n", stderr);
                 std::fflush(stderr);
@@ -82,9 +82,7 @@ int wakePipe[2] = {-1, -1}; // a byte at each request, for a sleeping frame loop
 
 extern "C" void onEndSignal(int) {
     endAsked = true;
-    const int saved = errno;
-    [[maybe_unused]] const ssize_t written = write(wakePipe[1], "!", 1);
-    errno = saved;
+    wakeFrameLoop();
 }
 
 // Xlib calls this on the thread that found the connection gone and ends the
@@ -138,6 +136,17 @@ int endRequestPipe() {
     return wakePipe[0];
 }
 #endif
+
+void wakeFrameLoop() {
+#ifdef _WIN32
+    SetEvent(endEvent);
+#else
+    // Safe in a signal handler; a full pipe wakes the loop already.
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t written = write(wakePipe[1], "!", 1);
+    errno = saved;
+#endif
+}
 
 bool endRequested() {
     return endAsked;

@@ -23,6 +23,10 @@ void* endRequestEvent();
 int endRequestPipe();
 #endif
 
+// Wakes a sleeping frame loop as an end request does, without asking for an
+// end: for another thread with news the loop must act on soon.
+void wakeFrameLoop();
+
 // Ends that cannot wait for the frame loop: the X display lost (Xlib ends the
 // process once its handler returns) and, on Windows, the end of the session
 // reaching the game's window. While this object lives they call `saveNow` on
