@@ -10,6 +10,8 @@ import tempfile
 import time
 import unittest
 
+from Xlib import display as xdisplay
+
 from game_driver import (ASSETS, BINARY, LAUNCHER, Game, VirtualScreen, build_windows_tool, difference,
                          end_wine_session, image_stat, mentions_path, picture_size)
 
@@ -223,6 +225,25 @@ class DrawnWhenChanged(GameTest):
             share = game.cpu_share(3)
             self.assertLess(share, 0.1, "a quiet board used %.0f%% of a core" % (share * 100))
         self.assertEqual(game.close(), 0, game.stderr())
+
+    @unittest.skipIf(LAUNCHER, "X11 tells the game of an uncovered window")
+    def test_an_uncovered_window_is_drawn_again_at_once(self):
+        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
+        game.find_window()
+        game.xdotool("mousemove", "0", "0")  # off the window: no entering pointer draws it
+        before = game.screenshot("before.png")
+        x, y, width, height = game.geometry()
+        connection = xdisplay.Display(screen.name)
+        root = connection.screen().root
+        cover = root.create_window(x, y, width, height, 0, connection.screen().root_depth,
+                                   background_pixel=connection.screen().black_pixel, override_redirect=True)
+        cover.map()
+        connection.sync()
+        time.sleep(0.3)
+        cover.destroy()
+        connection.close()
+        time.sleep(0.3)  # less than the once-a-second redraw where nothing tells of it
+        self.assertLess(difference(before, game.screenshot("after.png")), 0.02, "the window was not drawn again")
 
     def test_wandering_spiders_keep_the_picture_changing(self):
         # 20 spiders take about 6 steps a second between them, each one drawn;
