@@ -56,6 +56,18 @@ class FrameWatcher:
             seen += self.take()
             time.sleep(0.002)
 
+    def settle(self, quiet=0.1, timeout=15):
+        """Returns once the game has drawn nothing for `quiet` seconds: a held
+        spider has followed every move made so far."""
+        end, last = time.monotonic() + timeout, time.monotonic()
+        while time.monotonic() - last < quiet:
+            if time.monotonic() > end:
+                raise AssertionError("the game kept drawing for %d s" % timeout)
+            self.connection.sync()
+            if self.take():
+                last = time.monotonic()
+            time.sleep(0.002)
+
     def close(self):
         try:
             self.connection.close()
@@ -279,6 +291,8 @@ class Game:
         self.press(button)
         for i in range(1, steps + 1):
             self.move(start[0] + (end[0] - start[0]) * i / steps, start[1] + (end[1] - start[1]) * i / steps)
+        # Frames the moves draw would pass for the release's own.
+        self.frames.settle()
         self.release(button)
 
     def screenshot(self, name="shot.png"):
