@@ -29,9 +29,26 @@ const sf::Time framePeriod = sf::seconds(1.f / 60);
 
 struct EventWait::State {
     HANDLE timer = nullptr;
+    HWND window = nullptr;
 };
 
-EventWait::EventWait(sf::Window&) : state(std::make_unique<State>()) {
+namespace {
+
+// Whether Windows asks for a part of the window to be painted (it was
+// uncovered, or restored from the taskbar). The loop draws it, so the request
+// is taken as answered: a WM_PAINT left waiting would wake every sleep.
+bool takePaintRequest(HWND window) {
+    if (!GetUpdateRect(window, nullptr, FALSE)) {
+        return false;
+    }
+    ValidateRect(window, nullptr);
+    return true;
+}
+
+} // namespace
+
+EventWait::EventWait(sf::Window& window) : state(std::make_unique<State>()) {
+    state->window = window.getSystemHandle();
     // A precise timer of its own: the system's timer resolution stays as it
     // is, which lets the processor rest (sf::sleep raises it at every call).
     // Older Windows lack the precise kind; the plain one is late by up to a
@@ -50,6 +67,9 @@ EventWait::~EventWait() {
 }
 
 bool EventWait::sleep(sf::Time timeout, bool untilInput) {
+    if (takePaintRequest(state->window)) {
+        return true;
+    }
     if (timeout <= sf::Time::Zero) {
         return false;
     }
@@ -70,11 +90,11 @@ bool EventWait::sleep(sf::Time timeout, bool untilInput) {
     if (woken == WAIT_FAILED) {
         Sleep(static_cast<DWORD>(std::min(timeout, framePeriod).asMilliseconds()));
     }
-    return false;
+    return takePaintRequest(state->window);
 }
 
 bool EventWait::tellsUncovering() const {
-    return false;
+    return true;
 }
 
 #else

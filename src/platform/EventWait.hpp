@@ -8,7 +8,8 @@
 // The frame loop's sleep between frames, woken by what it waits for. On X11
 // it waits on the connection the window reads its events from, and watches
 // over a connection of its own for the window being uncovered; on Windows it
-// waits on the thread's message queue. An end asked for from outside
+// waits on the thread's message queue, which also asks for uncovered or
+// restored windows to be painted. An end asked for from outside
 // (listenForEndRequests) wakes it too. Where neither can be had, it sleeps at
 // most a 60th of a second, as a loop reading input 60 times a second does.
 class EventWait {
@@ -24,8 +25,8 @@ public:
     // window was uncovered meanwhile and must be drawn again.
     bool sleep(sf::Time timeout, bool untilInput);
 
-    // Whether an uncovered window is told (X11). Where it is not, the picture
-    // must be drawn again now and then.
+    // Whether an uncovered window is told. Where it is not (an X display that
+    // refused a second connection), the picture must be drawn again now and then.
     bool tellsUncovering() const;
 
 private:

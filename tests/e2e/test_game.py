@@ -209,8 +209,7 @@ class DrawnWhenChanged(GameTest):
         game.find_window()
         time.sleep(0.5)
         frames = game.frames_drawn(5)
-        # Windows is not told of an uncovered window: there it is drawn once a second.
-        self.assertLessEqual(frames, 6 if LAUNCHER else 0, "%d frames in 5 s of a quiet board" % frames)
+        self.assertEqual(frames, 0, "%d frames in 5 s of a quiet board" % frames)
 
         width, height = picture_size("box_damage_0")
         box = (int(width), int(height), 300, 300)
@@ -226,7 +225,6 @@ class DrawnWhenChanged(GameTest):
             self.assertLess(share, 0.1, "a quiet board used %.0f%% of a core" % (share * 100))
         self.assertEqual(game.close(), 0, game.stderr())
 
-    @unittest.skipIf(LAUNCHER, "X11 tells the game of an uncovered window")
     def test_an_uncovered_window_is_drawn_again_at_once(self):
         game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
         game.find_window()
