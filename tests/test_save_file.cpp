@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -325,9 +326,32 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
 TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
     std::vector<std::string> written;
     bool failing = true;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool gateOpen = false;
+    std::atomic<bool> ending{false};
+    // The write of "c" is held at a gate that opens only once this thread
+    // sleeps in the writer's end (joining its thread), so the writer is told
+    // to stop while "d" still waits.
+    const std::string thisThread = "/proc/self/task/" + std::to_string(::syscall(SYS_gettid));
+    std::thread opener([&] {
+        const auto asleep = [&] {
+            const std::string stat = readFile(thisThread + "/stat");
+            return stat.compare(stat.rfind(')') + 2, 1, "S") == 0;
+        };
+        while (!ending || !asleep()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        gateOpen = true;
+        changed.notify_all();
+    });
     {
         SaveWriter writer([&](const std::string& bytes, std::string& problem) {
+            std::unique_lock<std::mutex> lock(mutex);
             written.push_back(bytes);
+            changed.notify_all();
+            changed.wait(lock, [&] { return bytes != "c" || gateOpen; });
             problem = "disk full";
             return !failing;
         });
@@ -341,8 +365,15 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
         EXPECT_EQ(good.problem, "");
         EXPECT_EQ(writer.lastResult().number, 2u);
         writer.submit("c");
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return written.back() == "c"; });
+        }
+        writer.submit("d");
+        ending = true;
     }
-    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "c"}));
+    opener.join();
+    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "c", "d"}));
 }
 
 TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
