@@ -3,7 +3,6 @@
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
-#include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "support.hpp"
 
@@ -389,11 +388,4 @@ TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
             loseTheDisplay();
         },
         ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
-}
-
-TEST(EndRequests, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
-    EXPECT_TRUE(consoleIsTheGamesAlone(1));
-    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "the command prompt shares it";
-    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
-    EXPECT_FALSE(consoleClosesWithGame()) << "a Linux terminal outlives the game";
 }

@@ -1,4 +1,3 @@
-#include "game/Phases.hpp"
 #include "game/Startup.hpp"
 #include "game/WindowSize.hpp"
 #include "platform/Display.hpp"
@@ -110,26 +109,6 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     EXPECT_EQ(usableArea(layout).width, 1366);
 }
 
-TEST(WindowSize, AWindowShownAgainIsDrawnAtOnce) {
-    useGameTextures();
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes;
-    int money = 0;
-    sf::Event event{};
-    for (const auto type : {sf::Event::Resized, sf::Event::GainedFocus, sf::Event::MouseEntered}) {
-        event.type = type;
-        EXPECT_TRUE(handleInput(event, spiders, boxes, money, {0.f, 0.f})) << type;
-    }
-    for (const auto type : {sf::Event::MouseMoved, sf::Event::MouseLeft, sf::Event::KeyPressed}) {
-        event.type = type;
-        EXPECT_FALSE(handleInput(event, spiders, boxes, money, {0.f, 0.f})) << type;
-    }
-}
-
-} // namespace
-
-namespace {
-
 TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
     useGameTextures();
     for (const std::string& name : gameTextureNames()) {
@@ -137,10 +116,6 @@ TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
         EXPECT_EQ(texture.isSmooth(), name != "background") << name;
     }
 }
-
-} // namespace
-
-namespace {
 
 std::vector<int> edges(ScreenArea area) {
     return {area.left, area.top, area.width, area.height};
@@ -208,16 +183,9 @@ TEST(Desktop, TheLayoutAndTheScaleAreWhatTheServerAndTheWindowManagerTell) {
     EXPECT_EQ(edges(layout.screen), (std::vector<int>{0, 0, 800, 800})) << "no display";
 }
 
-TEST(Desktop, TheWindowOpensWherePlacedAndOffersItsIconsAsArgb) {
+TEST(Desktop, AWindowOffersItsIconsAsArgb) {
     sf::RenderWindow window;
     openWindow(window);
-    const ScreenArea area = usableArea(desktopLayout());
-    const WindowPlace place =
-        placeWindow(area, windowFrame().value_or(guessedFrame(area)), desktopScale());
-    EXPECT_EQ(window.getSize(), sf::Vector2u(place.side, place.side));
-    EXPECT_EQ(window.getPosition(), sf::Vector2i(place.frameLeft, place.frameTop))
-        << "left where SFML centres it";
-
     sf::Image wide;
     wide.create(2, 1, sf::Color(0x10, 0x20, 0x30, 0x40));
     sf::Image narrow;
