@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <mutex>
 #include <thread>
@@ -326,13 +327,12 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
 TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
     std::vector<std::string> written;
     bool failing = true;
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool gateOpen = false;
-    std::atomic<bool> ending{false};
     // The write of "c" is held at a gate that opens only once this thread
     // sleeps in the writer's end (joining its thread), so the writer is told
     // to stop while "d" still waits.
+    std::promise<void> inFlight;
+    std::promise<void> gate;
+    std::atomic<bool> ending{false};
     const std::string thisThread = "/proc/self/task/" + std::to_string(::syscall(SYS_gettid));
     std::thread opener([&] {
         const auto asleep = [&] {
@@ -342,16 +342,16 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
         while (!ending || !asleep()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        const std::lock_guard<std::mutex> lock(mutex);
-        gateOpen = true;
-        changed.notify_all();
+        gate.set_value();
     });
     {
-        SaveWriter writer([&](const std::string& bytes, std::string& problem) {
-            std::unique_lock<std::mutex> lock(mutex);
+        SaveWriter writer([&, opened = gate.get_future().share()](const std::string& bytes,
+                                                                  std::string& problem) {
             written.push_back(bytes);
-            changed.notify_all();
-            changed.wait(lock, [&] { return bytes != "c" || gateOpen; });
+            if (bytes == "c") {
+                inFlight.set_value();
+                opened.wait();
+            }
             problem = "disk full";
             return !failing;
         });
@@ -365,10 +365,7 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
         EXPECT_EQ(good.problem, "");
         EXPECT_EQ(writer.lastResult().number, 2u);
         writer.submit("c");
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return written.back() == "c"; });
-        }
+        inFlight.get_future().wait();
         writer.submit("d");
         ending = true;
     }
