@@ -83,6 +83,11 @@ class LinuxDesktop(DesktopTest):
         game.break_box(*LOW_BOX)
         self.assert_low_box_broke(game)
 
+    def test_with_no_window_manager_no_room_is_kept_for_a_frame(self):
+        game = self.game(self.screen("1366x768")).start()
+        game.find_window()
+        self.assertEqual(game.geometry(), (299, 0, 768, 768), "the whole height, centred")
+
     def test_at_200_percent_the_window_is_1600_pixels_and_plays_alike(self):
         screen = self.screen("3200x1800")
         subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: 192\n", text=True, check=True,
