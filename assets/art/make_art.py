@@ -381,8 +381,7 @@ def icon():
     """The game's icon: a stage-1 spider's head, face on, on a sunlit tile like
     the board's clearing. Big shapes and strong outlines, so it still reads at
     16 x 16."""
-    hue = STAGE_HUES[0]
-    body, dark, light = hsl(hue, 0.58, 0.42), hsl(hue, 0.58, 0.19), hsl(hue, 0.58, 0.66)
+    _, body, dark, light, _, _ = palette(1)  # the stage-1 spider's own colours
     defs = f"""
 <radialGradient id="tile" cx="0.45" cy="0.35" r="0.8">
   <stop offset="0" stop-color="#f4f1d0"/><stop offset="0.6" stop-color="#e0d49a"/>
