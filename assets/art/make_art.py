@@ -227,7 +227,7 @@ STAGE_HUES = [95, 45, 20, 0, 330, 290, 260, 220, 190, 160, 50, 240]
 # Body lightness (perceived, OKLab) runs light, mid, dark round the stages, so
 # any three stages in a row differ in lightness as well as hue: they still read
 # apart to a player who sees red and green (or blue and yellow) alike.
-LIGHT, MID, DARK = 0.82, 0.63, 0.44
+LIGHT, MID, DARK = 0.86, 0.62, 0.42
 MIDNIGHT = 0.29  # the last stage, darker still
 
 
@@ -243,7 +243,7 @@ def palette(stage):
     if stage >= 11:  # the last stages wear gold
         accent = "#5a3a00" if depth == LIGHT else "#ffd54a"
     else:
-        accent = oklch(0.38 if depth == LIGHT else 0.92, 0.12, hue + 180)
+        accent = oklch(0.38 if depth == LIGHT else 0.88, 0.12, hue + 180)
     return [depth] + shades + [accent]
 
 
