@@ -2,7 +2,9 @@
 """Writes the SVG sources of Tangleroot's sixteen pictures.
 
 Everything is drawn from code with a fixed random seed, so running this again
-gives the same files. scripts/make-art renders them to PNG.
+gives the same files. scripts/make-art renders them to PNG. The spiders' stage
+numerals are Roboto's digits, read from the game's own font with fontTools
+(Debian's python3-fonttools).
 """
 
 import colorsys
@@ -18,7 +20,7 @@ from fontTools.ttLib import TTFont
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FONT = os.path.join(HERE, "..", "fonts", "roboto.ttf")  # the game's own Roboto
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "svg")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "svg")
 
 
 def svg(width, height, body, defs=""):
@@ -417,7 +419,7 @@ def icon():
 def main():
     os.makedirs(OUT, exist_ok=True)
     # The icon is no picture of the board: it lives beside the sources.
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "icon.svg"), "w") as out:
+    with open(os.path.join(HERE, "icon.svg"), "w") as out:
         out.write(icon())
     files = {"background": background()}
     for damage in range(3):
