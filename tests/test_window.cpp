@@ -219,7 +219,7 @@ TEST(Desktop, TheLayoutTheScaleAndTheFrameAreWhatTheServerAndTheWindowManagerTel
     ASSERT_TRUE(layout.workArea);
     EXPECT_EQ(edges(*layout.workArea), (std::vector<int>{10, 30, 600, 500}));
     // A current desktop past the list's end: the first one's.
-    for (const long current : {2L, 0xFFFFFFFFL, -1L}) {
+    for (const long current : {2L, 0xFFFFFFFFL}) {
         setCardinals(x, "_NET_CURRENT_DESKTOP", {current});
         layout = desktop.layout();
         ASSERT_TRUE(layout.workArea);

@@ -21,11 +21,8 @@ int main(int argc, char** argv) {
         DWORD id = 0;
         GetWindowThreadProcessId(window, &id);
         HANDLE game = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
-        void* there = game ? VirtualAllocEx(game, NULL, sizeof suggested, MEM_COMMIT, PAGE_READWRITE)
-                           : NULL;
-        if (there == NULL || !WriteProcessMemory(game, there, &suggested, sizeof suggested, NULL)) {
-            return 3;
-        }
+        void* there = VirtualAllocEx(game, NULL, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+        WriteProcessMemory(game, there, &suggested, sizeof suggested, NULL);
         SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(atoi(argv[2]), atoi(argv[2])),
                      (LPARAM)there);
     }
