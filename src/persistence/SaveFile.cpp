@@ -76,8 +76,8 @@ SaveOnDisk examine(const fs::path& path) {
     found.read = readWholeFile(path, found.text, found.problem);
     if (found.read == Read::failed) {
         throw UnreadableSaveFile(where(path) + " " + found.problem +
-                                 "; the file is left as it is (it may hold a good board): let "
-                                 "this user read it, or move it away to start a new board");
+                                 "; it is left as it is, as it may hold a good board: start "
+                                 "the game once it can be read, or move it away for a new board");
     }
     if (found.read == Read::ok) {
         parseBoard(found.text, found.board, found.problem);

@@ -327,6 +327,20 @@ class WindowsTrouble(TroubleTest):
                         "not saved once the file was free")
         self.assertEqual(game.close(timeout=20), 0, game.stderr())
 
+    def test_save_json_held_at_the_start_stops_the_game_and_changes_nothing(self):
+        game = self.game(save=ONE_BOX)
+        holder = self.hold(game, "save.json", 30000)
+        before = sorted(os.listdir(game.folder))
+        game.start()
+        self.assertEqual(game.wait(timeout=60), 1)
+        told = [line for line in game.stderr().splitlines() if "Tangleroot" in line]
+        self.assertEqual(len(told), 1, game.stderr())
+        self.assertIn("save.json cannot be opened", told[0])
+        self.assertEqual(sorted(os.listdir(game.folder)), before)
+        holder.kill()
+        holder.wait()
+        self.assertEqual(game.read("save.json"), ONE_BOX)
+
     def test_another_program_with_the_lock_file_open_does_not_stop_the_game(self):
         for sharing in ("shared", "read"):
             with self.subTest(sharing=sharing):
