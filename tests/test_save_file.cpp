@@ -166,10 +166,13 @@ TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
     EXPECT_NE(message.find("box 2"), std::string::npos) << message;
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
 
-    // The next save writes a new file; a second bad file takes the next name.
+    // The next save writes a new file; a second bad file takes the next name,
+    // and a backup that is no board either leaves the fresh board.
     save(spiders, boxes, money);
     writeFile("save.json", second);
+    writeFile("save.json.bak", "{}}");
     load(spiders, boxes, money);
+    EXPECT_EQ(boxes.size(), 2u);
     EXPECT_EQ(readFile("save.json.unusable-1"), first);
     EXPECT_EQ(readFile("save.json.unusable-2"), second);
 }
@@ -188,94 +191,52 @@ TEST_F(SaveFile, AFolderInPlaceOfSaveJsonIsKeptAsideToo) {
 }
 
 // A file the player may not read may hold a good board: nothing moves, and
-// the reason the system gives is told.
+// the system's reason is told.
 TEST_F(SaveFile, ASaveThatCannotBeOpenedOrReadStopsTheLoadAndMovesNothing) {
-    const struct {
-        int call;
-        int error;
-        const char* told;
-    } failures[] = {{SYS_openat, EACCES, "save.json cannot be opened: Permission denied"},
-                    {SYS_read, EIO, "save.json cannot be read: Input/output error"}};
-    writeFile("save.json", "{\"money\":");
-    for (const auto& failure : failures) {
-        const std::string told = inChild([&] {
-            failSystemCall(failure.call, failure.error);
-            const auto tell = [](const std::function<void()>& step) {
-                try {
-                    step();
-                } catch (const UnreadableSaveFile& error) {
-                    std::cerr << error.what() << "\n";
-                }
-            };
-            tell(requireReadableSave);
-            tell([] {
-                std::vector<Spider> spiders;
-                std::vector<Box> boxes;
-                int money = 0;
-                load(spiders, boxes, money);
-            });
-        });
-        EXPECT_EQ(told.find((scratch.path / failure.told).string()), 0u) << told;
-        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2) << told;
-    }
-    // A backup that cannot be examined stops it too, before save.json moves.
-    fs::create_symlink("elsewhere/save.json.bak", "save.json.bak");
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
+    writeFile("save.json", "{");
+    const std::pair<int, const char*> failures[] = {
+        {EACCES, " cannot be opened: Permission denied"},
+        {EIO, " cannot be read: Input/output error"}};
+    for (const auto& [error, told] : failures) {
+        const int call = error == EIO ? SYS_read : SYS_openat;
+        EXPECT_EQ(inChild([&, error = error] {
+                      failSystemCall(call, error);
+                      try {
+                          load(spiders, boxes, money);
+                      } catch (const UnreadableSaveFile& unreadable) {
+                          std::cerr << unreadable.what();
+                      }
+                  }).rfind((scratch.path / "save.json").string() + told, 0),
+                  0u);
+    }
+    fs::create_symlink("elsewhere", "save.json.bak"); // a backup that cannot be examined
     EXPECT_THROW(load(spiders, boxes, money), UnreadableSaveFile);
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"save.json", "save.json.bak"}));
 }
 
-TEST_F(SaveFile, ABrokenSaveGivesWayToTheBackupUnlessThatIsBrokenToo) {
-    const std::string good = R"({"money":7,"spiders":[{"stage":4,"x":50,"y":60}]})";
-    std::tm then{};
-    then.tm_year = 2025 - 1900;
-    then.tm_mon = 2;
-    then.tm_mday = 4;
-    then.tm_hour = 5;
-    then.tm_min = 6;
-    then.tm_sec = 30;
-    then.tm_isdst = -1;
-    const auto savedAt = fs::file_time_type::clock::now() +
-                         (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
-                          std::chrono::system_clock::now());
-    writeFile("save.json.bak", good);
-    fs::last_write_time("save.json.bak", savedAt);
-
-    for (const bool backupIsGood : {true, false}) {
-        writeFile("save.json", "{\"money\":");
-        std::vector<Spider> spiders;
-        std::vector<Box> boxes = startBoxes();
-        int money = 0;
-        ::testing::internal::CaptureStderr();
-        const LoadedSave loaded = load(spiders, boxes, money);
-        const std::string told = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
-        EXPECT_FALSE(fs::exists("save.json"));
-        EXPECT_TRUE(loaded.backup.empty()) << "a broken save is no backup";
-        if (backupIsGood) {
-            EXPECT_EQ(readFile("save.json.unusable-1"), "{\"money\":");
-            EXPECT_EQ(loaded.restored,
-                      "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
-            EXPECT_NE(told.find("it was kept as save.json.unusable-1, and the board saved at "
-                                "2025-03-04 05:06 is back from save.json.bak"),
-                      std::string::npos)
-                << told;
-            ASSERT_EQ(spiders.size(), 1u);
-            EXPECT_EQ(spiders[0].stage, 4);
-            EXPECT_TRUE(boxes.empty());
-            EXPECT_EQ(money, 7);
-            writeFile("save.json.bak", "nope");
-        } else {
-            EXPECT_TRUE(fs::exists("save.json.unusable-2"));
-            EXPECT_EQ(loaded.restored, "");
-            EXPECT_NE(told.find("save.json.bak cannot be used either"), std::string::npos) << told;
-            EXPECT_TRUE(spiders.empty());
-            EXPECT_EQ(boxes.size(), 2u) << "not the fresh board";
-            EXPECT_EQ(money, 0);
-        }
-    }
+TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
+    std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
+    writeFile("save.json.bak", R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
+    fs::last_write_time("save.json.bak",
+                        fs::file_time_type::clock::now() +
+                            (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
+                             std::chrono::system_clock::now()));
+    writeFile("save.json", "{");
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes = startBoxes();
+    int money = 0;
+    ::testing::internal::CaptureStderr();
+    const LoadedSave loaded = load(spiders, boxes, money);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                  "unusable-1, and the board saved at 2025-03-04 05:06 is back from save.json.bak"),
+              std::string::npos);
+    EXPECT_EQ(loaded.restored,
+              "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
+    EXPECT_EQ(readFile("save.json.unusable-1"), "{");
+    EXPECT_TRUE(money == 7 && spiders.size() == 1 && boxes.empty() && loaded.backup.empty());
 }
 
 // A game killed at any moment of a save leaves either the old board or the new
@@ -434,12 +395,11 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
         EXPECT_EQ(good.problem, "");
         EXPECT_EQ(writer.lastResult().number, 2u);
         const std::thread::id caller = std::this_thread::get_id();
-        writer.runOnce([&] {
-            written.push_back(std::this_thread::get_id() == caller ? "caller's" : "writer's");
-        });
+        writer.runOnce(
+            [&] { written.push_back(caller == std::this_thread::get_id() ? "" : "job"); });
         writer.submit("c");
     }
-    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "writer's", "c"}));
+    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c"}));
 }
 
 TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {

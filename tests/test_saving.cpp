@@ -239,22 +239,18 @@ TEST(SavingMessages, TheFailureLineStaysOneLineAtTheBottomAndTheSceneTellsItFrom
 // back from there is saved without waiting for the interval.
 TEST_F(SavingTest, TheStartKeepsItsSaveAsTheBackupAndSavesABoardBackFromIt) {
     const ScratchFolder scratch;
+    writeFile("save.json", R"({"money":5})");
+    const auto savedAt = std::filesystem::file_time_type::clock::now() - std::chrono::hours(30);
+    std::filesystem::last_write_time("save.json", savedAt);
+    saving->startFrom(load(spiders, boxes, money), spiders, boxes, money);
     LoadedSave restored;
     restored.restored = "back";
     saving->startFrom(restored, spiders, boxes, money);
     awaitAttempts(1);
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
-    EXPECT_FALSE(std::filesystem::exists("save.json.bak"));
-
-    writeFile("save.json", R"({"money":5})");
-    const auto savedAt = std::filesystem::file_time_type::clock::now() - std::chrono::hours(30);
-    std::filesystem::last_write_time("save.json", savedAt);
-    const LoadedSave clean = load(spiders, boxes, money);
-    saving->startFrom(clean, spiders, boxes, money);
     saving.reset();
     EXPECT_EQ(readFile("save.json.bak"), R"({"money":5})");
     EXPECT_EQ(std::filesystem::last_write_time("save.json.bak"), savedAt);
-    EXPECT_EQ(attempts, 1) << "a clean start's board saved again";
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
