@@ -192,6 +192,21 @@ class LinuxTrouble(TroubleTest):
         self.assertIn("Tangleroot cannot go on: the connection to the X display was lost; "
                       "the board was saved", game.stderr())
 
+    def test_a_save_json_this_player_may_not_read_stops_the_game_and_changes_nothing(self):
+        if os.geteuid() != 0:
+            self.skipTest("a second player needs root to make")
+        if subprocess.run(["id", "tangleroot-player"], capture_output=True).returncode:
+            subprocess.run(["useradd", "tangleroot-player"], check=True)
+        game = self.game(save=ONE_BOX)
+        os.chmod(game.path("save.json"), 0o600)  # root's, as one run with sudo leaves it
+        shutil.chown(game.folder, "tangleroot-player")
+        before = os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)
+        run = subprocess.run(["runuser", "-u", "tangleroot-player", "--", BINARY], cwd=game.folder,
+                             env=game_env(), capture_output=True, text=True, timeout=30)
+        self.assertEqual((run.returncode, run.stderr.count("\n")), (1, 1), run.stderr)
+        self.assertIn(game.path("save.json") + " cannot be opened: Permission denied", run.stderr)
+        self.assertEqual((os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)), before)
+
     def test_under_nohup_a_hangup_leaves_the_game_running(self):
         game = self.game(save=ONE_BOX)
         with open(game.stderr_path, "w") as err:
@@ -218,6 +233,26 @@ class WrongFolder(TroubleTest):
         self.assertIn("texture folder not found", run.stderr)
         self.assertIn(os.path.basename(folder), run.stderr)
         self.assertEqual(os.listdir(folder), [])
+
+
+class BrokenSave(TroubleTest):
+    def test_a_clean_start_keeps_its_save_and_a_broken_one_gives_way_to_it(self):
+        game = self.game(save=ONE_BOX)
+        os.utime(game.path("save.json"), (1741064790, 1741064790))  # some time before this run
+        game.start().find_window()
+        self.assertTrue(eventually(lambda: os.path.exists(game.path("save.json.bak")), 5))
+        self.assertEqual((game.read("save.json.bak"), os.stat(game.path("save.json.bak")).st_mtime),
+                         (ONE_BOX, 1741064790))
+        self.assertEqual(game.close(), 0, game.stderr())
+        game.write("save.json", '{"boxes":[')  # cut off by a failing disk
+        game.start().find_window()
+        self.assertTrue(self.failure_line_shown(game), "no line saying the board is back")
+        self.assertIn("the board saved at %s is back" % time.strftime("%Y-%m-%d %H:%M", time.localtime(1741064790)),
+                      game.stderr())
+        game.break_box(300, 300)  # the board is back: its box is there
+        self.assertFalse(self.failure_line_shown(game), "the line stays after a press")
+        self.assertEqual(game.close(), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
 
 
 @unittest.skipUnless(LAUNCHER, "another Windows program holding the game's files")
