@@ -3,7 +3,6 @@
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
-#include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "support.hpp"
 
@@ -258,6 +257,7 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
 
 TEST(SavingMessages, TheFailureLineStaysOneLineAtTheBottomAndTheSceneTellsItFromTheNotice) {
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
+    EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
 
     sf::RenderTexture picture;
     ASSERT_TRUE(picture.create(800, 800));
@@ -272,6 +272,24 @@ TEST(SavingMessages, TheFailureLineStaysOneLineAtTheBottomAndTheSceneTellsItFrom
     for (unsigned y = 0; y < 770; y += 3) {
         ASSERT_EQ(shown.getPixel(400, y), grey) << "the line reaches up to " << y;
     }
+}
+
+// A clean start leaves its save as save.json.bak, dated as it was; a board
+// back from there is saved without waiting for the interval.
+TEST_F(SavingTest, TheStartKeepsItsSaveAsTheBackupAndSavesABoardBackFromIt) {
+    const ScratchFolder scratch;
+    writeFile("save.json", R"({"money":5})");
+    const auto savedAt = std::filesystem::file_time_type::clock::now() - std::chrono::hours(30);
+    std::filesystem::last_write_time("save.json", savedAt);
+    saving->startFrom(load(spiders, boxes, money), spiders, boxes, money);
+    LoadedSave restored;
+    restored.restored = "back";
+    saving->startFrom(restored, spiders, boxes, money);
+    awaitAttempts(1);
+    EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+    saving.reset();
+    EXPECT_EQ(readFile("save.json.bak"), R"({"money":5})");
+    EXPECT_EQ(std::filesystem::last_write_time("save.json.bak"), savedAt);
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
@@ -429,11 +447,4 @@ TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
             loseTheDisplay();
         },
         ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
-}
-
-TEST(EndRequests, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
-    EXPECT_TRUE(consoleIsTheGamesAlone(1));
-    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "the command prompt shares it";
-    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
-    EXPECT_FALSE(consoleClosesWithGame()) << "a Linux terminal outlives the game";
 }

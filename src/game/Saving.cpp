@@ -58,9 +58,13 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
     if (snapshot == lastHandedIn && result.ok) {
         return; // nothing changed since the last save
     }
+    handIn(std::move(snapshot));
+}
+
+void Saving::handIn(std::string snapshot) {
     lastHandedIn = snapshot;
     writing = true;
-    writesSeen = result.number;
+    writesSeen = writer.lastResult().number;
     writeFailed = false;
     writer.submit(std::move(snapshot));
 }
@@ -70,6 +74,23 @@ sf::Time Saving::untilAutosave() const {
         std::max(sf::Time::Zero, cadence.nextSave() - clock.getElapsedTime());
     const bool news = writing && (writeFailed || !failure.empty());
     return news ? std::min(untilSave, saveResultCheck) : untilSave;
+}
+
+void Saving::startFrom(const LoadedSave& loaded, const std::vector<Spider>& spiders,
+                       const std::vector<Box>& boxes, int money) {
+    if (!loaded.backup.empty()) {
+        writer.runOnce([bytes = loaded.backup, savedAt = loaded.savedAt] {
+            std::string problem;
+            if (!writeBackupFile(bytes, savedAt, problem)) {
+                std::cerr << "Tangleroot: the board the game started from was not kept as "
+                          << backupFilePath.u8string() << " (" << problem << ")\n";
+            }
+        });
+    }
+    if (!loaded.restored.empty()) {
+        // Until now that board is on the disk only as save.json.bak.
+        handIn(boardSnapshot(spiders, boxes, money));
+    }
 }
 
 bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {

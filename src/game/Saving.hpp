@@ -2,6 +2,7 @@
 
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "persistence/SaveFile.hpp"
 #include "persistence/SaveWriter.hpp"
 
 #include <SFML/Graphics/Font.hpp>
@@ -73,6 +74,13 @@ public:
     // clear a failure is being finished, a look at how it went.
     sf::Time untilAutosave() const;
 
+    // After load: a save.json that loaded cleanly is kept as save.json.bak,
+    // and a board that came back from save.json.bak is saved as save.json,
+    // both on the writer thread. A backup that cannot be written is told on
+    // stderr; the game goes on.
+    void startFrom(const LoadedSave& loaded, const std::vector<Spider>& spiders,
+                   const std::vector<Box>& boxes, int money);
+
     // Saves the board and waits until it is on the disk; returns whether it is.
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
 
@@ -103,6 +111,8 @@ public:
 
 private:
     void actOn(const SaveWriter::Result& result);
+    // Gives the writer `snapshot`, whose result the loop then looks out for.
+    void handIn(std::string snapshot);
     // The game ends `how` without its board: says so, whatever was told before.
     void endUnsaved(const std::string& how);
 

@@ -30,6 +30,10 @@ int main() try {
     // This folder must be the game's before anything is written into it
     requireGameFiles("assets/textures", "assets/fonts/roboto.ttf");
 
+    // A save.json this player may not read stops the game here, before
+    // anything is written into the folder, the lock file included
+    requireReadableSave();
+
     // One game per folder, and nothing left of a save cut off earlier
     const FolderLock folderLock("tangleroot.lock");
     requireFolderLock(folderLock, "tangleroot.lock");
@@ -40,7 +44,7 @@ int main() try {
     std::mt19937 rng(randomDevice());
 
     // A desktop to show the window on, then the pictures, read once from the working folder
-    requireDisplay();
+    const Desktop desktop = requireDesktop();
     loadGameTextures("assets/textures");
 
     // The font, before any window: a game that cannot start shows none
@@ -49,8 +53,8 @@ int main() try {
 
     // The window: 800 x 800, or smaller on a small screen, showing the whole board
     sf::RenderWindow window;
-    openWindow(window);
-    setWindowIcon(window, "assets/icon/tangleroot-256.png");
+    openWindow(window, desktop);
+    setWindowIcon(window, desktop, "assets/icon/tangleroot-256.png");
 
     // The money label in the top-left corner
     sf::Text moneyText;
@@ -69,11 +73,14 @@ int main() try {
         const sf::Vector2f place = randomBoxPosition(rng);
         boxes.emplace_back(place.x, place.y);
     }
-    load(spiders, boxes, money);
+    const LoadedSave loaded = load(spiders, boxes, money);
+    // A board back from save.json.bak says so until the player's next press or release
+    std::string restoredLine = loaded.restored;
 
     // Saving: the frame loop makes snapshots, a thread of its own writes them.
     // A lost display or the end of the session saves through it too.
     Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
+    saving.startFrom(loaded, spiders, boxes, money);
     const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
                                             [&] { return saving.saveNow(spiders, boxes, money); });
 
@@ -102,6 +109,10 @@ int main() try {
                 } else {
                     handleInput(event, window, spiders, boxes, money, input);
                 }
+                if (event.type == sf::Event::MouseButtonPressed ||
+                    event.type == sf::Event::MouseButtonReleased) {
+                    restoredLine.clear();
+                }
             }
 
             // An end asked for from outside (a signal, the console): save and close
@@ -123,10 +134,13 @@ int main() try {
                                                  : Change::wandering);
 
             // Draw, when the picture changed or the window needs it
-            const std::uint64_t scene =
-                sceneSignature(spiders, boxes, money, saving.notice(), saving.failureLine());
+            const std::uint64_t scene = sceneSignature(spiders, boxes, money, saving.notice(),
+                                                       saving.failureLine(), restoredLine);
             if (frameNeedsDrawing(drawState, scene, input.redraw || uncovered)) {
                 drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
+                if (saving.failureLine().empty()) {
+                    drawFailureLine(window, font, restoredLine);
+                }
                 saving.drawMessages(window, font);
                 window.display();
             }
