@@ -161,9 +161,9 @@ class LinuxTrouble(TroubleTest):
         self.assertNotIn(".tmp-", told[0])
 
     def test_a_lost_display_saves_the_board_first(self):
-        # A wandering spider makes an autosave every 2 seconds; the box is
-        # broken just after one and the display killed before the next, so
-        # only the save at the loss can keep the new spider.
+        # What the player does is saved within 2 seconds: the box is broken
+        # just after the first two hits' save and the display killed before
+        # the break's own, so only the save at the loss can keep the new spider.
         own_screen = VirtualScreen()
         self.addCleanup(lambda: own_screen.process.poll() is None and own_screen.stop())
         game = self.game(on_screen=own_screen,
@@ -186,7 +186,7 @@ class LinuxTrouble(TroubleTest):
         self.assertEqual(game.wait(timeout=15), 1)
         # Later than this, the next autosave may have kept the spider instead.
         self.assertLess(killed_after, 1.8, "the machine is too slow for this test: the display "
-                        "was killed %.2f s after an autosave, and they come every 2 s"
+                        "was killed %.2f s after an autosave, and a break's comes within 2 s"
                         % killed_after)
         self.assertEqual(self.spiders_saved(game), 2, game.stderr())
         self.assertIn("Tangleroot cannot go on: the connection to the X display was lost; "
