@@ -495,6 +495,7 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
     sf::sleep(sf::seconds(1)); // the picture is drawn at least once a second
     EXPECT_EQ(untilSafetyRedraw(state), sf::Time::Zero);
     EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the safety redraw";
+    EXPECT_GT(untilSafetyRedraw(state), sf::milliseconds(900)) << "drawn: its wait starts again";
     EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, scene(), false)) << "none where not needed";
     EXPECT_GT(untilSafetyRedraw(toldOfUncovering), sf::seconds(60));
 

@@ -116,6 +116,7 @@ TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardN
     EXPECT_EQ(attempts, 0);
     sf::sleep(sf::milliseconds(1800));
     saving->autosave(spiders, boxes, money);
+    EXPECT_GT(saving->untilAutosave(), sf::seconds(20)) << "a save that goes well wakes nothing";
     settle(1);
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
     EXPECT_GT(saving->untilAutosave(), wanderingSaveInterval - sf::seconds(1));
