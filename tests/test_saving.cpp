@@ -1,3 +1,4 @@
+#include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
@@ -40,6 +41,9 @@ protected:
             [this](const std::string& bytes, std::string& problem) {
                 const std::lock_guard<std::mutex> lock(mutex);
                 ++attempts;
+                if (slow) {
+                    sf::sleep(sf::milliseconds(300));
+                }
                 if (failing) {
                     problem = "no space left";
                     return false;
@@ -67,19 +71,13 @@ protected:
         awaitAttempts(count);
         saving->autosave(spiders, boxes, money);
     }
-    void drawMessages() {
-        sf::RenderTexture picture;
-        ASSERT_TRUE(picture.create(80, 80));
-        sf::Font font;
-        ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
-        saving->drawMessages(picture, font);
-    }
 
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
     std::mutex mutex;
     std::atomic<bool> failing{false};
+    std::atomic<bool> slow{false};
     std::atomic<int> attempts{0};
     std::vector<std::string> disk;
     std::unique_ptr<Saving> saving;
@@ -132,7 +130,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     sf::Window window(sf::VideoMode(10, 10), "saving");
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_NE(saving->notice(), "");
-    drawMessages();
+    saving->noticeOnScreen();
     sf::sleep(noticeReadTime); // read, but a save that works makes it over
 
     failing = false;
@@ -145,7 +143,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     // Closed as a save that works lands, before a frame has looked at it.
     failing = true;
     saving->closeRequested(window, spiders, boxes, money);
-    drawMessages();
+    saving->noticeOnScreen();
     sf::sleep(noticeReadTime);
     failing = false;
     saving->autosave(spiders, boxes, money, true);
@@ -168,7 +166,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
     sf::Window window(sf::VideoMode(10, 10), "saving");
-    drawMessages(); // nothing to show yet
+    saving->noticeOnScreen(); // nothing to show yet
     failing = true;
     ::testing::internal::CaptureStderr();
     saving->closeRequested(window, spiders, boxes, money);
@@ -182,7 +180,7 @@ TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecon
     EXPECT_EQ(attempts, 2);
     EXPECT_TRUE(window.isOpen());
 
-    drawMessages();
+    saving->noticeOnScreen();
     saving->closeRequested(window, spiders, boxes, money); // sooner than a second
     EXPECT_EQ(attempts, 3);
     EXPECT_TRUE(window.isOpen());
@@ -216,22 +214,56 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
     EXPECT_EQ(attempts, 3);
 }
 
-TEST(SavingMessages, TheFailureLineStaysOneLineAtTheBottomAndTheSceneTellsItFromTheNotice) {
+TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
-
-    sf::RenderTexture picture;
-    ASSERT_TRUE(picture.create(800, 800));
     sf::Font font;
     ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
+    const auto utf8 = [](const sf::String& text) {
+        std::string bytes;
+        sf::Utf32::toUtf8(text.begin(), text.end(), std::back_inserter(bytes));
+        return bytes;
+    };
+    Messages messages(font);
+    for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
+        const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
+                                   "\n\nClose the window again to quit without saving.";
+        messages.show(notice, "The board is not being saved: " + reason, 1.f);
+        EXPECT_EQ(utf8(messages.noticeShown()), notice);
+        EXPECT_EQ(utf8(messages.failureLineShown()), "The board is not being saved: " + reason);
+    }
+
+    // Cut with "..." to fit the bottom line, at 100% as at 200%.
+    std::string line = "The board is not being saved:";
+    for (int i = 0; i < 40; ++i) {
+        line += " Отказано в доступе";
+    }
+    for (const float scale : {1.f, 2.f}) {
+        messages.show("", line, scale);
+        const std::string shown = utf8(messages.failureLineShown());
+        ASSERT_GT(shown.size(), 3u);
+        EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+        EXPECT_EQ(line.rfind(shown.substr(0, shown.size() - 3), 0), 0u) << shown;
+        sf::Text drawn(messages.failureLineShown(), font, static_cast<unsigned>(14 * scale));
+        EXPECT_LE(drawn.getLocalBounds().width, 794 * scale) << shown;
+        const std::size_t kept = messages.failureLineShown().getSize() - 3;
+        drawn.setString(sf::String::fromUtf8(line.begin(), line.end()).substring(0, kept + 1) +
+                        "...");
+        EXPECT_GT(drawn.getLocalBounds().width, 794 * scale) << "cut too short: " << shown;
+    }
+
+    // The line stays at the bottom, the restored board's above it.
+    sf::RenderTexture picture;
+    ASSERT_TRUE(picture.create(800, 800));
     const sf::Color grey(128, 128, 128);
     picture.clear(grey);
-    drawFailureLine(picture, font, "The board is not being saved: " + std::string(300, 'x'));
+    messages.show("", line, 1.f);
+    messages.showRestoredLine("save.json could not be read; the board saved at 10:00 is back");
+    messages.draw(picture);
     picture.display();
     const sf::Image shown = picture.getTexture().copyToImage();
     EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
-    for (unsigned y = 0; y < 770; y += 3) {
-        ASSERT_EQ(shown.getPixel(400, y), grey) << "the line reaches up to " << y;
-    }
+    EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
+    EXPECT_EQ(shown.getPixel(400, 740), grey);
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {

@@ -3,6 +3,7 @@
 #include "assets/TextureManager.hpp"
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
@@ -51,14 +52,13 @@ int main() try {
     openWindow(window);
     setWindowIcon(window, "assets/icon/tangleroot-256.png");
 
-    // The money label in the top-left corner
+    // The money label in the top-left corner, and what the window says of saving
     sf::Text moneyText;
     moneyText.setFont(font);
     moneyText.setFillColor(sf::Color::Black);
-    moneyText.setCharacterSize(24);
+    Messages messages(font);
 
-    sf::Sprite backgroundSprite;
-    backgroundSprite.setTexture(TextureManager::getTexture("background"));
+    sf::Texture& background = TextureManager::getTexture("background");
 
     // The board: two fresh boxes, unless a saved board replaces them
     std::vector<Spider> spiders;
@@ -106,6 +106,11 @@ int main() try {
                 endRequestAnswered();
             }
 
+            // Closed: the board stays as it was saved
+            if (!window.isOpen()) {
+                break;
+            }
+
             // World update
             updateSpiders(spiders, money, rng, mousePos);
             const bool spawned =
@@ -114,13 +119,18 @@ int main() try {
             // Autosave: a change reaches the disk within seconds, a new box at once
             saving.autosave(spiders, boxes, money, spawned);
 
-            // Draw, when the picture changed
+            // Draw, when the picture changed; saving counts the notice's reading
+            // time from the first frame that shows it
             const std::uint64_t scene =
                 sceneSignature(spiders, boxes, money, saving.notice(), saving.failureLine());
             if (frameNeedsDrawing(drawState, scene, inputHandled)) {
-                drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
-                saving.drawMessages(window, font);
+                messages.show(saving.notice(), saving.failureLine(), windowScale(window));
+                drawScene(window, background, spiders, boxes, moneyText, money);
+                messages.draw(window);
                 window.display();
+                if (messages.showsNotice()) {
+                    saving.noticeOnScreen();
+                }
             }
 
             // Sleep until the next frame is due

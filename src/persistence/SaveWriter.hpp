@@ -37,6 +37,10 @@ public:
 
     Result lastResult() const;
 
+    // Waits until every snapshot handed over is on the disk or has failed;
+    // returns how the newest of them went.
+    Result settled();
+
 private:
     std::uint64_t handOver(std::string bytes);
     void run();
