@@ -10,7 +10,8 @@ constexpr unsigned noticeSize = 20;
 constexpr float noticeMargin = 30.f;
 constexpr unsigned lineSize = 14;
 constexpr float lineMargin = 3.f;
-const sf::Color dark(90, 20, 20);
+const sf::Color bandColour(90, 20, 20, 225);
+const sf::Color stripColour(90, 20, 20, 200);
 
 sf::String decoded(const std::string& utf8) {
     return sf::String::fromUtf8(utf8.begin(), utf8.end());
@@ -22,9 +23,9 @@ Messages::Messages(const sf::Font& font) {
     for (Message* message : {&notice, &failure, &restored}) {
         message->text.setFont(font);
         message->text.setFillColor(sf::Color::White);
-        message->back.setFillColor(sf::Color(dark.r, dark.g, dark.b, 200));
+        message->back.setFillColor(stripColour);
     }
-    notice.back.setFillColor(sf::Color(dark.r, dark.g, dark.b, 225));
+    notice.back.setFillColor(bandColour);
 }
 
 void Messages::show(const std::string& noticeText, const std::string& failureLine, float newScale) {

@@ -192,7 +192,8 @@ void drawScene(sf::RenderTarget& target, sf::Texture& background,
     // 200%; at 800 px the picture is copied as it is.
     background.setSmooth(scale != 1.f);
     setScreenSize(moneyText, moneyLabelSize, scale);
-    moneyText.setString(moneyLabel(money));
+    const std::string label = moneyLabel(money);
+    moneyText.setString(sf::String::fromUtf8(label.begin(), label.end()));
     target.clear(sf::Color::White);
     target.draw(sf::Sprite(background));
     for (const Spider& spider : spiders) {
