@@ -247,8 +247,9 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
         const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
                                    "\n\nClose the window again to quit without saving.";
-        messages.show(notice, "The board is not being saved: " + reason, 1.f);
+        messages.show(notice, "", 1.f);
         EXPECT_EQ(utf8(messages.noticeShown()), notice);
+        messages.show(notice, "The board is not being saved: " + reason, 1.f);
         EXPECT_EQ(utf8(messages.failureLineShown()), "The board is not being saved: " + reason);
     }
 
