@@ -561,13 +561,8 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
 
     // Between letters, never inside one, in every language.
     const auto wrappedAt = [&](const std::string& utf8, const std::string& firstLine) {
-        const sf::String text = sf::String::fromUtf8(utf8.begin(), utf8.end());
-        measure.setString(sf::String::fromUtf8(firstLine.begin(), firstLine.end()));
-        const sf::String wrapped = wrapToWidth(text, measure, measure.getLocalBounds().width);
-        const std::basic_string<sf::Uint32> points = wrapped.toUtf32();
-        std::string back;
-        sf::Utf32::toUtf8(points.begin(), points.end(), std::back_inserter(back));
-        return back;
+        measure.setString(decoded(firstLine));
+        return utf8Of(wrapToWidth(decoded(utf8), measure, measure.getLocalBounds().width));
     };
     EXPECT_EQ(wrappedAt("Accès refusé", "Accès"), "Accès\nrefusé");
     EXPECT_EQ(wrappedAt("Отказано в доступе", "Отказано в"), "Отказано в\nдоступе");

@@ -238,19 +238,14 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
     sf::Font font;
     ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
-    const auto utf8 = [](const sf::String& text) {
-        std::string bytes;
-        sf::Utf32::toUtf8(text.begin(), text.end(), std::back_inserter(bytes));
-        return bytes;
-    };
     Messages messages(font);
     for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
         const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
                                    "\n\nClose the window again to quit without saving.";
         messages.show(notice, "", 1.f);
-        EXPECT_EQ(utf8(messages.noticeShown()), notice);
+        EXPECT_EQ(utf8Of(messages.noticeShown()), notice);
         messages.show(notice, "The board is not being saved: " + reason, 1.f);
-        EXPECT_EQ(utf8(messages.failureLineShown()), "The board is not being saved: " + reason);
+        EXPECT_EQ(utf8Of(messages.failureLineShown()), "The board is not being saved: " + reason);
     }
 
     // Cut with "..." to fit the bottom line, at 100% as at 200%.
@@ -260,15 +255,14 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     }
     for (const float scale : {1.f, 2.f}) {
         messages.show("", line, scale);
-        const std::string shown = utf8(messages.failureLineShown());
+        const std::string shown = utf8Of(messages.failureLineShown());
         ASSERT_GT(shown.size(), 3u);
         EXPECT_EQ(shown.substr(shown.size() - 3), "...");
         EXPECT_EQ(line.rfind(shown.substr(0, shown.size() - 3), 0), 0u) << shown;
         sf::Text drawn(messages.failureLineShown(), font, static_cast<unsigned>(14 * scale));
         EXPECT_LE(drawn.getLocalBounds().width, 794 * scale) << shown;
         const std::size_t kept = messages.failureLineShown().getSize() - 3;
-        drawn.setString(sf::String::fromUtf8(line.begin(), line.end()).substring(0, kept + 1) +
-                        "...");
+        drawn.setString(decoded(line).substring(0, kept + 1) + "...");
         EXPECT_GT(drawn.getLocalBounds().width, 794 * scale) << "cut too short: " << shown;
     }
 
