@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -18,7 +19,7 @@
 
 namespace {
 
-struct Desktop {
+struct Case {
     const char* name;
     ScreenArea work;
     FrameSize frame;
@@ -30,7 +31,7 @@ struct Desktop {
 constexpr FrameSize windowsFrame{3, 31, 3, 3};
 constexpr FrameSize windowsFrameAt200{6, 62, 6, 6};
 
-void expectFramedInside(const WindowPlace& place, const Desktop& desktop) {
+void expectFramedInside(const WindowPlace& place, const Case& desktop) {
     const ScreenArea& work = desktop.work;
     const FrameSize& frame = desktop.frame;
     const int right = place.frameLeft + frame.left + static_cast<int>(place.side) + frame.right;
@@ -47,7 +48,7 @@ void expectFramedInside(const WindowPlace& place, const Desktop& desktop) {
 }
 
 TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaAndIsAsLargeAsAllowed) {
-    const Desktop desktops[] = {
+    const Case desktops[] = {
         {"1366 x 768, 40 px task bar", {0, 0, 1366, 728}, windowsFrame, 1.f, 694},
         {"1536 x 864 (1080p at 125%, unaware)", {0, 0, 1536, 824}, windowsFrame, 1.f, 790},
         {"1600 x 900", {0, 0, 1600, 860}, windowsFrame, 1.f, 800},
@@ -58,11 +59,27 @@ TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaAndIsAsLargeAsAllowed) {
         {"a narrow portrait screen", {0, 0, 600, 1000}, windowsFrame, 1.f, 594},
         {"3200 x 1800 at 200%, frame not told", {0, 0, 3200, 1800}, {0, 180, 0, 0}, 2.f, 1600},
     };
-    for (const Desktop& desktop : desktops) {
+    for (const Case& desktop : desktops) {
         const WindowPlace place = placeWindow(desktop.work, desktop.frame, desktop.scale);
         EXPECT_EQ(place.side, desktop.side) << desktop.name;
         expectFramedInside(place, desktop);
     }
+}
+
+TEST(WindowSize, AWindowMovedToAMonitorOfAnotherScaleFitsThereNearWhereItWasPut) {
+    // From 100% to a 1080p laptop at 150% on the right, whose work area is
+    // 1040 px high: Windows suggests the same look there, 1200 px.
+    const ScreenArea laptop{1920, 0, 1920, 1040};
+    const FrameSize frameAt150{5, 46, 5, 5};
+    WindowPlace place = placeWindow(laptop, frameAt150, 1.5f, ScreenArea{2400, 100, 1210, 1251});
+    EXPECT_EQ(place.side, 989u);
+    EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop}), std::vector<int>({2505, 0}))
+        << "centred where suggested, as high as the work area";
+    // Back at 100%, suggested across the monitor's right and bottom edges.
+    place = placeWindow({0, 0, 1920, 1040}, windowsFrame, 1.f, ScreenArea{1700, 300, 806, 834});
+    EXPECT_EQ(place.side, 800u);
+    EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop}), std::vector<int>({1114, 206}))
+        << "moved in the least";
 }
 
 TEST(WindowSize, ANonsenseScaleCountsAsOneAndATinyAreaStillGetsAWindow) {
@@ -86,7 +103,7 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     const ScreenArea laptop = usableArea(layout);
     EXPECT_EQ(std::vector<int>({laptop.left, laptop.top, laptop.width, laptop.height}),
               std::vector<int>({0, 312, 1366, 728}));
-    const Desktop onLaptop{"laptop", laptop, windowsFrame, 1.f, 694};
+    const Case onLaptop{"laptop", laptop, windowsFrame, 1.f, 694};
     const WindowPlace place = placeWindow(laptop, windowsFrame, 1.f);
     EXPECT_EQ(place.side, 694u);
     expectFramedInside(place, onLaptop);
@@ -163,67 +180,86 @@ std::vector<long> cardinalsOf(Display* x, Window window, const char* name) {
     return values;
 }
 
+void setCardinals(Display* x, const char* name, std::vector<long> values, Atom type = XA_CARDINAL) {
+    XChangeProperty(x, DefaultRootWindow(x), XInternAtom(x, name, False), type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()),
+                    static_cast<int>(values.size()));
+    XSync(x, False);
+}
+
+std::vector<int> sides(std::optional<FrameSize> frame) {
+    return frame ? std::vector<int>{frame->left, frame->top, frame->right, frame->bottom}
+                 : std::vector<int>{};
+}
+
 // Here the X server is a bare Xvfb; what a window manager would tell is set by hand.
-TEST(Desktop, TheLayoutAndTheScaleAreWhatTheServerAndTheWindowManagerTell) {
+TEST(Desktop, TheLayoutTheScaleAndTheFrameAreWhatTheServerAndTheWindowManagerTell) {
     Display* const x = XOpenDisplay(nullptr);
     ASSERT_NE(x, nullptr);
     const Window root = DefaultRootWindow(x);
     const std::vector<int> screen{0, 0, DisplayWidth(x, 0), DisplayHeight(x, 0)};
-    DesktopLayout layout = desktopLayout();
+    DesktopLayout layout = Desktop().layout();
     EXPECT_EQ(edges(layout.screen), screen);
     ASSERT_EQ(layout.monitors.size(), 1u);
     EXPECT_EQ(edges(layout.monitors[0]), screen);
     EXPECT_FALSE(layout.workArea) << "no window manager runs here";
-    EXPECT_EQ(desktopScale(), 1.f);
+    EXPECT_EQ(Desktop().scale(), 1.f);
+    EXPECT_EQ(sides(Desktop().frame()), (std::vector<int>{0, 0, 0, 0})) << "nobody draws one";
 
     // Two virtual desktops, the second one current, and text at 144 dpi.
-    const long workAreas[] = {0, 0, screen[2], screen[3], 10, 30, 600, 500};
-    const long current = 1;
+    setCardinals(x, "_NET_WORKAREA", {0, 0, screen[2], screen[3], 10, 30, 600, 500});
+    setCardinals(x, "_NET_CURRENT_DESKTOP", {1});
     const char resources[] = "Xft.dpi:\t144\n";
-    XChangeProperty(x, root, XInternAtom(x, "_NET_WORKAREA", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(workAreas), 8);
-    XChangeProperty(x, root, XInternAtom(x, "_NET_CURRENT_DESKTOP", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&current), 1);
     XChangeProperty(x, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(resources), sizeof resources - 1);
     XSync(x, False);
-    layout = desktopLayout();
-    const float scale = desktopScale();
-    XDeleteProperty(x, root, XInternAtom(x, "_NET_WORKAREA", False));
-    XDeleteProperty(x, root, XInternAtom(x, "_NET_CURRENT_DESKTOP", False));
-    XDeleteProperty(x, root, XA_RESOURCE_MANAGER);
-    XCloseDisplay(x);
+    const Desktop desktop;
+    layout = desktop.layout();
+    EXPECT_EQ(desktop.scale(), 1.5f);
     ASSERT_TRUE(layout.workArea);
     EXPECT_EQ(edges(*layout.workArea), (std::vector<int>{10, 30, 600, 500}));
-    EXPECT_EQ(scale, 1.5f);
+    // A current desktop past the list's end: the first one's.
+    for (const long current : {2L, 0xFFFFFFFFL}) {
+        setCardinals(x, "_NET_CURRENT_DESKTOP", {current});
+        layout = desktop.layout();
+        ASSERT_TRUE(layout.workArea);
+        EXPECT_EQ(edges(*layout.workArea), screen) << current;
+    }
+    // A window manager that does not say what frame it draws: nothing told.
+    setCardinals(x, "_NET_SUPPORTING_WM_CHECK", {static_cast<long>(root)}, XA_WINDOW);
+    EXPECT_FALSE(desktop.frame());
+    for (const char* name : {"_NET_WORKAREA", "_NET_CURRENT_DESKTOP", "_NET_SUPPORTING_WM_CHECK"}) {
+        XDeleteProperty(x, root, XInternAtom(x, name, False));
+    }
+    XDeleteProperty(x, root, XA_RESOURCE_MANAGER);
+    XCloseDisplay(x);
 
     const std::string display = std::getenv("DISPLAY");
     setenv("DISPLAY", ":9999", 1);
-    std::string problem;
-    const bool reachable = displayReachable(problem);
-    layout = desktopLayout();
+    const Desktop none;
     setenv("DISPLAY", display.c_str(), 1);
-    EXPECT_FALSE(reachable);
-    EXPECT_EQ(problem, "cannot open the X display \":9999\"");
-    EXPECT_EQ(edges(layout.screen), (std::vector<int>{0, 0, 800, 800})) << "no display";
+    EXPECT_FALSE(none.reachable());
+    EXPECT_EQ(none.problem(), "cannot open the X display \":9999\"");
+    EXPECT_EQ(edges(none.layout().screen), (std::vector<int>{0, 0, 800, 800})) << "no display";
 }
 
 TEST(Desktop, TheWindowOpensWherePlacedAndOffersItsIconsAsArgb) {
+    const Desktop desktop;
     sf::RenderWindow window;
-    openWindow(window);
-    const ScreenArea area = usableArea(desktopLayout());
-    const WindowPlace place =
-        placeWindow(area, windowFrame().value_or(guessedFrame(area)), desktopScale());
-    EXPECT_EQ(window.getSize(), sf::Vector2u(place.side, place.side));
-    EXPECT_EQ(window.getPosition(), sf::Vector2i(place.frameLeft, place.frameTop))
+    openWindow(window, desktop);
+    const sf::VideoMode screen = sf::VideoMode::getDesktopMode();
+    const unsigned side = std::min({800u, screen.width, screen.height});
+    EXPECT_EQ(window.getSize(), sf::Vector2u(side, side)) << "no frame to leave room for";
+    EXPECT_EQ(window.getPosition(), sf::Vector2i(static_cast<int>(screen.width - side) / 2,
+                                                 static_cast<int>(screen.height - side) / 2))
         << "left where SFML centres it";
 
     sf::Image wide;
     wide.create(2, 1, sf::Color(0x10, 0x20, 0x30, 0x40));
     sf::Image narrow;
     narrow.create(1, 1, sf::Color(1, 2, 3, 4));
-    EXPECT_FALSE(offerIcons(window.getSystemHandle(), {sf::Image()})) << "nothing to offer";
-    ASSERT_TRUE(offerIcons(window.getSystemHandle(), {wide, sf::Image(), narrow}));
+    EXPECT_FALSE(desktop.offerIcons(window.getSystemHandle(), {sf::Image()})) << "nothing to offer";
+    ASSERT_TRUE(desktop.offerIcons(window.getSystemHandle(), {wide, sf::Image(), narrow}));
     Display* const x = XOpenDisplay(nullptr);
     ASSERT_NE(x, nullptr);
     const std::vector<long> icons = cardinalsOf(x, window.getSystemHandle(), "_NET_WM_ICON");

@@ -2,7 +2,9 @@
 """Writes the SVG sources of Tangleroot's sixteen pictures.
 
 Everything is drawn from code with a fixed random seed, so running this again
-gives the same files. scripts/make-art renders them to PNG.
+gives the same files. scripts/make-art renders them to PNG. The spiders' stage
+numerals are Roboto's digits, read from the game's own font with fontTools
+(Debian's python3-fonttools).
 """
 
 import colorsys
@@ -11,7 +13,14 @@ import os
 import random
 import sys
 
-OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "svg")
+from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.svgPathPen import SVGPathPen
+from fontTools.pens.transformPen import TransformPen
+from fontTools.ttLib import TTFont
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FONT = os.path.join(HERE, "..", "fonts", "roboto.ttf")  # the game's own Roboto
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "svg")
 
 
 def svg(width, height, body, defs=""):
@@ -24,6 +33,42 @@ def svg(width, height, body, defs=""):
 def hsl(h, s, l):
     r, g, b = colorsys.hls_to_rgb((h % 360) / 360.0, l, s)
     return f"#{int(r * 255):02x}{int(g * 255):02x}{int(b * 255):02x}"
+
+
+def _linear(v):
+    return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+
+
+def _gamma(v):
+    return 12.92 * v if v <= 0.0031308 else 1.055 * v ** (1 / 2.4) - 0.055
+
+
+def oklch_of(colour):
+    """A #rrggbb colour as OKLCH: perceived lightness (0 to 1), chroma, hue in degrees."""
+    r, g, b = (_linear(int(colour[i:i + 2], 16) / 255) for i in (1, 3, 5))
+    l = (0.4122214708 * r + 0.5363325363 * g + 0.0514459929 * b) ** (1 / 3)
+    m = (0.2119034982 * r + 0.6806995451 * g + 0.1073969566 * b) ** (1 / 3)
+    s = (0.0883024619 * r + 0.2817188376 * g + 0.6299787005 * b) ** (1 / 3)
+    L = 0.2104542553 * l + 0.7936177850 * m - 0.0040720468 * s
+    a = 1.9779984951 * l - 2.4285922050 * m + 0.4505937099 * s
+    bb = 0.0259040371 * l + 0.7827717662 * m - 0.8086757660 * s
+    return L, math.hypot(a, bb), math.degrees(math.atan2(bb, a)) % 360
+
+
+def oklch(L, C, h):
+    """The colour of that perceived lightness and hue, with as much of the
+    chroma as sRGB can show."""
+    while True:
+        a, b = C * math.cos(math.radians(h)), C * math.sin(math.radians(h))
+        l = (L + 0.3963377774 * a + 0.2158037573 * b) ** 3
+        m = (L - 0.1055613458 * a - 0.0638541728 * b) ** 3
+        s = (L - 0.0894841775 * a - 1.2914855480 * b) ** 3
+        rgb = (4.0767416621 * l - 3.3077115913 * m + 0.2309699292 * s,
+               -1.2684380046 * l + 2.6097574011 * m - 0.3413193965 * s,
+               -0.0041960863 * l - 0.7034186147 * m + 1.7076147010 * s)
+        if all(-0.0001 <= v <= 1.0001 for v in rgb) or C < 0.001:
+            return "#" + "".join(f"{round(_gamma(min(1, max(0, v))) * 255):02x}" for v in rgb)
+        C *= 0.95
 
 
 def f(x):
@@ -181,26 +226,82 @@ def box(damage):
 
 STAGE_HUES = [95, 45, 20, 0, 330, 290, 260, 220, 190, 160, 50, 240]
 
+# Body lightness (perceived, OKLab) runs light, mid, dark round the stages, so
+# any three stages in a row differ in lightness as well as hue: they still read
+# apart to a player who sees red and green (or blue and yellow) alike.
+LIGHT, MID, DARK = 0.86, 0.62, 0.42
+MIDNIGHT = 0.29  # the last stage, darker still
+
+
+def palette(stage):
+    """A stage's lightness and its colours: body, dark and light shades, legs, markings."""
+    # the stage's hue, a little more colourful than the hue alone would give
+    _, chroma, hue = oklch_of(hsl(STAGE_HUES[stage - 1], 0.55 + 0.03 * stage, 0.42))
+    chroma *= 1.25
+    depth = (DARK, MID, LIGHT)[stage % 3] if stage < 12 else MIDNIGHT
+    shades = [oklch(depth, chroma, hue), oklch(depth * 0.5, chroma, hue),
+              oklch(min(0.95, depth + 0.13), chroma, hue), oklch(depth * 0.62, chroma, hue)]
+    # markings stand out from the body by lightness, not by hue alone
+    if stage >= 11:  # the last stages wear gold
+        accent = "#5a3a00" if depth == LIGHT else "#ffd54a"
+    else:
+        accent = oklch(0.38 if depth == LIGHT else 0.88, 0.12, hue + 180)
+    return [depth] + shades + [accent]
+
+
+def numeral(text, height, colour):
+    """text in Roboto as a path: digits `height` tall, centred on (0, 0).
+    Drawn as outlines, so the picture does not hang on the fonts installed;
+    a stroke of the fill colour makes the Regular face bold enough to read
+    at a quarter of its size."""
+    font = TTFont(FONT)
+    cmap, glyphs, metrics = font.getBestCmap(), font.getGlyphSet(), font["hmtx"]
+    scale = height / font["OS/2"].sCapHeight
+    names = [cmap[ord(ch)] for ch in text]
+    advance = sum(metrics[name][0] for name in names)
+    first_left = metrics[names[0]][1]
+    last = BoundsPen(glyphs)
+    glyphs[names[-1]].draw(last)
+    ink = advance - metrics[names[-1]][0] + last.bounds[2] - first_left
+    pen = SVGPathPen(glyphs)
+    x = -first_left - ink / 2
+    for name in names:
+        glyphs[name].draw(TransformPen(pen, (scale, 0, 0, -scale, x * scale, height / 2)))
+        x += metrics[name][0]
+    return (f'<path d="{pen.getCommands()}" fill="{colour}" stroke="{colour}" '
+            f'stroke-width="{f(height * 0.09)}" stroke-linejoin="round"/>'), ink * scale
+
+
+def stage_badge(stage, size, cx, cy):
+    """The stage's numeral, cream on a near-black badge: 9 px tall on the board
+    at stage 1, 12 at stage 12, whatever the spider's size (in drawing units)."""
+    units_per_board_pixel = 800 / size
+    height = (9 + 3 * (stage - 1) / 11) * units_per_board_pixel
+    text, width = numeral(str(stage), height, "#fff4dc")
+    tall = height * 1.5
+    wide = max(tall, width + height * 0.6)
+    rim = height * 0.09
+    return (f'<g transform="translate({f(cx)},{f(cy)})">'
+            f'<rect x="{f(-wide / 2)}" y="{f(-tall / 2)}" width="{f(wide)}" height="{f(tall)}" rx="{f(tall / 2)}" '
+            f'fill="#17100b" stroke="#fff4dc" stroke-opacity="0.85" stroke-width="{f(rim)}"/>'
+            f"{text}</g>")
+
 
 def spider(stage):
     rng = random.Random(200 + stage)
     size = round(192 + (stage - 1) * 208 / 11)  # 48 px on the board at stage 1, 100 at stage 12
     c = size / 2
     u = size / 200  # drawing unit: the spider is drawn in a 200-wide box and scaled
-    hue = STAGE_HUES[stage - 1]
-    sat = 0.55 + 0.03 * stage
-    depth = 0.26 if stage == 12 else 0.42  # the last stage wears midnight and gold
-    body = hsl(hue, sat, depth)
-    dark = hsl(hue, sat, depth * 0.45)
-    light = hsl(hue, sat, depth + 0.24)
-    accent = hsl(hue + 180, 0.8, 0.6) if stage < 11 else "#ffd54a"
+    depth, body, dark, light, leg_colour, accent = palette(stage)
+    glow = accent if depth != LIGHT else light
     defs = f"""
 <radialGradient id="abdomen" cx="0.4" cy="0.35" r="0.7">
   <stop offset="0" stop-color="{light}"/><stop offset="0.6" stop-color="{body}"/><stop offset="1" stop-color="{dark}"/></radialGradient>
 <radialGradient id="head" cx="0.4" cy="0.3" r="0.8">
   <stop offset="0" stop-color="{light}"/><stop offset="1" stop-color="{dark}"/></radialGradient>
 <radialGradient id="glow" cx="0.5" cy="0.5" r="0.5">
-  <stop offset="0.45" stop-color="{accent}" stop-opacity="0.55"/><stop offset="1" stop-color="{accent}" stop-opacity="0"/></radialGradient>
+  <stop offset="0.45" stop-color="{glow}" stop-opacity="0.55"/><stop offset="1" stop-color="{glow}" stop-opacity="0"/></radialGradient>
+<clipPath id="abdomen-shape"><ellipse cx="0" cy="30" rx="40" ry="46"/></clipPath>
 <filter id="shadow" x="-30%" y="-30%" width="160%" height="160%"><feGaussianBlur stdDeviation="{f(4 * u)}"/></filter>
 """
     parts = []
@@ -211,7 +312,6 @@ def spider(stage):
     parts.append('<ellipse cx="4" cy="16" rx="44" ry="56" fill="#000" opacity="0.35" filter="url(#shadow)"/>')
     # legs: four a side, each two segments bending outward; thicker and spikier as it grows
     leg_width = 5 + stage * 0.35
-    leg_colour = dark
     for side in (-1, 1):
         for i, (angle, reach) in enumerate([(-60, 78), (-20, 84), (20, 82), (60, 74)]):
             a0 = math.radians(angle)
@@ -221,8 +321,9 @@ def spider(stage):
             ex = side * (x0 * side + math.cos(a0) * reach)
             ey = y0 + math.sin(a0) * reach + 10
             ex, ey = max(-92, min(92, ex)), max(-92, min(92, ey))
-            parts.append(f'<path d="M{f(x0)},{f(y0)} L{f(kx)},{f(ky)} L{f(ex)},{f(ey)}" fill="none" '
-                         f'stroke="{leg_colour}" stroke-width="{f(leg_width)}" stroke-linecap="round" stroke-linejoin="round"/>')
+            leg = f'd="M{f(x0)},{f(y0)} L{f(kx)},{f(ky)} L{f(ex)},{f(ey)}" fill="none" stroke-linecap="round" stroke-linejoin="round"'
+            parts.append(f'<path {leg} stroke="#140a05" stroke-width="{f(leg_width + 3)}"/>')
+            parts.append(f'<path {leg} stroke="{leg_colour}" stroke-width="{f(leg_width)}"/>')
             parts.append(f'<path d="M{f(x0)},{f(y0)} L{f(kx)},{f(ky)}" fill="none" stroke="{light}" '
                          f'stroke-opacity="0.5" stroke-width="{f(leg_width * 0.35)}" stroke-linecap="round"/>')
             if stage >= 4:  # banded knees
@@ -230,29 +331,31 @@ def spider(stage):
             if stage >= 7:  # spikes on the lower legs
                 mx, my = (kx + ex) / 2, (ky + ey) / 2
                 parts.append(f'<path d="M{f(mx)},{f(my)} l{f(side * 7)},-9" stroke="{dark}" stroke-width="2.5" stroke-linecap="round"/>')
-    # abdomen with the stage's pattern
-    parts.append('<ellipse cx="0" cy="30" rx="40" ry="46" fill="url(#abdomen)" stroke="#140a05" stroke-width="3"/>')
+    # abdomen with the stage's pattern, bold and edge to edge so it shows round the badge
+    parts.append('<ellipse cx="0" cy="30" rx="40" ry="46" fill="url(#abdomen)"/>')
     pattern = stage % 4
+    marks = []
     if stage >= 2:
-        if pattern == 2:  # stripes
-            for k in range(3):
-                yy = 14 + k * 16
-                parts.append(f'<path d="M-30,{yy} Q0,{yy + 8} 30,{yy}" stroke="{accent}" stroke-width="5" fill="none" stroke-linecap="round"/>')
+        if pattern == 2:  # bands across
+            for yy in (6, 30, 54):
+                marks.append(f'<path d="M-44,{yy} Q0,{yy + 10} 44,{yy}" stroke="{accent}" stroke-width="6" fill="none"/>')
         elif pattern == 3:  # spots
-            for k in range(6):
-                xx, yy = (-1) ** k * (10 + 6 * (k // 2)), 12 + 14 * (k // 2)
-                parts.append(f'<circle cx="{xx}" cy="{yy}" r="5.5" fill="{accent}"/>')
+            for xx, yy, r in [(-20, 8, 5.5), (20, 8, 5.5), (-32, 30, 5.5), (32, 30, 5.5), (-27, 54, 5.5), (27, 54, 5.5), (0, 70, 5)]:
+                marks.append(f'<circle cx="{xx}" cy="{yy}" r="{r}" fill="{accent}"/>')
         elif pattern == 0:  # chevrons
-            for k in range(3):
-                yy = 10 + k * 17
-                parts.append(f'<path d="M-22,{yy} L0,{yy + 12} L22,{yy}" stroke="{accent}" stroke-width="5" fill="none" stroke-linejoin="round" stroke-linecap="round"/>')
-        else:  # hourglass
-            parts.append(f'<path d="M-12,12 L12,12 L2,30 L12,48 L-12,48 L-2,30Z" fill="{accent}"/>')
+            for yy in (-4, 22, 48):
+                marks.append(f'<path d="M-46,{yy} L0,{yy + 20} L46,{yy}" stroke="{accent}" stroke-width="5.5" fill="none" stroke-linejoin="round"/>')
+        else:  # hourglass, from the waist to the tail
+            marks.append(f'<path d="M-20,-2 L20,-2 L3,30 L20,78 L-20,78 L-3,30Z" fill="{accent}"/>')
     if stage >= 6:  # a ring of dots round the back
         for k in range(10):
             a = math.radians(k * 36)
-            parts.append(f'<circle cx="{f(math.cos(a) * 34)}" cy="{f(30 + math.sin(a) * 40)}" r="2.6" fill="{light}"/>')
+            marks.append(f'<circle cx="{f(math.cos(a) * 34)}" cy="{f(30 + math.sin(a) * 40)}" r="2.6" fill="{light}"/>')
+    if marks:
+        parts.append('<g clip-path="url(#abdomen-shape)">' + "".join(marks) + "</g>")
+    parts.append('<ellipse cx="0" cy="30" rx="40" ry="46" fill="none" stroke="#140a05" stroke-width="3"/>')
     parts.append('<ellipse cx="-14" cy="12" rx="12" ry="8" fill="#fff" opacity="0.3"/>')
+    parts.append(stage_badge(stage, size, 0, 38))
     # head
     parts.append('<ellipse cx="0" cy="-22" rx="26" ry="22" fill="url(#head)" stroke="#140a05" stroke-width="3"/>')
     # fangs
@@ -280,8 +383,7 @@ def icon():
     """The game's icon: a stage-1 spider's head, face on, on a sunlit tile like
     the board's clearing. Big shapes and strong outlines, so it still reads at
     16 x 16."""
-    hue = STAGE_HUES[0]
-    body, dark, light = hsl(hue, 0.58, 0.42), hsl(hue, 0.58, 0.19), hsl(hue, 0.58, 0.66)
+    _, body, dark, light, _, _ = palette(1)  # the stage-1 spider's own colours
     defs = f"""
 <radialGradient id="tile" cx="0.45" cy="0.35" r="0.8">
   <stop offset="0" stop-color="#f4f1d0"/><stop offset="0.6" stop-color="#e0d49a"/>
@@ -317,7 +419,7 @@ def icon():
 def main():
     os.makedirs(OUT, exist_ok=True)
     # The icon is no picture of the board: it lives beside the sources.
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "icon.svg"), "w") as out:
+    with open(os.path.join(HERE, "icon.svg"), "w") as out:
         out.write(icon())
     files = {"background": background()}
     for damage in range(3):

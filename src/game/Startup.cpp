@@ -26,11 +26,12 @@ std::string where(const fs::path& path) {
 
 } // namespace
 
-void requireDisplay() {
-    std::string problem;
-    if (!displayReachable(problem)) {
-        throw StartupError(problem + ": the game needs a desktop to show its window");
+Desktop requireDesktop() {
+    Desktop desktop;
+    if (!desktop.reachable()) {
+        throw StartupError(desktop.problem() + ": the game needs a desktop to show its window");
     }
+    return desktop;
 }
 
 void requireFolderLock(const FolderLock& lock, const fs::path& file) {
@@ -92,22 +93,22 @@ void loadGameTextures(const fs::path& folder) {
     }
 }
 
-void openWindow(sf::RenderWindow& window) {
-    const ScreenArea area = usableArea(desktopLayout());
-    const float scale = desktopScale();
-    const WindowPlace place = placeWindow(area, windowFrame().value_or(guessedFrame(area)), scale);
+void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
+    const ScreenArea area = usableArea(desktop.layout());
+    const WindowPlace place =
+        placeWindow(area, desktop.frame().value_or(guessedFrame(area)), desktop.scale());
     window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
                   sf::Style::Titlebar | sf::Style::Close);
     // Placed by hand: SFML 2.5 on X11 centres the window's top by the screen's
     // width, and on every system by the whole screen rather than what is free.
     window.setPosition({place.frameLeft, place.frameTop});
-    followMonitorScale(window.getSystemHandle());
+    followMonitorScale(window.getSystemHandle(), placeWindow);
     window.setVerticalSyncEnabled(true);
     // However large the window, the board spans 0 to 800.
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSize, boardSize)));
 }
 
-void setWindowIcon(sf::Window& window, const fs::path& path) {
+void setWindowIcon(sf::Window& window, const Desktop& desktop, const fs::path& path) {
     sf::Image icon;
     if (icon.loadFromFile(path.string())) {
         window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
@@ -125,5 +126,5 @@ void setWindowIcon(sf::Window& window, const fs::path& path) {
         }
     }
     icons.push_back(icon);
-    offerIcons(window.getSystemHandle(), icons);
+    desktop.offerIcons(window.getSystemHandle(), icons);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Display.hpp"
 #include "platform/FolderLock.hpp"
 
 #include <SFML/Graphics/Font.hpp>
@@ -20,8 +21,9 @@ public:
 // run from another folder leaves that folder as it was.
 void requireGameFiles(const std::filesystem::path& textures, const std::filesystem::path& font);
 
-// Throws StartupError when there is no desktop to show the window on.
-void requireDisplay();
+// The desktop the window will show on, connected to once for all start-up
+// asks; throws StartupError when there is none.
+Desktop requireDesktop();
 
 // Fills the texture registry from `folder` and makes sure it holds every
 // picture the game asks for, each loaded, so a missing or broken one stops
@@ -41,10 +43,11 @@ void requireFile(const std::filesystem::path& path, const std::string& what);
 // Opens the game's square window on the free part of one monitor: 800 x 800
 // at the player's scale (so 1600 x 1600 at 200%), or as large as fits with
 // its frame; with vertical sync on and a view that shows the board's 800 x 800.
-void openWindow(sf::RenderWindow& window);
+// Moved to a monitor of another scale (Windows), it is placed alike there.
+void openWindow(sf::RenderWindow& window, const Desktop& desktop);
 
 // Shows the picture at `path` as the window's icon. On Windows the program's
 // own icon replaces it, at the sizes the system asks; on X11 the 16, 32 and
 // 48 pixel pictures beside it (tangleroot-16.png ...) are offered too. Without
 // any the window keeps the system's own (SFML says why on stderr).
-void setWindowIcon(sf::Window& window, const std::filesystem::path& path);
+void setWindowIcon(sf::Window& window, const Desktop& desktop, const std::filesystem::path& path);

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale) {
+WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
+                        std::optional<ScreenArea> near) {
     if (!std::isfinite(scale) || scale <= 0.f) {
         scale = 1.f;
     }
@@ -15,9 +16,17 @@ WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale) {
     const long side = std::max<long>(smallestWindowSide, std::min({board, roomX, roomY}));
     const long outerWidth = side + frame.left + frame.right;
     const long outerHeight = side + frame.top + frame.bottom;
+    // Centred on `around`, then kept in the work area (its top-left corner
+    // first, should the smallest window not fit).
+    const ScreenArea around = near.value_or(workArea);
+    const auto within = [](long start, long length, long aroundStart, long aroundLength,
+                           long outer) {
+        const long centred = aroundStart + (aroundLength - outer) / 2;
+        return static_cast<int>(std::max(start, std::min(centred, start + length - outer)));
+    };
     WindowPlace place;
-    place.frameLeft = static_cast<int>(workArea.left + (workArea.width - outerWidth) / 2);
-    place.frameTop = static_cast<int>(workArea.top + (workArea.height - outerHeight) / 2);
+    place.frameLeft = within(workArea.left, workArea.width, around.left, around.width, outerWidth);
+    place.frameTop = within(workArea.top, workArea.height, around.top, around.height, outerHeight);
     place.side = static_cast<unsigned>(side);
     return place;
 }

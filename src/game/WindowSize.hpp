@@ -2,23 +2,19 @@
 
 #include "platform/Display.hpp"
 
+#include <optional>
 #include <vector>
-
-// Where the window goes: the outer corner of its frame (what the window system
-// places) and the side of its square client area.
-struct WindowPlace {
-    int frameLeft = 0;
-    int frameTop = 0;
-    unsigned side = 0;
-};
 
 // The window is never smaller than this, however small the screen.
 constexpr unsigned smallestWindowSide = 100;
 
 // The largest square client area whose frame lies wholly in `workArea`, and
 // never larger than the 800 x 800 board at `scale` (screen pixels per board
-// pixel); the frame is centred in the work area.
-WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale);
+// pixel). The frame is centred in the work area; or, for a window moved to
+// another monitor, on `near`, where the system would put it, then shifted the
+// least that brings it wholly into the work area.
+WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
+                        std::optional<ScreenArea> near = std::nullopt);
 
 // The frame to allow for when the window system does not say: a tenth of the
 // area's height above the window, for a title bar and a task bar together.

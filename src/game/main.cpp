@@ -40,7 +40,7 @@ int main() try {
     std::mt19937 rng(randomDevice());
 
     // A desktop to show the window on, then the pictures, read once from the working folder
-    requireDisplay();
+    const Desktop desktop = requireDesktop();
     loadGameTextures("assets/textures");
 
     // The font, before any window: a game that cannot start shows none
@@ -49,8 +49,8 @@ int main() try {
 
     // The window: 800 x 800, or smaller on a small screen, showing the whole board
     sf::RenderWindow window;
-    openWindow(window);
-    setWindowIcon(window, "assets/icon/tangleroot-256.png");
+    openWindow(window, desktop);
+    setWindowIcon(window, desktop, "assets/icon/tangleroot-256.png");
 
     // The money label in the top-left corner, and what the window says of saving
     sf::Text moneyText;

@@ -11,19 +11,24 @@
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <X11/Xatom.h>
+#include <poll.h>
+
 #include <chrono>
 #include <cstdlib>
-#include <memory>
-#include <thread>
 #endif
 
 #ifdef _WIN32
 
-bool displayReachable(std::string&) {
+struct Desktop::Connection {};
+
+Desktop::Desktop() = default;
+
+bool Desktop::reachable() const {
     return true;
 }
 
-DesktopLayout desktopLayout() {
+DesktopLayout Desktop::layout() const {
     DesktopLayout layout;
     layout.screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     // The primary display's mode as it is now. Wine keeps the monitors it saw
@@ -56,20 +61,40 @@ DesktopLayout desktopLayout() {
 
 namespace {
 
-unsigned screenDpi() {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? static_cast<unsigned>(dpi) : 96u;
+// The dots per inch of the monitor the window opens on (the primary one, as
+// `layout` tells): its own where the system says (Windows 8.1 and later),
+// else the system's.
+unsigned openingDpi() {
+    UINT dpiX = 0;
+    UINT dpiY = 0;
+    if (const HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
+        // MONITOR_DPI_TYPE's MDT_EFFECTIVE_DPI is 0.
+        using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+        const auto getDpi = reinterpret_cast<GetDpiForMonitor>(
+            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+        if (getDpi == nullptr ||
+            FAILED(
+                getDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), 0, &dpiX, &dpiY))) {
+            dpiY = 0;
+        }
+        FreeLibrary(shcore);
+    }
+    if (dpiY == 0) {
+        const HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        dpiY = dpi > 0 ? static_cast<UINT>(dpi) : 0u;
+    }
+    return dpiY > 0 ? dpiY : 96u;
 }
 
 } // namespace
 
-float desktopScale() {
-    return static_cast<float>(screenDpi()) / 96.f;
+float Desktop::scale() const {
+    return static_cast<float>(openingDpi()) / 96.f;
 }
 
-std::optional<FrameSize> windowFrame() {
+std::optional<FrameSize> Desktop::frame() const {
     // The style SFML gives a window with a title bar and a close button.
     const DWORD style = WS_CAPTION | WS_MINIMIZEBOX | WS_SYSMENU;
     RECT outer{0, 0, 0, 0};
@@ -77,7 +102,7 @@ std::optional<FrameSize> windowFrame() {
     const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
     const bool adjusted = adjustForDpi != nullptr
-                              ? adjustForDpi(&outer, style, FALSE, 0, screenDpi())
+                              ? adjustForDpi(&outer, style, FALSE, 0, openingDpi())
                               : AdjustWindowRectEx(&outer, style, FALSE, 0);
     if (!adjusted) {
         return std::nullopt;
@@ -85,14 +110,18 @@ std::optional<FrameSize> windowFrame() {
     return FrameSize{-outer.left, -outer.top, outer.right, outer.bottom};
 }
 
+bool Desktop::offerIcons(sf::WindowHandle, const std::vector<sf::Image>&) const {
+    return false;
+}
+
 #else
 
-namespace {
-
-struct CloseDisplay {
-    void operator()(Display* display) const { XCloseDisplay(display); }
+struct Desktop::Connection {
+    Display* x = nullptr;
+    ~Connection() { XCloseDisplay(x); }
 };
-using DisplayConnection = std::unique_ptr<Display, CloseDisplay>;
+
+namespace {
 
 // The values of a 32-bit property of `window`; empty when it is not set.
 std::vector<long> cardinals(Display* display, Window window, const char* name) {
@@ -160,30 +189,60 @@ bool windowManagerSupports(Display* display, Window root, const char* name) {
     return false;
 }
 
+// What the window manager sets on `probe` as its frame extents, waiting for
+// the property to change until `end`; nothing when it has not by then.
+std::optional<FrameSize> frameExtents(Display* x, Window probe,
+                                      std::chrono::steady_clock::time_point end) {
+    const Atom extents = XInternAtom(x, "_NET_FRAME_EXTENTS", False);
+    for (;;) {
+        XEvent event{};
+        // Looks at what Xlib already holds and what the socket has, without blocking.
+        while (XCheckTypedWindowEvent(x, probe, PropertyNotify, &event)) {
+            const std::vector<long> sides = event.xproperty.atom == extents
+                                                ? cardinals(x, probe, "_NET_FRAME_EXTENTS")
+                                                : std::vector<long>();
+            if (sides.size() == 4) {
+                return FrameSize{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
+                                 static_cast<int>(sides[1]), static_cast<int>(sides[3])};
+            }
+        }
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        pollfd socket{ConnectionNumber(x), POLLIN, 0};
+        poll(&socket, 1, static_cast<int>(left.count()));
+    }
+}
+
 } // namespace
 
-bool displayReachable(std::string& problem) {
+Desktop::Desktop() {
     // SFML aborts the program when it cannot open the display: ask first.
     Display* const display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         const char* const name = std::getenv("DISPLAY");
-        problem = name != nullptr && *name != '\0'
-                      ? "cannot open the X display \"" + std::string(name) + "\""
-                      : "no display (DISPLAY is not set)";
-        return false;
+        problem_ = name != nullptr && *name != '\0'
+                       ? "cannot open the X display \"" + std::string(name) + "\""
+                       : "no display (DISPLAY is not set)";
+        return;
     }
-    XCloseDisplay(display);
-    return true;
+    connection_ = std::make_unique<Connection>();
+    connection_->x = display;
 }
 
-DesktopLayout desktopLayout() {
+bool Desktop::reachable() const {
+    return connection_ != nullptr;
+}
+
+DesktopLayout Desktop::layout() const {
     DesktopLayout layout;
     layout.screen = {0, 0, 800, 800};
-    const DisplayConnection display(XOpenDisplay(nullptr));
-    if (!display) {
+    if (!connection_) {
         return layout;
     }
-    Display* const x = display.get();
+    Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
     layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
     layout.monitors = monitors(x, root);
@@ -196,14 +255,17 @@ DesktopLayout desktopLayout() {
     XQueryPointer(x, root, &rootBack, &child, &layout.pointerX, &layout.pointerY, &windowX,
                   &windowY, &buttons);
 
-    // One work area per virtual desktop: the current one's.
+    // One work area per virtual desktop: the current one's, or the first's
+    // when the current desktop is not among them.
     const std::vector<long> workAreas = cardinals(x, root, "_NET_WORKAREA");
     const std::vector<long> current = cardinals(x, root, "_NET_CURRENT_DESKTOP");
-    std::size_t at = current.empty() ? 0 : static_cast<std::size_t>(current.front()) * 4;
-    if (at + 4 > workAreas.size()) {
-        at = 0;
+    const std::size_t desktops = workAreas.size() / 4;
+    std::size_t at = 0;
+    if (!current.empty() && current.front() >= 0 &&
+        static_cast<std::size_t>(current.front()) < desktops) {
+        at = static_cast<std::size_t>(current.front()) * 4;
     }
-    if (workAreas.size() >= 4) {
+    if (desktops > 0) {
         layout.workArea =
             ScreenArea{static_cast<int>(workAreas[at]), static_cast<int>(workAreas[at + 1]),
                        static_cast<int>(workAreas[at + 2]), static_cast<int>(workAreas[at + 3])};
@@ -211,9 +273,8 @@ DesktopLayout desktopLayout() {
     return layout;
 }
 
-float desktopScale() {
-    const DisplayConnection display(XOpenDisplay(nullptr));
-    const char* const resources = display ? XResourceManagerString(display.get()) : nullptr;
+float Desktop::scale() const {
+    const char* const resources = connection_ ? XResourceManagerString(connection_->x) : nullptr;
     if (resources == nullptr) {
         return 1.f;
     }
@@ -232,13 +293,16 @@ float desktopScale() {
     return scale;
 }
 
-std::optional<FrameSize> windowFrame() {
-    const DisplayConnection display(XOpenDisplay(nullptr));
-    if (!display) {
+std::optional<FrameSize> Desktop::frame() const {
+    if (!connection_) {
         return std::nullopt;
     }
-    Display* const x = display.get();
+    Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
+    // With no window manager nobody draws a frame.
+    if (cardinals(x, root, "_NET_SUPPORTING_WM_CHECK").empty()) {
+        return FrameSize{};
+    }
     if (!windowManagerSupports(x, root, "_NET_REQUEST_FRAME_EXTENTS")) {
         return std::nullopt;
     }
@@ -263,19 +327,43 @@ std::optional<FrameSize> windowFrame() {
     XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
     XFlush(x);
 
-    std::optional<FrameSize> frame;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    while (!frame && std::chrono::steady_clock::now() < end) {
-        const std::vector<long> extents = cardinals(x, probe, "_NET_FRAME_EXTENTS");
-        if (extents.size() == 4) {
-            frame = FrameSize{static_cast<int>(extents[0]), static_cast<int>(extents[2]),
-                              static_cast<int>(extents[1]), static_cast<int>(extents[3])};
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
+    const std::optional<FrameSize> frame =
+        frameExtents(x, probe, std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
     XDestroyWindow(x, probe);
+    XFlush(x);
     return frame;
 }
 
+bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const {
+    // Width, height, then the pixels as ARGB, for each picture in turn; Xlib
+    // takes 32-bit items as longs.
+    std::vector<unsigned long> data;
+    for (const sf::Image& icon : icons) {
+        const sf::Vector2u size = icon.getSize();
+        if (size.x == 0 || size.y == 0) {
+            continue;
+        }
+        data.push_back(size.x);
+        data.push_back(size.y);
+        const sf::Uint8* pixel = icon.getPixelsPtr();
+        for (std::size_t i = 0; i < static_cast<std::size_t>(size.x) * size.y; ++i, pixel += 4) {
+            data.push_back(static_cast<unsigned long>(pixel[3]) << 24 |
+                           static_cast<unsigned long>(pixel[0]) << 16 |
+                           static_cast<unsigned long>(pixel[1]) << 8 | pixel[2]);
+        }
+    }
+    if (data.empty() || !connection_) {
+        return false;
+    }
+    Display* const x = connection_->x;
+    XChangeProperty(x, window, XInternAtom(x, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(data.data()),
+                    static_cast<int>(data.size()));
+    XSync(x, False);
+    return true;
+}
+
 #endif
+
+Desktop::~Desktop() = default;
+Desktop::Desktop(Desktop&&) noexcept = default;

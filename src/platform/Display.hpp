@@ -1,5 +1,9 @@
 #pragma once
 
+#include <SFML/Graphics/Image.hpp>
+#include <SFML/Window/WindowHandle.hpp>
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,9 +25,13 @@ struct FrameSize {
     int bottom = 0;
 };
 
-// Whether the game can show a window: on Linux an X display must answer.
-// When it cannot, says why in `problem`.
-bool displayReachable(std::string& problem);
+// Where a window goes: the outer corner of its frame (what the window system
+// places) and the side of its square client area.
+struct WindowPlace {
+    int frameLeft = 0;
+    int frameTop = 0;
+    unsigned side = 0;
+};
 
 // How the desktop is laid out, as far as placing a window goes.
 struct DesktopLayout {
@@ -34,16 +42,43 @@ struct DesktopLayout {
     std::optional<ScreenArea> workArea; // what task bars and docks leave free
 };
 
-// Windows: the primary monitor and its work area (less the task bar). X11:
-// the screen, its monitors (XRandR 1.5, else Xinerama) and the window
-// manager's work area (_NET_WORKAREA) when it sets one.
-DesktopLayout desktopLayout();
+// The desktop the game's window shows on, asked over one connection opened
+// once (X11; Windows needs none). Each question asks the desktop anew.
+class Desktop {
+public:
+    // Connects to the desktop; when there is none to show a window on,
+    // `reachable()` is false and `problem()` says why.
+    Desktop();
+    ~Desktop();
+    Desktop(Desktop&&) noexcept;
 
-// Screen pixels per board pixel that the player's setting asks for: the
-// screen's dots per inch over 96 (Windows), or Xft.dpi over 96 (X11); 1 when
-// nothing is set.
-float desktopScale();
+    bool reachable() const;
+    const std::string& problem() const { return problem_; }
 
-// The frame of a window with a title bar and a close button, as the system
-// or the window manager draws it; nothing when it does not say.
-std::optional<FrameSize> windowFrame();
+    // Windows: the primary monitor and its work area (less the task bar).
+    // X11: the screen, its monitors (XRandR 1.5, else Xinerama) and the window
+    // manager's work area on the current virtual desktop (_NET_WORKAREA) when
+    // it sets one. With no connection, an 800 x 800 screen.
+    DesktopLayout layout() const;
+
+    // Screen pixels per board pixel that the player's setting asks for: the
+    // dots per inch of the monitor the window opens on over 96 (Windows), or
+    // Xft.dpi over 96 as it was when the connection opened (X11); 1 when
+    // nothing is set.
+    float scale() const;
+
+    // The frame of a window with a title bar and a close button, as the system
+    // or the window manager draws it: none at all when no window manager runs
+    // (X11); nothing when the window manager does not say.
+    std::optional<FrameSize> frame() const;
+
+    // X11: offers the window manager every picture (_NET_WM_ICON), each at its
+    // own size, so title bar and task switcher pick the one that fits. False
+    // when it cannot, and on other systems.
+    bool offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const;
+
+private:
+    struct Connection;
+    std::unique_ptr<Connection> connection_;
+    std::string problem_;
+};

@@ -2,9 +2,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #endif
 
 #ifdef _WIN32
@@ -12,15 +9,50 @@
 namespace {
 
 WNDPROC formerProcedure = nullptr;
+PlaceWindow placeOnMonitor = nullptr;
+
+// The frame Windows draws round `window` at `dpi`.
+FrameSize frameAt(HWND window, UINT dpi) {
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    const DWORD extended = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    RECT outer{0, 0, 0, 0};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjustForDpi == nullptr || !adjustForDpi(&outer, style, FALSE, extended, dpi)) {
+        outer = RECT{0, 0, 0, 0};
+        AdjustWindowRectEx(&outer, style, FALSE, extended);
+    }
+    return FrameSize{-outer.left, -outer.top, outer.right, outer.bottom};
+}
+
+ScreenArea areaOf(const RECT& rect) {
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
 
 LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DPICHANGED) {
         // Windows suggests a rectangle that keeps the window's size in the new
-        // scale; the view keeps the board at 0 to 800 inside it.
-        const RECT* const suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // scale, which may not fit that monitor: the window is placed as at
+        // the start instead, near there. The view keeps the board at 0 to 800.
+        const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
+        const UINT dpi = HIWORD(wParam);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (dpi > 0 &&
+            GetMonitorInfoW(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            const FrameSize frame = frameAt(window, dpi);
+            const WindowPlace place = placeOnMonitor(
+                areaOf(monitor.rcWork), frame, static_cast<float>(dpi) / 96.f, areaOf(suggested));
+            SetWindowPos(window, nullptr, place.frameLeft, place.frameTop,
+                         static_cast<int>(place.side) + frame.left + frame.right,
+                         static_cast<int>(place.side) + frame.top + frame.bottom,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            SetWindowPos(window, nullptr, suggested.left, suggested.top,
+                         suggested.right - suggested.left, suggested.bottom - suggested.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         return 0;
     }
     return CallWindowProcW(formerProcedure, window, message, wParam, lParam);
@@ -28,7 +60,8 @@ LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPAR
 
 } // namespace
 
-void followMonitorScale(sf::WindowHandle window) {
+void followMonitorScale(sf::WindowHandle window, PlaceWindow place) {
+    placeOnMonitor = place;
     formerProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchScaleChange)));
 }
@@ -50,46 +83,12 @@ bool setIconsFromProgram(sf::WindowHandle window) {
     return true;
 }
 
-bool offerIcons(sf::WindowHandle, const std::vector<sf::Image>&) {
-    return false;
-}
-
 #else
 
-void followMonitorScale(sf::WindowHandle) {}
+void followMonitorScale(sf::WindowHandle, PlaceWindow) {}
 
 bool setIconsFromProgram(sf::WindowHandle) {
     return false;
-}
-
-bool offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) {
-    // Width, height, then the pixels as ARGB, for each picture in turn; Xlib
-    // takes 32-bit items as longs.
-    std::vector<unsigned long> data;
-    for (const sf::Image& icon : icons) {
-        const sf::Vector2u size = icon.getSize();
-        if (size.x == 0 || size.y == 0) {
-            continue;
-        }
-        data.push_back(size.x);
-        data.push_back(size.y);
-        const sf::Uint8* pixel = icon.getPixelsPtr();
-        for (std::size_t i = 0; i < static_cast<std::size_t>(size.x) * size.y; ++i, pixel += 4) {
-            data.push_back(static_cast<unsigned long>(pixel[3]) << 24 |
-                           static_cast<unsigned long>(pixel[0]) << 16 |
-                           static_cast<unsigned long>(pixel[1]) << 8 | pixel[2]);
-        }
-    }
-    Display* const display = data.empty() ? nullptr : XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return false;
-    }
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(data.data()),
-                    static_cast<int>(data.size()));
-    XSync(display, False);
-    XCloseDisplay(display);
-    return true;
 }
 
 #endif

@@ -1,20 +1,22 @@
 #pragma once
 
-#include <SFML/Graphics/Image.hpp>
+#include "platform/Display.hpp"
+
 #include <SFML/Window/WindowHandle.hpp>
 
-#include <vector>
+#include <optional>
 
-// Windows: when the window is dragged to a monitor of another scale, takes
-// the size Windows suggests for it there (WM_DPICHANGED). Elsewhere nothing.
-void followMonitorScale(sf::WindowHandle window);
+// Where a window goes in `workArea` with this frame at this scale; `near` is
+// where the system would put its frame, when it suggests a place.
+using PlaceWindow = WindowPlace (*)(ScreenArea workArea, FrameSize frame, float scale,
+                                    std::optional<ScreenArea> near);
+
+// Windows: when the window is dragged to a monitor of another scale
+// (WM_DPICHANGED), places it there through `place`, with that monitor's work
+// area, the window's frame at that scale and the scale. Elsewhere nothing.
+void followMonitorScale(sf::WindowHandle window, PlaceWindow place);
 
 // Windows: the window's big and small icons from the program's own icon, each
 // at the size the system asks. False when the program holds no icon, and on
 // other systems.
 bool setIconsFromProgram(sf::WindowHandle window);
-
-// X11: offers the window manager every picture (_NET_WM_ICON), each at its own
-// size, so title bar and task switcher pick the one that fits. False when it
-// cannot, and on other systems.
-bool offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons);

@@ -83,6 +83,11 @@ class LinuxDesktop(DesktopTest):
         game.break_box(*LOW_BOX)
         self.assert_low_box_broke(game)
 
+    def test_with_no_window_manager_no_room_is_kept_for_a_frame(self):
+        game = self.game(self.screen("1366x768")).start()
+        game.find_window()
+        self.assertEqual(game.geometry(), (299, 0, 768, 768), "the whole height, centred")
+
     def test_at_200_percent_the_window_is_1600_pixels_and_plays_alike(self):
         screen = self.screen("3200x1800")
         subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: 192\n", text=True, check=True,
@@ -150,31 +155,44 @@ class WineDesktop(DesktopTest):
         while not game.xdotool("search", "--name", "Wine desktop", check=False):
             self.assertLess(time.monotonic(), end, "no Wine desktop")
             time.sleep(0.2)
-        # The window shows where SFML makes it before the game places it: read
-        # until two readings a second apart agree.
-        report = game.path("client_rect.txt")
+        x, y, width, height, left, top, right, bottom, dpi = self.client_rect_of(screen, game)
+        self.assertEqual((width, dpi), (height, 96))
+        self.assertLess(bottom, 768, "the task bar takes part of the screen")
+        self.assertTrue(left <= x and x + width <= right and top <= y and y + height <= bottom,
+                        "client %r inside the work area %r" % ((x, y, width, height),
+                                                             (left, top, right, bottom)))
+        # Moved to a monitor of another scale, Windows suggests the same look
+        # there: 1200 px from (100, 10). The window is placed as at the start,
+        # centred near there instead. (Wine draws every frame at one scale: the
+        # message tells the one it has.)
+        moved = self.client_rect_of(screen, game, "96", "100", "10", "1310", "1260")
+        self.assertEqual(moved[1:4], [y, width, height])
+        self.assertLessEqual(abs(moved[0] + width / 2 - 705), 2, "centred near (705, 635)")
+        x = moved[0]
+        box_width, box_height = picture_size("box_damage_0")
+        for _ in range(3):
+            self.click_screen(screen, x + (LOW_BOX[0] + box_width / 2) * width / 800,
+                              y + (LOW_BOX[1] + box_height / 2) * height / 800)
+        self.assert_low_box_broke(game)
+
+    def client_rect_of(self, screen, game, *message):
+        """What client_rect reports, asked from inside the Wine desktop. The
+        window shows where SFML makes it before the game places it: read until
+        two readings a second apart agree."""
+        report, end = game.path("client_rect.txt"), time.monotonic() + 30
         found, before = [], None
         while (len(found) != 9 or found != before) and time.monotonic() < end:
             before = found
             subprocess.Popen(LAUNCHER + ["explorer", "/desktop=shell,1366x768", self.client_rect,
-                                         "Z:" + report], env=dict(os.environ, DISPLAY=screen.name),
+                                         "Z:" + report, *message],
+                             env=dict(os.environ, DISPLAY=screen.name),
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(1)
             if os.path.exists(report):
                 with open(report) as text:
                     found = text.read().split()
         self.assertEqual(len(found), 9, "the game's window never showed: %r" % found)
-        x, y, width, height, left, top, right, bottom, dpi = (int(value) for value in found)
-        self.assertEqual((width, dpi), (height, 96))
-        self.assertLess(bottom, 768, "the task bar takes part of the screen")
-        self.assertTrue(left <= x and x + width <= right and top <= y and y + height <= bottom,
-                        "client %r inside the work area %r" % ((x, y, width, height),
-                                                             (left, top, right, bottom)))
-        box_width, box_height = picture_size("box_damage_0")
-        for _ in range(3):
-            self.click_screen(screen, x + (LOW_BOX[0] + box_width / 2) * width / 800,
-                              y + (LOW_BOX[1] + box_height / 2) * height / 800)
-        self.assert_low_box_broke(game)
+        return [int(value) for value in found]
 
     def click_screen(self, screen, x, y):
         env = dict(os.environ, DISPLAY=screen.name)

@@ -2,8 +2,11 @@
    the screen's dots per inch: "left top width height work_left work_top
    work_right work_bottom dpi", or "none" while there is no game window; on
    stdout, or into the file named by the first argument (a program started
-   in Wine's desktop by explorer has no stdout). */
+   in Wine's desktop by explorer has no stdout). With "dpi left top right
+   bottom" after it, first tells the game's window it moved to a monitor of
+   that scale, with Windows' suggested frame rectangle (WM_DPICHANGED). */
 #include <stdio.h>
+#include <stdlib.h>
 #include <windows.h>
 
 int main(int argc, char** argv) {
@@ -12,6 +15,17 @@ int main(int argc, char** argv) {
     }
     SetProcessDPIAware();
     HWND window = FindWindowW(NULL, L"Tangleroot");
+    if (window != NULL && argc > 6) {
+        /* The suggested rectangle lives in the game's memory, as Windows puts it. */
+        RECT suggested = {atol(argv[3]), atol(argv[4]), atol(argv[5]), atol(argv[6])};
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        HANDLE game = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
+        void* there = VirtualAllocEx(game, NULL, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+        WriteProcessMemory(game, there, &suggested, sizeof suggested, NULL);
+        SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(atoi(argv[2]), atoi(argv[2])),
+                     (LPARAM)there);
+    }
     RECT client, work;
     POINT corner = {0, 0};
     if (window == NULL || !GetClientRect(window, &client) || !ClientToScreen(window, &corner) ||
