@@ -434,12 +434,14 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     middleWith(std::string(300, 'x')); // a long line is broken 30 from the right edge
     const sf::Image band = target.getTexture().copyToImage();
     int ink = 0;
-    for (unsigned x = 745; x < 770; ++x) {
+    int pastMargin = 0;
+    for (unsigned x = 745; x < 800; ++x) {
         for (unsigned y = 370; y < 430; ++y) {
-            ink += band.getPixel(x, y).g > 150;
+            (x < 770 ? ink : pastMargin) += band.getPixel(x, y).g > 150;
         }
     }
     EXPECT_GT(ink, 0) << "the line was broken before the margin";
+    EXPECT_EQ(pastMargin, 0) << "the line runs into the margin";
     // 30 px of band above the letters and below them.
     std::vector<unsigned> bandRows;
     std::vector<unsigned> inkRows;

@@ -247,6 +247,10 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
         messages.show(notice, "The board is not being saved: " + reason, 1.f);
         EXPECT_EQ(utf8Of(messages.failureLineShown()), "The board is not being saved: " + reason);
     }
+    messages.show("", "The board is not being saved: two\r\nlines", 1.f);
+    EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
+    messages.show("", "", 1.f); // a save that worked
+    EXPECT_EQ(messages.failureLineShown(), "");
 
     // Cut with "..." to fit the bottom line, at 100% as at 200%.
     std::string line = "The board is not being saved:";
