@@ -2,7 +2,6 @@
 
 #include "assets/TextureManager.hpp"
 
-#include <SFML/Graphics/RectangleShape.hpp>
 
 #include <algorithm>
 #include <cmath>
