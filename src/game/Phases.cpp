@@ -2,7 +2,6 @@
 
 #include "assets/TextureManager.hpp"
 
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
