@@ -419,12 +419,13 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     const sf::Vector2f body = centreOf(spider[0].sprite);
     const sf::Vector2u bodyPoint(static_cast<unsigned>(body.x), static_cast<unsigned>(body.y));
     EXPECT_NE(pixelAt(spider, {}, bodyPoint), pixelAt({}, {}, bodyPoint)) << "no spider drawn";
+    EXPECT_EQ(label.getString().toAnsiString(), "Money: 1000");
 
     // A notice darkens a band across the middle; an empty one draws nothing.
     Messages messages(font);
     const auto middleWith = [&](const std::string& notice) {
         target.clear(sf::Color::White);
-        messages.show(notice, "", 1.f);
+        messages.show(notice, "", "", 1.f);
         messages.draw(target);
         target.display();
         return target.getTexture().copyToImage().getPixel(5, 400);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -15,10 +17,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <mutex>
 #include <thread>
@@ -164,15 +168,18 @@ TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
     EXPECT_NE(message.find("box 2"), std::string::npos) << message;
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
 
-    // The next save writes a new file; a second bad file takes the next name.
+    // The next save writes a new file; a second bad file takes the next name,
+    // and a backup that is no board either leaves the fresh board.
     save(spiders, boxes, money);
     writeFile("save.json", second);
+    writeFile("save.json.bak", "{}}");
     load(spiders, boxes, money);
+    EXPECT_EQ(boxes.size(), 2u);
     EXPECT_EQ(readFile("save.json.unusable-1"), first);
     EXPECT_EQ(readFile("save.json.unusable-2"), second);
 }
 
-TEST_F(SaveFile, ASaveJsonThatCannotBeReadIsKeptAsideToo) {
+TEST_F(SaveFile, AFolderInPlaceOfSaveJsonIsKeptAsideToo) {
     fs::create_directory("save.json");
     writeFile("save.json/inside", "kept");
     std::vector<Spider> spiders;
@@ -183,6 +190,55 @@ TEST_F(SaveFile, ASaveJsonThatCannotBeReadIsKeptAsideToo) {
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_EQ(readFile("save.json.unusable-1/inside"), "kept");
+}
+
+// A file the player may not read may hold a good board: nothing moves, and
+// the system's reason is told.
+TEST_F(SaveFile, ASaveThatCannotBeOpenedOrReadStopsTheLoadAndMovesNothing) {
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes;
+    int money = 0;
+    writeFile("save.json", "{");
+    const std::pair<int, const char*> failures[] = {
+        {EACCES, " cannot be opened: Permission denied"},
+        {EIO, " cannot be read: Input/output error"}};
+    for (const auto& [error, told] : failures) {
+        const int call = error == EIO ? SYS_read : SYS_openat;
+        EXPECT_EQ(inChild([&, error = error] {
+                      failSystemCall(call, error);
+                      try {
+                          load(spiders, boxes, money);
+                      } catch (const UnreadableSaveFile& unreadable) {
+                          std::cerr << unreadable.what();
+                      }
+                  }).rfind((scratch.path / "save.json").string() + told, 0),
+                  0u);
+    }
+    fs::create_symlink("elsewhere", "save.json.bak"); // a backup that cannot be examined
+    EXPECT_THROW(load(spiders, boxes, money), UnreadableSaveFile);
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"save.json", "save.json.bak"}));
+}
+
+TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
+    std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
+    writeFile("save.json.bak", R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
+    fs::last_write_time("save.json.bak",
+                        fs::file_time_type::clock::now() +
+                            (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
+                             std::chrono::system_clock::now()));
+    writeFile("save.json", "{");
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes = startBoxes();
+    int money = 0;
+    ::testing::internal::CaptureStderr();
+    const LoadedSave loaded = load(spiders, boxes, money);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                  "unusable-1, and the board saved at 2025-03-04 05:06 is back from save.json.bak"),
+              std::string::npos);
+    EXPECT_EQ(loaded.restored,
+              "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
+    EXPECT_EQ(readFile("save.json.unusable-1"), "{");
+    EXPECT_TRUE(money == 7 && spiders.size() == 1 && boxes.empty() && loaded.backup.empty());
 }
 
 // A game killed at any moment of a save leaves either the old board or the new
@@ -325,9 +381,31 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
 TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
     std::vector<std::string> written;
     bool failing = true;
+    // The write of "c" is held at a gate that opens only once this thread
+    // sleeps in the writer's end (joining its thread), so the writer is told
+    // to stop while "d" still waits.
+    std::promise<void> inFlight;
+    std::promise<void> gate;
+    std::atomic<bool> ending{false};
+    const std::string thisThread = "/proc/self/task/" + std::to_string(::syscall(SYS_gettid));
+    std::thread opener([&] {
+        const auto asleep = [&] {
+            const std::string stat = readFile(thisThread + "/stat");
+            return stat.compare(stat.rfind(')') + 2, 1, "S") == 0;
+        };
+        while (!ending || !asleep()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        gate.set_value();
+    });
     {
-        SaveWriter writer([&](const std::string& bytes, std::string& problem) {
+        SaveWriter writer([&, opened = gate.get_future().share()](const std::string& bytes,
+                                                                  std::string& problem) {
             written.push_back(bytes);
+            if (bytes == "c") {
+                inFlight.set_value();
+                opened.wait();
+            }
             problem = "disk full";
             return !failing;
         });
@@ -340,9 +418,16 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
         EXPECT_TRUE(good.ok);
         EXPECT_EQ(good.problem, "");
         EXPECT_EQ(writer.lastResult().number, 2u);
+        const std::thread::id caller = std::this_thread::get_id();
+        writer.runOnce(
+            [&] { written.push_back(caller == std::this_thread::get_id() ? "" : "job"); });
         writer.submit("c");
+        inFlight.get_future().wait();
+        writer.submit("d");
+        ending = true;
     }
-    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "c"}));
+    opener.join();
+    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "d"}));
 }
 
 TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
@@ -350,8 +435,10 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
     writeFile("save.json.tmp-123-0", "half");
     writeFile("save.json.tmp-9-14", "");
     writeFile("save.json.unusable-1", "kept");
+    writeFile("save.json.bak", "board");
+    writeFile("save.json.bak.tmp-123-1", "half");
     writeFile("other.tmp-1", "");
     removeLeftoverTemporaryFiles();
-    EXPECT_EQ(folderEntries(),
-              (std::vector<std::string>{"other.tmp-1", "save.json", "save.json.unusable-1"}));
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"other.tmp-1", "save.json",
+                                                         "save.json.bak", "save.json.unusable-1"}));
 }

@@ -4,7 +4,6 @@
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
-#include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "support.hpp"
 
@@ -236,20 +235,21 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
 
 TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
+    EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
     sf::Font font;
     ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
     Messages messages(font);
     for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
         const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
                                    "\n\nClose the window again to quit without saving.";
-        messages.show(notice, "", 1.f);
+        messages.show(notice, "", "", 1.f);
         EXPECT_EQ(utf8Of(messages.noticeShown()), notice);
-        messages.show(notice, "The board is not being saved: " + reason, 1.f);
+        messages.show(notice, "The board is not being saved: " + reason, "", 1.f);
         EXPECT_EQ(utf8Of(messages.failureLineShown()), "The board is not being saved: " + reason);
     }
-    messages.show("", "The board is not being saved: two\r\nlines", 1.f);
+    messages.show("", "The board is not being saved: two\r\nlines", "", 1.f);
     EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
-    messages.show("", "", 1.f); // a save that worked
+    messages.show("", "", "", 1.f); // a save that worked
     EXPECT_EQ(messages.failureLineShown(), "");
 
     // Cut with "..." to fit the bottom line, at 100% as at 200%.
@@ -258,7 +258,7 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
         line += " Отказано в доступе";
     }
     for (const float scale : {1.f, 2.f}) {
-        messages.show("", line, scale);
+        messages.show("", line, "", scale);
         const std::string shown = utf8Of(messages.failureLineShown());
         ASSERT_GT(shown.size(), 3u);
         EXPECT_EQ(shown.substr(shown.size() - 3), "...");
@@ -275,14 +275,31 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     ASSERT_TRUE(picture.create(800, 800));
     const sf::Color grey(128, 128, 128);
     picture.clear(grey);
-    messages.show("", line, 1.f);
-    messages.showRestoredLine("save.json could not be read; the board saved at 10:00 is back");
+    messages.show("", line, "save.json could not be read; the board saved at 10:00 is back", 1.f);
     messages.draw(picture);
     picture.display();
     const sf::Image shown = picture.getTexture().copyToImage();
     EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
     EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
     EXPECT_EQ(shown.getPixel(400, 740), grey);
+}
+
+// A clean start leaves its save as save.json.bak, dated as it was; a board
+// back from there is saved without waiting for the interval.
+TEST_F(SavingTest, TheStartKeepsItsSaveAsTheBackupAndSavesABoardBackFromIt) {
+    const ScratchFolder scratch;
+    writeFile("save.json", R"({"money":5})");
+    const auto savedAt = std::filesystem::file_time_type::clock::now() - std::chrono::hours(30);
+    std::filesystem::last_write_time("save.json", savedAt);
+    saving->startFrom(load(spiders, boxes, money), spiders, boxes, money);
+    LoadedSave restored;
+    restored.restored = "back";
+    saving->startFrom(restored, spiders, boxes, money);
+    awaitAttempts(1);
+    EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
+    saving.reset();
+    EXPECT_EQ(readFile("save.json.bak"), R"({"money":5})");
+    EXPECT_EQ(std::filesystem::last_write_time("save.json.bak"), savedAt);
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
@@ -440,11 +457,4 @@ TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
             loseTheDisplay();
         },
         ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
-}
-
-TEST(EndRequests, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
-    EXPECT_TRUE(consoleIsTheGamesAlone(1));
-    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "the command prompt shares it";
-    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
-    EXPECT_FALSE(consoleClosesWithGame()) << "a Linux terminal outlives the game";
 }

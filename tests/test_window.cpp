@@ -1,4 +1,3 @@
-#include "game/Phases.hpp"
 #include "game/Startup.hpp"
 #include "game/WindowSize.hpp"
 #include "platform/Display.hpp"
@@ -127,26 +126,6 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     EXPECT_EQ(usableArea(layout).width, 1366);
 }
 
-TEST(WindowSize, AWindowShownAgainIsDrawnAtOnce) {
-    useGameTextures();
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes;
-    int money = 0;
-    sf::Event event{};
-    for (const auto type : {sf::Event::Resized, sf::Event::GainedFocus, sf::Event::MouseEntered}) {
-        event.type = type;
-        EXPECT_TRUE(handleInput(event, spiders, boxes, money, {0.f, 0.f})) << type;
-    }
-    for (const auto type : {sf::Event::MouseMoved, sf::Event::MouseLeft, sf::Event::KeyPressed}) {
-        event.type = type;
-        EXPECT_FALSE(handleInput(event, spiders, boxes, money, {0.f, 0.f})) << type;
-    }
-}
-
-} // namespace
-
-namespace {
-
 TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
     useGameTextures();
     for (const std::string& name : gameTextureNames()) {
@@ -154,10 +133,6 @@ TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
         EXPECT_EQ(texture.isSmooth(), name != "background") << name;
     }
 }
-
-} // namespace
-
-namespace {
 
 std::vector<int> edges(ScreenArea area) {
     return {area.left, area.top, area.width, area.height};

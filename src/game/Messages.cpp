@@ -28,18 +28,14 @@ Messages::Messages(const sf::Font& font) {
     notice.back.setFillColor(bandColour);
 }
 
-void Messages::show(const std::string& noticeText, const std::string& failureLine, float newScale) {
-    if (noticeText != notice.utf8 || failureLine != failure.utf8 || newScale != scale) {
+void Messages::show(const std::string& noticeText, const std::string& failureLine,
+                    const std::string& restoredLine, float newScale) {
+    if (noticeText != notice.utf8 || failureLine != failure.utf8 || restoredLine != restored.utf8 ||
+        newScale != scale) {
         notice.utf8 = noticeText;
         failure.utf8 = failureLine;
+        restored.utf8 = restoredLine;
         scale = newScale;
-        layOut();
-    }
-}
-
-void Messages::showRestoredLine(const std::string& line) {
-    if (line != restored.utf8) {
-        restored.utf8 = line;
         layOut();
     }
 }

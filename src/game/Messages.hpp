@@ -16,12 +16,11 @@ class Messages {
 public:
     explicit Messages(const sf::Font& font);
 
-    // The close notice and the failure line to show (empty: none), on a
-    // window `scale` times the board (windowScale).
-    void show(const std::string& notice, const std::string& failureLine, float scale);
-
-    // The line saying that a board was brought back (empty: none).
-    void showRestoredLine(const std::string& line);
+    // The close notice, the failure line and the line saying that a board
+    // was brought back (empty: none), on a window `scale` times the board
+    // (windowScale).
+    void show(const std::string& notice, const std::string& failureLine,
+              const std::string& restoredLine, float scale);
 
     void draw(sf::RenderTarget& target) const;
 

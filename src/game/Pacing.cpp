@@ -30,7 +30,8 @@ void addSprite(Signature& signature, const sf::Sprite& sprite) {
 } // namespace
 
 std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                             int money, const std::string& notice, const std::string& failureLine) {
+                             int money, const std::string& notice, const std::string& failureLine,
+                             const std::string& restoredLine) {
     Signature signature;
     for (const Spider& spider : spiders) {
         addSprite(signature, spider.sprite);
@@ -44,6 +45,10 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     }
     signature.add(notice.size()); // where the notice ends and the failure line begins
     for (const char c : failureLine) {
+        signature.add(c);
+    }
+    signature.add(failureLine.size());
+    for (const char c : restoredLine) {
         signature.add(c);
     }
     return signature.hash;

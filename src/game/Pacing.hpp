@@ -17,11 +17,12 @@ constexpr int framesPerSecond = 60;
 const sf::Time safetyRedraw = sf::seconds(1);
 
 // Everything the picture shows, in one number: the place and picture of every
-// spider and box in drawing order, the money, the notice and the line saying
-// that saves fail.
+// spider and box in drawing order, the money, the notice, the line saying
+// that saves fail and the one saying that the board came back from the backup.
 std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                              int money, const std::string& notice,
-                             const std::string& failureLine = "");
+                             const std::string& failureLine = "",
+                             const std::string& restoredLine = "");
 
 struct DrawState {
     std::uint64_t drawnScene = 0; // the signature of the picture on screen

@@ -38,6 +38,24 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
     writer.submit(std::move(snapshot));
 }
 
+void Saving::startFrom(const LoadedSave& loaded, const std::vector<Spider>& spiders,
+                       const std::vector<Box>& boxes, int money) {
+    if (!loaded.backup.empty()) {
+        writer.runOnce([bytes = loaded.backup, savedAt = loaded.savedAt] {
+            std::string problem;
+            if (!writeBackupFile(bytes, savedAt, problem)) {
+                std::cerr << "Tangleroot: the board the game started from was not kept as "
+                          << backupFilePath.u8string() << " (" << problem << ")\n";
+            }
+        });
+    }
+    if (!loaded.restored.empty()) {
+        // Until now that board is on the disk only as save.json.bak.
+        lastHandedIn = boardSnapshot(spiders, boxes, money);
+        writer.submit(lastHandedIn);
+    }
+}
+
 bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {
     lastHandedIn = boardSnapshot(spiders, boxes, money);
     const SaveWriter::Result result = writer.submitAndWait(lastHandedIn);

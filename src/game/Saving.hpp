@@ -2,6 +2,7 @@
 
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "persistence/SaveFile.hpp"
 #include "persistence/SaveWriter.hpp"
 
 #include <SFML/System/Clock.hpp>
@@ -34,6 +35,13 @@ public:
     // acts on the writer's results: a failure is told, a success clears it.
     void autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
                   bool now = false);
+
+    // After load: a save.json that loaded cleanly is kept as save.json.bak,
+    // and a board that came back from save.json.bak is saved as save.json,
+    // both on the writer thread. A backup that cannot be written is told on
+    // stderr; the game goes on.
+    void startFrom(const LoadedSave& loaded, const std::vector<Spider>& spiders,
+                   const std::vector<Box>& boxes, int money);
 
     // Saves the board and waits until it is on the disk; returns whether it is.
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);

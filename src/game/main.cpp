@@ -30,6 +30,10 @@ int main() try {
     // This folder must be the game's before anything is written into it
     requireGameFiles("assets/textures", "assets/fonts/roboto.ttf");
 
+    // A save.json this player may not read stops the game here, before
+    // anything is written into the folder, the lock file included
+    requireReadableSave();
+
     // One game per folder, and nothing left of a save cut off earlier
     const FolderLock folderLock("tangleroot.lock");
     requireFolderLock(folderLock, "tangleroot.lock");
@@ -68,11 +72,14 @@ int main() try {
         const sf::Vector2f place = randomBoxPosition(rng);
         boxes.emplace_back(place.x, place.y);
     }
-    load(spiders, boxes, money);
+    const LoadedSave loaded = load(spiders, boxes, money);
+    // A board back from save.json.bak says so until the player's next press or release
+    std::string restoredLine = loaded.restored;
 
     // Saving: the frame loop makes snapshots, a thread of its own writes them.
     // A lost display or the end of the session saves through it too.
     Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
+    saving.startFrom(loaded, spiders, boxes, money);
     const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
                                             [&] { return saving.saveNow(spiders, boxes, money); });
 
@@ -98,6 +105,10 @@ int main() try {
                 } else {
                     inputHandled |= handleInput(event, spiders, boxes, money, mousePos);
                 }
+                if (event.type == sf::Event::MouseButtonPressed ||
+                    event.type == sf::Event::MouseButtonReleased) {
+                    restoredLine.clear();
+                }
             }
 
             // An end asked for from outside (a signal, the console): save and close
@@ -121,10 +132,11 @@ int main() try {
 
             // Draw, when the picture changed; saving counts the notice's reading
             // time from the first frame that shows it
-            const std::uint64_t scene =
-                sceneSignature(spiders, boxes, money, saving.notice(), saving.failureLine());
+            const std::uint64_t scene = sceneSignature(spiders, boxes, money, saving.notice(),
+                                                       saving.failureLine(), restoredLine);
             if (frameNeedsDrawing(drawState, scene, inputHandled)) {
-                messages.show(saving.notice(), saving.failureLine(), windowScale(window));
+                messages.show(saving.notice(), saving.failureLine(), restoredLine,
+                              windowScale(window));
                 drawScene(window, background, spiders, boxes, moneyText, money);
                 messages.draw(window);
                 window.display();

@@ -192,7 +192,8 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
 } // namespace
 
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
-                         std::string& problem) {
+                         std::string& problem,
+                         std::optional<std::filesystem::file_time_type> modified) {
     // Messages name the file being replaced, never the temporary one: its name
     // changes at every attempt, and the player never sees it.
     const std::string beside = " a temporary file beside " + path.filename().u8string();
@@ -213,6 +214,11 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     if (!closeFile(file) && ok) {
         ok = false;
         problem = describeLastError("cannot close" + beside);
+    }
+    if (ok && modified) {
+        // A file system that keeps no such time still gets the bytes.
+        std::error_code ignored;
+        std::filesystem::last_write_time(temporary, *modified, ignored);
     }
     if (ok && !replace(temporary, path, problem)) {
         ok = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // Replaces the file at `path` with `bytes` so that, whatever happens meanwhile
@@ -9,8 +10,11 @@
 // to the disk, and the temporary file is renamed over `path`.
 // On failure the old file is left as it was, the temporary file is removed,
 // and `problem` says what went wrong.
+// With `modified`, the new file carries that modification time from the
+// moment it has its name.
 bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
-                         std::string& problem);
+                         std::string& problem,
+                         std::optional<std::filesystem::file_time_type> modified = std::nullopt);
 
 // Removes the temporary files that writes to `path` cut off midway (a crash,
 // a kill) left beside it.

@@ -2,7 +2,11 @@
 
 #include "persistence/AtomicFile.hpp"
 
+#include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <system_error>
@@ -11,25 +15,82 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool readWholeFile(const fs::path& path, std::string& text, std::string& problem) {
+enum class Read { missing, ok, notAFile, failed };
+
+std::string reason(int error) {
+    return error != 0 ? std::generic_category().message(error) : "the system gave no reason";
+}
+
+// A file that cannot be examined, opened or read is `failed`; one that is not
+// a regular file (a folder in its place) is not a board, like bytes that are not.
+Read readWholeFile(const fs::path& path, std::string& text, std::string& problem) {
     std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
-        problem = error ? "it cannot be examined: " + error.message() : "it is not a regular file";
-        return false;
+    if (fs::symlink_status(path, error).type() == fs::file_type::not_found) {
+        return Read::missing;
     }
+    const fs::file_status status = fs::status(path, error);
+    if (error) {
+        problem = "cannot be examined: " + error.message();
+        return Read::failed;
+    }
+    if (!fs::is_regular_file(status)) {
+        problem = "it is not a regular file";
+        return Read::notAFile;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        problem = "it cannot be opened for reading";
-        return false;
+        problem = "cannot be opened: " + reason(errno);
+        return Read::failed;
     }
-    std::ostringstream contents;
-    contents << in.rdbuf();
+    // read() rather than `<< rdbuf()`, which takes a failed read for the end.
+    char buffer[1 << 14];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) {
-        problem = "it cannot be read";
-        return false;
+        problem = "cannot be read: " + reason(errno);
+        return Read::failed;
     }
-    text = contents.str();
-    return true;
+    return Read::ok;
+}
+
+std::string where(const fs::path& path) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    return (error ? path : absolute).u8string();
+}
+
+// One file as it is on the disk, and the board in it when there is one.
+struct SaveOnDisk {
+    Read read = Read::missing;
+    std::string text;
+    SavedBoard board;
+    std::string problem; // why it is not a board
+
+    bool isBoard() const { return read == Read::ok && problem.empty(); }
+};
+
+SaveOnDisk examine(const fs::path& path) {
+    SaveOnDisk found;
+    found.read = readWholeFile(path, found.text, found.problem);
+    if (found.read == Read::failed) {
+        throw UnreadableSaveFile(where(path) + " " + found.problem +
+                                 "; it is left as it is, as it may hold a good board: start "
+                                 "the game once it can be read, or move it away for a new board");
+    }
+    if (found.read == Read::ok) {
+        parseBoard(found.text, found.board, found.problem);
+    }
+    return found;
+}
+
+// save.json, and save.json.bak too when save.json is there but not a board.
+void readSaves(SaveOnDisk& save, SaveOnDisk& backup) {
+    save = examine(saveFilePath);
+    if (save.read != Read::missing && !save.isBoard()) {
+        backup = examine(backupFilePath);
+    }
 }
 
 bool isFree(const fs::path& path) {
@@ -50,7 +111,7 @@ fs::path freeKeepPath(const fs::path& path) {
     return {};
 }
 
-void keepAside(const fs::path& path, const std::string& problem) {
+fs::path keepAside(const fs::path& path, const std::string& problem) {
     const fs::path kept = freeKeepPath(path);
     std::error_code error = std::make_error_code(std::errc::file_exists);
     if (!kept.empty()) {
@@ -61,8 +122,38 @@ void keepAside(const fs::path& path, const std::string& problem) {
                                ") and cannot be moved aside to " + kept.u8string() + " (" +
                                error.message() + "); not starting, so that it is not overwritten");
     }
-    std::cerr << "Tangleroot: " << path.u8string() << " cannot be used (" << problem
-              << "); it was kept as " << kept.u8string() << " and the game starts a new board\n";
+    return kept;
+}
+
+// The local date and time of a file's modification time, to the minute.
+std::string localTime(fs::file_time_type time) {
+    using namespace std::chrono;
+    const system_clock::time_point then =
+        system_clock::now() +
+        duration_cast<system_clock::duration>(time - fs::file_time_type::clock::now());
+    const std::time_t seconds = system_clock::to_time_t(then);
+    const std::tm* local = std::localtime(&seconds);
+    if (local == nullptr) {
+        return "an unknown time";
+    }
+    std::ostringstream text;
+    text << std::put_time(local, "%Y-%m-%d %H:%M");
+    return text.str();
+}
+
+void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Box>& boxes,
+           int& money) {
+    std::vector<Spider> loadedSpiders;
+    for (const SavedSpider& spider : board.spiders) {
+        loadedSpiders.emplace_back(spider.stage, spider.x, spider.y);
+    }
+    std::vector<Box> loadedBoxes;
+    for (const SavedBox& box : board.boxes) {
+        loadedBoxes.emplace_back(box.x, box.y);
+    }
+    spiders = std::move(loadedSpiders);
+    boxes = std::move(loadedBoxes);
+    money = board.money;
 }
 
 } // namespace
@@ -91,8 +182,13 @@ bool writeSaveFile(const std::string& bytes, std::string& problem) {
     return writeFileAtomically(saveFilePath, bytes, problem);
 }
 
+bool writeBackupFile(const std::string& bytes, fs::file_time_type savedAt, std::string& problem) {
+    return writeFileAtomically(backupFilePath, bytes, problem, savedAt);
+}
+
 void removeLeftoverTemporaryFiles() {
     removeLeftoverTemporaryFiles(saveFilePath);
+    removeLeftoverTemporaryFiles(backupFilePath);
 }
 
 std::string notSavedLine(const std::string& problem) {
@@ -106,35 +202,44 @@ void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
     }
 }
 
-void load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money) {
-    std::error_code error;
-    const fs::file_type type = fs::symlink_status(saveFilePath, error).type();
-    if (type == fs::file_type::not_found) {
-        return; // the first start
+void requireReadableSave() {
+    SaveOnDisk save;
+    SaveOnDisk backup;
+    readSaves(save, backup);
+}
+
+LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money) {
+    SaveOnDisk save;
+    SaveOnDisk backup;
+    readSaves(save, backup); // before anything moves
+    LoadedSave loaded;
+    if (save.read == Read::missing) {
+        return loaded; // the first start
+    }
+    if (save.isBoard()) {
+        place(save.board, spiders, boxes, money);
+        std::error_code error;
+        loaded.savedAt = fs::last_write_time(saveFilePath, error);
+        if (!error) {
+            loaded.backup = std::move(save.text);
+        }
+        return loaded;
     }
 
-    std::string text;
-    std::string problem;
-    SavedBoard board;
-    if (type == fs::file_type::none) {
-        problem = "it cannot be examined: " + error.message();
-    } else if (readWholeFile(saveFilePath, text, problem)) {
-        parseBoard(text, board, problem);
+    const fs::path kept = keepAside(saveFilePath, save.problem);
+    std::string outcome = "the game starts a new board";
+    if (backup.isBoard()) {
+        place(backup.board, spiders, boxes, money);
+        std::error_code error;
+        const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
+        const std::string when = error ? "an unknown time" : localTime(savedAt);
+        loaded.restored = "save.json could not be read; the board saved at " + when + " is back";
+        outcome = "the board saved at " + when + " is back from " + backupFilePath.u8string();
+    } else if (backup.read != Read::missing) {
+        outcome = backupFilePath.u8string() + " cannot be used either (" + backup.problem +
+                  "), so the game starts a new board";
     }
-    if (!problem.empty()) {
-        keepAside(saveFilePath, problem);
-        return;
-    }
-
-    std::vector<Spider> loadedSpiders;
-    for (const SavedSpider& spider : board.spiders) {
-        loadedSpiders.emplace_back(spider.stage, spider.x, spider.y);
-    }
-    std::vector<Box> loadedBoxes;
-    for (const SavedBox& box : board.boxes) {
-        loadedBoxes.emplace_back(box.x, box.y);
-    }
-    spiders = std::move(loadedSpiders);
-    boxes = std::move(loadedBoxes);
-    money = board.money;
+    std::cerr << "Tangleroot: " << saveFilePath.u8string() << " cannot be used (" << save.problem
+              << "); it was kept as " << kept.u8string() << ", and " << outcome << "\n";
+    return loaded;
 }

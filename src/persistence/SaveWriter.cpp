@@ -46,10 +46,26 @@ SaveWriter::Result SaveWriter::settled() {
     return last;
 }
 
+void SaveWriter::runOnce(std::function<void()> job) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        jobs.push_back(std::move(job));
+    }
+    wake.notify_one();
+}
+
 void SaveWriter::run() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-        wake.wait(lock, [&] { return stopping || done < handedIn; });
+        wake.wait(lock, [&] { return stopping || done < handedIn || !jobs.empty(); });
+        if (!jobs.empty()) {
+            const std::function<void()> job = std::move(jobs.front());
+            jobs.erase(jobs.begin());
+            lock.unlock();
+            job();
+            lock.lock();
+            continue;
+        }
         if (done == handedIn) {
             return; // stopping, and nothing left to write
         }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Writes snapshots of the board on a thread of its own, so that a slow flush
 // to the disk never holds up a frame. Only the newest snapshot counts: one
@@ -23,7 +24,7 @@ public:
     };
 
     explicit SaveWriter(WriteFunction write);
-    // Writes what is still waiting, then stops the thread.
+    // Writes what is still waiting, runs the jobs left, then stops the thread.
     ~SaveWriter();
     SaveWriter(const SaveWriter&) = delete;
     SaveWriter& operator=(const SaveWriter&) = delete;
@@ -41,6 +42,10 @@ public:
     // returns how the newest of them went.
     Result settled();
 
+    // Runs `job` once on the writer's thread, before the next snapshot, and
+    // returns at once: a write of another file that no frame waits for.
+    void runOnce(std::function<void()> job);
+
 private:
     std::uint64_t handOver(std::string bytes);
     void run();
@@ -50,6 +55,7 @@ private:
     std::condition_variable wake;
     std::condition_variable finished;
     std::string waiting;
+    std::vector<std::function<void()>> jobs;
     std::uint64_t handedIn = 0; // snapshots handed over so far
     std::uint64_t done = 0;     // the newest snapshot written or failed
     Result last;

@@ -298,6 +298,11 @@ class Game:
                         self.path(name)], check=True)
         return self.path(name)
 
+    def notice_shown(self):
+        """Whether a notice's dark band lies across the middle of the window."""
+        band = (int(800 * self.scale), int(100 * self.scale), 0, int(350 * self.scale))
+        return image_stat(self.screenshot("notice.png"), "mean", crop=band) < 0.35
+
     def close(self, timeout=10):
         """Presses the window's close button (WM_DELETE_WINDOW) and waits for the end."""
         self.send_close_request()
@@ -378,6 +383,16 @@ class Game:
             self.process.kill()
             self.process.wait()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def eventually(check, timeout, step=0.2):
+    """Whether `check()` comes true within `timeout` seconds."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if check():
+            return True
+        time.sleep(step)
+    return check()
 
 
 def image_stat(path, expression, crop=None):

@@ -5,12 +5,15 @@
 
 The run's seed is printed first; SOAK_SEED=N repeats the same input.
 
-Presses, drags and releases of the left, middle and right buttons land all
-over the window and beyond its edges (xdotool on a private Xvfb). Meanwhile
-"save.json" is read again and again: every read must be a whole, usable board.
-At the end the close button must end the game with status 0 and leave a board
-that loads, and the game's memory must not have grown after its first minute
-(or, in a shorter run, after its first half).
+It opens by playing: a stage-11 spider dragged onto its twin, and three
+clicks on a box. Then presses, drags and releases of the left, middle and right
+buttons land all over the window and beyond its edges (xdotool on a private
+Xvfb). Meanwhile "save.json" is read again and again: every read must be a
+whole, usable board. At the end the close button must end the game with status
+0 and leave a board that loads, holding the stage-12 spider and the money of the
+opening's press; the saves seen must show a box broken and a merge; and the
+game's memory must not have grown after its first minute (or, in a shorter run,
+after its first half).
 """
 
 import argparse
@@ -92,17 +95,28 @@ def main():
     print("soak: seed %d (SOAK_SEED=%d plays this run's input again)" % (seed, seed), flush=True)
     rng = random.Random(seed)
 
-    # A crowded board of young spiders near the middle, so drags there merge.
+    # A crowded board of young spiders near the middle, so drags there merge,
+    # and two stage-11 spiders that their first wander step brings exactly into
+    # opposite corners, for the opening's drag.
     spiders = [{"stage": 1 + (i % 3), "x": rng.uniform(250, 500), "y": rng.uniform(250, 500)} for i in range(36)]
-    boxes = [{"x": rng.uniform(0, 740), "y": rng.uniform(0, 740)} for _ in range(6)]
+    spiders += [{"stage": 11, "x": -5000.0, "y": -5000.0}, {"stage": 11, "x": 5000.0, "y": 5000.0}]
+    # Whole numbers, which the game's floats write back unchanged: a box is
+    # known by its place.
+    boxes = [{"x": float(rng.randrange(741)), "y": float(rng.randrange(741))} for _ in range(6)]
     start = json.dumps({"boxes": boxes, "money": 0, "spiders": spiders}, separators=(",", ":"))
 
     screen = game_driver.VirtualScreen()
     game = game_driver.Game(screen, save=start)
     counts = Counts()
     try:
-        game.start()
+        game.start(pointer=(70, 70))
         game.find_window()
+        # The opening, which any working game turns into a merge, a broken box
+        # and 121 in money: the twins stay in their corners for a second or more.
+        width, _ = game_driver.picture_size("spider_stage_11")
+        game.drag((70, 70), (800 - width / 2, 800 - width / 2))
+        game.break_box(boxes[0]["x"], boxes[0]["y"])
+        counts.presses, counts.drags, counts.releases = 4, 1, 4
         began = time.monotonic()
         baseline = None
         peak_after_baseline = 0
@@ -174,6 +188,12 @@ def main():
             counts.failures.append("the board left at the close does not load")
         else:
             counts.board_changed(last_board, board)
+            if counts.broken < 1 or counts.merges < 1:
+                counts.failures.append("the saves show %d broken boxes and %d merges" % (counts.broken, counts.merges))
+            if 12 not in [spider["stage"] for spider in board.get("spiders", [])] or board["money"] < 121:
+                counts.failures.append("the board left at the close lacks the opening's stage-12 spider or its "
+                                       "121 in money: money %d, stages %s" % (
+                                           board["money"], sorted(spider["stage"] for spider in board.get("spiders", []))))
         if baseline is not None and peak_after_baseline > baseline + MEMORY_SLACK_KIB:
             counts.failures.append("memory grew from %d KiB to %d KiB" % (baseline, peak_after_baseline))
         if "cannot" in game.stderr() or "not saved" in game.stderr():
