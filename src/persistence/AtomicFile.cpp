@@ -64,6 +64,22 @@ File openNew(const std::filesystem::path& path) {
                        nullptr);
 }
 
+// Others may go on reading, writing, even replacing the file meanwhile.
+File openExisting(const std::filesystem::path& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The bytes read, 0 at the end of the file, -1 on failure.
+long readSome(File file, char* buffer, std::size_t size) {
+    DWORD count = 0;
+    if (!ReadFile(file, buffer, static_cast<DWORD>(size), &count, nullptr)) {
+        return -1;
+    }
+    return static_cast<long>(count);
+}
+
 bool writeAll(File file, const std::string& bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
@@ -127,6 +143,19 @@ int processId() {
 
 File openNew(const std::filesystem::path& path) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+File openExisting(const std::filesystem::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+long readSome(File fd, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, size);
+        if (count >= 0 || errno != EINTR) {
+            return static_cast<long>(count);
+        }
+    }
 }
 
 bool writeAll(File fd, const std::string& bytes) {
@@ -231,6 +260,25 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     const std::filesystem::path folder = path.parent_path();
     syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
     return true;
+}
+
+bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
+                        std::string& problem) {
+    const File file = openExisting(path);
+    if (file == noFile) {
+        problem = describeLastError("cannot be opened");
+        return false;
+    }
+    char buffer[1 << 14];
+    long count = 0;
+    while ((count = readSome(file, buffer, sizeof buffer)) > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    if (count < 0) {
+        problem = describeLastError("cannot be read");
+    }
+    closeFile(file);
+    return count == 0;
 }
 
 void removeLeftoverTemporaryFiles(const std::filesystem::path& path) {
