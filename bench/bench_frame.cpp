@@ -211,7 +211,7 @@ Screen& screen() {
 void Frame_Game(benchmark::State& state) {
     FullBoard board;
     Screen& s = screen();
-    const sf::Sprite background(TextureManager::getTexture("background"));
+    sf::Texture& background = TextureManager::getTexture("background");
     std::mt19937 rng(2);
     std::random_device randomDevice;
     sf::Clock spawnClock;

@@ -2,6 +2,8 @@
 
 #include "assets/TextureManager.hpp"
 
+#include <SFML/System/String.hpp>
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -54,4 +56,14 @@ inline std::string readFile(const std::filesystem::path& path) {
 
 inline void writeFile(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+// Text as the window holds it, and back.
+inline sf::String decoded(const std::string& utf8) {
+    return sf::String::fromUtf8(utf8.begin(), utf8.end());
+}
+inline std::string utf8Of(const sf::String& text) {
+    std::string bytes;
+    sf::Utf32::toUtf8(text.begin(), text.end(), std::back_inserter(bytes));
+    return bytes;
 }

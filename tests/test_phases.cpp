@@ -1,3 +1,4 @@
+#include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Startup.hpp"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <set>
@@ -423,7 +425,7 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     sf::Font font;
     ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
     sf::Text label("", font, 24);
-    const sf::Sprite background(TextureManager::getTexture("background"));
+    sf::Texture& background = TextureManager::getTexture("background");
 
     const auto pixelAt = [&](const std::vector<Spider>& drawnSpiders,
                              const std::vector<Box>& drawnBoxes, sf::Vector2u point) {
@@ -444,9 +446,11 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     EXPECT_EQ(label.getString().toAnsiString(), "Money: 1000");
 
     // A notice darkens a band across the middle; an empty one draws nothing.
+    Messages messages(font);
     const auto middleWith = [&](const std::string& notice) {
         target.clear(sf::Color::White);
-        drawNotice(target, font, notice);
+        messages.show(notice, "", "", 1.f);
+        messages.draw(target);
         target.display();
         return target.getTexture().copyToImage().getPixel(5, 400);
     };
@@ -455,12 +459,73 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     middleWith(std::string(300, 'x')); // a long line is broken 30 from the right edge
     const sf::Image band = target.getTexture().copyToImage();
     int ink = 0;
-    for (unsigned x = 745; x < 770; ++x) {
+    int pastMargin = 0;
+    for (unsigned x = 745; x < 800; ++x) {
         for (unsigned y = 370; y < 430; ++y) {
-            ink += band.getPixel(x, y).g > 150;
+            (x < 770 ? ink : pastMargin) += band.getPixel(x, y).g > 150;
         }
     }
     EXPECT_GT(ink, 0) << "the line was broken before the margin";
+    EXPECT_EQ(pastMargin, 0) << "the line runs into the margin";
+    // 30 px of band above the letters and below them.
+    std::vector<unsigned> bandRows;
+    std::vector<unsigned> inkRows;
+    for (unsigned y = 0; y < 800; ++y) {
+        if (band.getPixel(5, y) == sf::Color::White) {
+            continue;
+        }
+        bandRows.push_back(y);
+        for (unsigned x = 30; x < 770 && (inkRows.empty() || inkRows.back() != y); ++x) {
+            if (band.getPixel(x, y).g > 150) {
+                inkRows.push_back(y);
+            }
+        }
+    }
+    ASSERT_FALSE(bandRows.empty() || inkRows.empty());
+    EXPECT_NEAR(inkRows.front() - bandRows.front(), 30, 1.5);
+    EXPECT_NEAR(bandRows.back() - inkRows.back(), 30, 1.5);
+}
+
+TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheLabelIsMadeAtItsSizeOnScreen) {
+    sf::Font font;
+    ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
+    sf::Texture& background = TextureManager::getTexture("background");
+    for (const unsigned side : {1600u, 691u, 800u}) {
+        sf::RenderTexture game;
+        sf::RenderTexture sharp; // the label as letters made for this window
+        ASSERT_TRUE(game.create(side, side) && sharp.create(side, side));
+        game.setView(sf::View(sf::FloatRect(0, 0, boardSize, boardSize)));
+        sf::Text label("", font, 24);
+        drawScene(game, background, {}, {}, label, 1000);
+        game.display();
+        const float scale = side / boardSize;
+        sharp.clear(sf::Color::White);
+        sf::Sprite picture(background);
+        picture.setScale(scale, scale);
+        sharp.draw(picture);
+        sf::Text letters(moneyLabel(1000), font, static_cast<unsigned>(std::lround(24 * scale)));
+        sharp.draw(letters);
+        sharp.display();
+        const sf::Image drawn = game.getTexture().copyToImage();
+        const sf::Image expected = sharp.getTexture().copyToImage();
+        int differ = 0;
+        for (unsigned y = 0; y < 40 * scale; ++y) {
+            for (unsigned x = 0; x < 200 * scale; ++x) {
+                differ += std::abs(drawn.getPixel(x, y).r - expected.getPixel(x, y).r) > 24;
+            }
+        }
+        EXPECT_LT(differ, 10) << "the label is not made at its size on a " << side << " px window";
+        EXPECT_EQ(background.isSmooth(), side != 800) << side;
+        if (side == 1600) { // nearest pixels would make 2 x 2 blocks of one colour
+            int blended = 0;
+            for (unsigned y = 100; y < side; y += 2) {
+                for (unsigned x = 0; x < side; x += 2) {
+                    blended += drawn.getPixel(x, y) != drawn.getPixel(x + 1, y);
+                }
+            }
+            EXPECT_GT(blended, 10000) << "the background is not smoothed";
+        }
+    }
 }
 
 TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
@@ -514,7 +579,7 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
                                std::string(120, 'x') +
                                "/save.json.tmp-1-0: No space left on "
                                "device, so it was kept as it was\n\nClose.";
-    const std::string wrapped = wrapToWidth(notice, measure, 300);
+    const std::string wrapped = wrapToWidth(notice, measure, 300).toAnsiString();
     std::istringstream lines(wrapped);
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count) {
@@ -528,6 +593,15 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
         return text;
     };
     EXPECT_EQ(letters(wrapped), letters(notice));
+
+    // Between letters, never inside one, in every language.
+    const auto wrappedAt = [&](const std::string& utf8, const std::string& firstLine) {
+        measure.setString(decoded(firstLine));
+        return utf8Of(wrapToWidth(decoded(utf8), measure, measure.getLocalBounds().width));
+    };
+    EXPECT_EQ(wrappedAt("Accès refusé", "Accès"), "Accès\nrefusé");
+    EXPECT_EQ(wrappedAt("Отказано в доступе", "Отказано в"), "Отказано в\nдоступе");
+    EXPECT_EQ(wrappedAt("数据保存失败", "数据保存"), "数据保存\n失败");
 }
 
 TEST(FramePacer, FramesComeAPeriodApartAndALateLoopStartsAfresh) {
@@ -595,12 +669,4 @@ TEST_F(Phases, ABoxIsAwaitedOnlyWhileThereIsRoomForIt) {
     EXPECT_EQ(untilSpawn(spiders, boxes, spawnClock, -1), sf::Time::Zero);
     boxes.assign(11, Box(0, 0));
     EXPECT_GT(untilSpawn(spiders, boxes, spawnClock, -1), sf::seconds(60));
-}
-
-TEST(WindowSide, IsTheBoardOnALargeScreenAndFitsASmallOne) {
-    EXPECT_EQ(windowSide({1024, 1024}), 800u);
-    EXPECT_EQ(windowSide({1920, 1080}), 800u);
-    EXPECT_EQ(windowSide({1366, 768}), 691u);
-    EXPECT_EQ(windowSide({1366, 761}), 684u) << "a tenth of the height, rounded up, is left free";
-    EXPECT_EQ(windowSide({600, 1000}), 600u);
 }

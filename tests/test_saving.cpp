@@ -1,3 +1,4 @@
+#include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
@@ -39,6 +40,9 @@ protected:
             [this](const std::string& bytes, std::string& problem) {
                 const std::lock_guard<std::mutex> lock(mutex);
                 ++attempts;
+                if (slow) {
+                    sf::sleep(sf::milliseconds(300));
+                }
                 if (failing) {
                     problem = "no space left";
                     return false;
@@ -66,19 +70,13 @@ protected:
         awaitAttempts(count);
         saving->autosave(spiders, boxes, money);
     }
-    void drawMessages() {
-        sf::RenderTexture picture;
-        ASSERT_TRUE(picture.create(80, 80));
-        sf::Font font;
-        ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
-        saving->drawMessages(picture, font);
-    }
 
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
     std::mutex mutex;
     std::atomic<bool> failing{false};
+    std::atomic<bool> slow{false};
     std::atomic<int> attempts{0};
     std::vector<std::string> disk;
     std::unique_ptr<Saving> saving;
@@ -172,7 +170,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     sf::Window window(sf::VideoMode(10, 10), "saving");
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_NE(saving->notice(), "");
-    drawMessages();
+    saving->noticeOnScreen();
     sf::sleep(noticeReadTime); // read, but a save that works makes it over
 
     failing = false;
@@ -185,7 +183,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     // Closed as a save that works lands, before a frame has looked at it.
     failing = true;
     saving->closeRequested(window, spiders, boxes, money);
-    drawMessages();
+    saving->noticeOnScreen();
     sf::sleep(noticeReadTime);
     failing = false;
     saving->autosave(spiders, boxes, money, Change::newBox);
@@ -208,9 +206,11 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
 
 TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecond) {
     sf::Window window(sf::VideoMode(10, 10), "saving");
-    drawMessages(); // nothing to show yet
     failing = true;
     ::testing::internal::CaptureStderr();
+    saving->autosave(spiders, boxes, ++money, Change::newBox);
+    settle(1);
+    saving->noticeOnScreen(); // only the failure line shows yet
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_TRUE(window.isOpen());
     EXPECT_NE(saving->notice().find("no space left"), std::string::npos) << saving->notice();
@@ -219,22 +219,40 @@ TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecon
     // Queued before the notice was ever drawn, however late: a first close again.
     sf::sleep(sf::seconds(1));
     saving->closeRequested(window, spiders, boxes, money);
-    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(attempts, 3);
     EXPECT_TRUE(window.isOpen());
 
-    drawMessages();
+    saving->noticeOnScreen();
     saving->closeRequested(window, spiders, boxes, money); // sooner than a second
-    EXPECT_EQ(attempts, 3);
+    EXPECT_EQ(attempts, 4);
     EXPECT_TRUE(window.isOpen());
 
     sf::sleep(sf::seconds(1)); // the notice was read: a second close quits
     saving->closeRequested(window, spiders, boxes, money);
-    EXPECT_EQ(attempts, 3) << "tried to save once more";
+    EXPECT_EQ(attempts, 4) << "tried to save once more";
     EXPECT_FALSE(window.isOpen());
     EXPECT_EQ(saving->exitStatus(), 1);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(
                   "Tangleroot: closed again after the notice; the board was not saved"),
               std::string::npos);
+}
+
+TEST_F(SavingTest, ASecondCloseWaitsForTheWriteInFlight) {
+    sf::Window window(sf::VideoMode(10, 10), "saving");
+    failing = true;
+    ::testing::internal::CaptureStderr();
+    saving->closeRequested(window, spiders, boxes, money);
+    saving->noticeOnScreen();
+    sf::sleep(noticeReadTime);
+    failing = false;
+    slow = true; // as a save.json another program holds for a moment
+    ++money;
+    saving->autosave(spiders, boxes, money, Change::newBox);
+    saving->closeRequested(window, spiders, boxes, money);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(saving->exitStatus(), 0) << "told unsaved as the board reached the disk";
+    EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 }
 
 TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOne) {
@@ -256,23 +274,55 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
     EXPECT_EQ(attempts, 3);
 }
 
-TEST(SavingMessages, TheFailureLineStaysOneLineAtTheBottomAndTheSceneTellsItFromTheNotice) {
+TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
     EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
-
-    sf::RenderTexture picture;
-    ASSERT_TRUE(picture.create(800, 800));
     sf::Font font;
     ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
+    Messages messages(font);
+    for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
+        const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
+                                   "\n\nClose the window again to quit without saving.";
+        messages.show(notice, "", "", 1.f);
+        EXPECT_EQ(utf8Of(messages.noticeShown()), notice);
+        messages.show(notice, "The board is not being saved: " + reason, "", 1.f);
+        EXPECT_EQ(utf8Of(messages.failureLineShown()), "The board is not being saved: " + reason);
+    }
+    messages.show("", "The board is not being saved: two\r\nlines", "", 1.f);
+    EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
+    messages.show("", "", "", 1.f); // a save that worked
+    EXPECT_EQ(messages.failureLineShown(), "");
+
+    // Cut with "..." to fit the bottom line, at 100% as at 200%.
+    std::string line = "The board is not being saved:";
+    for (int i = 0; i < 40; ++i) {
+        line += " Отказано в доступе";
+    }
+    for (const float scale : {1.f, 2.f}) {
+        messages.show("", line, "", scale);
+        const std::string shown = utf8Of(messages.failureLineShown());
+        ASSERT_GT(shown.size(), 3u);
+        EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+        EXPECT_EQ(line.rfind(shown.substr(0, shown.size() - 3), 0), 0u) << shown;
+        sf::Text drawn(messages.failureLineShown(), font, static_cast<unsigned>(14 * scale));
+        EXPECT_LE(drawn.getLocalBounds().width, 794 * scale) << shown;
+        const std::size_t kept = messages.failureLineShown().getSize() - 3;
+        drawn.setString(decoded(line).substring(0, kept + 1) + "...");
+        EXPECT_GT(drawn.getLocalBounds().width, 794 * scale) << "cut too short: " << shown;
+    }
+
+    // The line stays at the bottom, the restored board's above it.
+    sf::RenderTexture picture;
+    ASSERT_TRUE(picture.create(800, 800));
     const sf::Color grey(128, 128, 128);
     picture.clear(grey);
-    drawFailureLine(picture, font, "The board is not being saved: " + std::string(300, 'x'));
+    messages.show("", line, "save.json could not be read; the board saved at 10:00 is back", 1.f);
+    messages.draw(picture);
     picture.display();
     const sf::Image shown = picture.getTexture().copyToImage();
     EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
-    for (unsigned y = 0; y < 770; y += 3) {
-        ASSERT_EQ(shown.getPixel(400, y), grey) << "the line reaches up to " << y;
-    }
+    EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
+    EXPECT_EQ(shown.getPixel(400, 740), grey);
 }
 
 // A clean start leaves its save as save.json.bak, dated as it was; a board

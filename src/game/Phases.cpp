@@ -2,9 +2,8 @@
 
 #include "assets/TextureManager.hpp"
 
-#include <SFML/Graphics/RectangleShape.hpp>
-
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -198,12 +197,29 @@ std::string moneyLabel(int money) {
     return "Money: " + std::to_string(money);
 }
 
-void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
+float windowScale(const sf::RenderTarget& target) {
+    const sf::Vector2u size = target.getSize();
+    return static_cast<float>(std::min(size.x, size.y)) / boardSize;
+}
+
+void setScreenSize(sf::Text& text, unsigned size, float scale) {
+    const unsigned onScreen = std::max(1u, static_cast<unsigned>(std::lround(size * scale)));
+    text.setCharacterSize(onScreen);
+    text.setScale(1 / scale, 1 / scale);
+}
+
+void drawScene(sf::RenderTarget& target, sf::Texture& background,
                const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                sf::Text& moneyText, int money) {
-    moneyText.setString(moneyLabel(money));
+    const float scale = windowScale(target);
+    // Nearest pixels would make steps of the thin branches, and blocks at
+    // 200%; at 800 px the picture is copied as it is.
+    background.setSmooth(scale != 1.f);
+    setScreenSize(moneyText, moneyLabelSize, scale);
+    const std::string label = moneyLabel(money);
+    moneyText.setString(sf::String::fromUtf8(label.begin(), label.end()));
     target.clear(sf::Color::White);
-    target.draw(backgroundSprite);
+    target.draw(sf::Sprite(background));
     for (const Spider& spider : spiders) {
         target.draw(spider.sprite);
     }
@@ -213,74 +229,30 @@ void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
     target.draw(moneyText);
 }
 
-std::string wrapToWidth(const std::string& text, sf::Text& measure, float width) {
-    std::string wrapped;
-    std::string line;
-    const auto fits = [&](const std::string& candidate) {
-        measure.setString(candidate);
+sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width) {
+    using Letters = std::basic_string<sf::Uint32>;
+    const Letters letters = text.toUtf32();
+    Letters wrapped;
+    Letters line;
+    const auto fits = [&](const Letters& candidate) {
+        measure.setString(sf::String(candidate));
         return measure.getLocalBounds().width <= width;
     };
-    for (std::size_t at = 0; at <= text.size(); ++at) {
-        const char c = at < text.size() ? text[at] : '\n';
+    for (std::size_t at = 0; at < letters.size(); ++at) {
+        const sf::Uint32 c = letters[at];
         if (c == '\n') {
-            wrapped += line + '\n';
+            wrapped += line + c;
             line.clear();
         } else if (c == ' ' || fits(line + c)) {
             line += c;
         } else {
             // Broken at the last space that fits, or inside a word with none.
             const std::size_t space = line.rfind(' ');
-            const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
-            wrapped += line.substr(0, space == std::string::npos ? line.size() : space) + '\n';
+            const Letters rest = space == Letters::npos ? Letters() : line.substr(space + 1);
+            wrapped +=
+                line.substr(0, space == Letters::npos ? line.size() : space) + sf::Uint32('\n');
             line = rest + c;
         }
     }
-    return wrapped;
-}
-
-void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice) {
-    if (notice.empty()) {
-        return;
-    }
-    constexpr float margin = 30.f;
-    sf::Text text("", font, 20);
-    text.setString(wrapToWidth(notice, text, boardSize - 2 * margin));
-    text.setFillColor(sf::Color::White);
-    const sf::FloatRect bounds = text.getLocalBounds();
-    sf::RectangleShape band({boardSize, bounds.height + 2 * margin});
-    band.setPosition(0.f, (boardSize - band.getSize().y) / 2);
-    band.setFillColor(sf::Color(90, 20, 20, 225));
-    text.setPosition(margin, band.getPosition().y + margin - bounds.top);
-    target.draw(band);
-    target.draw(text);
-}
-
-void drawFailureLine(sf::RenderTarget& target, const sf::Font& font, const std::string& line) {
-    if (line.empty()) {
-        return;
-    }
-    // One short line along the bottom edge: a long reason is cut, with "...",
-    // and the whole of it is on stderr.
-    constexpr float margin = 3.f;
-    sf::Text text("", font, 14);
-    sf::String shown = sf::String::fromUtf8(line.begin(), line.end());
-    const auto fits = [&](const sf::String& candidate) {
-        text.setString(candidate);
-        return text.getLocalBounds().width <= boardSize - 2 * margin;
-    };
-    if (!fits(shown)) {
-        while (!shown.isEmpty() && !fits(shown + "...")) {
-            shown.erase(shown.getSize() - 1);
-        }
-        shown += "...";
-    }
-    text.setString(shown);
-    text.setFillColor(sf::Color::White);
-    const float height = font.getLineSpacing(text.getCharacterSize()) + 2 * margin;
-    sf::RectangleShape strip({boardSize, height});
-    strip.setPosition(0.f, boardSize - height);
-    strip.setFillColor(sf::Color(90, 20, 20, 200));
-    text.setPosition(margin, strip.getPosition().y + margin);
-    target.draw(strip);
-    target.draw(text);
+    return sf::String(wrapped + line);
 }

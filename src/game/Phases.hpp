@@ -7,6 +7,7 @@
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Text.hpp>
+#include <SFML/Graphics/Texture.hpp>
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Event.hpp>
 
@@ -73,24 +74,29 @@ sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& 
 // "Money: " followed by the amount.
 std::string moneyLabel(int money);
 
+// The money label's size, in board pixels.
+constexpr unsigned moneyLabelSize = 24;
+
+// How many window pixels show one board pixel: 1 for an 800 px window.
+float windowScale(const sf::RenderTarget& target);
+
+// Sets `text` `size` board pixels high, drawn at its own size on a window
+// `scale` times the board: its letters are made at size x scale pixels and
+// shrunk back by as much, which the view then undoes, so that they are as
+// sharp on a large window as at 800 px.
+void setScreenSize(sf::Text& text, unsigned size, float scale);
+
 // Draw phase, up to (not including) display: white, background, spiders,
-// boxes, then the money label.
-void drawScene(sf::RenderTarget& target, const sf::Sprite& backgroundSprite,
+// boxes, then the money label. The background is smoothed unless the window
+// shows it pixel for pixel, and the label is set at its size on the screen.
+void drawScene(sf::RenderTarget& target, sf::Texture& background,
                const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                sf::Text& moneyText, int money);
 
 // `text` with line breaks added so that no line is wider than `width` when
-// set in `measure` (its font and size): at the last space that fits, or inside
-// a word too long for a line.
-std::string wrapToWidth(const std::string& text, sf::Text& measure, float width);
-
-// Draws `notice` (lines split by '\n') on a dark band across the board, over
-// everything else. An empty notice draws nothing.
-void drawNotice(sf::RenderTarget& target, const sf::Font& font, const std::string& notice);
-
-// Draws `line` small at the bottom of the board, out of the board's way, on a
-// dark strip. An empty line draws nothing.
-void drawFailureLine(sf::RenderTarget& target, const sf::Font& font, const std::string& line);
+// set in `measure` (its font and size, before its scale): at the last space
+// that fits, or between two letters of a word too long for a line.
+sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width);
 
 // Keeps a free spider's whole picture on the board.
 void keepOnBoard(Spider& spider);

@@ -1,6 +1,5 @@
 #include "game/Saving.hpp"
 
-#include "game/Phases.hpp"
 #include "persistence/SaveFile.hpp"
 #include "platform/EndRequests.hpp"
 
@@ -24,13 +23,12 @@ void Saving::actOn(const SaveWriter::Result& result) {
         causeTold.clear();
         failure.clear();
         closeNotice.clear();
-        noticeDrawn = false;
+        noticeShown = false;
         return;
     }
     failure = "The board is not being saved: " + result.problem;
     if (result.problem != causeTold) {
-        std::cerr << "Tangleroot: the board was not saved (" << result.problem
-                  << "); the previous save is kept\n";
+        std::cerr << notSavedLine(result.problem) << "\n";
         causeTold = result.problem;
     }
 }
@@ -102,9 +100,10 @@ bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>&
 
 void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                             const std::vector<Box>& boxes, int money) {
-    // A save that landed since the last frame looked makes the notice stale.
-    actOn(writer.lastResult());
-    if (noticeDrawn && noticeOnScreen.getElapsedTime() >= noticeReadTime) {
+    // A save that landed since the last frame looked, or that is landing
+    // now, makes the notice stale: the verdict waits for the write in flight.
+    actOn(writer.settled());
+    if (noticeShown && sinceNoticeShown.getElapsedTime() >= noticeReadTime) {
         endUnsaved("closed again after the notice");
         window.close(); // seen, and closed again: quit without saving
         return;
@@ -143,11 +142,9 @@ int Saving::endAfterError(const std::exception& error, const std::vector<Spider>
     return 1;
 }
 
-void Saving::drawMessages(sf::RenderTarget& target, const sf::Font& font) {
-    drawFailureLine(target, font, failure);
-    drawNotice(target, font, closeNotice);
-    if (!closeNotice.empty() && !noticeDrawn) {
-        noticeDrawn = true;
-        noticeOnScreen.restart();
+void Saving::noticeOnScreen() {
+    if (!closeNotice.empty() && !noticeShown) {
+        noticeShown = true;
+        sinceNoticeShown.restart();
     }
 }

@@ -5,8 +5,6 @@
 #include "persistence/SaveFile.hpp"
 #include "persistence/SaveWriter.hpp"
 
-#include <SFML/Graphics/Font.hpp>
-#include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Window.hpp>
 
@@ -54,8 +52,9 @@ private:
 const sf::Time noticeReadTime = sf::seconds(1);
 
 // Saving as the frame loop knows it: the writer thread, the newest snapshot
-// handed to it, the failure already told on stderr, and what the window shows
-// about it. Each way the game ends is one call here that saves first.
+// handed to it, the failure already told on stderr, and the texts the window
+// shows about it (Messages draws them). Each way the game ends is one call
+// here that saves first.
 class Saving {
 public:
     // `write` puts the bytes on the disk (writeSaveFile in the game);
@@ -85,7 +84,8 @@ public:
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
 
     // The window's close button: saves and closes. When the save fails the
-    // window stays open with the close notice.
+    // window stays open with the close notice. A close once the notice was
+    // read quits without saving, unless the write still in flight lands.
     void closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
@@ -104,7 +104,10 @@ public:
     // the bottom, while saves fail, one line saying so.
     const std::string& notice() const { return closeNotice; }
     const std::string& failureLine() const { return failure; }
-    void drawMessages(sf::RenderTarget& target, const sf::Font& font);
+
+    // The close notice is on the screen: its reading time starts at the first
+    // frame that shows it.
+    void noticeOnScreen();
 
     // 0 when the board was saved at the end, 1 when the game ended without it.
     int exitStatus() const { return endedUnsaved ? 1 : 0; }
@@ -125,8 +128,8 @@ private:
     std::string causeTold;                // the failure last told on stderr
     std::string failure;                  // the line shown while saves fail
     std::string closeNotice;
-    bool noticeDrawn = false;
+    bool noticeShown = false;
     bool endedUnsaved = false;
-    sf::Clock noticeOnScreen;
+    sf::Clock sinceNoticeShown;
     SaveWriter writer; // last: its thread stops first
 };

@@ -93,11 +93,6 @@ void loadGameTextures(const fs::path& folder) {
     }
 }
 
-unsigned windowSide(sf::Vector2u desktop) {
-    const ScreenArea area{0, 0, static_cast<int>(desktop.x), static_cast<int>(desktop.y)};
-    return placeWindow(area, guessedFrame(area), 1.f).side;
-}
-
 void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
     const ScreenArea area = usableArea(desktop.layout());
     const WindowPlace place =

@@ -40,11 +40,6 @@ void loadGameFont(sf::Font& font, const std::filesystem::path& path);
 // Throws StartupError when `path` is not a readable file.
 void requireFile(const std::filesystem::path& path, const std::string& what);
 
-// The side of the square window on a desktop of this size when the window
-// system tells nothing: 800, or as large as fits with a tenth of the height
-// left for a title bar and a task bar.
-unsigned windowSide(sf::Vector2u desktop);
-
 // Opens the game's square window on the free part of one monitor: 800 x 800
 // at the player's scale (so 1600 x 1600 at 200%), or as large as fits with
 // its frame; with vertical sync on and a view that shows the board's 800 x 800.

@@ -3,6 +3,7 @@
 #include "assets/TextureManager.hpp"
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
@@ -56,14 +57,13 @@ int main() try {
     openWindow(window, desktop);
     setWindowIcon(window, desktop, "assets/icon/tangleroot-256.png");
 
-    // The money label in the top-left corner
+    // The money label in the top-left corner, and what the window says of saving
     sf::Text moneyText;
     moneyText.setFont(font);
     moneyText.setFillColor(sf::Color::Black);
-    moneyText.setCharacterSize(24);
+    Messages messages(font);
 
-    sf::Sprite backgroundSprite;
-    backgroundSprite.setTexture(TextureManager::getTexture("background"));
+    sf::Texture& background = TextureManager::getTexture("background");
 
     // The board: two fresh boxes, unless a saved board replaces them
     std::vector<Spider> spiders;
@@ -121,6 +121,11 @@ int main() try {
                 endRequestAnswered();
             }
 
+            // Closed: the board stays as it was saved
+            if (!window.isOpen()) {
+                break;
+            }
+
             // World update
             updateSpiders(spiders, money, rng);
             const bool spawned =
@@ -133,16 +138,19 @@ int main() try {
                             : input.boardTouched ? Change::byPlayer
                                                  : Change::wandering);
 
-            // Draw, when the picture changed or the window needs it
+            // Draw, when the picture changed or the window needs it; saving
+            // counts the notice's reading time from the first frame that shows it
             const std::uint64_t scene = sceneSignature(spiders, boxes, money, saving.notice(),
                                                        saving.failureLine(), restoredLine);
             if (frameNeedsDrawing(drawState, scene, input.redraw || uncovered)) {
-                drawScene(window, backgroundSprite, spiders, boxes, moneyText, money);
-                if (saving.failureLine().empty()) {
-                    drawFailureLine(window, font, restoredLine);
-                }
-                saving.drawMessages(window, font);
+                messages.show(saving.notice(), saving.failureLine(), restoredLine,
+                              windowScale(window));
+                drawScene(window, background, spiders, boxes, moneyText, money);
+                messages.draw(window);
                 window.display();
+                if (messages.showsNotice()) {
+                    saving.noticeOnScreen();
+                }
             }
 
             // Sleep until the first of: an input event, a held spider's next

@@ -1,60 +1,28 @@
 #include "persistence/AtomicFile.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 
-namespace {
-
-std::string describeErrno(const std::string& what) {
-    return what + ": " + std::strerror(errno);
-}
-
 #ifdef _WIN32
 
-int processId() {
-    return static_cast<int>(GetCurrentProcessId());
-}
-
-int openNew(const std::filesystem::path& path) {
-    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-
-int writeSome(int fd, const char* data, std::size_t size) {
-    return _write(fd, data, static_cast<unsigned>(size));
-}
-
-int flushToDisk(int fd) {
-    return _commit(fd);
-}
-int closeFile(int fd) {
-    return _close(fd);
-}
-void removeFile(const std::filesystem::path& path) {
-    _wunlink(path.c_str());
-}
-
-// The system's message for `error` in UTF-8: Windows gives it in the
-// player's language, which may go beyond ASCII ("Datenträger"). The platform
-// room has the same for its own messages; persistence does not reach up there.
-std::string systemMessage(DWORD error) {
+std::string systemMessage(unsigned long code) {
+    // The wide message, so that no letter is lost to the ANSI code page
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const int size = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                                      nullptr, 0, nullptr, nullptr)
+                                : 0;
     std::string message(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
                         nullptr);
@@ -63,7 +31,77 @@ std::string systemMessage(DWORD error) {
                                 message.back() == ' ' || message.back() == '.')) {
         message.pop_back();
     }
-    return message.empty() ? "error " + std::to_string(error) : message;
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+#else
+
+std::string systemMessage(unsigned long code) {
+    return std::system_category().message(static_cast<int>(code));
+}
+
+#endif
+
+namespace {
+
+#ifdef _WIN32
+
+// Files through the system's own calls, so that every failure has the
+// system's reason in the player's language, as the rename's has.
+using File = HANDLE;
+const File noFile = INVALID_HANDLE_VALUE;
+
+unsigned long lastError() {
+    return GetLastError();
+}
+
+int processId() {
+    return static_cast<int>(GetCurrentProcessId());
+}
+
+File openNew(const std::filesystem::path& path) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// Others may go on reading, writing, even replacing the file meanwhile.
+File openExisting(const std::filesystem::path& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The bytes read, 0 at the end of the file, -1 on failure.
+long readSome(File file, char* buffer, std::size_t size) {
+    DWORD count = 0;
+    if (!ReadFile(file, buffer, static_cast<DWORD>(size), &count, nullptr)) {
+        return -1;
+    }
+    return static_cast<long>(count);
+}
+
+bool writeAll(File file, const std::string& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 30));
+        DWORD count = 0;
+        if (!WriteFile(file, bytes.data() + written, chunk, &count, nullptr)) {
+            return false;
+        }
+        written += count;
+    }
+    return true;
+}
+
+bool flushToDisk(File file) {
+    return FlushFileBuffers(file) != 0;
+}
+bool closeFile(File file) {
+    return CloseHandle(file) != 0;
+}
+void removeFile(const std::filesystem::path& path) {
+    DeleteFileW(path.c_str());
 }
 
 // Replaces `path` in one move. Another program (an indexer, a virus scanner)
@@ -92,23 +130,54 @@ void syncFolder(const std::filesystem::path&) {}
 
 #else
 
+using File = int;
+const File noFile = -1;
+
+unsigned long lastError() {
+    return static_cast<unsigned long>(errno);
+}
+
 int processId() {
     return static_cast<int>(::getpid());
 }
 
-int openNew(const std::filesystem::path& path) {
+File openNew(const std::filesystem::path& path) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-int writeSome(int fd, const char* data, std::size_t size) {
-    return static_cast<int>(::write(fd, data, size));
+File openExisting(const std::filesystem::path& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-int flushToDisk(int fd) {
-    return ::fsync(fd);
+long readSome(File fd, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, size);
+        if (count >= 0 || errno != EINTR) {
+            return static_cast<long>(count);
+        }
+    }
 }
-int closeFile(int fd) {
-    return ::close(fd);
+
+bool writeAll(File fd, const std::string& bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+bool flushToDisk(File fd) {
+    return ::fsync(fd) == 0;
+}
+bool closeFile(File fd) {
+    return ::close(fd) == 0;
 }
 void removeFile(const std::filesystem::path& path) {
     ::unlink(path.c_str());
@@ -117,7 +186,7 @@ void removeFile(const std::filesystem::path& path) {
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        problem = describeErrno("cannot replace " + to.filename().u8string());
+        problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(errno);
         return false;
     }
     return true;
@@ -135,19 +204,9 @@ void syncFolder(const std::filesystem::path& folder) {
 
 #endif
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const int count = writeSome(fd, bytes.data() + written, bytes.size() - written);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    return true;
+// `what`, and the system's reason for the call that just failed.
+std::string describeLastError(const std::string& what) {
+    return what + ": " + systemMessage(lastError());
 }
 
 const char* const temporarySuffix = ".tmp-";
@@ -168,22 +227,22 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     // changes at every attempt, and the player never sees it.
     const std::string beside = " a temporary file beside " + path.filename().u8string();
     const std::filesystem::path temporary = temporaryPathFor(path);
-    const int fd = openNew(temporary);
-    if (fd < 0) {
-        problem = describeErrno("cannot create" + beside);
+    const File file = openNew(temporary);
+    if (file == noFile) {
+        problem = describeLastError("cannot create" + beside);
         return false;
     }
 
-    bool ok = writeAll(fd, bytes);
+    bool ok = writeAll(file, bytes);
     if (!ok) {
-        problem = describeErrno("cannot write" + beside);
-    } else if (flushToDisk(fd) != 0) {
+        problem = describeLastError("cannot write" + beside);
+    } else if (!flushToDisk(file)) {
         ok = false;
-        problem = describeErrno("cannot flush" + beside + " to the disk");
+        problem = describeLastError("cannot flush" + beside + " to the disk");
     }
-    if (closeFile(fd) != 0 && ok) {
+    if (!closeFile(file) && ok) {
         ok = false;
-        problem = describeErrno("cannot close" + beside);
+        problem = describeLastError("cannot close" + beside);
     }
     if (ok && modified) {
         // A file system that keeps no such time still gets the bytes.
@@ -201,6 +260,25 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     const std::filesystem::path folder = path.parent_path();
     syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
     return true;
+}
+
+bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
+                        std::string& problem) {
+    const File file = openExisting(path);
+    if (file == noFile) {
+        problem = describeLastError("cannot be opened");
+        return false;
+    }
+    char buffer[1 << 14];
+    long count = 0;
+    while ((count = readSome(file, buffer, sizeof buffer)) > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    if (count < 0) {
+        problem = describeLastError("cannot be read");
+    }
+    closeFile(file);
+    return count == 0;
 }
 
 void removeLeftoverTemporaryFiles(const std::filesystem::path& path) {

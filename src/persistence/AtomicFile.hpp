@@ -19,3 +19,13 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
 // Removes the temporary files that writes to `path` cut off midway (a crash,
 // a kill) left beside it.
 void removeLeftoverTemporaryFiles(const std::filesystem::path& path);
+
+// Reads the whole file at `path` into `bytes`. On failure `problem` says
+// which step failed and the system's reason ("cannot be opened: Accès refusé").
+bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
+                        std::string& problem);
+
+// The operating system's message for error `code` (GetLastError on Windows,
+// errno elsewhere), in UTF-8 with no line break at its end. Windows gives its
+// messages in the player's own language, beyond ASCII ("Accès refusé").
+std::string systemMessage(unsigned long code);

@@ -2,10 +2,8 @@
 
 #include "persistence/AtomicFile.hpp"
 
-#include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
@@ -16,10 +14,6 @@ namespace fs = std::filesystem;
 namespace {
 
 enum class Read { missing, ok, notAFile, failed };
-
-std::string reason(int error) {
-    return error != 0 ? std::generic_category().message(error) : "the system gave no reason";
-}
 
 // A file that cannot be examined, opened or read is `failed`; one that is not
 // a regular file (a folder in its place) is not a board, like bytes that are not.
@@ -37,19 +31,7 @@ Read readWholeFile(const fs::path& path, std::string& text, std::string& problem
         problem = "it is not a regular file";
         return Read::notAFile;
     }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        problem = "cannot be opened: " + reason(errno);
-        return Read::failed;
-    }
-    // read() rather than `<< rdbuf()`, which takes a failed read for the end.
-    char buffer[1 << 14];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        problem = "cannot be read: " + reason(errno);
+    if (!readWholeFileBytes(path, text, problem)) {
         return Read::failed;
     }
     return Read::ok;
@@ -191,11 +173,14 @@ void removeLeftoverTemporaryFiles() {
     removeLeftoverTemporaryFiles(backupFilePath);
 }
 
+std::string notSavedLine(const std::string& problem) {
+    return "Tangleroot: the board was not saved (" + problem + "); the previous save is kept";
+}
+
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
     std::string problem;
     if (!writeSaveFile(boardSnapshot(spiders, boxes, money), problem)) {
-        std::cerr << "Tangleroot: the board was not saved (" << problem
-                  << "); the previous save is kept\n";
+        std::cerr << notSavedLine(problem) << "\n";
     }
 }
 

@@ -19,6 +19,9 @@ inline const std::filesystem::path backupFilePath = "save.json.bak";
 // was and says so on stderr; the game carries on.
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money);
 
+// What stderr says of a save that failed with `problem`, as one line.
+std::string notSavedLine(const std::string& problem);
+
 // The board as the bytes save.json holds: a snapshot that can be written later.
 std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                           int money);

@@ -40,6 +40,12 @@ SaveWriter::Result SaveWriter::lastResult() const {
     return last;
 }
 
+SaveWriter::Result SaveWriter::settled() {
+    std::unique_lock<std::mutex> lock(mutex);
+    finished.wait(lock, [&] { return done >= handedIn; });
+    return last;
+}
+
 void SaveWriter::runOnce(std::function<void()> job) {
     {
         const std::lock_guard<std::mutex> lock(mutex);

@@ -38,6 +38,10 @@ public:
 
     Result lastResult() const;
 
+    // Waits until every snapshot handed over is on the disk or has failed;
+    // returns how the newest of them went.
+    Result settled();
+
     // Runs `job` once on the writer's thread, before the next snapshot, and
     // returns at once: a write of another file that no frame waits for.
     void runOnce(std::function<void()> job);

@@ -7,14 +7,6 @@
 
 namespace {
 
-// UTF-16 text as UTF-8.
-std::string utf8(const wchar_t* text, int length) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
-
 UINT codePageBefore = 0;
 
 // The console may be the player's own command prompt: give it back as it was.
@@ -23,8 +15,6 @@ void restoreCodePage() {
 }
 
 } // namespace
-#else
-#include <system_error>
 #endif
 
 bool consoleIsTheGamesAlone(unsigned long processes) {
@@ -56,24 +46,5 @@ void showMessageBox([[maybe_unused]] const std::string& line) {
     std::wstring wide(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), size);
     MessageBoxW(nullptr, wide.c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
-#endif
-}
-
-std::string systemMessage(unsigned long code) {
-#ifdef _WIN32
-    // The wide message, so that no letter is lost to the ANSI code page
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = length > 0 ? utf8(text, static_cast<int>(length)) : std::string();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
-#else
-    return std::system_category().message(static_cast<int>(code));
 #endif
 }

@@ -17,8 +17,3 @@ void useUtf8Console();
 
 // Shows `line` (UTF-8) in a message box, where the operating system has one.
 void showMessageBox(const std::string& line);
-
-// The operating system's message for error `code` (GetLastError on Windows,
-// errno elsewhere), in UTF-8 with no line break at its end. Windows gives its
-// messages in the player's own language, beyond ASCII, as "Datenträger".
-std::string systemMessage(unsigned long code);

@@ -1,7 +1,7 @@
 #include "platform/FolderLock.hpp"
 
 #ifdef _WIN32
-#include "platform/Console.hpp"
+#include "persistence/AtomicFile.hpp"
 
 #include <windows.h>
 #else

@@ -1,0 +1,112 @@
+#include "game/Messages.hpp"
+
+#include "game/Phases.hpp"
+
+#include <cmath>
+
+namespace {
+
+constexpr unsigned noticeSize = 20;
+constexpr float noticeMargin = 30.f;
+constexpr unsigned lineSize = 14;
+constexpr float lineMargin = 3.f;
+const sf::Color bandColour(90, 20, 20, 225);
+const sf::Color stripColour(90, 20, 20, 200);
+
+sf::String decoded(const std::string& utf8) {
+    return sf::String::fromUtf8(utf8.begin(), utf8.end());
+}
+
+} // namespace
+
+Messages::Messages(const sf::Font& font) {
+    for (Message* message : {&notice, &failure, &restored}) {
+        message->text.setFont(font);
+        message->text.setFillColor(sf::Color::White);
+        message->back.setFillColor(stripColour);
+    }
+    notice.back.setFillColor(bandColour);
+}
+
+void Messages::show(const std::string& noticeText, const std::string& failureLine,
+                    const std::string& restoredLine, float newScale) {
+    if (noticeText != notice.utf8 || failureLine != failure.utf8 || restoredLine != restored.utf8 ||
+        newScale != scale) {
+        notice.utf8 = noticeText;
+        failure.utf8 = failureLine;
+        restored.utf8 = restoredLine;
+        scale = newScale;
+        layOut();
+    }
+}
+
+void Messages::layOut() {
+    layOutNotice();
+    // The failure line at the very bottom, the restored board's above it.
+    layOutLine(restored, layOutLine(failure, boardSize));
+}
+
+void Messages::layOutNotice() {
+    // Laid out in the window's own pixels, then shrunk back to the board's.
+    setScreenSize(notice.text, noticeSize, scale);
+    notice.text.setString(
+        wrapToWidth(decoded(notice.utf8), notice.text, (boardSize - 2 * noticeMargin) * scale));
+    const sf::FloatRect bounds = notice.text.getLocalBounds();
+    notice.back.setSize({boardSize, bounds.height / scale + 2 * noticeMargin});
+    notice.back.setPosition(0.f, (boardSize - notice.back.getSize().y) / 2);
+    // On whole window pixels, where the letters were made to lie.
+    const float top = std::round((notice.back.getPosition().y + noticeMargin) * scale - bounds.top);
+    notice.text.setPosition(std::round(noticeMargin * scale) / scale, top / scale);
+}
+
+float Messages::layOutLine(Message& message, float bottom) {
+    sf::String shown = decoded(message.utf8);
+    if (shown.isEmpty()) {
+        message.text.setString(shown);
+        return bottom;
+    }
+    for (std::size_t at = 0; at < shown.getSize(); ++at) {
+        if (shown[at] < ' ') {
+            shown[at] = ' '; // one line, whatever the reason holds
+        }
+    }
+    // A reason too long for the line is cut between two letters, with "...";
+    // the whole of it is on stderr.
+    setScreenSize(message.text, lineSize, scale);
+    const float width = (boardSize - 2 * lineMargin) * scale;
+    const auto fits = [&](const sf::String& candidate) {
+        message.text.setString(candidate);
+        return message.text.getLocalBounds().width <= width;
+    };
+    if (!fits(shown)) {
+        std::size_t kept = 0; // the most letters that fit before "...", found by halves
+        std::size_t tooMany = shown.getSize();
+        while (tooMany - kept > 1) {
+            const std::size_t middle = (kept + tooMany) / 2;
+            if (fits(shown.substring(0, middle) + "...")) {
+                kept = middle;
+            } else {
+                tooMany = middle;
+            }
+        }
+        shown = shown.substring(0, kept) + "...";
+    }
+    message.text.setString(shown);
+    const sf::Font& font = *message.text.getFont();
+    const float height = font.getLineSpacing(message.text.getCharacterSize()) / scale;
+    message.back.setSize({boardSize, height + 2 * lineMargin});
+    const float top = bottom - message.back.getSize().y;
+    message.back.setPosition(0.f, top);
+    message.text.setPosition(std::round(lineMargin * scale) / scale,
+                             std::round((top + lineMargin) * scale) / scale);
+    return top;
+}
+
+void Messages::draw(sf::RenderTarget& target) const {
+    for (const Message* message : {&failure, &restored, &notice}) {
+        if (!message->utf8.empty()) {
+            target.draw(message->back);
+            target.draw(message->text);
+        }
+    }
+}
