@@ -532,10 +532,11 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
     spiders = {Spider(3, 100, 100)};
     boxes = {Box(300, 300)};
     DrawState state;
+    sf::Time now = sf::seconds(5);
     const auto scene = [&] { return sceneSignature(spiders, boxes, money, ""); };
-    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the first frame";
-    EXPECT_FALSE(frameNeedsDrawing(state, scene(), false));
-    EXPECT_TRUE(frameNeedsDrawing(state, scene(), true)) << "an input event";
+    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false, now)) << "the first frame";
+    EXPECT_FALSE(frameNeedsDrawing(state, scene(), false, now));
+    EXPECT_TRUE(frameNeedsDrawing(state, scene(), true, now)) << "an input event";
 
     const std::vector<std::function<void()>> changes{
         [&] { spiders[0].sprite.move(0.5f, 0); },
@@ -548,21 +549,23 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
     };
     for (std::size_t i = 0; i < changes.size(); ++i) {
         changes[i]();
-        EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "change " << i;
-        EXPECT_FALSE(frameNeedsDrawing(state, scene(), false)) << "change " << i;
+        EXPECT_TRUE(frameNeedsDrawing(state, scene(), false, now)) << "change " << i;
+        EXPECT_FALSE(frameNeedsDrawing(state, scene(), false, now)) << "change " << i;
     }
     EXPECT_NE(sceneSignature(spiders, boxes, money, "not saved"), scene());
 
     DrawState toldOfUncovering;
     toldOfUncovering.safetyRedraws = false;
-    EXPECT_TRUE(frameNeedsDrawing(toldOfUncovering, scene(), false));
-    EXPECT_GT(untilSafetyRedraw(state), sf::milliseconds(900));
-    sf::sleep(sf::seconds(1)); // the picture is drawn at least once a second
-    EXPECT_EQ(untilSafetyRedraw(state), sf::Time::Zero);
-    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false)) << "the safety redraw";
-    EXPECT_GT(untilSafetyRedraw(state), sf::milliseconds(900)) << "drawn: its wait starts again";
-    EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, scene(), false)) << "none where not needed";
-    EXPECT_GT(untilSafetyRedraw(toldOfUncovering), sf::seconds(60));
+    EXPECT_TRUE(frameNeedsDrawing(toldOfUncovering, scene(), false, now));
+    EXPECT_GT(untilSafetyRedraw(state, now), sf::milliseconds(900));
+    now += sf::seconds(1); // the picture is drawn at least once a second
+    EXPECT_EQ(untilSafetyRedraw(state, now), sf::Time::Zero);
+    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false, now)) << "the safety redraw";
+    EXPECT_GT(untilSafetyRedraw(state, now), sf::milliseconds(900))
+        << "drawn: its wait starts again";
+    EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, scene(), false, now))
+        << "none where not needed";
+    EXPECT_GT(untilSafetyRedraw(toldOfUncovering, now), sf::seconds(60));
 
     std::set<std::uint64_t> amounts;
     for (money = 0; money < 4096; ++money) {

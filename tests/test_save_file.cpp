@@ -344,10 +344,11 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
             return true;
         });
 
-        // A disk held up for a second does not hold up handing snapshots over.
+        // A disk held up (for a second at most) does not hold up handing snapshots over.
+        bool handedOver = false;
         std::thread freeDisk([&] {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-            const std::lock_guard<std::mutex> lock(mutex);
+            std::unique_lock<std::mutex> lock(mutex);
+            diskFreed.wait_for(lock, std::chrono::seconds(1), [&] { return handedOver; });
             diskHeld = false;
             diskFreed.notify_all();
         });
@@ -357,6 +358,11 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
         }
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500))
             << "handing snapshots over waited for a disk that was held up for 1 s";
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            handedOver = true;
+            diskFreed.notify_all();
+        }
         freeDisk.join();
 
         std::mt19937 rng(11);

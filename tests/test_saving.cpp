@@ -35,7 +35,6 @@ protected:
         useGameTextures();
         spiders = {Spider(2, 10, 20)};
         boxes = {Box(30, 40)};
-        // Made after the pictures are loaded, so its autosave clock starts now.
         saving = std::make_unique<Saving>(
             [this](const std::string& bytes, std::string& problem) {
                 const std::lock_guard<std::mutex> lock(mutex);
@@ -50,7 +49,7 @@ protected:
                 disk.push_back(bytes);
                 return true;
             },
-            boardSnapshot(spiders, boxes, money));
+            boardSnapshot(spiders, boxes, money), [this] { return clock; });
     }
 
     std::vector<std::string> written() {
@@ -79,6 +78,7 @@ protected:
     std::atomic<bool> slow{false};
     std::atomic<int> attempts{0};
     std::vector<std::string> disk;
+    sf::Time clock; // saving's, moved on by hand
     std::unique_ptr<Saving> saving;
 };
 
@@ -109,10 +109,11 @@ TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardN
     saving->autosave(spiders, boxes, money, Change::byPlayer);
     EXPECT_GT(saving->untilAutosave(), sf::milliseconds(1900));
     EXPECT_LE(saving->untilAutosave(), autosaveInterval);
+    clock += sf::milliseconds(1900);
     saving->autosave(spiders, boxes, money); // too soon: not handed in
     sf::sleep(sf::milliseconds(200));
     EXPECT_EQ(attempts, 0);
-    sf::sleep(sf::milliseconds(1800));
+    clock += sf::milliseconds(100);
     saving->autosave(spiders, boxes, money);
     EXPECT_GT(saving->untilAutosave(), sf::seconds(20)) << "a save that goes well wakes nothing";
     settle(1);
@@ -120,7 +121,7 @@ TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardN
     EXPECT_GT(saving->untilAutosave(), wanderingSaveInterval - sf::seconds(1));
 
     ++money;
-    sf::sleep(autosaveInterval);
+    clock += autosaveInterval;
     saving->autosave(spiders, boxes, money);
     sf::sleep(sf::milliseconds(200)); // time enough to write it, were it handed in
     EXPECT_EQ(attempts, 1) << "wandering saved as soon as play";
@@ -171,7 +172,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_NE(saving->notice(), "");
     saving->noticeOnScreen();
-    sf::sleep(noticeReadTime); // read, but a save that works makes it over
+    clock += noticeReadTime; // read, but a save that works makes it over
 
     failing = false;
     saving->autosave(spiders, boxes, money, Change::newBox); // the same board, tried again
@@ -184,7 +185,7 @@ TEST_F(SavingTest, FailedAutosavesShowALineUntilASaveSucceedsEvenOfTheSameBoard)
     failing = true;
     saving->closeRequested(window, spiders, boxes, money);
     saving->noticeOnScreen();
-    sf::sleep(noticeReadTime);
+    clock += noticeReadTime;
     failing = false;
     saving->autosave(spiders, boxes, money, Change::newBox);
     awaitAttempts(6);
@@ -217,17 +218,18 @@ TEST_F(SavingTest, ASecondCloseQuitsUnsavedOnlyOnceTheNoticeWasOnScreenForASecon
     EXPECT_NE(saving->notice().find("Close the window again"), std::string::npos);
 
     // Queued before the notice was ever drawn, however late: a first close again.
-    sf::sleep(sf::seconds(1));
+    clock += sf::seconds(1);
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_EQ(attempts, 3);
     EXPECT_TRUE(window.isOpen());
 
     saving->noticeOnScreen();
+    clock += sf::milliseconds(999);
     saving->closeRequested(window, spiders, boxes, money); // sooner than a second
     EXPECT_EQ(attempts, 4);
     EXPECT_TRUE(window.isOpen());
 
-    sf::sleep(sf::seconds(1)); // the notice was read: a second close quits
+    clock += sf::milliseconds(1); // the notice was read: a second close quits
     saving->closeRequested(window, spiders, boxes, money);
     EXPECT_EQ(attempts, 4) << "tried to save once more";
     EXPECT_FALSE(window.isOpen());
@@ -243,7 +245,7 @@ TEST_F(SavingTest, ASecondCloseWaitsForTheWriteInFlight) {
     ::testing::internal::CaptureStderr();
     saving->closeRequested(window, spiders, boxes, money);
     saving->noticeOnScreen();
-    sf::sleep(noticeReadTime);
+    clock += noticeReadTime;
     failing = false;
     slow = true; // as a save.json another program holds for a moment
     ++money;

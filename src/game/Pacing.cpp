@@ -53,22 +53,22 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     return signature.hash;
 }
 
-bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw) {
+bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw, sf::Time now) {
     const bool needed = !state.drawnOnce || scene != state.drawnScene || redraw ||
-                        untilSafetyRedraw(state) == sf::Time::Zero;
+                        untilSafetyRedraw(state, now) == sf::Time::Zero;
     if (needed) {
         state.drawnScene = scene;
         state.drawnOnce = true;
-        state.sinceDrawn.restart();
+        state.drawnAt = now;
     }
     return needed;
 }
 
-sf::Time untilSafetyRedraw(const DrawState& state) {
+sf::Time untilSafetyRedraw(const DrawState& state, sf::Time now) {
     if (!state.safetyRedraws) {
         return sf::seconds(3600);
     }
-    return std::max(sf::Time::Zero, safetyRedraw - state.sinceDrawn.getElapsedTime());
+    return std::max(sf::Time::Zero, safetyRedraw - (now - state.drawnAt));
 }
 
 sf::Time untilNextFrame(FramePacer& pacer) {

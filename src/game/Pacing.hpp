@@ -28,16 +28,16 @@ struct DrawState {
     bool safetyRedraws = true;    // false where the window system tells of an uncovered window
     std::uint64_t drawnScene = 0; // the signature of the picture on screen
     bool drawnOnce = false;
-    sf::Clock sinceDrawn;
+    sf::Time drawnAt; // on the caller's clock
 };
 
-// Whether this frame is drawn: the scene changed since the last drawn frame,
-// the window must be drawn again (an input event, an uncovered window), or
-// the safety redraw is due. When it is, the scene counts as drawn.
-bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw);
+// Whether the frame at `now` is drawn: the scene changed since the last drawn
+// frame, the window must be drawn again (an input event, an uncovered
+// window), or the safety redraw is due. When it is, the scene counts as drawn.
+bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw, sf::Time now);
 
-// How long until the safety redraw is due; far ahead where there is none.
-sf::Time untilSafetyRedraw(const DrawState& state);
+// How long from `now` until the safety redraw is due; far ahead where there is none.
+sf::Time untilSafetyRedraw(const DrawState& state, sf::Time now);
 
 struct FramePacer {
     sf::Clock clock;

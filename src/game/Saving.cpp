@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <iostream>
 
-Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk)
-    : lastHandedIn(std::move(onDisk)),
+Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
+    : now(std::move(now)), lastHandedIn(std::move(onDisk)),
       writer([this, write = std::move(write)](const std::string& bytes, std::string& problem) {
           const bool ok = write(bytes, problem);
           if (!ok) {
@@ -46,12 +46,12 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
     const SaveWriter::Result result = writer.lastResult();
     actOn(result);
     writing = writing && result.number == writesSeen;
-    const sf::Time now = clock.getElapsedTime();
-    cadence.note(result.ok ? change : std::max(change, Change::byPlayer), now);
-    if (!cadence.due(now)) {
+    const sf::Time at = now();
+    cadence.note(result.ok ? change : std::max(change, Change::byPlayer), at);
+    if (!cadence.due(at)) {
         return;
     }
-    cadence.looked(now);
+    cadence.looked(at);
     std::string snapshot = boardSnapshot(spiders, boxes, money);
     if (snapshot == lastHandedIn && result.ok) {
         return; // nothing changed since the last save
@@ -68,8 +68,7 @@ void Saving::handIn(std::string snapshot) {
 }
 
 sf::Time Saving::untilAutosave() const {
-    const sf::Time untilSave =
-        std::max(sf::Time::Zero, cadence.nextSave() - clock.getElapsedTime());
+    const sf::Time untilSave = std::max(sf::Time::Zero, cadence.nextSave() - now());
     const bool news = writing && (writeFailed || !failure.empty());
     return news ? std::min(untilSave, saveResultCheck) : untilSave;
 }
@@ -103,7 +102,7 @@ void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spide
     // A save that landed since the last frame looked, or that is landing
     // now, makes the notice stale: the verdict waits for the write in flight.
     actOn(writer.settled());
-    if (noticeShown && sinceNoticeShown.getElapsedTime() >= noticeReadTime) {
+    if (noticeShown && now() - noticeShownAt >= noticeReadTime) {
         endUnsaved("closed again after the notice");
         window.close(); // seen, and closed again: quit without saving
         return;
@@ -145,6 +144,6 @@ int Saving::endAfterError(const std::exception& error, const std::vector<Spider>
 void Saving::noticeOnScreen() {
     if (!closeNotice.empty() && !noticeShown) {
         noticeShown = true;
-        sinceNoticeShown.restart();
+        noticeShownAt = now();
     }
 }

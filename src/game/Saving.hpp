@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,12 @@ const sf::Time noticeReadTime = sf::seconds(1);
 class Saving {
 public:
     // `write` puts the bytes on the disk (writeSaveFile in the game);
-    // `onDisk` is the board the save file already holds.
-    Saving(SaveWriter::WriteFunction write, std::string onDisk);
+    // `onDisk` is the board the save file already holds. Its waits are
+    // measured on `now`: by default the time since saving began.
+    using Now = std::function<sf::Time()>;
+    Saving(
+        SaveWriter::WriteFunction write, std::string onDisk,
+        Now now = [clock = sf::Clock()] { return clock.getElapsedTime(); });
 
     // When the cadence says so for `change` (and for a save that failed,
     // tried again within `autosaveInterval`), hands the writer a snapshot of
@@ -119,7 +124,7 @@ private:
     // The game ends `how` without its board: says so, whatever was told before.
     void endUnsaved(const std::string& how);
 
-    sf::Clock clock;
+    Now now;
     AutosaveCadence cadence;
     bool writing = false;                 // a snapshot handed in, its result not seen yet
     std::uint64_t writesSeen = 0;         // writes finished when it was handed in
@@ -130,6 +135,6 @@ private:
     std::string closeNotice;
     bool noticeShown = false;
     bool endedUnsaved = false;
-    sf::Clock sinceNoticeShown;
+    sf::Time noticeShownAt;
     SaveWriter writer; // last: its thread stops first
 };

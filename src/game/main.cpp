@@ -94,6 +94,7 @@ int main() try {
     EventWait eventWait(window);
     FramePacer pacer;
     DrawState drawState;
+    const sf::Clock drawClock;
     drawState.safetyRedraws = !eventWait.tellsUncovering();
     bool uncovered = false;
 
@@ -142,7 +143,8 @@ int main() try {
             // counts the notice's reading time from the first frame that shows it
             const std::uint64_t scene = sceneSignature(spiders, boxes, money, saving.notice(),
                                                        saving.failureLine(), restoredLine);
-            if (frameNeedsDrawing(drawState, scene, input.redraw || uncovered)) {
+            if (frameNeedsDrawing(drawState, scene, input.redraw || uncovered,
+                                  drawClock.getElapsedTime())) {
                 messages.show(saving.notice(), saving.failureLine(), restoredLine,
                               windowScale(window));
                 drawScene(window, background, spiders, boxes, moneyText, money);
@@ -155,9 +157,9 @@ int main() try {
 
             // Sleep until the first of: an input event, a held spider's next
             // frame, the next spider step, the next spawn, the next autosave
-            const Rest rest = restAfterFrame(spiders, untilNextFrame(pacer),
-                                             untilSpawn(spiders, boxes, spawnClock, spawnDelay),
-                                             saving.untilAutosave(), untilSafetyRedraw(drawState));
+            const Rest rest = restAfterFrame(
+                spiders, untilNextFrame(pacer), untilSpawn(spiders, boxes, spawnClock, spawnDelay),
+                saving.untilAutosave(), untilSafetyRedraw(drawState, drawClock.getElapsedTime()));
             uncovered = eventWait.sleep(rest.timeout, rest.untilInput);
         }
     } catch (const std::exception& error) {
