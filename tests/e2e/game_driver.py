@@ -2,6 +2,7 @@
 way a player would: xdotool for the mouse, a WM_DELETE_WINDOW client message
 for the close button, ImageMagick for screenshots."""
 
+import atexit
 import json
 import os
 import shutil
@@ -9,6 +10,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 import Xlib.error
 from Xlib import X, display as xdisplay, protocol
@@ -17,6 +19,13 @@ BINARY = os.environ.get("TANGLEROOT_BINARY", "")
 ASSETS = os.environ.get("TANGLEROOT_ASSETS", "")
 # What runs the binary: nothing for the Linux game, "wine" for the Windows one.
 LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
+
+# Boards to start from. One box at (300, 300); and twelve, the first of them
+# there: no box spawns while there are more than ten, even after one is
+# broken, so a check of the whole board cannot be upset by one coming mid-test.
+ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
+TWELVE_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(11)])
+QUIET_BOARD = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
 
 
 class FrameWatcher:
@@ -41,20 +50,28 @@ class FrameWatcher:
                 self.connection.damage_subtract(self.report)
         return frames
 
-    def after(self, action, frames, what, timeout=15):
-        """Runs `action`, then waits until `frames` frames were drawn after it."""
-        # Everything drawn so far is counted and its damage taken away, so
-        # the first drawing after the action is reported afresh.
+    def clear(self):
+        """Counts everything drawn so far and takes its damage away, so the
+        next drawing is reported afresh."""
         self.connection.sync()
         while self.take():
             self.connection.sync()
-        action()
-        seen, end = 0, time.monotonic() + timeout
-        while seen < frames:
-            if time.monotonic() > end:
-                raise AssertionError("the game drew %d frames in %d s after %s" % (seen, timeout, what))
+
+    def count(self, seconds, enough=None):
+        """The frames drawn in the next `seconds`, or once `enough` were."""
+        seen, end = 0, time.monotonic() + seconds
+        while time.monotonic() < end and (enough is None or seen < enough):
             seen += self.take()
             time.sleep(0.002)
+        return seen
+
+    def after(self, action, frames, what, timeout=15):
+        """Runs `action`, then waits until `frames` frames were drawn after it."""
+        self.clear()
+        action()
+        seen = self.count(timeout, enough=frames)
+        if seen < frames:
+            raise AssertionError("the game drew %d frames in %d s after %s" % (seen, timeout, what))
 
     def settle(self, quiet=0.1, timeout=15):
         """Returns once the game has drawn nothing for `quiet` seconds: a held
@@ -140,10 +157,17 @@ class Game:
     held = frozenset()  # the buttons this driver holds down
     older_windows = frozenset()  # windows that were open before this game started
 
-    def __init__(self, screen, leave_out=(), save=None):
+    def __init__(self, screen, leave_out=(), save=None, folder=None):
+        """A game on `screen` in a fresh folder holding assets/ but for
+        `leave_out`, and `save` as its save.json; or in `folder` as it is.
+        Screenshots and stderr are kept aside, out of a folder that may be
+        full or unwritable."""
         self.screen = screen
-        self.folder = tempfile.mkdtemp(prefix="tangleroot-e2e-")
-        shutil.copytree(ASSETS, os.path.join(self.folder, "assets"))
+        self.own_folder = folder is None
+        self.folder = folder or tempfile.mkdtemp(prefix="tangleroot-e2e-")
+        self.aside = tempfile.mkdtemp(prefix="tangleroot-aside-")
+        if self.own_folder:
+            shutil.copytree(ASSETS, os.path.join(self.folder, "assets"))
         for path in leave_out:
             target = os.path.join(self.folder, path)
             if os.path.isdir(target):
@@ -155,7 +179,7 @@ class Game:
         self.process = None
         self.window = None
         self.scale = 1.0  # window pixels per board unit
-        self.stderr_path = os.path.join(self.folder, "stderr.txt")
+        self.stderr_path = os.path.join(self.aside, "stderr.txt")
 
     # ---- files in the working folder
     def path(self, name):
@@ -186,16 +210,21 @@ class Game:
             self.xdotool("mousemove", *map(str, self.placed))
         # A window still open from an earlier game is never taken for this one's.
         self.older_windows = self.windows_titled_tangleroot()
-        env = dict(os.environ, DISPLAY=self.screen.name)
+        env = self.env()
         if not display:
             del env["DISPLAY"]
-        if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
-            env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
         with open(self.stderr_path, "w") as err:
             self.process = subprocess.Popen(LAUNCHER + [BINARY], cwd=self.folder, env=env,
                                             stdout=subprocess.DEVNULL, stderr=err,
                                             preexec_fn=as_from_a_terminal)
         return self
+
+    def env(self):
+        """The environment the game is started with."""
+        env = dict(os.environ, DISPLAY=self.screen.name)
+        if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
+            env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
+        return env
 
     def wait(self, timeout):
         return self.process.wait(timeout=timeout)
@@ -298,11 +327,10 @@ class Game:
     def screenshot(self, name="shot.png"):
         """The window's picture, cut out of the screen."""
         x, y, width, height = self.geometry()
-        whole = self.path("screen.png")
-        subprocess.run(["import", "-display", self.screen.name, "-window", "root", whole], check=True)
-        subprocess.run(["convert", whole, "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage",
-                        self.path(name)], check=True)
-        return self.path(name)
+        shot = os.path.join(self.aside, name)
+        subprocess.run(["import", "-display", self.screen.name, "-window", "root",
+                        "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage", shot], check=True)
+        return shot
 
     def notice_shown(self):
         """Whether a notice's dark band lies across the middle of the window."""
@@ -335,10 +363,7 @@ class Game:
 
     def another_copy(self):
         """A second game started in the same folder."""
-        other = Game.__new__(Game)
-        other.screen, other.folder, other.window = self.screen, self.folder, None
-        other.stderr_path = self.path("stderr-2.txt")
-        return other.start()
+        return Game(self.screen, folder=self.folder).start()
 
     def end_session(self):
         """Windows only: logoff or shutdown, as wineboot plays it."""
@@ -349,12 +374,8 @@ class Game:
     def frames_drawn(self, seconds):
         """How many times the window's picture changed in `seconds`, counted
         through the X server's DAMAGE extension."""
-        self.frames.after(lambda: None, 0, "nothing")  # what was drawn before is not counted
-        frames, end = 0, time.monotonic() + seconds
-        while time.monotonic() < end:
-            frames += self.frames.take()
-            time.sleep(0.002)
-        return frames
+        self.frames.clear()  # what was drawn before is not counted
+        return self.frames.count(seconds)
 
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.process.pid) as stat:
@@ -379,7 +400,33 @@ class Game:
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
-        shutil.rmtree(self.folder, ignore_errors=True)
+        if self.own_folder:
+            shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.aside, ignore_errors=True)
+
+
+class GameTest(unittest.TestCase):
+    """Tests that play: on one virtual screen the whole run shares, or on a
+    test's own."""
+
+    shared_screen = None
+
+    @classmethod
+    def screen(cls):
+        if GameTest.shared_screen is None:
+            GameTest.shared_screen = VirtualScreen()
+            atexit.register(GameTest.shared_screen.stop)
+        return GameTest.shared_screen
+
+    def own_screen(self, size):
+        screen = VirtualScreen(size)
+        self.addCleanup(lambda: screen.process.poll() is None and screen.stop())
+        return screen
+
+    def game(self, on_screen=None, **options):
+        game = Game(on_screen or self.screen(), **options)
+        self.addCleanup(game.clean_up)
+        return game
 
 
 def eventually(check, timeout, step=0.2):

@@ -12,32 +12,8 @@ import unittest
 
 from Xlib import display as xdisplay
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, Game, VirtualScreen, build_windows_tool, difference,
-                         end_wine_session, eventually, image_stat, mentions_path, picture_size)
-
-screen = None
-
-
-def setUpModule():
-    global screen
-    screen = VirtualScreen()
-
-
-def tearDownModule():
-    screen.stop()
-
-
-class GameTest(unittest.TestCase):
-    def game(self, **options):
-        game = Game(screen, **options)
-        self.addCleanup(game.clean_up)
-        return game
-
-
-# Twelve boxes: no box spawns while there are more than ten, even after one is
-# broken, so a check of the whole board cannot be upset by one coming mid-test.
-# The first is at (300, 300).
-TWELVE_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(11)])
+from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, GameTest, build_windows_tool,
+                         difference, eventually, image_stat, mentions_path, picture_size)
 
 
 class StartAndClose(GameTest):
@@ -134,7 +110,7 @@ class CannotStart(GameTest):
 
 class Play(GameTest):
     def test_three_clicks_of_any_button_break_a_box_into_a_spider(self):
-        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
+        game = self.game(save=QUIET_BOARD).start()
         game.find_window()
         width, height = picture_size("box_damage_0")
         for button in (1, 3, 2):
@@ -150,7 +126,7 @@ class Play(GameTest):
         self.assertLess(math.hypot(spider["x"] - 300, spider["y"] - 300), 200)
 
     def test_three_quick_clicks_at_one_spot_break_a_box_every_time(self):
-        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
+        game = self.game(save=QUIET_BOARD).start()
         game.find_window()
         # Three clicks on a box, and the pointer on to the next at once, within
         # a frame: each press acts where it happened, not where the pointer is.
@@ -190,7 +166,7 @@ class DrawnWhenChanged(GameTest):
 
     def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once_after_a_long_rest(self):
         # No box comes to a board of twelve: nothing changes by itself.
-        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
+        game = self.game(save=QUIET_BOARD).start()
         game.find_window()
         time.sleep(0.5)
         frames = game.frames_drawn(5)
@@ -211,12 +187,12 @@ class DrawnWhenChanged(GameTest):
         self.assertEqual(game.close(), 0, game.stderr())
 
     def test_an_uncovered_window_is_drawn_again_at_once(self):
-        game = self.game(save='{"boxes":[%s],"money":0}' % TWELVE_BOXES).start()
+        game = self.game(save=QUIET_BOARD).start()
         game.find_window()
         game.xdotool("mousemove", "0", "0")  # off the window: no entering pointer draws it
         before = game.screenshot("before.png")
         x, y, width, height = game.geometry()
-        connection = xdisplay.Display(screen.name)
+        connection = xdisplay.Display(game.screen.name)
         root = connection.screen().root
         cover = root.create_window(x, y, width, height, 0, connection.screen().root_depth,
                                    background_pixel=connection.screen().black_pixel, override_redirect=True)
@@ -239,36 +215,9 @@ class DrawnWhenChanged(GameTest):
         self.assertEqual(game.close(), 0, game.stderr())
 
 
-class SmallScreen(GameTest):
-    def test_the_window_fits_a_laptop_screen_and_its_bottom_edge_can_be_played(self):
-        small = VirtualScreen("1366x768")
-        self.addCleanup(small.stop)
-        if LAUNCHER:
-            # A Wine session lives on one display: a game on another display
-            # than its session's desktop sometimes died of an X error in
-            # Wine's X11 driver as its window closed. This one gets its own.
-            end_wine_session()
-            self.addCleanup(end_wine_session)
-        width, height = picture_size("box_damage_0")
-        bottom = 800 - height - 1
-        game = Game(small, save='{"boxes":[{"x":300.0,"y":%r}],"money":0}' % bottom)
-        self.addCleanup(game.clean_up)
-        game.start()
-        game.find_window()
-        _, y, window_width, window_height = game.geometry()
-        self.assertEqual(window_width, window_height)
-        self.assertTrue(0 <= y and y + window_height <= 768, "the window spans %d to %d" % (y, y + window_height))
-        game.break_box(300, bottom)
-        self.assertEqual(game.close(), 0, game.stderr())
-        board = game.board()
-        self.assertNotIn({"x": 300.0, "y": bottom}, board.get("boxes", []))
-        self.assertEqual(len(board["spiders"]), 1)
-
-
 class NothingLost(GameTest):
     """However the game ends, the board on the disk is the one on the screen."""
 
-    ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
     # A stage-2 spider wanders and earns, so the board is saved every couple
     # of seconds; no box spawns, which would be saved at once.
     WANDERER = '{"boxes":[%s],"money":0,"spiders":[{"stage":2,"x":600.0,"y":100.0}]}' % TWELVE_BOXES
@@ -346,7 +295,7 @@ class NothingLost(GameTest):
         with open(told, "w") as out:
             closer = subprocess.Popen(LAUNCHER + [build_windows_tool(tools, "close_console"),
                                                   os.path.basename(BINARY)],
-                                      env=dict(os.environ, DISPLAY=screen.name), stdin=subprocess.PIPE,
+                                      env=dict(os.environ, DISPLAY=self.screen().name), stdin=subprocess.PIPE,
                                       stdout=out, stderr=subprocess.STDOUT, text=True)
         self.addCleanup(lambda: closer.poll() is None and (closer.kill(), closer.wait()))
 
@@ -374,25 +323,8 @@ class NothingLost(GameTest):
         self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
         self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
 
-    @unittest.skipIf(LAUNCHER, "a folder in save.json's place")
-    def test_a_failed_close_keeps_the_window_open_with_a_notice(self):
-        game = self.game(save=self.ONE_BOX).start()
-        game.find_window()
-        before = game.screenshot("before.png")
-        os.remove(game.path("save.json"))
-        os.mkdir(game.path("save.json"))  # no file can be renamed over a folder
-        game.send_close_request()
-        self.assertTrue(eventually(game.notice_shown, 5), "no close notice")
-        self.assertIsNone(game.process.poll(), "the game closed without its board")
-        self.assertGreater(difference(game.path("notice.png"), before), 0.1)
-        self.assertIn("not saved", game.stderr())
-
-        time.sleep(1)  # a second close quits once the notice has been up for a second
-        self.assertEqual(game.close(), 1, "a second close quits, unsaved")
-        self.assertEqual(os.listdir(game.path("save.json")), [])
-
     def test_a_second_copy_in_the_same_folder_touches_nothing(self):
-        board = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
+        board = QUIET_BOARD
         game = self.game(save=board).start()
         game.find_window()
         game.write("save.json.tmp-1-0", "{")  # a save in flight in the first game

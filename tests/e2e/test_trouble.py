@@ -12,50 +12,8 @@ import tempfile
 import time
 import unittest
 
-from game_driver import (BINARY, LAUNCHER, Game, VirtualScreen, as_from_a_terminal, build_windows_tool,
-                         eventually, image_stat, picture_size)
-
-screen = None
-
-ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
-
-
-def setUpModule():
-    global screen
-    screen = VirtualScreen()
-
-
-def tearDownModule():
-    screen.stop()
-
-
-class TroubleGame(Game):
-    """A game whose screenshots and stderr are kept outside its folder, which
-    may be full or unwritable."""
-
-    def __init__(self, on_screen, **options):
-        super().__init__(on_screen, **options)
-        self.aside = tempfile.mkdtemp(prefix="tangleroot-aside-")
-        self.stderr_path = os.path.join(self.aside, "stderr.txt")
-
-    def screenshot(self, name="shot.png"):
-        x, y, width, height = self.geometry()
-        shot = os.path.join(self.aside, name)
-        subprocess.run(["import", "-display", self.screen.name, "-window", "root",
-                        "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage", shot], check=True)
-        return shot
-
-    def clean_up(self):
-        super().clean_up()
-        shutil.rmtree(self.aside, ignore_errors=True)
-
-
-def game_env():
-    """The environment Game.start gives the game."""
-    env = dict(os.environ, DISPLAY=screen.name)
-    if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
-        env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
-    return env
+from game_driver import (BINARY, LAUNCHER, ONE_BOX, GameTest, as_from_a_terminal,
+                         build_windows_tool, difference, eventually, picture_size)
 
 
 def redness(path, crop):
@@ -65,12 +23,7 @@ def redness(path, crop):
     return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
 
 
-class TroubleTest(unittest.TestCase):
-    def game(self, on_screen=None, **options):
-        game = TroubleGame(on_screen or screen, **options)
-        self.addCleanup(game.clean_up)
-        return game
-
+class TroubleTest(GameTest):
     def failure_line_shown(self, game):
         """Whether the red strip saying that saves fail is at the window's bottom."""
         side, strip = int(800 * game.scale), int(20 * game.scale)
@@ -160,12 +113,27 @@ class LinuxTrouble(TroubleTest):
         self.assertIn("No space left on device", told[0])
         self.assertNotIn(".tmp-", told[0])
 
+    def test_a_failed_close_keeps_the_window_open_with_a_notice(self):
+        game = self.game(save=ONE_BOX).start()
+        game.find_window()
+        before = game.screenshot("before.png")
+        os.remove(game.path("save.json"))
+        os.mkdir(game.path("save.json"))  # no file can be renamed over a folder
+        game.send_close_request()
+        self.assertTrue(eventually(game.notice_shown, 5), "no close notice")
+        self.assertIsNone(game.process.poll(), "the game closed without its board")
+        self.assertGreater(difference(os.path.join(game.aside, "notice.png"), before), 0.1)
+        self.assertIn("not saved", game.stderr())
+
+        time.sleep(1)  # a second close quits once the notice has been up for a second
+        self.assertEqual(game.close(), 1, "a second close quits, unsaved")
+        self.assertEqual(os.listdir(game.path("save.json")), [])
+
     def test_a_lost_display_saves_the_board_first(self):
         # What the player does is saved within 2 seconds: the box is broken
         # just after the first two hits' save and the display killed before
         # the break's own, so only the save at the loss can keep the new spider.
-        own_screen = VirtualScreen()
-        self.addCleanup(lambda: own_screen.process.poll() is None and own_screen.stop())
+        own_screen = self.own_screen("1024x1024")
         game = self.game(on_screen=own_screen,
                          save='{"boxes":[{"x":300.0,"y":300.0}],"money":0,'
                               '"spiders":[{"stage":1,"x":600.0,"y":600.0}]}').start()
@@ -202,7 +170,7 @@ class LinuxTrouble(TroubleTest):
         shutil.chown(game.folder, "tangleroot-player")
         before = os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)
         run = subprocess.run(["runuser", "-u", "tangleroot-player", "--", BINARY], cwd=game.folder,
-                             env=game_env(), capture_output=True, text=True, timeout=30)
+                             env=game.env(), capture_output=True, text=True, timeout=30)
         self.assertEqual((run.returncode, run.stderr.count("\n")), (1, 1), run.stderr)
         self.assertIn(game.path("save.json") + " cannot be opened: Permission denied", run.stderr)
         self.assertEqual((os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)), before)
@@ -210,7 +178,7 @@ class LinuxTrouble(TroubleTest):
     def test_under_nohup_a_hangup_leaves_the_game_running(self):
         game = self.game(save=ONE_BOX)
         with open(game.stderr_path, "w") as err:
-            game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder, env=game_env(),
+            game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder, env=game.env(),
                                             preexec_fn=as_from_a_terminal,
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                             stderr=err)
@@ -227,11 +195,10 @@ class WrongFolder(TroubleTest):
     def test_a_run_from_an_empty_folder_leaves_it_empty_and_names_it(self):
         folder = tempfile.mkdtemp(prefix="tangleroot-Jörg-")
         self.addCleanup(shutil.rmtree, folder, True)
-        run = subprocess.run(LAUNCHER + [BINARY], cwd=folder, capture_output=True, text=True,
-                             env=game_env(), timeout=60)
-        self.assertEqual(run.returncode, 1)
-        self.assertIn("texture folder not found", run.stderr)
-        self.assertIn(os.path.basename(folder), run.stderr)
+        game = self.game(folder=folder).start()
+        self.assertEqual(game.wait(timeout=60), 1)
+        self.assertIn("texture folder not found", game.stderr())
+        self.assertIn(os.path.basename(folder), game.stderr())
         self.assertEqual(os.listdir(folder), [])
 
 
@@ -272,7 +239,7 @@ class WindowsTrouble(TroubleTest):
         read) or None (nobody else may open it)."""
         holder = subprocess.Popen(LAUNCHER + [self.hold_file, name, str(milliseconds)] +
                                   ([sharing] if sharing else []),
-                                  cwd=game.folder, env=dict(os.environ, DISPLAY=screen.name),
+                                  cwd=game.folder, env=game.env(),
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.addCleanup(holder.stdout.close)
         self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))

@@ -27,14 +27,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import game_driver  # noqa: E402
 
 
-def game_in(screen, folder, program, stderr_path):
-    game_driver.BINARY = program
-    game = game_driver.Game.__new__(game_driver.Game)
-    game.screen, game.folder, game.window, game.scale = screen, folder, None, 1.0
-    game.stderr_path = stderr_path
-    return game
-
-
 def installed(package):
     result = subprocess.run(["dpkg-query", "-W", "-f=${Status}", package], capture_output=True, text=True)
     return "install ok installed" in result.stdout
@@ -89,7 +81,8 @@ def play_debian_package(deb, screen, place):
         os.environ.pop("XDG_DATA_HOME", None)
         data = os.path.join(home, ".local", "share", "tangleroot")
 
-        game = game_in(screen, home, command[0], os.path.join(place, "stderr.txt"))
+        game_driver.BINARY = command[0]
+        game = game_driver.Game(screen, folder=home)
         game.start()
         game.find_window()
         assert game.window_class() == desktop["StartupWMClass"], game.window_class()
@@ -107,6 +100,7 @@ def play_debian_package(deb, screen, place):
             board = json.load(text)
         assert [spider["stage"] for spider in board["spiders"]] == [1], board
         assert not os.path.exists(os.path.join(home, "save.json")), "saved outside the data folder"
+        game.clean_up()
     finally:
         apt_get("remove", "tangleroot")
     assert not installed("tangleroot") and not os.path.exists("/usr/games/tangleroot")
@@ -144,12 +138,14 @@ def play_windows_zip(archive, screen, place):
     wanted = [int(part) for part in version.split(".")]
     assert list(numbers[:len(wanted)]) == wanted and not any(numbers[len(wanted):]), numbers
 
-    game = game_in(screen, folder, os.path.join(folder, "tangleroot.exe"), os.path.join(place, "stderr.txt"))
+    game_driver.BINARY = os.path.join(folder, "tangleroot.exe")
+    game = game_driver.Game(screen, folder=folder)
     game.start()
     game.find_window()
     assert game.geometry()[2:] == (800, 800)
     assert game.close() == 0, game.stderr()
     assert '"money":0' in game.read("save.json")
+    game.clean_up()
 
 
 def main(package):
