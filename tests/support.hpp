@@ -2,6 +2,7 @@
 
 #include "assets/TextureManager.hpp"
 
+#include <SFML/Graphics/Font.hpp>
 #include <SFML/System/String.hpp>
 
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 // Fills the registry with the game's own pictures, unless it holds them already.
@@ -19,6 +21,15 @@ inline void useGameTextures() {
         TextureManager::textures.clear();
         TextureManager::addTextures(std::filesystem::path(TANGLEROOT_ASSETS) / "textures");
     }
+}
+
+// The game's font.
+inline sf::Font gameFont() {
+    sf::Font font;
+    if (!font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf")) {
+        throw std::runtime_error("the game's font did not load");
+    }
+    return font;
 }
 
 // A fresh empty folder that is the working folder while the object lives.

@@ -422,8 +422,7 @@ TEST_F(Spawning, NewBoxesLieWhollyOnTheBoard) {
 TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
     sf::RenderTexture target;
     ASSERT_TRUE(target.create(800, 800));
-    sf::Font font;
-    ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
+    const sf::Font font = gameFont();
     sf::Text label("", font, 24);
     sf::Texture& background = TextureManager::getTexture("background");
 
@@ -487,8 +486,7 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersAndANoticeBandFillsItsMargins) {
 }
 
 TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheLabelIsMadeAtItsSizeOnScreen) {
-    sf::Font font;
-    ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
+    const sf::Font font = gameFont();
     sf::Texture& background = TextureManager::getTexture("background");
     for (const unsigned side : {1600u, 691u, 800u}) {
         sf::RenderTexture game;
@@ -575,8 +573,7 @@ TEST_F(Phases, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
 }
 
 TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
-    sf::Font font;
-    ASSERT_TRUE(font.loadFromFile(std::string(TANGLEROOT_ASSETS) + "/fonts/roboto.ttf"));
+    const sf::Font font = gameFont();
     sf::Text measure("", font, 20);
     const std::string notice = "The board was not saved:\ncannot create /home/player/" +
                                std::string(120, 'x') +

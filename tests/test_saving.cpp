@@ -279,8 +279,7 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
 TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
     EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
-    sf::Font font;
-    ASSERT_TRUE(font.loadFromFile(TANGLEROOT_ASSETS "/fonts/roboto.ttf"));
+    const sf::Font font = gameFont();
     Messages messages(font);
     for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
         const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +

@@ -138,23 +138,6 @@ std::vector<int> edges(ScreenArea area) {
     return {area.left, area.top, area.width, area.height};
 }
 
-// The values of a 32-bit property of `window`, as Xlib hands them over.
-std::vector<long> cardinalsOf(Display* x, Window window, const char* name) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long left = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1024, False, AnyPropertyType,
-                       &type, &format, &count, &left, &data);
-    std::vector<long> values;
-    if (data != nullptr) {
-        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
-        XFree(data);
-    }
-    return values;
-}
-
 void setCardinals(Display* x, const char* name, std::vector<long> values, Atom type = XA_CARDINAL) {
     XChangeProperty(x, DefaultRootWindow(x), XInternAtom(x, name, False), type, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(values.data()),
@@ -237,7 +220,7 @@ TEST(Desktop, TheWindowOpensWherePlacedAndOffersItsIconsAsArgb) {
     ASSERT_TRUE(desktop.offerIcons(window.getSystemHandle(), {wide, sf::Image(), narrow}));
     Display* const x = XOpenDisplay(nullptr);
     ASSERT_NE(x, nullptr);
-    const std::vector<long> icons = cardinalsOf(x, window.getSystemHandle(), "_NET_WM_ICON");
+    const std::vector<long> icons = cardinals(x, window.getSystemHandle(), "_NET_WM_ICON");
     XCloseDisplay(x);
     EXPECT_EQ(icons, (std::vector<long>{2, 1, 0x40102030, 0x40102030, 1, 1, 0x04010203}));
 }

@@ -121,9 +121,6 @@ struct Desktop::Connection {
     ~Connection() { XCloseDisplay(x); }
 };
 
-namespace {
-
-// The values of a 32-bit property of `window`; empty when it is not set.
 std::vector<long> cardinals(Display* display, Window window, const char* name) {
     Atom type = None;
     int format = 0;
@@ -147,6 +144,8 @@ std::vector<long> cardinals(Display* display, Window window, const char* name) {
     }
     return values;
 }
+
+namespace {
 
 std::vector<ScreenArea> monitors(Display* display, Window root) {
     std::vector<ScreenArea> found;

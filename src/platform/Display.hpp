@@ -82,3 +82,10 @@ private:
     std::unique_ptr<Connection> connection_;
     std::string problem_;
 };
+
+#ifndef _WIN32
+// X11: the values of a 32-bit property of `window`, read over `display` (an
+// Xlib Display); empty when it is not set.
+struct _XDisplay;
+std::vector<long> cardinals(_XDisplay* display, sf::WindowHandle window, const char* name);
+#endif

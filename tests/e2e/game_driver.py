@@ -230,28 +230,23 @@ class Game:
         return self.process.wait(timeout=timeout)
 
     def find_window(self, timeout=20):
-        end = time.monotonic() + timeout
-        while time.monotonic() < end:
+        def shown():
             if self.process.poll() is not None:
                 raise AssertionError("the game ended before its window showed: " + self.stderr())
             found = self.windows_titled_tangleroot() - self.older_windows
-            if found:
-                self.window = found.pop()
-                break
-            time.sleep(0.05)
-        else:
+            self.window = found.pop() if found else None
+            return self.window
+        if not eventually(shown, timeout, step=0.05):
             raise AssertionError("no window titled Tangleroot")
         # A player sees the board before touching anything.
-        while time.monotonic() < end:
-            if image_stat(self.screenshot("first.png"), "mean") > 0.05:
-                x, y, width, _ = self.geometry()
-                self.scale = width / 800
-                if self.placed and width == 800:
-                    self.pointer = (self.placed[0] - x, self.placed[1] - y)
-                self.frames = FrameWatcher(self.screen.name, self.window)
-                return self.window
-            time.sleep(0.05)
-        raise AssertionError("the window never showed a picture")
+        if not eventually(lambda: image_stat(self.screenshot("first.png"), "mean") > 0.05, timeout, step=0.05):
+            raise AssertionError("the window never showed a picture")
+        x, y, width, _ = self.geometry()
+        self.scale = width / 800
+        if self.placed and width == 800:
+            self.pointer = (self.placed[0] - x, self.placed[1] - y)
+        self.frames = FrameWatcher(self.screen.name, self.window)
+        return self.window
 
     def windows_titled_tangleroot(self):
         found = self.xdotool("search", "--onlyvisible", "--name", "^Tangleroot$", check=False)

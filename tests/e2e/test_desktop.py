@@ -81,6 +81,7 @@ class LinuxDesktop(DesktopTest):
         game.find_window()
         self.assertEqual(game.geometry()[2:], (1600, 1600))
         game.break_box(*LOW_BOX)
+        self.assertEqual(game.close(), 0, game.stderr())
         self.assert_low_box_broke(game)
 
 

@@ -136,8 +136,7 @@ class Play(GameTest):
         for x, y in targets:
             steps += ["mousemove", "--window", str(game.window), str(int((x + width / 2) * game.scale)),
                       str(int((y + height / 2) * game.scale))] + ["mousedown", "1", "mouseup", "1"] * 3
-        game.xdotool(*steps)
-        time.sleep(0.5)
+        game.xdotool(*steps)  # handled before the close, which comes after them
         self.assertEqual(game.close(), 0, game.stderr())
         left = [(box["x"], box["y"]) for box in game.board()["boxes"]]
         self.assertEqual([target for target in targets if target in left], [], "boxes left standing")
@@ -182,7 +181,7 @@ class DrawnWhenChanged(GameTest):
         self.assertGreater(difference(before, game.screenshot("after.png"), crop=box), 0.02, "no hit shown")
         game.release()
         if not LAUNCHER:
-            share = game.cpu_share(3)
+            share = game.cpu_share(1)
             self.assertLess(share, 0.1, "a quiet board used %.0f%% of a core" % (share * 100))
         self.assertEqual(game.close(), 0, game.stderr())
 
@@ -211,7 +210,8 @@ class DrawnWhenChanged(GameTest):
                            for i in range(20))
         game = self.game(save='{"money":0,"spiders":[%s]}' % spiders).start()
         game.find_window()
-        self.assertGreater(game.frames_drawn(4), 10)
+        game.frames.clear()
+        self.assertGreater(game.frames.count(4, enough=11), 10)
         self.assertEqual(game.close(), 0, game.stderr())
 
 
@@ -249,10 +249,9 @@ class NothingLost(GameTest):
         (save.json is renamed into place)."""
         def state():
             return os.stat(game.path("save.json")).st_ino, [n for n in os.listdir(game.folder) if ".tmp" in n]
-        first, end = state(), time.monotonic() + timeout
-        while state()[0] == first[0] and state()[1] in ([], first[1]):
-            self.assertLess(time.monotonic(), end, "no autosave in %d s" % timeout)
-            time.sleep(0.001)
+        first = state()
+        self.assertTrue(eventually(lambda: state()[0] != first[0] or state()[1] not in ([], first[1]), timeout,
+                                   step=0.001), "no autosave in %d s" % timeout)
 
     def test_a_new_box_is_saved_as_soon_as_it_shows(self):
         # Eleven boxes hold the first spawn back until its delay (10 s at most)
