@@ -1,5 +1,4 @@
 #include "persistence/SaveFile.hpp"
-#include "persistence/SaveWriter.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -19,12 +18,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <future>
 #include <iterator>
-#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -326,114 +322,6 @@ TEST_F(SaveFile, AFailedSaveKeepsTheOldFileLeavesNoTemporaryFileAndSaysWhy) {
         EXPECT_EQ(problem, failure.told) << failure.name;
         fs::remove_all("save.json");
     }
-}
-
-// ---------------------------------------------------------------- the writer thread
-
-TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDisk) {
-    std::mutex mutex;
-    std::condition_variable diskFreed;
-    bool diskHeld = true;
-    std::vector<int> written;
-    {
-        SaveWriter writer([&](const std::string& bytes, std::string&) {
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
-            std::unique_lock<std::mutex> lock(mutex);
-            diskFreed.wait(lock, [&] { return !diskHeld; });
-            written.push_back(std::stoi(bytes));
-            return true;
-        });
-
-        // A disk held up (for a second at most) does not hold up handing snapshots over.
-        bool handedOver = false;
-        std::thread freeDisk([&] {
-            std::unique_lock<std::mutex> lock(mutex);
-            diskFreed.wait_for(lock, std::chrono::seconds(1), [&] { return handedOver; });
-            diskHeld = false;
-            diskFreed.notify_all();
-        });
-        const auto started = std::chrono::steady_clock::now();
-        for (int snapshot = 1; snapshot <= 20; ++snapshot) {
-            writer.submit(std::to_string(snapshot));
-        }
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500))
-            << "handing snapshots over waited for a disk that was held up for 1 s";
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            handedOver = true;
-            diskFreed.notify_all();
-        }
-        freeDisk.join();
-
-        std::mt19937 rng(11);
-        for (int snapshot = 21; snapshot <= 400; ++snapshot) {
-            if (rng() % 5 == 0) {
-                EXPECT_TRUE(writer.submitAndWait(std::to_string(snapshot)).ok);
-                const std::lock_guard<std::mutex> lock(mutex);
-                ASSERT_EQ(written.back(), snapshot)
-                    << "a waiting save returned before its board was written";
-            } else {
-                writer.submit(std::to_string(snapshot));
-            }
-        }
-    }
-    EXPECT_TRUE(std::is_sorted(written.begin(), written.end()) &&
-                std::adjacent_find(written.begin(), written.end()) == written.end())
-        << "an older snapshot was written after a newer one, or one was written twice";
-    EXPECT_EQ(written.back(), 400) << "the newest snapshot was not the last written";
-    EXPECT_LT(written.size(), 400u) << "no snapshot was left out for a newer one";
-}
-
-TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
-    std::vector<std::string> written;
-    bool failing = true;
-    // The write of "c" is held at a gate that opens only once this thread
-    // sleeps in the writer's end (joining its thread), so the writer is told
-    // to stop while "d" still waits.
-    std::promise<void> inFlight;
-    std::promise<void> gate;
-    std::atomic<bool> ending{false};
-    const std::string thisThread = "/proc/self/task/" + std::to_string(::syscall(SYS_gettid));
-    std::thread opener([&] {
-        const auto asleep = [&] {
-            const std::string stat = readFile(thisThread + "/stat");
-            return stat.compare(stat.rfind(')') + 2, 1, "S") == 0;
-        };
-        while (!ending || !asleep()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        gate.set_value();
-    });
-    {
-        SaveWriter writer([&, opened = gate.get_future().share()](const std::string& bytes,
-                                                                  std::string& problem) {
-            written.push_back(bytes);
-            if (bytes == "c") {
-                inFlight.set_value();
-                opened.wait();
-            }
-            problem = "disk full";
-            return !failing;
-        });
-        const SaveWriter::Result failed = writer.submitAndWait("a");
-        EXPECT_FALSE(failed.ok);
-        EXPECT_EQ(failed.problem, "disk full");
-        EXPECT_EQ(failed.number, 1u);
-        failing = false;
-        const SaveWriter::Result good = writer.submitAndWait("b");
-        EXPECT_TRUE(good.ok);
-        EXPECT_EQ(good.problem, "");
-        EXPECT_EQ(writer.lastResult().number, 2u);
-        const std::thread::id caller = std::this_thread::get_id();
-        writer.runOnce(
-            [&] { written.push_back(caller == std::this_thread::get_id() ? "" : "job"); });
-        writer.submit("c");
-        inFlight.get_future().wait();
-        writer.submit("d");
-        ending = true;
-    }
-    opener.join();
-    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "d"}));
 }
 
 TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {

@@ -1,30 +1,21 @@
-#include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
-#include "platform/EndRequests.hpp"
 #include "support.hpp"
 
-#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/System/Sleep.hpp>
 #include <SFML/Window/Window.hpp>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-
-// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
-#include <X11/Xlib.h>
 
 namespace {
 
@@ -276,58 +267,6 @@ TEST_F(SavingTest, AnEndThatCannotSaveSaysSoEvenWhenTheCauseWasToldAndEndsWithOn
     EXPECT_EQ(attempts, 3);
 }
 
-TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
-    EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
-    EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
-    const sf::Font font = gameFont();
-    Messages messages(font);
-    for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
-        const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
-                                   "\n\nClose the window again to quit without saving.";
-        messages.show(notice, "", "", 1.f);
-        EXPECT_EQ(utf8Of(messages.noticeShown()), notice);
-        messages.show(notice, "The board is not being saved: " + reason, "", 1.f);
-        EXPECT_EQ(utf8Of(messages.failureLineShown()), "The board is not being saved: " + reason);
-    }
-    messages.show("", "The board is not being saved: two\r\nlines", "", 1.f);
-    EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
-    messages.show("", "", "", 1.f); // a save that worked
-    EXPECT_EQ(messages.failureLineShown(), "");
-
-    // Cut with "..." to fit the bottom line, at 100% as at 200%.
-    std::string line = "The board is not being saved:";
-    for (int i = 0; i < 40; ++i) {
-        line += " Отказано в доступе";
-    }
-    for (const float scale : {1.f, 2.f}) {
-        messages.show("", line, "", scale);
-        const std::string shown = utf8Of(messages.failureLineShown());
-        ASSERT_GT(shown.size(), 3u);
-        EXPECT_EQ(shown.substr(shown.size() - 3), "...");
-        EXPECT_EQ(line.rfind(shown.substr(0, shown.size() - 3), 0), 0u) << shown;
-        sf::Text drawn(messages.failureLineShown(), font, static_cast<unsigned>(14 * scale));
-        EXPECT_LE(drawn.getLocalBounds().width, 794 * scale) << shown;
-        const std::size_t kept = messages.failureLineShown().getSize() - 3;
-        drawn.setString(decoded(line).substring(0, kept + 1) + "...");
-        EXPECT_GT(drawn.getLocalBounds().width, 794 * scale) << "cut too short: " << shown;
-    }
-
-    // The line stays at the bottom, the restored board's above it.
-    sf::RenderTexture picture;
-    ASSERT_TRUE(picture.create(800, 800));
-    const sf::Color grey(128, 128, 128);
-    picture.clear(grey);
-    messages.show("", line, "save.json could not be read; the board saved at 10:00 is back", 1.f);
-    messages.draw(picture);
-    picture.display();
-    const sf::Image shown = picture.getTexture().copyToImage();
-    EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
-    EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
-    EXPECT_EQ(shown.getPixel(400, 740), grey);
-}
-
-// A clean start leaves its save as save.json.bak, dated as it was; a board
-// back from there is saved without waiting for the interval.
 TEST_F(SavingTest, TheStartKeepsItsSaveAsTheBackupAndSavesABoardBackFromIt) {
     const ScratchFolder scratch;
     writeFile("save.json", R"({"money":5})");
@@ -420,83 +359,4 @@ TEST(SavingToDisk, EachCauseIsToldOnceAndAgainAfterASuccess) {
     ASSERT_EQ(std::system("chattr -i ."), 0);
     EXPECT_EQ(lines(told), 1) << "a failure after a success is told again";
     EXPECT_EQ(readFile("save.json"), boardSnapshot(spiders, {}, 5));
-}
-
-TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
-    const ScratchFolder scratch;
-    {
-        const FolderLock first("tangleroot.lock");
-        ASSERT_TRUE(first.held()) << first.problem();
-        EXPECT_NO_THROW(requireFolderLock(first, "tangleroot.lock"));
-        const FolderLock second("tangleroot.lock");
-        EXPECT_FALSE(second.held());
-        EXPECT_TRUE(second.heldElsewhere());
-        EXPECT_THROW(requireFolderLock(second, "tangleroot.lock"), StartupError);
-    }
-    const FolderLock again("tangleroot.lock");
-    EXPECT_TRUE(again.held()) << "the lock outlived its game";
-
-    const FolderLock nowhere("no/such/folder/tangleroot.lock");
-    EXPECT_FALSE(nowhere.held() || nowhere.heldElsewhere());
-    EXPECT_EQ(nowhere.problem(), std::strerror(ENOENT));
-}
-
-TEST(Startup, APictureMissingOrNotAnImageIsNamed) {
-    const ScratchFolder scratch;
-    std::filesystem::create_directory("textures");
-    const auto problem = [] {
-        try {
-            loadGameTextures("textures");
-        } catch (const StartupError& error) {
-            return std::string(error.what());
-        }
-        return std::string();
-    };
-    TextureManager::textures.clear();
-    EXPECT_NE(problem().find("picture \"background\" not found"), std::string::npos);
-    writeFile("textures/background.png", "");
-    EXPECT_NE(problem().find("picture \"background\" cannot be loaded"), std::string::npos);
-    TextureManager::textures.clear(); // the next test loads the game's own
-}
-
-// What Xlib does when the connection to the X server dies.
-void loseTheDisplay() {
-    XSetIOErrorHandler(nullptr)(nullptr);
-}
-
-TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
-    ::testing::GTEST_FLAG(death_test_style) = "threadsafe"; // the writer has threads running
-    EXPECT_EXIT(
-        {
-            std::signal(SIGHUP, SIG_IGN); // as under nohup
-            listenForEndRequests();
-            std::raise(SIGHUP);
-            const bool hungUp = endRequested();
-            std::raise(SIGTERM);
-            std::_Exit(!hungUp && endRequested() ? 7 : 0);
-        },
-        ::testing::ExitedWithCode(7), "");
-    EXPECT_EXIT(
-        {
-            listenForEndRequests();
-            const SaveBeforeTheEnd end(0, [] { return true; });
-            loseTheDisplay();
-        },
-        ::testing::ExitedWithCode(1), "display was lost; the board was saved\n");
-    EXPECT_EXIT(
-        {
-            listenForEndRequests();
-            const SaveBeforeTheEnd end(0, []() -> bool { throw std::runtime_error("no room"); });
-            loseTheDisplay();
-        },
-        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
-    EXPECT_EXIT(
-        {
-            listenForEndRequests();
-            {
-                const SaveBeforeTheEnd gone(0, [] { return true; });
-            }
-            loseTheDisplay();
-        },
-        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
 }

@@ -1,0 +1,95 @@
+// What the window says over the board: notices broken into lines, and the
+// line saying that saves fail.
+#include "game/Messages.hpp"
+#include "game/Pacing.hpp"
+#include "game/Phases.hpp"
+#include "support.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+
+#include <gtest/gtest.h>
+
+TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
+    const sf::Font font = gameFont();
+    sf::Text measure("", font, 20);
+    const std::string notice = "The board was not saved:\ncannot create /home/player/" +
+                               std::string(120, 'x') +
+                               "/save.json.tmp-1-0: No space left on "
+                               "device, so it was kept as it was\n\nClose.";
+    const std::string wrapped = wrapToWidth(notice, measure, 300).toAnsiString();
+    std::istringstream lines(wrapped);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        measure.setString(line);
+        EXPECT_LE(measure.getLocalBounds().width, 300) << line;
+    }
+    EXPECT_GT(count, 6);
+    const auto letters = [](std::string text) {
+        text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return std::isspace(c); }),
+                   text.end());
+        return text;
+    };
+    EXPECT_EQ(letters(wrapped), letters(notice));
+
+    // Between letters, never inside one, in every language.
+    const auto wrappedAt = [&](const std::string& utf8, const std::string& firstLine) {
+        measure.setString(decoded(firstLine));
+        return utf8Of(wrapToWidth(decoded(utf8), measure, measure.getLocalBounds().width));
+    };
+    EXPECT_EQ(wrappedAt("Accès refusé", "Accès"), "Accès\nrefusé");
+    EXPECT_EQ(wrappedAt("Отказано в доступе", "Отказано в"), "Отказано в\nдоступе");
+    EXPECT_EQ(wrappedAt("数据保存失败", "数据保存"), "数据保存\n失败");
+}
+
+TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
+    EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
+    EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
+    const sf::Font font = gameFont();
+    Messages messages(font);
+    for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
+        const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
+                                   "\n\nClose the window again to quit without saving.";
+        messages.show(notice, "", "", 1.f);
+        EXPECT_EQ(utf8Of(messages.noticeShown()), notice);
+        messages.show(notice, "The board is not being saved: " + reason, "", 1.f);
+        EXPECT_EQ(utf8Of(messages.failureLineShown()), "The board is not being saved: " + reason);
+    }
+    messages.show("", "The board is not being saved: two\r\nlines", "", 1.f);
+    EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
+    messages.show("", "", "", 1.f); // a save that worked
+    EXPECT_EQ(messages.failureLineShown(), "");
+
+    // Cut with "..." to fit the bottom line, at 100% as at 200%.
+    std::string line = "The board is not being saved:";
+    for (int i = 0; i < 40; ++i) {
+        line += " Отказано в доступе";
+    }
+    for (const float scale : {1.f, 2.f}) {
+        messages.show("", line, "", scale);
+        const std::string shown = utf8Of(messages.failureLineShown());
+        ASSERT_GT(shown.size(), 3u);
+        EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+        EXPECT_EQ(line.rfind(shown.substr(0, shown.size() - 3), 0), 0u) << shown;
+        sf::Text drawn(messages.failureLineShown(), font, static_cast<unsigned>(14 * scale));
+        EXPECT_LE(drawn.getLocalBounds().width, 794 * scale) << shown;
+        const std::size_t kept = messages.failureLineShown().getSize() - 3;
+        drawn.setString(decoded(line).substring(0, kept + 1) + "...");
+        EXPECT_GT(drawn.getLocalBounds().width, 794 * scale) << "cut too short: " << shown;
+    }
+
+    // The line stays at the bottom, the restored board's above it.
+    sf::RenderTexture picture;
+    ASSERT_TRUE(picture.create(800, 800));
+    const sf::Color grey(128, 128, 128);
+    picture.clear(grey);
+    messages.show("", line, "save.json could not be read; the board saved at 10:00 is back", 1.f);
+    messages.draw(picture);
+    picture.display();
+    const sf::Image shown = picture.getTexture().copyToImage();
+    EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
+    EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
+    EXPECT_EQ(shown.getPixel(400, 740), grey);
+}
+
+// A clean start leaves its save as save.json.bak, dated as it was; a board
+// back from there is saved without waiting for the interval.

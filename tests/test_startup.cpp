@@ -1,0 +1,96 @@
+// Starting and ending: the folder lock, the pictures the game needs, and the
+// ends asked for from outside.
+#include "game/Startup.hpp"
+#include "platform/EndRequests.hpp"
+#include "platform/FolderLock.hpp"
+#include "support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xlib.h>
+
+TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
+    const ScratchFolder scratch;
+    {
+        const FolderLock first("tangleroot.lock");
+        ASSERT_TRUE(first.held()) << first.problem();
+        EXPECT_NO_THROW(requireFolderLock(first, "tangleroot.lock"));
+        const FolderLock second("tangleroot.lock");
+        EXPECT_FALSE(second.held());
+        EXPECT_TRUE(second.heldElsewhere());
+        EXPECT_THROW(requireFolderLock(second, "tangleroot.lock"), StartupError);
+    }
+    const FolderLock again("tangleroot.lock");
+    EXPECT_TRUE(again.held()) << "the lock outlived its game";
+
+    const FolderLock nowhere("no/such/folder/tangleroot.lock");
+    EXPECT_FALSE(nowhere.held() || nowhere.heldElsewhere());
+    EXPECT_EQ(nowhere.problem(), std::strerror(ENOENT));
+}
+
+TEST(Startup, APictureMissingOrNotAnImageIsNamed) {
+    const ScratchFolder scratch;
+    std::filesystem::create_directory("textures");
+    const auto problem = [] {
+        try {
+            loadGameTextures("textures");
+        } catch (const StartupError& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    TextureManager::textures.clear();
+    EXPECT_NE(problem().find("picture \"background\" not found"), std::string::npos);
+    writeFile("textures/background.png", "");
+    EXPECT_NE(problem().find("picture \"background\" cannot be loaded"), std::string::npos);
+    TextureManager::textures.clear(); // the next test loads the game's own
+}
+
+// What Xlib does when the connection to the X server dies.
+void loseTheDisplay() {
+    XSetIOErrorHandler(nullptr)(nullptr);
+}
+
+TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
+    ::testing::GTEST_FLAG(death_test_style) = "threadsafe"; // the writer has threads running
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN); // as under nohup
+            listenForEndRequests();
+            std::raise(SIGHUP);
+            const bool hungUp = endRequested();
+            std::raise(SIGTERM);
+            std::_Exit(!hungUp && endRequested() ? 7 : 0);
+        },
+        ::testing::ExitedWithCode(7), "");
+    EXPECT_EXIT(
+        {
+            listenForEndRequests();
+            const SaveBeforeTheEnd end(0, [] { return true; });
+            loseTheDisplay();
+        },
+        ::testing::ExitedWithCode(1), "display was lost; the board was saved\n");
+    EXPECT_EXIT(
+        {
+            listenForEndRequests();
+            const SaveBeforeTheEnd end(0, []() -> bool { throw std::runtime_error("no room"); });
+            loseTheDisplay();
+        },
+        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
+    EXPECT_EXIT(
+        {
+            listenForEndRequests();
+            {
+                const SaveBeforeTheEnd gone(0, [] { return true; });
+            }
+            loseTheDisplay();
+        },
+        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
+}
