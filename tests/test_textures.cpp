@@ -105,3 +105,11 @@ TEST_F(Registry, APathThatIsNotAFolderIsLoadedAsOneFile) {
     TextureManager::addTextures("no/such/textures");
     EXPECT_EQ(TextureManager::getTexture("textures").getSize(), sf::Vector2u(0, 0));
 }
+
+TEST_F(Registry, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
+    useGameTextures();
+    for (const std::string& name : gameTextureNames()) {
+        const sf::Texture& texture = TextureManager::getTexture(name);
+        EXPECT_EQ(texture.isSmooth(), name != "background") << name;
+    }
+}

@@ -126,14 +126,6 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     EXPECT_EQ(usableArea(layout).width, 1366);
 }
 
-TEST(WindowSize, ThingsArePicturedSmoothlyAndTheBackgroundAsItIs) {
-    useGameTextures();
-    for (const std::string& name : gameTextureNames()) {
-        const sf::Texture& texture = TextureManager::getTexture(name);
-        EXPECT_EQ(texture.isSmooth(), name != "background") << name;
-    }
-}
-
 std::vector<int> edges(ScreenArea area) {
     return {area.left, area.top, area.width, area.height};
 }
