@@ -366,12 +366,6 @@ class Game:
         subprocess.run(LAUNCHER + ["wineboot", "--end-session"], env=env, check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def frames_drawn(self, seconds):
-        """How many times the window's picture changed in `seconds`, counted
-        through the X server's DAMAGE extension."""
-        self.frames.clear()  # what was drawn before is not counted
-        return self.frames.count(seconds)
-
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.process.pid) as stat:
             fields = stat.read().rsplit(")", 1)[1].split()
