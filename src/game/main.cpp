@@ -91,7 +91,7 @@ int main() try {
     // Frames come when there is work, 60 a second while a spider is held;
     // only those that change the picture are drawn. Between them the game
     // sleeps, woken by input, an uncovered window or an end from outside.
-    EventWait eventWait(window);
+    EventWait eventWait(window, desktop);
     FramePacer pacer;
     DrawState drawState;
     drawState.safetyRedraws = !eventWait.tellsUncovering();
