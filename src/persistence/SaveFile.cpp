@@ -37,12 +37,6 @@ Read readWholeFile(const fs::path& path, std::string& text, std::string& problem
     return Read::ok;
 }
 
-std::string where(const fs::path& path) {
-    std::error_code error;
-    const fs::path absolute = fs::absolute(path, error);
-    return (error ? path : absolute).u8string();
-}
-
 // One file as it is on the disk, and the board in it when there is one.
 struct SaveOnDisk {
     Read read = Read::missing;
