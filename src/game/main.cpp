@@ -80,7 +80,7 @@ int main() try {
     // Saving: the frame loop makes snapshots, a thread of its own writes them.
     // A lost display or the end of the session saves through it too.
     Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
-    saving.startFrom(loaded, spiders, boxes, money);
+    saving.startFrom(loaded);
     const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
                                             [&] { return saving.saveNow(spiders, boxes, money); });
 
