@@ -235,6 +235,24 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
               "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
     EXPECT_EQ(readFile("save.json.unusable-1"), "{");
     EXPECT_TRUE(money == 7 && spiders.size() == 1 && boxes.empty() && loaded.backup.empty());
+    EXPECT_EQ(readFile("save.json"), readFile("save.json.bak")) << "the board is not back on disk";
+
+    // When the board cannot be put back, the next start still finds both files.
+    writeFile("save.json", "{");
+    const std::string told = inChild([] {
+        failSystemCall(__NR_fsync, EIO);
+        std::vector<Spider> spiders;
+        std::vector<Box> boxes;
+        int money = 0;
+        try {
+            load(spiders, boxes, money);
+        } catch (const UnusableSaveFile& error) {
+            std::cerr << error.what();
+        }
+    });
+    EXPECT_NE(told.find("cannot be put back in its place"), std::string::npos) << told;
+    EXPECT_EQ(readFile("save.json"), "{");
+    EXPECT_EQ(readFile("save.json.bak"), R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
 }
 
 // A game killed at any moment of a save leaves either the old board or the new

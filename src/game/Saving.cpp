@@ -73,8 +73,7 @@ sf::Time Saving::untilAutosave() const {
     return news ? std::min(untilSave, saveResultCheck) : untilSave;
 }
 
-void Saving::startFrom(const LoadedSave& loaded, const std::vector<Spider>& spiders,
-                       const std::vector<Box>& boxes, int money) {
+void Saving::startFrom(const LoadedSave& loaded) {
     if (!loaded.backup.empty()) {
         writer.runOnce([bytes = loaded.backup, savedAt = loaded.savedAt] {
             std::string problem;
@@ -83,10 +82,6 @@ void Saving::startFrom(const LoadedSave& loaded, const std::vector<Spider>& spid
                           << backupFilePath.u8string() << " (" << problem << ")\n";
             }
         });
-    }
-    if (!loaded.restored.empty()) {
-        // Until now that board is on the disk only as save.json.bak.
-        handIn(boardSnapshot(spiders, boxes, money));
     }
 }
 

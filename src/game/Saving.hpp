@@ -79,11 +79,9 @@ public:
     sf::Time untilAutosave() const;
 
     // After load: a save.json that loaded cleanly is kept as save.json.bak,
-    // and a board that came back from save.json.bak is saved as save.json,
-    // both on the writer thread. A backup that cannot be written is told on
+    // on the writer thread. A backup that cannot be written is told on
     // stderr; the game goes on.
-    void startFrom(const LoadedSave& loaded, const std::vector<Spider>& spiders,
-                   const std::vector<Box>& boxes, int money);
+    void startFrom(const LoadedSave& loaded);
 
     // Saves the board and waits until it is on the disk; returns whether it is.
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);

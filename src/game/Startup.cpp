@@ -3,6 +3,7 @@
 #include "assets/TextureManager.hpp"
 #include "game/Phases.hpp"
 #include "game/WindowSize.hpp"
+#include "persistence/AtomicFile.hpp"
 #include "platform/Display.hpp"
 #include "platform/NativeWindow.hpp"
 
@@ -17,12 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const runFromHint = "run the game from the folder that holds assets/";
-
-std::string where(const fs::path& path) {
-    std::error_code error;
-    const fs::path absolute = fs::absolute(path, error);
-    return (error ? path : absolute).u8string();
-}
 
 } // namespace
 

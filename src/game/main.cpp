@@ -80,7 +80,7 @@ int main() try {
     // Saving: the frame loop makes snapshots, a thread of its own writes them.
     // A lost display or the end of the session saves through it too.
     Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
-    saving.startFrom(loaded, spiders, boxes, money);
+    saving.startFrom(loaded);
     const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
                                             [&] { return saving.saveNow(spiders, boxes, money); });
 
@@ -91,7 +91,7 @@ int main() try {
     // Frames come when there is work, 60 a second while a spider is held;
     // only those that change the picture are drawn. Between them the game
     // sleeps, woken by input, an uncovered window or an end from outside.
-    EventWait eventWait(window);
+    EventWait eventWait(window, desktop);
     FramePacer pacer;
     DrawState drawState;
     const sf::Clock drawClock;

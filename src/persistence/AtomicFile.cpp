@@ -12,6 +12,12 @@
 #include <unistd.h>
 #endif
 
+std::string where(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return (error ? path : absolute).u8string();
+}
+
 #ifdef _WIN32
 
 std::string systemMessage(unsigned long code) {

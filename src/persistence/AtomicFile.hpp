@@ -25,6 +25,9 @@ void removeLeftoverTemporaryFiles(const std::filesystem::path& path);
 bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
                         std::string& problem);
 
+// The path as a player reads it in a message: absolute when it can be made so.
+std::string where(const std::filesystem::path& path);
+
 // The operating system's message for error `code` (GetLastError on Windows,
 // errno elsewhere), in UTF-8 with no line break at its end. Windows gives its
 // messages in the player's own language, beyond ASCII ("Accès refusé").

@@ -37,12 +37,6 @@ Read readWholeFile(const fs::path& path, std::string& text, std::string& problem
     return Read::ok;
 }
 
-std::string where(const fs::path& path) {
-    std::error_code error;
-    const fs::path absolute = fs::absolute(path, error);
-    return (error ? path : absolute).u8string();
-}
-
 // One file as it is on the disk, and the board in it when there is one.
 struct SaveOnDisk {
     Read read = Read::missing;
@@ -93,10 +87,14 @@ fs::path freeKeepPath(const fs::path& path) {
     return {};
 }
 
-fs::path keepAside(const fs::path& path, const std::string& problem) {
+// Moves the file aside, or copies it there when it must stay in place until
+// something replaces it.
+fs::path keepAside(const fs::path& path, const std::string& problem, bool copy = false) {
     const fs::path kept = freeKeepPath(path);
     std::error_code error = std::make_error_code(std::errc::file_exists);
-    if (!kept.empty()) {
+    if (!kept.empty() && copy) {
+        fs::copy_file(path, kept, error);
+    } else if (!kept.empty()) {
         fs::rename(path, kept, error);
     }
     if (error) {
@@ -208,13 +206,24 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
         return loaded;
     }
 
-    const fs::path kept = keepAside(saveFilePath, save.problem);
+    // With a good backup the broken file is copied aside and the backup written
+    // over it: until save.json holds the board again, nothing the next start
+    // needs has moved, and a write that fails leaves both files as they were.
+    const fs::path kept = keepAside(saveFilePath, save.problem, backup.isBoard());
     std::string outcome = "the game starts a new board";
     if (backup.isBoard()) {
-        place(backup.board, spiders, boxes, money);
         std::error_code error;
         const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
         const std::string when = error ? "an unknown time" : localTime(savedAt);
+        std::string problem;
+        if (!writeFileAtomically(saveFilePath, backup.text, problem,
+                                 error ? std::nullopt : std::optional(savedAt))) {
+            throw UnusableSaveFile(saveFilePath.u8string() + " cannot be used (" + save.problem +
+                                   ") and the board in " + backupFilePath.u8string() +
+                                   " cannot be put back in its place (" + problem +
+                                   "); both are left as they are");
+        }
+        place(backup.board, spiders, boxes, money);
         loaded.restored = "save.json could not be read; the board saved at " + when + " is back";
         outcome = "the board saved at " + when + " is back from " + backupFilePath.u8string();
     } else if (backup.read != Read::missing) {

@@ -114,6 +114,10 @@ bool Desktop::offerIcons(sf::WindowHandle, const std::vector<sf::Image>&) const 
     return false;
 }
 
+_XDisplay* Desktop::x11Connection() const {
+    return nullptr;
+}
+
 #else
 
 struct Desktop::Connection {
@@ -360,6 +364,10 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
                     static_cast<int>(data.size()));
     XSync(x, False);
     return true;
+}
+
+_XDisplay* Desktop::x11Connection() const {
+    return connection_ ? connection_->x : nullptr;
 }
 
 #endif

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay; // Xlib's Display
+
 // A rectangle of the desktop, in screen pixels.
 struct ScreenArea {
     int left = 0;
@@ -43,7 +45,8 @@ struct DesktopLayout {
 };
 
 // The desktop the game's window shows on, asked over one connection opened
-// once (X11; Windows needs none). Each question asks the desktop anew.
+// once and kept for the game's whole life (X11; Windows needs none). Each
+// question asks the desktop anew.
 class Desktop {
 public:
     // Connects to the desktop; when there is none to show a window on,
@@ -77,6 +80,11 @@ public:
     // when it cannot, and on other systems.
     bool offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const;
 
+    // X11: the connection itself, over which the frame loop's sleep is told
+    // of the window being uncovered (EventWait); null without one, and on
+    // other systems.
+    _XDisplay* x11Connection() const;
+
 private:
     struct Connection;
     std::unique_ptr<Connection> connection_;
@@ -86,6 +94,5 @@ private:
 #ifndef _WIN32
 // X11: the values of a 32-bit property of `window`, read over `display` (an
 // Xlib Display); empty when it is not set.
-struct _XDisplay;
 std::vector<long> cardinals(_XDisplay* display, sf::WindowHandle window, const char* name);
 #endif

@@ -47,7 +47,7 @@ bool takePaintRequest(HWND window) {
 
 } // namespace
 
-EventWait::EventWait(sf::Window& window) : state(std::make_unique<State>()) {
+EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_unique<State>()) {
     state->window = window.getSystemHandle();
     // A precise timer of its own: the system's timer resolution stays as it
     // is, which lets the processor rest (sf::sleep raises it at every call).
@@ -102,7 +102,7 @@ bool EventWait::tellsUncovering() const {
 struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
     ::Window window = 0;
-    Display* own = nullptr; // told when the window is uncovered
+    Display* own = nullptr; // the desktop's, told when the window is uncovered
 };
 
 namespace {
@@ -131,7 +131,8 @@ bool eventQueuedFor(Display* display, ::Window window) {
 }
 
 // Takes every event of the game's own connection; whether one said that a
-// part of the window was uncovered.
+// part of the window was uncovered. What else comes there (what the window
+// manager said of the frame at start-up) is of no more use.
 bool takeExposures(Display* own) {
     bool exposed = false;
     while (XPending(own) > 0) {
@@ -144,25 +145,22 @@ bool takeExposures(Display* own) {
 
 } // namespace
 
-EventWait::EventWait(sf::Window& window) : state(std::make_unique<State>()) {
+EventWait::EventWait(sf::Window& window, const Desktop& desktop)
+    : state(std::make_unique<State>()) {
     state->window = window.getSystemHandle();
     // SFML 2.5 does not hand out its connection, but its window draws through it.
     if (window.setActive(true)) {
         state->windowDisplay = glXGetCurrentDisplay();
     }
     // Any number of clients may be told of a window's exposure.
-    state->own = XOpenDisplay(nullptr);
+    state->own = desktop.x11Connection();
     if (state->own) {
         XSelectInput(state->own, state->window, ExposureMask);
         XFlush(state->own);
     }
 }
 
-EventWait::~EventWait() {
-    if (state->own) {
-        XCloseDisplay(state->own);
-    }
-}
+EventWait::~EventWait() = default;
 
 bool EventWait::sleep(sf::Time timeout, bool untilInput) {
     State& s = *state;

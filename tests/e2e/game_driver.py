@@ -257,6 +257,14 @@ class Game:
         values = dict(line.split("=") for line in out.split())
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
+    def x_connections(self):
+        """How many connections the game's process holds to the X server."""
+        from Xlib.ext import res
+        connection = xdisplay.Display(self.screen.name)
+        clients = connection.res_query_client_ids([{"client": 0, "mask": res.LocalClientPIDMask}]).ids
+        connection.close()
+        return sum(client.value == [self.process.pid] for client in clients)
+
     def window_class(self):
         """The class part of the window's WM_CLASS, which docks match to menu entries."""
         connection = xdisplay.Display(self.screen.name)

@@ -203,6 +203,8 @@ class DrawnWhenChanged(GameTest):
         connection.close()
         time.sleep(0.3)  # less than the once-a-second redraw where nothing tells of it
         self.assertLess(difference(before, game.screenshot("after.png")), 0.02, "the window was not drawn again")
+        if not LAUNCHER:  # told over the desktop's connection: SFML's is the only other one
+            self.assertEqual(game.x_connections(), 2)
 
     def test_wandering_spiders_keep_the_picture_changing(self):
         # 20 spiders take about 6 steps a second between them, each one drawn;
