@@ -136,7 +136,8 @@ class Play(GameTest):
         for x, y in targets:
             steps += ["mousemove", "--window", str(game.window), str(int((x + width / 2) * game.scale)),
                       str(int((y + height / 2) * game.scale))] + ["mousedown", "1", "mouseup", "1"] * 3
-        game.xdotool(*steps)  # handled before the close, which comes after them
+        game.xdotool(*steps)
+        time.sleep(0.5)
         self.assertEqual(game.close(), 0, game.stderr())
         left = [(box["x"], box["y"]) for box in game.board()["boxes"]]
         self.assertEqual([target for target in targets if target in left], [], "boxes left standing")
