@@ -54,6 +54,7 @@ protected:
             sf::sleep(sf::milliseconds(2));
         }
         ASSERT_EQ(attempts, count);
+        saving->settle(); // the writer has taken in how the last one went
     }
     // The same, then lets saving see how they went.
     void settle(int count) {

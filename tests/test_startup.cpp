@@ -1,6 +1,7 @@
 // Starting and ending: the folder lock, the pictures the game needs, and the
 // ends asked for from outside.
 #include "game/Startup.hpp"
+#include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "platform/FolderLock.hpp"
 #include "support.hpp"
@@ -56,6 +57,12 @@ TEST(Startup, APictureMissingOrNotAnImageIsNamed) {
 // What Xlib does when the connection to the X server dies.
 void loseTheDisplay() {
     XSetIOErrorHandler(nullptr)(nullptr);
+}
+
+TEST(Console, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
+    EXPECT_TRUE(consoleIsTheGamesAlone(1));
+    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "the command prompt shares it";
+    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
 }
 
 TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {

@@ -92,11 +92,15 @@ bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>&
     return result.ok;
 }
 
+void Saving::settle() {
+    actOn(writer.settled());
+}
+
 void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                             const std::vector<Box>& boxes, int money) {
     // A save that landed since the last frame looked, or that is landing
     // now, makes the notice stale: the verdict waits for the write in flight.
-    actOn(writer.settled());
+    settle();
     if (noticeShown && now() - noticeShownAt >= noticeReadTime) {
         endUnsaved("closed again after the notice");
         window.close(); // seen, and closed again: quit without saving

@@ -86,6 +86,9 @@ public:
     // Saves the board and waits until it is on the disk; returns whether it is.
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
 
+    // Waits for the write in flight, if any, and acts on how it went.
+    void settle();
+
     // The window's close button: saves and closes. When the save fails the
     // window stays open with the close notice. A close once the notice was
     // read quits without saving, unless the write still in flight lands.
