@@ -49,3 +49,8 @@ private:
     Message failure;
     Message restored;
 };
+
+// `text` with line breaks added so that no line is wider than `width` when
+// set in `measure` (its font and size, before its scale): at the last space
+// that fits, or between two letters of a word too long for a line.
+sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width);

@@ -228,31 +228,3 @@ void drawScene(sf::RenderTarget& target, sf::Texture& background,
     }
     target.draw(moneyText);
 }
-
-sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width) {
-    using Letters = std::basic_string<sf::Uint32>;
-    const Letters letters = text.toUtf32();
-    Letters wrapped;
-    Letters line;
-    const auto fits = [&](const Letters& candidate) {
-        measure.setString(sf::String(candidate));
-        return measure.getLocalBounds().width <= width;
-    };
-    for (std::size_t at = 0; at < letters.size(); ++at) {
-        const sf::Uint32 c = letters[at];
-        if (c == '\n') {
-            wrapped += line + c;
-            line.clear();
-        } else if (c == ' ' || fits(line + c)) {
-            line += c;
-        } else {
-            // Broken at the last space that fits, or inside a word with none.
-            const std::size_t space = line.rfind(' ');
-            const Letters rest = space == Letters::npos ? Letters() : line.substr(space + 1);
-            wrapped +=
-                line.substr(0, space == Letters::npos ? line.size() : space) + sf::Uint32('\n');
-            line = rest + c;
-        }
-    }
-    return sf::String(wrapped + line);
-}

@@ -93,10 +93,5 @@ void drawScene(sf::RenderTarget& target, sf::Texture& background,
                const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                sf::Text& moneyText, int money);
 
-// `text` with line breaks added so that no line is wider than `width` when
-// set in `measure` (its font and size, before its scale): at the last space
-// that fits, or between two letters of a word too long for a line.
-sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width);
-
 // Keeps a free spider's whole picture on the board.
 void keepOnBoard(Spider& spider);
