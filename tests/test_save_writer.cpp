@@ -90,17 +90,26 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
         }
         gate.set_value();
     });
+    // Each result is told once lastResult() gives it, with the one before.
+    std::vector<std::string> told;
+    SaveWriter* self = nullptr;
     {
-        SaveWriter writer([&, opened = gate.get_future().share()](const std::string& bytes,
-                                                                  std::string& problem) {
-            written.push_back(bytes);
-            if (bytes == "c") {
-                inFlight.set_value();
-                opened.wait();
-            }
-            problem = "disk full";
-            return !failing;
-        });
+        SaveWriter writer(
+            [&, opened = gate.get_future().share()](const std::string& bytes,
+                                                    std::string& problem) {
+                written.push_back(bytes);
+                if (bytes == "c") {
+                    inFlight.set_value();
+                    opened.wait();
+                }
+                problem = "disk full";
+                return !failing;
+            },
+            [&](const SaveWriter::Result& now, const SaveWriter::Result& before) {
+                told.push_back(std::to_string(now.number) + (before.ok ? "+" : "-") +
+                               (self->lastResult().number == now.number ? "" : " early"));
+            });
+        self = &writer;
         const SaveWriter::Result failed = writer.submitAndWait("a");
         EXPECT_FALSE(failed.ok);
         EXPECT_EQ(failed.problem, "disk full");
@@ -120,4 +129,5 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
     }
     opener.join();
     EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "d"}));
+    EXPECT_EQ(told, (std::vector<std::string>{"1+", "2-", "3+", "4+"}));
 }

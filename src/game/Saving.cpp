@@ -8,15 +8,14 @@
 
 Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
     : now(std::move(now)), lastHandedIn(std::move(onDisk)),
-      writer([this, write = std::move(write)](const std::string& bytes, std::string& problem) {
-          const bool ok = write(bytes, problem);
-          if (!ok) {
-              // A failure is shown at once, even while the loop sleeps.
-              writeFailed = true;
-              wakeFrameLoop();
-          }
-          return ok;
-      }) {}
+      writer(std::move(write),
+             [](const SaveWriter::Result& result, const SaveWriter::Result& before) {
+                 // A failure, or the success that ends one, is shown at once,
+                 // even while the loop sleeps.
+                 if (!result.ok || !before.ok) {
+                     wakeFrameLoop();
+                 }
+             }) {}
 
 void Saving::actOn(const SaveWriter::Result& result) {
     if (result.ok) {
@@ -45,7 +44,6 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
                       Change change) {
     const SaveWriter::Result result = writer.lastResult();
     actOn(result);
-    writing = writing && result.number == writesSeen;
     const sf::Time at = now();
     cadence.note(result.ok ? change : std::max(change, Change::byPlayer), at);
     if (!cadence.due(at)) {
@@ -56,21 +54,12 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
     if (snapshot == lastHandedIn && result.ok) {
         return; // nothing changed since the last save
     }
-    handIn(std::move(snapshot));
-}
-
-void Saving::handIn(std::string snapshot) {
     lastHandedIn = snapshot;
-    writing = true;
-    writesSeen = writer.lastResult().number;
-    writeFailed = false;
     writer.submit(std::move(snapshot));
 }
 
 sf::Time Saving::untilAutosave() const {
-    const sf::Time untilSave = std::max(sf::Time::Zero, cadence.nextSave() - now());
-    const bool news = writing && (writeFailed || !failure.empty());
-    return news ? std::min(untilSave, saveResultCheck) : untilSave;
+    return std::max(sf::Time::Zero, cadence.nextSave() - now());
 }
 
 void Saving::startFrom(const LoadedSave& loaded) {

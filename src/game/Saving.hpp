@@ -8,7 +8,6 @@
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Window.hpp>
 
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <string>
@@ -21,10 +20,6 @@ const sf::Time autosaveInterval = sf::seconds(2);
 // Changes from wandering alone (spiders' places and what they earn) reach the
 // disk at most this long after they happen.
 const sf::Time wanderingSaveInterval = sf::seconds(30);
-
-// While a save that failed, or one after a failure, is being finished, the
-// frame loop looks this often for how it went.
-const sf::Time saveResultCheck = sf::milliseconds(100);
 
 // What changed the board in a frame, which says how soon it is saved.
 enum class Change {
@@ -73,9 +68,8 @@ public:
     void autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
                   Change change = Change::wandering);
 
-    // How long until autosave has work: the next save, or sooner, while a
-    // save that failed (whose writer wakes the frame loop) or one that may
-    // clear a failure is being finished, a look at how it went.
+    // How long until autosave has work. A write that fails, or that succeeds
+    // after a failure, wakes the frame loop itself.
     sf::Time untilAutosave() const;
 
     // After load: a save.json that loaded cleanly is kept as save.json.bak,
@@ -120,19 +114,14 @@ public:
 
 private:
     void actOn(const SaveWriter::Result& result);
-    // Gives the writer `snapshot`, whose result the loop then looks out for.
-    void handIn(std::string snapshot);
     // The game ends `how` without its board: says so, whatever was told before.
     void endUnsaved(const std::string& how);
 
     Now now;
     AutosaveCadence cadence;
-    bool writing = false;                 // a snapshot handed in, its result not seen yet
-    std::uint64_t writesSeen = 0;         // writes finished when it was handed in
-    std::atomic<bool> writeFailed{false}; // by the writer thread, since the last hand-in
-    std::string lastHandedIn;             // the newest snapshot given to the writer
-    std::string causeTold;                // the failure last told on stderr
-    std::string failure;                  // the line shown while saves fail
+    std::string lastHandedIn; // the newest snapshot given to the writer
+    std::string causeTold;    // the failure last told on stderr
+    std::string failure;      // the line shown while saves fail
     std::string closeNotice;
     bool noticeShown = false;
     bool endedUnsaved = false;

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-SaveWriter::SaveWriter(WriteFunction write) : write(std::move(write)), thread([this] { run(); }) {}
+SaveWriter::SaveWriter(WriteFunction write, ResultFunction told)
+    : write(std::move(write)), told(std::move(told)), thread([this] { run(); }) {}
 
 SaveWriter::~SaveWriter() {
     {
@@ -76,7 +77,14 @@ void SaveWriter::run() {
         const bool ok = write(bytes, problem);
         lock.lock();
         done = number;
+        const Result before = last;
         last = {last.number + 1, ok, ok ? std::string() : problem};
         finished.notify_all();
+        if (told) {
+            const Result now = last;
+            lock.unlock();
+            told(now, before);
+            lock.lock();
+        }
     }
 }

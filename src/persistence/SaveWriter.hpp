@@ -23,7 +23,11 @@ public:
         std::string problem;
     };
 
-    explicit SaveWriter(WriteFunction write);
+    // Called on the writer's thread after each write, once its result is
+    // what lastResult() returns, with the result before it.
+    using ResultFunction = std::function<void(const Result& now, const Result& before)>;
+
+    explicit SaveWriter(WriteFunction write, ResultFunction told = nullptr);
     // Writes what is still waiting, runs the jobs left, then stops the thread.
     ~SaveWriter();
     SaveWriter(const SaveWriter&) = delete;
@@ -51,6 +55,7 @@ private:
     void run();
 
     WriteFunction write;
+    ResultFunction told;
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable finished;
