@@ -90,6 +90,3 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
     EXPECT_EQ(shown.getPixel(400, 740), grey);
 }
-
-// A clean start leaves its save as save.json.bak, dated as it was; a board
-// back from there is saved without waiting for the interval.

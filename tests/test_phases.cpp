@@ -25,10 +25,11 @@ class Phases : public ::testing::Test {
 protected:
     void SetUp() override { useGameTextures(); }
 
-    // Makes every free spider due for a wander step at its next visit.
-    static void makeDue(std::vector<Spider>& spiders) {
+    // Makes every free spider due for a wander step at its next visit, or, with
+    // `stillFor`, keeps it from wandering in the way.
+    static void makeDue(std::vector<Spider>& spiders, int stillFor = -1) {
         for (Spider& spider : spiders) {
-            spider.moveInterval = -1;
+            spider.moveInterval = stillFor;
         }
     }
 
@@ -119,9 +120,7 @@ TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
     ASSERT_TRUE(window.create(400, 400));
     window.setView(sf::View(sf::FloatRect(0, 0, boardSize, boardSize)));
     spiders = {Spider(1, 100, 100), Spider(1, 400, 400)};
-    for (Spider& spider : spiders) {
-        spider.moveInterval = 1000000; // no wandering in the way
-    }
+    makeDue(spiders, 1000000);
     boxes = {Box(600, 600)};
     const auto event = [](sf::Event::EventType type, int x = 0, int y = 0) {
         sf::Event made{};
@@ -216,9 +215,7 @@ TEST_F(Phases, ADroppedSpiderMergesWithTheFirstOverlappingPartnerBeforeOrAfterIt
         spiders.emplace_back(2, 100, 100);
         spiders.emplace_back(2, 110, 110);
         spiders.emplace_back(2, 120, 120);
-        for (Spider& spider : spiders) {
-            spider.moveInterval = 1000000; // no wandering in the way
-        }
+        makeDue(spiders, 1000000);
         const std::size_t droppedAt = partnerFirst ? 2 : 0;
         spiders[droppedAt].dropped = true;
         const int droppedId = spiders[droppedAt].id;
@@ -254,17 +251,13 @@ TEST_F(Phases, NoMergeForTouchingEdgesOtherStagesOrStageTwelve) {
     EXPECT_EQ(spiders[0].stage, 2);
     EXPECT_FALSE(spiders[0].dropped);
 
-    spiders = {Spider(12, 100, 100), Spider(12, 110, 110)};
-    spiders[1].dropped = true;
-    updateSpiders(spiders, money, rng);
-    EXPECT_EQ(spiders.size(), 2u);
-    EXPECT_EQ(spiders[1].stage, 12);
-
-    spiders = {Spider(11, 100, 100), Spider(11, 110, 110)};
-    spiders[1].dropped = true;
-    updateSpiders(spiders, money, rng);
-    ASSERT_EQ(spiders.size(), 1u);
-    EXPECT_EQ(spiders[0].stage, 12);
+    for (const int stage : {12, 11}) { // twelve is the last stage
+        spiders = {Spider(stage, 100, 100), Spider(stage, 110, 110)};
+        spiders[1].dropped = true;
+        updateSpiders(spiders, money, rng);
+        ASSERT_EQ(spiders.size(), stage == 12 ? 2u : 1u);
+        EXPECT_EQ(spiders.back().stage, 12);
+    }
 }
 
 TEST_F(Phases, AMergeDoesNotChainIntoASecondOne) {
@@ -315,9 +308,7 @@ TEST_F(Phases, AWanderStepDrawsIntervalThenVerticalThenHorizontalAndPays) {
 
 TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
     spiders = {Spider(5, 810, 900), Spider(5, -30, -0.5), Spider(5, 300, 300)};
-    for (Spider& spider : spiders) {
-        spider.moveInterval = 1000000; // no wandering in the way
-    }
+    makeDue(spiders, 1000000);
     spiders[2].dragging = true;
     spiders[2].sprite.setPosition(900, -90);
     updateSpiders(spiders, money, rng);
@@ -334,11 +325,8 @@ TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
     EXPECT_TRUE(back.x >= 0 && back.x <= 800 - size.x && back.y >= 0 && back.y <= 800 - size.y);
 
     // Wandering from the edges, many times over, never leaves the board.
-    makeDue(spiders);
     for (int i = 0; i < 2000; ++i) {
-        for (Spider& spider : spiders) {
-            spider.moveInterval = -1;
-        }
+        makeDue(spiders);
         updateSpiders(spiders, money, rng);
         for (const Spider& spider : spiders) {
             const sf::FloatRect bounds = spider.sprite.getGlobalBounds();

@@ -27,15 +27,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Each test loads into the start board: two boxes, no spiders, no money.
 class SaveFile : public ::testing::Test {
 protected:
-    void SetUp() override { useGameTextures(); }
+    void SetUp() override {
+        useGameTextures();
+        boxes = {Box(10, 20), Box(30, 40)};
+    }
     ScratchFolder scratch;
+    std::vector<Spider> spiders;
+    std::vector<Box> boxes;
+    int money = 0;
 };
-
-std::vector<Box> startBoxes() {
-    return {Box(10, 20), Box(30, 40)};
-}
 
 std::vector<std::string> folderEntries() {
     std::vector<std::string> names;
@@ -92,38 +95,33 @@ void failSystemCall(int number, int error) {
 } // namespace
 
 TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
-    std::vector<Spider> spiders{Spider(3, 130, 587.75), Spider(1, 0.1, -20), Spider(12, 799.5, 3)};
-    std::vector<Box> boxes{Box(412.5, 96.25), Box(7, 8)};
-    boxes[1].hit();
-    boxes[1].hit();
-    save(spiders, boxes, 1234);
+    const std::vector<Spider> saved{Spider(3, 130, 587.75), Spider(1, 0.1, -20),
+                                    Spider(12, 799.5, 3)};
+    std::vector<Box> savedBoxes{Box(412.5, 96.25), Box(7, 8)};
+    savedBoxes[1].hit();
+    savedBoxes[1].hit();
+    save(saved, savedBoxes, 1234);
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.json"}) << "no temporary file left";
 
-    std::vector<Spider> loadedSpiders;
-    std::vector<Box> loadedBoxes = startBoxes();
-    int money = 0;
-    load(loadedSpiders, loadedBoxes, money);
+    load(spiders, boxes, money);
 
     EXPECT_EQ(money, 1234);
-    ASSERT_EQ(loadedSpiders.size(), spiders.size());
-    for (std::size_t i = 0; i < spiders.size(); ++i) {
-        EXPECT_EQ(loadedSpiders[i].stage, spiders[i].stage);
-        EXPECT_EQ(loadedSpiders[i].sprite.getPosition(), spiders[i].sprite.getPosition());
-        EXPECT_NE(loadedSpiders[i].id, spiders[i].id);
-        EXPECT_FALSE(loadedSpiders[i].dragging || loadedSpiders[i].dropped);
+    ASSERT_EQ(spiders.size(), saved.size());
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        EXPECT_EQ(spiders[i].stage, saved[i].stage);
+        EXPECT_EQ(spiders[i].sprite.getPosition(), saved[i].sprite.getPosition());
+        EXPECT_NE(spiders[i].id, saved[i].id);
+        EXPECT_FALSE(spiders[i].dragging || spiders[i].dropped);
     }
-    ASSERT_EQ(loadedBoxes.size(), boxes.size());
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        EXPECT_EQ(loadedBoxes[i].sprite.getPosition(), boxes[i].sprite.getPosition());
-        EXPECT_EQ(loadedBoxes[i].damage, 0);
-        EXPECT_NE(loadedBoxes[i].id, boxes[i].id);
+    ASSERT_EQ(boxes.size(), savedBoxes.size());
+    for (std::size_t i = 0; i < savedBoxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].sprite.getPosition(), savedBoxes[i].sprite.getPosition());
+        EXPECT_EQ(boxes[i].damage, 0);
+        EXPECT_NE(boxes[i].id, savedBoxes[i].id);
     }
 }
 
 TEST_F(SaveFile, WithoutAFileTheStartBoardStays) {
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes = startBoxes();
-    int money = 0;
     load(spiders, boxes, money);
     EXPECT_TRUE(spiders.empty());
     ASSERT_EQ(boxes.size(), 2u);
@@ -133,9 +131,6 @@ TEST_F(SaveFile, WithoutAFileTheStartBoardStays) {
 
 TEST_F(SaveFile, AFileWithMoneyOnlyEmptiesTheBoard) {
     writeFile("save.json", R"({"money":99})");
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes = startBoxes();
-    int money = 0;
     load(spiders, boxes, money);
     EXPECT_TRUE(spiders.empty());
     EXPECT_TRUE(boxes.empty());
@@ -148,9 +143,6 @@ TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
     const std::string second = "{\"money\":";
     writeFile("save.json", first);
 
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes = startBoxes();
-    int money = 0;
     ::testing::internal::CaptureStderr();
     load(spiders, boxes, money);
     const std::string message = ::testing::internal::GetCapturedStderr();
@@ -178,9 +170,6 @@ TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
 TEST_F(SaveFile, AFolderInPlaceOfSaveJsonIsKeptAsideToo) {
     fs::create_directory("save.json");
     writeFile("save.json/inside", "kept");
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes = startBoxes();
-    int money = 0;
     ::testing::internal::CaptureStderr();
     load(spiders, boxes, money);
     ::testing::internal::GetCapturedStderr();
@@ -191,9 +180,6 @@ TEST_F(SaveFile, AFolderInPlaceOfSaveJsonIsKeptAsideToo) {
 // A file the player may not read may hold a good board: nothing moves, and
 // the system's reason is told.
 TEST_F(SaveFile, ASaveThatCannotBeOpenedOrReadStopsTheLoadAndMovesNothing) {
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes;
-    int money = 0;
     writeFile("save.json", "{");
     const std::pair<int, const char*> failures[] = {
         {EACCES, " cannot be opened: Permission denied"},
@@ -223,9 +209,6 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
                             (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
                              std::chrono::system_clock::now()));
     writeFile("save.json", "{");
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes = startBoxes();
-    int money = 0;
     ::testing::internal::CaptureStderr();
     const LoadedSave loaded = load(spiders, boxes, money);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(
@@ -239,11 +222,8 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
 
     // When the board cannot be put back, the next start still finds both files.
     writeFile("save.json", "{");
-    const std::string told = inChild([] {
+    const std::string told = inChild([&] {
         failSystemCall(__NR_fsync, EIO);
-        std::vector<Spider> spiders;
-        std::vector<Box> boxes;
-        int money = 0;
         try {
             load(spiders, boxes, money);
         } catch (const UnusableSaveFile& error) {
@@ -329,7 +309,7 @@ TEST_F(SaveFile, AFailedSaveKeepsTheOldFileLeavesNoTemporaryFileAndSaysWhy) {
         const std::string problem = inChild([&] {
             failure.inChild();
             std::string why;
-            if (writeSaveFile(boardSnapshot({}, startBoxes(), 2), why)) {
+            if (writeSaveFile(boardSnapshot({}, boxes, 2), why)) {
                 _exit(2); // reported as a success
             }
             std::cerr << why;

@@ -12,7 +12,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <stdexcept>
+#include <tuple>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -77,27 +80,22 @@ TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
             std::_Exit(!hungUp && endRequested() ? 7 : 0);
         },
         ::testing::ExitedWithCode(7), "");
-    EXPECT_EXIT(
-        {
-            listenForEndRequests();
-            const SaveBeforeTheEnd end(0, [] { return true; });
-            loseTheDisplay();
-        },
-        ::testing::ExitedWithCode(1), "display was lost; the board was saved\n");
-    EXPECT_EXIT(
-        {
-            listenForEndRequests();
-            const SaveBeforeTheEnd end(0, []() -> bool { throw std::runtime_error("no room"); });
-            loseTheDisplay();
-        },
-        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
-    EXPECT_EXIT(
-        {
-            listenForEndRequests();
+    // A save that works, one that fails, and one that no longer waits.
+    const std::function<bool()> works = [] { return true; };
+    const std::function<bool()> fails = []() -> bool { throw std::runtime_error("no room"); };
+    for (const auto& [save, waits, told] :
+         {std::tuple(works, true, "was saved"), std::tuple(fails, true, "was not saved"),
+          std::tuple(works, false, "was not saved")}) {
+        EXPECT_EXIT(
             {
-                const SaveBeforeTheEnd gone(0, [] { return true; });
-            }
-            loseTheDisplay();
-        },
-        ::testing::ExitedWithCode(1), "display was lost; the board was not saved\n");
+                listenForEndRequests();
+                std::optional<SaveBeforeTheEnd> end(std::in_place, 0, save);
+                if (!waits) {
+                    end.reset();
+                }
+                loseTheDisplay();
+            },
+            ::testing::ExitedWithCode(1),
+            std::string("display was lost; the board ") + told + "\n");
+    }
 }
