@@ -119,6 +119,15 @@ def mentions_path(message, folder, relative):
     return os.path.join(folder, relative) in message
 
 
+def cardinals(screen, name, window=None):
+    """A 32-bit property of a window (of the root window by default)."""
+    connection = xdisplay.Display(screen.name)
+    target = connection.create_resource_object("window", window or connection.screen().root.id)
+    prop = target.get_full_property(connection.intern_atom(name), X.AnyPropertyType)
+    connection.close()
+    return list(prop.value) if prop else []
+
+
 def picture_size(name):
     """Width and height of a game picture, as drawn on the board (scale 0.25)."""
     out = subprocess.run(["identify", "-format", "%w %h", os.path.join(ASSETS, "textures", name + ".png")],
@@ -230,6 +239,7 @@ class Game:
         return self.process.wait(timeout=timeout)
 
     def find_window(self, timeout=20):
+        """Waits for the game's window and its first picture; returns the game."""
         def shown():
             if self.process.poll() is not None:
                 raise AssertionError("the game ended before its window showed: " + self.stderr())
@@ -246,7 +256,7 @@ class Game:
         if self.placed and width == 800:
             self.pointer = (self.placed[0] - x, self.placed[1] - y)
         self.frames = FrameWatcher(self.screen.name, self.window)
-        return self.window
+        return self
 
     def windows_titled_tangleroot(self):
         found = self.xdotool("search", "--onlyvisible", "--name", "^Tangleroot$", check=False)
@@ -274,11 +284,7 @@ class Game:
 
     def icon_sizes(self):
         """The sizes of the icons the window offers the window manager (_NET_WM_ICON)."""
-        connection = xdisplay.Display(self.screen.name)
-        window = connection.create_resource_object("window", self.window)
-        prop = window.get_full_property(connection.intern_atom("_NET_WM_ICON"), X.AnyPropertyType)
-        connection.close()
-        values, sizes = list(prop.value) if prop else [], []
+        values, sizes = cardinals(self.screen, "_NET_WM_ICON", self.window), []
         while len(values) >= 2:  # width, height, then width x height pixels, repeated
             width, height = values[0], values[1]
             sizes.append((width, height))
@@ -358,11 +364,15 @@ class Game:
         connection.sync()
         connection.close()
 
-    def break_box(self, x, y):
-        """Three clicks on the box whose top-left corner is (x, y)."""
+    def hit_box(self, x, y, button=1):
+        """A click on the middle of the box whose top-left corner is (x, y)."""
         width, height = picture_size("box_damage_0")
+        self.click(x + width / 2, y + height / 2, button)
+
+    def break_box(self, x, y):
+        """Three hits on the box whose top-left corner is (x, y)."""
         for _ in range(3):
-            self.click(x + width / 2, y + height / 2)
+            self.hit_box(x, y)
 
     def another_copy(self):
         """A second game started in the same folder."""
@@ -436,12 +446,13 @@ def eventually(check, timeout, step=0.2):
     return check()
 
 
-def image_stat(path, expression, crop=None):
-    """An ImageMagick fx value (for example minima or mean) of a picture or a part of it."""
+def image_stat(path, expression, crop=None, colour=False):
+    """An ImageMagick fx value (for example minima or mean, of the grey
+    picture unless `colour`) of a picture or a part of it."""
     args = ["convert", path]
     if crop:
         args += ["-crop", "%dx%d+%d+%d" % crop, "+repage"]
-    args += ["-colorspace", "gray", "-format", "%[fx:" + expression + "]", "info:"]
+    args += ([] if colour else ["-colorspace", "gray"]) + ["-format", "%[fx:" + expression + "]", "info:"]
     return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
 
 

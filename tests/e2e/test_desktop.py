@@ -9,23 +9,12 @@ import tempfile
 import time
 import unittest
 
-from Xlib import display as xdisplay
-
-from game_driver import (ASSETS, BINARY, LAUNCHER, GameTest, build_windows_tool, difference, end_wine_session,
-                         eventually, picture_size)
+from game_driver import (ASSETS, BINARY, LAUNCHER, GameTest, build_windows_tool, cardinals, difference,
+                         end_wine_session, eventually, picture_size)
 
 # A box at the lowest place a box can spawn, where a task bar would hide it.
 LOW_BOX = (600, 735)
 LOW_BOX_SAVE = '{"boxes":[{"x":%r,"y":%r}],"money":0}' % (600.0, 735.0)
-
-
-def cardinals(screen, name, window=None):
-    """A 32-bit property of a window (of the root window by default)."""
-    connection = xdisplay.Display(screen.name)
-    target = connection.create_resource_object("window", window or connection.screen().root.id)
-    prop = target.get_full_property(connection.intern_atom(name), 0)
-    connection.close()
-    return list(prop.value) if prop else []
 
 
 class DesktopTest(GameTest):
@@ -53,8 +42,7 @@ class LinuxDesktop(DesktopTest):
         left, top, width, height = cardinals(screen, "_NET_WORKAREA")[:4]
         self.assertLess(height, 768, "icewm's task bar takes part of the screen")
 
-        game = self.game(screen, save=LOW_BOX_SAVE).start()
-        game.find_window()
+        game = self.game(screen, save=LOW_BOX_SAVE).start().find_window()
         x, y, side, side_y = game.geometry()
         frame_left, frame_right, frame_top, frame_bottom = cardinals(
             screen, "_NET_FRAME_EXTENTS", game.window)
@@ -69,16 +57,14 @@ class LinuxDesktop(DesktopTest):
         self.assert_low_box_broke(game)
 
     def test_with_no_window_manager_no_room_is_kept_for_a_frame(self):
-        game = self.game(self.own_screen("1366x768")).start()
-        game.find_window()
+        game = self.game(self.own_screen("1366x768")).start().find_window()
         self.assertEqual(game.geometry(), (299, 0, 768, 768), "the whole height, centred")
 
     def test_at_200_percent_the_window_is_1600_pixels_and_plays_alike(self):
         screen = self.own_screen("3200x1800")
         subprocess.run(["xrdb", "-nocpp", "-merge"], input="Xft.dpi: 192\n", text=True, check=True,
                        env=dict(os.environ, DISPLAY=screen.name))
-        game = self.game(screen, save=LOW_BOX_SAVE).start()
-        game.find_window()
+        game = self.game(screen, save=LOW_BOX_SAVE).start().find_window()
         self.assertEqual(game.geometry()[2:], (1600, 1600))
         game.break_box(*LOW_BOX)
         self.assertEqual(game.close(), 0, game.stderr())
@@ -96,8 +82,7 @@ class SmallScreen(DesktopTest):
             self.addCleanup(end_wine_session)
         width, height = picture_size("box_damage_0")
         bottom = 800 - height - 1
-        game = self.game(small, save='{"boxes":[{"x":300.0,"y":%r}],"money":0}' % bottom).start()
-        game.find_window()
+        game = self.game(small, save='{"boxes":[{"x":300.0,"y":%r}],"money":0}' % bottom).start().find_window()
         _, y, window_width, window_height = game.geometry()
         self.assertEqual(window_width, window_height)
         self.assertTrue(0 <= y and y + window_height <= 768, "the window spans %d to %d" % (y, y + window_height))
@@ -110,8 +95,7 @@ class SmallScreen(DesktopTest):
 
 class CleanPictures(DesktopTest):
     def test_a_box_is_drawn_as_a_smooth_reduction_of_its_picture(self):
-        game = self.game(save='{"boxes":[{"x":100.0,"y":100.0}],"money":0}').start()
-        game.find_window()
+        game = self.game(save='{"boxes":[{"x":100.0,"y":100.0}],"money":0}').start().find_window()
         self.assertEqual(game.scale, 1.0)
         shot = game.screenshot()
         width, height = (int(size) for size in picture_size("box_damage_0"))
@@ -176,35 +160,29 @@ class WineDesktop(DesktopTest):
         self.assertLessEqual(abs(moved[0] + width / 2 - 705), 2, "centred near (705, 635)")
         x = moved[0]
         box_width, box_height = picture_size("box_damage_0")
+        at = (str(int(x + (LOW_BOX[0] + box_width / 2) * width / 800)),
+              str(int(y + (LOW_BOX[1] + box_height / 2) * height / 800)))
         for _ in range(3):
-            self.click_screen(screen, x + (LOW_BOX[0] + box_width / 2) * width / 800,
-                              y + (LOW_BOX[1] + box_height / 2) * height / 800)
+            game.xdotool("mousemove", *at, "sleep", "0.1", "mousedown", "1", "sleep", "0.1", "mouseup", "1",
+                         "sleep", "0.1")
         self.assert_low_box_broke(game)
 
     def client_rect_of(self, screen, game, *message):
         """What client_rect reports, asked from inside the Wine desktop. The
         window shows where SFML makes it before the game places it: read until
         two readings a second apart agree."""
-        report, end = game.path("client_rect.txt"), time.monotonic() + 30
-        found, before = [], None
-        while (len(found) != 9 or found != before) and time.monotonic() < end:
-            before = found
+        report, found = game.path("client_rect.txt"), [None]
+
+        def settled():
             subprocess.Popen(LAUNCHER + ["explorer", "/desktop=shell,1366x768", self.client_rect,
                                          "Z:" + report, *message],
                              env=dict(os.environ, DISPLAY=screen.name),
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(1)
-            if os.path.exists(report):
-                with open(report) as text:
-                    found = text.read().split()
-        self.assertEqual(len(found), 9, "the game's window never showed: %r" % found)
-        return [int(value) for value in found]
-
-    def click_screen(self, screen, x, y):
-        env = dict(os.environ, DISPLAY=screen.name)
-        for args in (["mousemove", str(int(x)), str(int(y))], ["mousedown", "1"], ["mouseup", "1"]):
-            subprocess.run(["xdotool", *args], env=env, check=True)
-            time.sleep(0.1)
+            found.append(game.read("client_rect.txt").split() if os.path.exists(report) else [])
+            return len(found[-1]) == 9 and found[-1] == found[-2]
+        self.assertTrue(eventually(settled, 30, step=0), "the game's window never showed: %r" % found[-1])
+        return [int(value) for value in found[-1]]
 
     def test_the_program_declares_per_monitor_dpi_awareness(self):
         # Else Windows reports 96 dpi to it and stretches its window as a bitmap
@@ -227,8 +205,7 @@ class WineDesktop(DesktopTest):
             self.addCleanup(self.wine, screen, "reg", "delete", key, "/v", "LogPixels", "/f")
         self.wine(screen, "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
 
-        game = self.game(screen, save=LOW_BOX_SAVE).start()
-        game.find_window()
+        game = self.game(screen, save=LOW_BOX_SAVE).start().find_window()
         self.assertEqual(game.geometry()[2:], (1200, 1200))
         game.break_box(*LOW_BOX)
         self.assert_low_box_broke(game)

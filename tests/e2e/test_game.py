@@ -52,16 +52,14 @@ class StartAndClose(GameTest):
         # Breaking the box at (300, 300) makes the game write the board again;
         # the other boxes must come back exactly as they were read.
         others = '{"x":412.5,"y":96.25},' + TWELVE_BOXES.split(",", 2)[2]
-        game = self.game(save='{"boxes":[{"x":300.0,"y":300.0},%s],"money":1234}' % others).start()
-        game.find_window()
+        game = self.game(save='{"boxes":[{"x":300.0,"y":300.0},%s],"money":1234}' % others).start().find_window()
         game.break_box(300, 300)
         self.assertEqual(game.close(), 0, game.stderr())
         self.assertTrue(game.read("save.json").startswith('{"boxes":[%s],"money":' % others), game.read("save.json"))
 
     def test_an_unusable_save_is_kept_and_the_game_starts_fresh(self):
         bad = '{"spiders":[{"stage":99,"x":1,"y":2}],"money":5}'
-        game = self.game(save=bad).start()
-        game.find_window()
+        game = self.game(save=bad).start().find_window()
         self.assertEqual(game.close(), 0, game.stderr())
         self.assertEqual(game.read("save.json.unusable-1"), bad)
         self.assertEqual(game.board()["money"], 0)
@@ -110,11 +108,9 @@ class CannotStart(GameTest):
 
 class Play(GameTest):
     def test_three_clicks_of_any_button_break_a_box_into_a_spider(self):
-        game = self.game(save=QUIET_BOARD).start()
-        game.find_window()
-        width, height = picture_size("box_damage_0")
+        game = self.game(save=QUIET_BOARD).start().find_window()
         for button in (1, 3, 2):
-            game.click(300 + width / 2, 300 + height / 2, button)
+            game.hit_box(300, 300, button)
         self.assertEqual(game.close(), 0, game.stderr())
 
         board = game.board()
@@ -126,8 +122,7 @@ class Play(GameTest):
         self.assertLess(math.hypot(spider["x"] - 300, spider["y"] - 300), 200)
 
     def test_three_quick_clicks_at_one_spot_break_a_box_every_time(self):
-        game = self.game(save=QUIET_BOARD).start()
-        game.find_window()
+        game = self.game(save=QUIET_BOARD).start().find_window()
         # Three clicks on a box, and the pointer on to the next at once, within
         # a frame: each press acts where it happened, not where the pointer is.
         width, height = picture_size("box_damage_0")
@@ -152,8 +147,7 @@ class Play(GameTest):
         width, _ = picture_size("spider_stage_11")
         self.assertGreater(width, 90)
         game = self.game(save='{"money":0,"spiders":[{"stage":11,"x":-5000.0,"y":-5000.0},'
-                              '{"stage":11,"x":5000.0,"y":5000.0}]}').start(pointer=(70, 70))
-        game.find_window()
+                              '{"stage":11,"x":5000.0,"y":5000.0}]}').start(pointer=(70, 70)).find_window()
         game.drag((70, 70), (800 - width / 2, 800 - width / 2))
         self.assertEqual(game.close(), 0, game.stderr())
         board = game.board()
@@ -166,8 +160,7 @@ class DrawnWhenChanged(GameTest):
 
     def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once_after_a_long_rest(self):
         # No box comes to a board of twelve: nothing changes by itself.
-        game = self.game(save=QUIET_BOARD).start()
-        game.find_window()
+        game = self.game(save=QUIET_BOARD).start().find_window()
         time.sleep(0.5)
         game.frames.clear()  # what was drawn before is not counted
         frames = game.frames.count(5)
@@ -188,8 +181,7 @@ class DrawnWhenChanged(GameTest):
         self.assertEqual(game.close(), 0, game.stderr())
 
     def test_an_uncovered_window_is_drawn_again_at_once(self):
-        game = self.game(save=QUIET_BOARD).start()
-        game.find_window()
+        game = self.game(save=QUIET_BOARD).start().find_window()
         game.xdotool("mousemove", "0", "0")  # off the window: no entering pointer draws it
         before = game.screenshot("before.png")
         x, y, width, height = game.geometry()
@@ -213,8 +205,7 @@ class DrawnWhenChanged(GameTest):
         # the once-a-second safety redraw alone would give 4 frames.
         spiders = ",".join('{"stage":%d,"x":%d.0,"y":%d.0}' % (i % 5 + 1, 150 * (i % 5), 150 * (i // 5 + 1))
                            for i in range(20))
-        game = self.game(save='{"money":0,"spiders":[%s]}' % spiders).start()
-        game.find_window()
+        game = self.game(save='{"money":0,"spiders":[%s]}' % spiders).start().find_window()
         game.frames.clear()
         self.assertGreater(game.frames.count(4, enough=11), 10)
         self.assertEqual(game.close(), 0, game.stderr())
@@ -231,10 +222,8 @@ class NothingLost(GameTest):
         """Breaks the box at (300, 300) right after an autosave began and ends
         the game at once: the next autosave is 2 s away, so only the end's own
         save can keep the new spider."""
-        game = self.game(save=self.WANDERER).start()
-        game.find_window()
-        width, height = picture_size("box_damage_0")
-        game.click(300 + width / 2, 300 + height / 2)
+        game = self.game(save=self.WANDERER).start().find_window()
+        game.hit_box(300, 300)
         game.press()
         game.release()
         self.wait_for_an_autosave(game)
@@ -265,12 +254,10 @@ class NothingLost(GameTest):
         # the break's own save, as what the player did, would come 2 s after
         # it, and the wandering spider's some 30 s after the clicks'.
         eleven = TWELVE_BOXES[:TWELVE_BOXES.rindex(",{")]
-        game = self.game(save=self.WANDERER.replace(TWELVE_BOXES, eleven)).start()
-        game.find_window()
+        game = self.game(save=self.WANDERER.replace(TWELVE_BOXES, eleven)).start().find_window()
         started = time.monotonic()
-        width, height = picture_size("box_damage_0")
-        game.click(300 + width / 2, 300 + height / 2)
-        game.click(300 + width / 2, 300 + height / 2)
+        game.hit_box(300, 300)
+        game.hit_box(300, 300)
         time.sleep(max(0, started + 10 - time.monotonic()))
         game.press()  # returns once the frame showing the new box is drawn
         kept = json.loads("[%s]" % eleven)[1:]
@@ -317,8 +304,7 @@ class NothingLost(GameTest):
     @unittest.skipIf(LAUNCHER, "SIGKILL goes to Wine's loader, not to the game")
     def test_a_box_broken_two_seconds_before_the_game_is_cut_off_is_kept(self):
         # Wandering alone waits up to 30 s for its save; a break does not.
-        game = self.game(save=self.WANDERER).start()
-        game.find_window()
+        game = self.game(save=self.WANDERER).start().find_window()
         game.break_box(300, 300)
         time.sleep(2)
         game.process.kill()
@@ -329,8 +315,7 @@ class NothingLost(GameTest):
 
     def test_a_second_copy_in_the_same_folder_touches_nothing(self):
         board = QUIET_BOARD
-        game = self.game(save=board).start()
-        game.find_window()
+        game = self.game(save=board).start().find_window()
         game.write("save.json.tmp-1-0", "{")  # a save in flight in the first game
         second = game.another_copy()
         self.assertEqual(second.wait(timeout=30), 1)

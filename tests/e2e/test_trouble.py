@@ -13,21 +13,21 @@ import time
 import unittest
 
 from game_driver import (BINARY, LAUNCHER, ONE_BOX, GameTest, as_from_a_terminal,
-                         build_windows_tool, difference, eventually, picture_size)
-
-
-def redness(path, crop):
-    """How much redder than green a part of a picture is, -1 to 1."""
-    args = ["convert", path, "-crop", "%dx%d+%d+%d" % crop, "+repage", "-format",
-            "%[fx:mean.r-mean.g]", "info:"]
-    return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
+                         build_windows_tool, difference, eventually, image_stat)
 
 
 class TroubleTest(GameTest):
     def failure_line_shown(self, game):
         """Whether the red strip saying that saves fail is at the window's bottom."""
         side, strip = int(800 * game.scale), int(20 * game.scale)
-        return redness(game.screenshot("line.png"), (side, strip, 0, side - strip)) > 0.12
+        redness = image_stat(game.screenshot("line.png"), "mean.r-mean.g", crop=(side, strip, 0, side - strip),
+                             colour=True)  # -1 to 1
+        return redness > 0.12
+
+    def make_unwritable(self, folder):
+        if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
+            self.skipTest("chattr +i needs root on a file system that has it")
+        self.addCleanup(subprocess.run, ["chattr", "-i", folder])
 
     def spiders_saved(self, game):
         try:
@@ -39,12 +39,9 @@ class TroubleTest(GameTest):
 @unittest.skipIf(LAUNCHER, "Linux file systems and signals")
 class LinuxTrouble(TroubleTest):
     def test_a_folder_made_unwritable_while_playing_shows_a_line_until_it_is_writable(self):
-        game = self.game(save=ONE_BOX).start()
-        game.find_window()
+        game = self.game(save=ONE_BOX).start().find_window()
         self.assertFalse(self.failure_line_shown(game))
-        if subprocess.run(["chattr", "+i", game.folder], capture_output=True).returncode != 0:
-            self.skipTest("chattr +i needs root on a file system that has it")
-        self.addCleanup(subprocess.run, ["chattr", "-i", game.folder])
+        self.make_unwritable(game.folder)
         game.break_box(300, 300)
         self.assertTrue(eventually(lambda: self.failure_line_shown(game), 5),
                         "no line in the window: " + game.stderr())
@@ -60,11 +57,8 @@ class LinuxTrouble(TroubleTest):
                       told[0])
 
     def test_a_signal_whose_save_fails_ends_with_1_and_says_so(self):
-        game = self.game(save=ONE_BOX).start()
-        game.find_window()
-        if subprocess.run(["chattr", "+i", game.folder], capture_output=True).returncode != 0:
-            self.skipTest("chattr +i needs root on a file system that has it")
-        self.addCleanup(subprocess.run, ["chattr", "-i", game.folder])
+        game = self.game(save=ONE_BOX).start().find_window()
+        self.make_unwritable(game.folder)
         game.break_box(300, 300)
         game.process.send_signal(signal.SIGTERM)
         self.assertEqual(game.wait(timeout=10), 1, "ended as if saved")
@@ -83,8 +77,7 @@ class LinuxTrouble(TroubleTest):
         self.addCleanup(subprocess.run, ["umount", "-l", game.folder])
         for name in os.listdir(kept):
             shutil.move(os.path.join(kept, name), game.folder)
-        game.start()
-        game.find_window()
+        game.start().find_window()
 
         filler = os.open(game.path("filler"), os.O_WRONLY | os.O_CREAT)
         try:
@@ -114,8 +107,7 @@ class LinuxTrouble(TroubleTest):
         self.assertNotIn(".tmp-", told[0])
 
     def test_a_failed_close_keeps_the_window_open_with_a_notice(self):
-        game = self.game(save=ONE_BOX).start()
-        game.find_window()
+        game = self.game(save=ONE_BOX).start().find_window()
         before = game.screenshot("before.png")
         os.remove(game.path("save.json"))
         os.mkdir(game.path("save.json"))  # no file can be renamed over a folder
@@ -136,12 +128,10 @@ class LinuxTrouble(TroubleTest):
         own_screen = self.own_screen("1024x1024")
         game = self.game(on_screen=own_screen,
                          save='{"boxes":[{"x":300.0,"y":300.0}],"money":0,'
-                              '"spiders":[{"stage":1,"x":600.0,"y":600.0}]}').start()
-        game.find_window()
+                              '"spiders":[{"stage":1,"x":600.0,"y":600.0}]}').start().find_window()
         # Two hits now, the third one right after an autosave.
-        width, height = picture_size("box_damage_0")
-        game.click(300 + width / 2, 300 + height / 2)
-        game.click(300 + width / 2, 300 + height / 2)
+        game.hit_box(300, 300)
+        game.hit_box(300, 300)
         saved_at = os.stat(game.path("save.json")).st_mtime_ns
         self.assertTrue(eventually(lambda: os.stat(game.path("save.json")).st_mtime_ns != saved_at,
                                    10, step=0.01), "no autosave")
@@ -248,8 +238,7 @@ class WindowsTrouble(TroubleTest):
 
     def test_save_json_held_for_a_moment_at_the_close_is_saved(self):
         # The game tries again for 2 seconds: 0.6 s is well inside, even under Wine.
-        game = self.game(save=ONE_BOX).start()
-        game.find_window()
+        game = self.game(save=ONE_BOX).start().find_window()
         game.break_box(300, 300)
         self.hold(game, "save.json", 600)
         self.assertEqual(game.close(timeout=20), 0, game.stderr())
@@ -257,8 +246,7 @@ class WindowsTrouble(TroubleTest):
 
     def test_save_json_held_long_at_the_close_keeps_the_window_until_it_is_saved(self):
         # Held before the spider exists, so no autosave can keep it first.
-        game = self.game(save=ONE_BOX).start()
-        game.find_window()
+        game = self.game(save=ONE_BOX).start().find_window()
         holder = self.hold(game, "save.json", 10000)
         game.break_box(300, 300)
         game.send_close_request()
@@ -276,8 +264,7 @@ class WindowsTrouble(TroubleTest):
             with self.subTest(sharing=sharing):
                 game = self.game(save=ONE_BOX)
                 holder = self.hold(game, "tangleroot.lock", 30000, sharing)
-                game.start()
-                game.find_window()
+                game.start().find_window()
                 self.assertEqual(game.close(timeout=20), 0, game.stderr())
                 holder.kill()
                 holder.wait()

@@ -83,8 +83,7 @@ def play_debian_package(deb, screen, place):
 
         game_driver.BINARY = command[0]
         game = game_driver.Game(screen, folder=home)
-        game.start()
-        game.find_window()
+        game.start().find_window()
         assert game.window_class() == desktop["StartupWMClass"], game.window_class()
         assert game.icon_sizes(), "the window has no icon"
         assert game.close() == 0, game.stderr()
@@ -92,8 +91,7 @@ def play_debian_package(deb, screen, place):
             box = json.load(text)["boxes"][0]
 
         # Started again, the board is there: break its first box.
-        game.start()
-        game.find_window()
+        game.start().find_window()
         game.break_box(box["x"], box["y"])
         assert game.close() == 0, game.stderr()
         with open(os.path.join(data, "save.json")) as text:
@@ -140,8 +138,7 @@ def play_windows_zip(archive, screen, place):
 
     game_driver.BINARY = os.path.join(folder, "tangleroot.exe")
     game = game_driver.Game(screen, folder=folder)
-    game.start()
-    game.find_window()
+    game.start().find_window()
     assert game.geometry()[2:] == (800, 800)
     assert game.close() == 0, game.stderr()
     assert '"money":0' in game.read("save.json")

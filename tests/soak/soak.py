@@ -106,8 +106,7 @@ def main():
     game = game_driver.Game(screen, save=start)
     counts = Counts()
     try:
-        game.start(pointer=(70, 70))
-        game.find_window()
+        game.start(pointer=(70, 70)).find_window()
         # The opening, which any working game turns into a merge, a broken box
         # and 121 in money: the twins stay in their corners for a second or more.
         width, _ = game_driver.picture_size("spider_stage_11")
