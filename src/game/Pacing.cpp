@@ -66,7 +66,7 @@ bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw, sf::T
 
 sf::Time untilSafetyRedraw(const DrawState& state, sf::Time now) {
     if (!state.safetyRedraws) {
-        return sf::seconds(3600);
+        return farAhead;
     }
     return std::max(sf::Time::Zero, safetyRedraw - (now - state.drawnAt));
 }

@@ -16,6 +16,10 @@ constexpr int framesPerSecond = 60;
 // again, the picture is drawn again this often, however quiet the board.
 const sf::Time safetyRedraw = sf::seconds(1);
 
+// The wait for something that is not coming (no room for a box, no safety
+// redraw): far beyond any other wake-up.
+const sf::Time farAhead = sf::seconds(3600);
+
 // Everything the picture shows, in one number: the place and picture of every
 // spider and box in drawing order, the money, the notice, the line saying
 // that saves fail and the one saying that the board came back from the backup.

@@ -1,6 +1,7 @@
 #include "game/Phases.hpp"
 
 #include "assets/TextureManager.hpp"
+#include "game/Pacing.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -186,7 +187,7 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay) {
     if (!roomToSpawn(spiders, boxes)) {
-        return sf::seconds(3600);
+        return farAhead;
     }
     // The box comes once the delay is more than over.
     return std::max(sf::Time::Zero, sf::milliseconds(spawnDelay) - spawnClock.getElapsedTime() +

@@ -66,7 +66,7 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng);
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay);
 
-// How long until spawnBoxes brings a box; `sf::Time` far ahead while the board
+// How long until spawnBoxes brings a box; `farAhead` while the board
 // has no room for one (only a press or a merge makes room).
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay);
