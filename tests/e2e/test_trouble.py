@@ -158,8 +158,14 @@ class LinuxTrouble(TroubleTest):
         game = self.game(save=ONE_BOX)
         os.chmod(game.path("save.json"), 0o600)  # root's, as one run with sudo leaves it
         shutil.chown(game.folder, "tangleroot-player")
+        # The build may sit in a folder only root can enter (root's home):
+        # the player runs a copy from one anybody can.
+        programs = tempfile.mkdtemp(prefix="tangleroot-program-")
+        self.addCleanup(shutil.rmtree, programs, True)
+        os.chmod(programs, 0o755)
+        binary = shutil.copy2(BINARY, programs)
         before = os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)
-        run = subprocess.run(["runuser", "-u", "tangleroot-player", "--", BINARY], cwd=game.folder,
+        run = subprocess.run(["runuser", "-u", "tangleroot-player", "--", binary], cwd=game.folder,
                              env=game.env(), capture_output=True, text=True, timeout=30)
         self.assertEqual((run.returncode, run.stderr.count("\n")), (1, 1), run.stderr)
         self.assertIn(game.path("save.json") + " cannot be opened: Permission denied", run.stderr)
