@@ -111,6 +111,12 @@ class VirtualScreen:
         self.process.wait(timeout=10)
 
 
+def read_board(path):
+    """The board saved at `path`, as the JSON it holds."""
+    with open(path) as text:
+        return json.load(text)
+
+
 def mentions_path(message, folder, relative):
     """Whether an error message names `relative` inside `folder` (as a Windows
     path under Wine, where the folder shows as Z:\\tmp\\...)."""
@@ -141,6 +147,20 @@ def build_windows_tool(folder, name, *libraries):
     source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
     subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source] + list(libraries), check=True)
     return program
+
+
+_windows_tools = {}
+
+
+def windows_tool(name):
+    """The path of the helper tests/e2e/windows/<name>.c built for Windows,
+    built once a run into a folder removed at the end."""
+    if not _windows_tools:
+        _windows_tools[None] = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
+        atexit.register(shutil.rmtree, _windows_tools[None], True)
+    if name not in _windows_tools:
+        _windows_tools[name] = build_windows_tool(_windows_tools[None], name, "-lgdi32")
+    return _windows_tools[name]
 
 
 def end_wine_session():
@@ -203,7 +223,7 @@ class Game:
             return text.read()
 
     def board(self):
-        return json.loads(self.read("save.json"))
+        return read_board(self.path("save.json"))
 
     def stderr(self):
         with open(self.stderr_path) as text:
@@ -266,14 +286,6 @@ class Game:
         out = self.xdotool("getwindowgeometry", "--shell", str(self.window))
         values = dict(line.split("=") for line in out.split())
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-    def x_connections(self):
-        """How many connections the game's process holds to the X server."""
-        from Xlib.ext import res
-        connection = xdisplay.Display(self.screen.name)
-        clients = connection.res_query_client_ids([{"client": 0, "mask": res.LocalClientPIDMask}]).ids
-        connection.close()
-        return sum(client.value == [self.process.pid] for client in clients)
 
     def window_class(self):
         """The class part of the window's WM_CLASS, which docks match to menu entries."""

@@ -9,8 +9,8 @@ import tempfile
 import time
 import unittest
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, GameTest, build_windows_tool, cardinals, difference,
-                         end_wine_session, eventually, picture_size)
+from game_driver import (ASSETS, BINARY, LAUNCHER, GameTest, cardinals, difference, end_wine_session,
+                         eventually, picture_size, windows_tool)
 
 # A box at the lowest place a box can spawn, where a task bar would hide it.
 LOW_BOX = (600, 735)
@@ -116,15 +116,6 @@ class CleanPictures(DesktopTest):
 
 @unittest.skipUnless(LAUNCHER, "Wine's desktop and scale")
 class WineDesktop(DesktopTest):
-    @classmethod
-    def setUpClass(cls):
-        cls.tools = tempfile.mkdtemp(prefix="tangleroot-wine-tools-")
-        cls.client_rect = build_windows_tool(cls.tools, "client_rect", "-lgdi32")
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.tools, ignore_errors=True)
-
     def wine(self, screen, *args):
         # Through a file: the Wine services a first program starts keep a pipe open.
         with tempfile.TemporaryFile(mode="w+") as out:
@@ -174,7 +165,7 @@ class WineDesktop(DesktopTest):
         report, found = game.path("client_rect.txt"), [None]
 
         def settled():
-            subprocess.Popen(LAUNCHER + ["explorer", "/desktop=shell,1366x768", self.client_rect,
+            subprocess.Popen(LAUNCHER + ["explorer", "/desktop=shell,1366x768", windows_tool("client_rect"),
                                          "Z:" + report, *message],
                              env=dict(os.environ, DISPLAY=screen.name),
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

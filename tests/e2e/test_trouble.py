@@ -1,19 +1,18 @@
 """End-to-end tests: what the game does when something goes wrong while it
-runs (a full disk, a folder that cannot be written, a lost display, another
-program holding its files) and when it is started the wrong way."""
+runs (a full disk, a lost display, another program holding its files) or at
+its start (a save it may not read, a broken one)."""
 
 import errno
 import json
 import os
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
 import unittest
 
-from game_driver import (BINARY, LAUNCHER, ONE_BOX, GameTest, as_from_a_terminal,
-                         build_windows_tool, difference, eventually, image_stat)
+from game_driver import (BINARY, LAUNCHER, ONE_BOX, GameTest, difference, eventually, image_stat,
+                         windows_tool)
 
 
 class TroubleTest(GameTest):
@@ -24,47 +23,12 @@ class TroubleTest(GameTest):
                              colour=True)  # -1 to 1
         return redness > 0.12
 
-    def make_unwritable(self, folder):
-        if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
-            self.skipTest("chattr +i needs root on a file system that has it")
-        self.addCleanup(subprocess.run, ["chattr", "-i", folder])
-
     def spiders_saved(self, game):
-        try:
-            return len(game.board().get("spiders", []))
-        except (OSError, ValueError):
-            return -1
+        return len(game.board().get("spiders", []))
 
 
 @unittest.skipIf(LAUNCHER, "Linux file systems and signals")
 class LinuxTrouble(TroubleTest):
-    def test_a_folder_made_unwritable_while_playing_shows_a_line_until_it_is_writable(self):
-        game = self.game(save=ONE_BOX).start().find_window()
-        self.assertFalse(self.failure_line_shown(game))
-        self.make_unwritable(game.folder)
-        game.break_box(300, 300)
-        self.assertTrue(eventually(lambda: self.failure_line_shown(game), 5),
-                        "no line in the window: " + game.stderr())
-        self.assertEqual(game.read("save.json"), ONE_BOX)
-
-        subprocess.run(["chattr", "-i", game.folder], check=True)
-        self.assertTrue(eventually(lambda: not self.failure_line_shown(game), 5))
-        self.assertEqual(self.spiders_saved(game), 1)
-        self.assertEqual(game.close(), 0, game.stderr())
-        told = [line for line in game.stderr().splitlines() if "not saved" in line]
-        self.assertEqual(len(told), 1, told)
-        self.assertIn("cannot create a temporary file beside save.json: Operation not permitted",
-                      told[0])
-
-    def test_a_signal_whose_save_fails_ends_with_1_and_says_so(self):
-        game = self.game(save=ONE_BOX).start().find_window()
-        self.make_unwritable(game.folder)
-        game.break_box(300, 300)
-        game.process.send_signal(signal.SIGTERM)
-        self.assertEqual(game.wait(timeout=10), 1, "ended as if saved")
-        self.assertEqual(game.read("save.json"), ONE_BOX)
-        self.assertIn("Tangleroot: ended from outside; the board was not saved", game.stderr())
-
     def test_a_full_disk_keeps_the_last_save_refuses_the_close_and_saves_once_there_is_room(self):
         game = self.game(save=ONE_BOX)
         kept = tempfile.mkdtemp(prefix="tangleroot-kept-")
@@ -171,31 +135,6 @@ class LinuxTrouble(TroubleTest):
         self.assertIn(game.path("save.json") + " cannot be opened: Permission denied", run.stderr)
         self.assertEqual((os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)), before)
 
-    def test_under_nohup_a_hangup_leaves_the_game_running(self):
-        game = self.game(save=ONE_BOX)
-        with open(game.stderr_path, "w") as err:
-            game.process = subprocess.Popen(["nohup", BINARY], cwd=game.folder, env=game.env(),
-                                            preexec_fn=as_from_a_terminal,
-                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                            stderr=err)
-        game.find_window()
-        game.process.send_signal(signal.SIGHUP)
-        # A frame drawn after the hangup: an end asked for would have closed the window first.
-        game.click(700, 700)
-        self.assertIsNone(game.process.poll(), "a hangup nohup ignores ended the game")
-        game.process.send_signal(signal.SIGTERM)
-        self.assertEqual(game.wait(timeout=10), 0)
-
-
-class WrongFolder(TroubleTest):
-    def test_a_run_from_an_empty_folder_leaves_it_empty_and_names_it(self):
-        folder = tempfile.mkdtemp(prefix="tangleroot-Jörg-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        game = self.game(folder=folder).start()
-        self.assertEqual(game.wait(timeout=60), 1)
-        self.assertIn("texture folder not found", game.stderr())
-        self.assertIn(os.path.basename(folder), game.stderr())
-        self.assertEqual(os.listdir(folder), [])
 
 
 class BrokenSave(TroubleTest):
@@ -220,20 +159,11 @@ class BrokenSave(TroubleTest):
 
 @unittest.skipUnless(LAUNCHER, "another Windows program holding the game's files")
 class WindowsTrouble(TroubleTest):
-    @classmethod
-    def setUpClass(cls):
-        cls.tools = tempfile.mkdtemp(prefix="tangleroot-hold-")
-        cls.hold_file = build_windows_tool(cls.tools, "hold_file")
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.tools, ignore_errors=True)
-
     def hold(self, game, name, milliseconds, sharing=None):
         """Starts hold_file on a file of the game's folder; returns once it holds it.
         `sharing` is "shared" (others may do anything), "read" (others may only
         read) or None (nobody else may open it)."""
-        holder = subprocess.Popen(LAUNCHER + [self.hold_file, name, str(milliseconds)] +
+        holder = subprocess.Popen(LAUNCHER + [windows_tool("hold_file"), name, str(milliseconds)] +
                                   ([sharing] if sharing else []),
                                   cwd=game.folder, env=game.env(),
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
