@@ -3,6 +3,7 @@ way a player would: xdotool for the mouse, a WM_DELETE_WINDOW client message
 for the close button, ImageMagick for screenshots."""
 
 import atexit
+import functools
 import json
 import os
 import shutil
@@ -149,18 +150,13 @@ def build_windows_tool(folder, name, *libraries):
     return program
 
 
-_windows_tools = {}
-
-
+@functools.lru_cache(maxsize=None)
 def windows_tool(name):
     """The path of the helper tests/e2e/windows/<name>.c built for Windows,
     built once a run into a folder removed at the end."""
-    if not _windows_tools:
-        _windows_tools[None] = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
-        atexit.register(shutil.rmtree, _windows_tools[None], True)
-    if name not in _windows_tools:
-        _windows_tools[name] = build_windows_tool(_windows_tools[None], name, "-lgdi32")
-    return _windows_tools[name]
+    folder = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
+    atexit.register(shutil.rmtree, folder, True)
+    return build_windows_tool(folder, name, "-lgdi32")
 
 
 def end_wine_session():

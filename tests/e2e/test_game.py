@@ -69,34 +69,26 @@ class StartAndClose(GameTest):
 
 class CannotStart(GameTest):
     def test_a_start_without_what_the_game_needs_is_refused_in_one_line_naming_it(self):
-        def write(path, text):
-            return lambda game: game.write(path, text)
-
-        # What is wrong, by leaving out or spoiling; what the message names, and
-        # its words; what the game may leave (nothing in a folder not the game's).
-        lock = ["tangleroot.lock"]
+        # Files left out, or one spoilt (its path and what it then holds); what
+        # the message names, and its words.
         cases = [
-            ("no font", ["assets/fonts/roboto.ttf"], None, "assets/fonts/roboto.ttf", ["font", "assets/"], []),
-            ("no picture", ["assets/textures/spider_stage_7.png"], None, "assets/textures", ['"spider_stage_7"'],
-             lock),
-            ("an empty picture", [], write("assets/textures/box_damage_0.png", ""), "assets/textures",
-             ['"box_damage_0"', "cannot be loaded"], lock),
-            ("a broken font", [], write("assets/fonts/roboto.ttf", "not a font"), "assets/fonts/roboto.ttf",
-             ["font", "cannot be loaded"], lock),
-            ("no texture folder", ["assets/textures"], None, "assets/textures", ["texture folder"], []),
-            ("an empty folder with a name beyond ASCII", ["assets"], None, "assets/textures",
-             ["texture folder not found"], []),
-        ] + ([] if LAUNCHER else [("no display", [], None, None, ["DISPLAY", "needs a desktop"], lock)])
-        for name, leave_out, spoil, missing, words, left in cases:
-            with self.subTest(name):
-                folder = tempfile.mkdtemp(prefix="tangleroot-Jörg-")
+            (["assets/fonts/roboto.ttf"], None, "assets/fonts/roboto.ttf", ["font", "assets/"]),
+            (["assets/textures/spider_stage_7.png"], None, "assets/textures", ['"spider_stage_7"']),
+            ([], ("assets/textures/box_damage_0.png", ""), "assets/textures", ['"box_damage_0"', "cannot be loaded"]),
+            ([], ("assets/fonts/roboto.ttf", "not a font"), "assets/fonts/roboto.ttf", ["font", "cannot be loaded"]),
+            (["assets/textures"], None, "assets/textures", ["texture folder"]),
+            (["assets"], None, "assets/textures", ["texture folder not found"]),
+        ] + ([] if LAUNCHER else [([], None, None, ["DISPLAY", "needs a desktop"])])
+        for leave_out, spoilt, missing, words in cases:
+            with self.subTest(leave_out=leave_out, spoilt=spoilt, missing=missing):
+                folder = tempfile.mkdtemp(prefix="tangleroot-Jörg-")  # a name beyond ASCII
                 self.addCleanup(shutil.rmtree, folder, True)
                 shutil.copytree(ASSETS, os.path.join(folder, "assets"))
                 game = self.game(folder=folder, leave_out=leave_out)
-                if spoil:
-                    spoil(game)
-                before = sorted(os.listdir(folder))
-                game.start(display=name != "no display")
+                if spoilt:
+                    game.write(*spoilt)
+                before = set(os.listdir(folder))
+                game.start(display=missing is not None)
                 self.assertEqual(game.wait(timeout=30), 1)  # not an abort (-6) or a crash
                 message = game.stderr()
                 self.assertEqual([line.startswith("Tangleroot") for line in message.splitlines()].count(True), 1,
@@ -106,7 +98,10 @@ class CannotStart(GameTest):
                 for word in words:
                     self.assertIn(word, message)
                 self.assertNotIn("terminate", message)
-                self.assertLessEqual(set(os.listdir(folder)) - set(before), set(left), "it wrote in the folder")
+                # Nothing at all is written in a folder that is not the game's.
+                the_games = os.path.isdir(game.path("assets/textures")) and os.path.isfile(
+                    game.path("assets/fonts/roboto.ttf"))
+                self.assertLessEqual(set(os.listdir(folder)) - before, {"tangleroot.lock"} if the_games else set())
 
 
 class Play(GameTest):
