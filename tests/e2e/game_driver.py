@@ -544,5 +544,5 @@ def counting_swaps(game):
 
     def swaps():
         with open(path) as text:
-            return int(text.read() or 0)
+            return int((text.read() or "0").split()[0])
     return swaps
