@@ -470,25 +470,23 @@ def difference(path_a, path_b, crop=None):
     return float(result.stderr.split("(")[1].rstrip(")"))
 
 
+
 class FastMouse:
-    """The pointer moved and its first button pressed through XTest, at the
-    rate a real mouse sends its moves (xdotool's are far slower)."""
+    """The pointer moved and its first button pressed through XTest, as fast
+    as a real mouse sends them (xdotool's moves are far slower). Each call
+    returns the time the X server had the last of its input."""
 
     def __init__(self, game):
         from Xlib.ext import xtest
-        self.fake_input = xtest.fake_input
+        self.fake_input, self.game = xtest.fake_input, game
         self.connection = xdisplay.Display(game.screen.name)
-        self.game = game
         self.origin = game.geometry()[:2]
 
     def moves(self, points, rate=1000):
-        """Through the board points, `rate` a second; returns the time the X
-        server had the last one."""
+        """Through the board points, `rate` a second."""
         start = time.monotonic()
         for i, (x, y) in enumerate(points):
-            delay = start + i / rate - time.monotonic()
-            if delay > 0:
-                time.sleep(delay)
+            time.sleep(max(0, start + i / rate - time.monotonic()))
             self.fake_input(self.connection, X.MotionNotify, x=self.origin[0] + int(x * self.game.scale),
                             y=self.origin[1] + int(y * self.game.scale))
             self.connection.flush()
@@ -496,20 +494,15 @@ class FastMouse:
         return time.monotonic()
 
     def button(self, down):
-        """Presses or releases the first button; returns the time the X server had it."""
         self.fake_input(self.connection, X.ButtonPress if down else X.ButtonRelease, 1)
         self.connection.sync()
         return time.monotonic()
 
-    def close(self):
-        self.connection.close()
 
-
-def last_frame(frames, quiet=0.3, timeout=10):
+def last_frame(frames, quiet=0.3):
     """The time of the last frame drawn (a DAMAGE report), once none came for `quiet` seconds."""
-    last, end = None, time.monotonic() + timeout
-    calm_since = time.monotonic()
-    while time.monotonic() - calm_since < quiet and time.monotonic() < end:
+    last = calm_since = time.monotonic()
+    while time.monotonic() - calm_since < quiet:
         frames.connection.sync()
         if frames.take():
             last = calm_since = time.monotonic()
@@ -523,8 +516,7 @@ def start_icewm(test, screen):
     test.addCleanup(shutil.rmtree, home, True)
     manager = subprocess.Popen(["icewm"], env=dict(os.environ, DISPLAY=screen.name, HOME=home),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    test.addCleanup(manager.wait, 10)
-    test.addCleanup(manager.terminate)
+    test.addCleanup(lambda: manager.terminate() or manager.wait(10))
     eventually(lambda: len(cardinals(screen, "_NET_WORKAREA")) >= 4, 20, step=0.1)
 
 
@@ -532,17 +524,7 @@ def counting_swaps(game):
     """Has `game`, not yet started, count the frames it draws (its buffer
     swaps), which DAMAGE does not see in a window nobody sees. Returns a
     function telling how many so far."""
-    probe = os.environ.get("TANGLEROOT_SWAP_PROBE", "")
-    if not os.path.exists(probe):
-        raise AssertionError("no swap count probe (TANGLEROOT_SWAP_PROBE): %r" % probe)
-    path, env = os.path.join(game.aside, "swaps"), game.env
-
-    def with_probe():
-        preload = [part for part in (env().get("LD_PRELOAD"), probe) if part]
-        return dict(env(), LD_PRELOAD=":".join(preload), SWAP_COUNT_FILE=path)
-    game.env = with_probe
-
-    def swaps():
-        with open(path) as text:
-            return int((text.read() or "0").split()[0])
-    return swaps
+    probe, path, env = os.environ["TANGLEROOT_SWAP_PROBE"], os.path.join(game.aside, "swaps"), game.env
+    preload = ":".join(part for part in (env().get("LD_PRELOAD"), probe) if part)
+    game.env = lambda: dict(env(), LD_PRELOAD=preload, SWAP_COUNT_FILE=path)
+    return lambda: int(open(path).read().split()[0])
