@@ -527,4 +527,8 @@ def counting_swaps(game):
     probe, path, env = os.environ["TANGLEROOT_SWAP_PROBE"], os.path.join(game.aside, "swaps"), game.env
     preload = ":".join(part for part in (env().get("LD_PRELOAD"), probe) if part)
     game.env = lambda: dict(env(), LD_PRELOAD=preload, SWAP_COUNT_FILE=path)
-    return lambda: int(open(path).read().split()[0])
+
+    def swaps():
+        with open(path) as text:
+            return int(text.read().split()[0])
+    return swaps
