@@ -2,14 +2,16 @@
 // window, load the same 16 pictures (ready to be drawn as cleanly) and the
 // font, then draw the background,
 // 51 sprites and a label every frame. Benchmarks compare the game with it.
-//   floor_program [seconds] [--quiet] [--idle] [--rate N] [--save]
+//   floor_program [seconds] [--quiet] [--idle] [--rate N] [--save] [--press]
 // runs that long (0, the default: until closed); --quiet draws 2 boxes
 // instead of 51 sprites; --idle draws once, then only polls events and sleeps
 // a 60th of a second per frame (the least an idle window can cost); --rate N
 // draws N frames a second, sleeping between them and polling events at each
 // (the least a window drawn that often can cost); --save also writes the board
 // to save.json after each frame, as crash-safely as the game does (the least a
-// new box's frame and its save can cost).
+// new box's frame and its save can cost); --press draws 11 boxes, once, then
+// again at each press of a mouse button, polling events without pause between
+// (the soonest a press can be shown).
 #include <SFML/Graphics.hpp>
 
 #include <fcntl.h>
@@ -46,11 +48,13 @@ int main(int argc, char** argv) {
     bool quiet = false;
     bool idle = false;
     bool save = false;
+    bool press = false;
     float rate = 0.f; // frames drawn a second; 0: every frame
     for (int i = 2; i < argc; ++i) {
         quiet = quiet || std::string(argv[i]) == "--quiet";
         idle = idle || std::string(argv[i]) == "--idle";
         save = save || std::string(argv[i]) == "--save";
+        press = press || std::string(argv[i]) == "--press";
         if (std::string(argv[i]) == "--rate" && i + 1 < argc) {
             rate = std::stof(argv[++i]);
         }
@@ -79,7 +83,7 @@ int main(int argc, char** argv) {
     std::mt19937 rng(1);
     std::uniform_real_distribution<float> coordinate(0.f, 700.f);
     std::vector<sf::Sprite> sprites;
-    for (int i = 0; i < (quiet ? 2 : 51); ++i) {
+    for (int i = 0; i < (quiet ? 2 : press ? 11 : 51); ++i) {
         const std::string name =
             i < 11 ? "box_damage_0" : "spider_stage_" + std::to_string(1 + i % 12);
         sprites.emplace_back(textures[name]);
@@ -92,10 +96,15 @@ int main(int argc, char** argv) {
     bool drawn = false;
     while (window.isOpen()) {
         sf::Event event;
+        bool pressed = false;
         while (window.pollEvent(event)) {
             if (event.type == sf::Event::Closed) {
                 window.close();
             }
+            pressed = pressed || event.type == sf::Event::MouseButtonPressed;
+        }
+        if (press && drawn && !pressed) {
+            continue;
         }
         if (seconds > 0 && clock.getElapsedTime().asSeconds() > seconds) {
             window.close();

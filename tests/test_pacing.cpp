@@ -1,9 +1,14 @@
-// The frame loop's pacing: which frames are drawn, and how long it rests.
+// The frame loop's pacing: which frames are drawn, how long it rests, and
+// what a minimized board does meanwhile.
 #include "game/Pacing.hpp"
+#include "game/Phases.hpp"
 #include "support.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -18,17 +23,41 @@ protected:
     int money = 0;
 };
 
+sf::Event mouseEvent(sf::Event::EventType type, sf::Vector2f point) {
+    sf::Event made{};
+    made.type = type;
+    const int x = static_cast<int>(point.x);
+    const int y = static_cast<int>(point.y);
+    if (type == sf::Event::MouseMoved) {
+        made.mouseMove = {x, y};
+    } else {
+        made.mouseButton = {sf::Mouse::Left, x, y};
+    }
+    return made;
+}
+
 } // namespace
 
-TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
+TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhileMinimized) {
     spiders = {Spider(3, 100, 100)};
     boxes = {Box(300, 300)};
-    DrawState state;
+    FrameSchedule schedule;
     sf::Time now = sf::seconds(5);
-    const auto scene = [&] { return sceneSignature(spiders, boxes, money, ""); };
-    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false, now)) << "the first frame";
-    EXPECT_FALSE(frameNeedsDrawing(state, scene(), false, now));
-    EXPECT_TRUE(frameNeedsDrawing(state, scene(), true, now)) << "an input event";
+    const auto ask = [&](bool redraw = false, bool minimized = false) {
+        return FrameAsk{sceneSignature(spiders, boxes, money, ""), redraw, false, minimized};
+    };
+    // Asks as the loop does, and draws when told to.
+    const auto drawn = [&](const FrameAsk& asked) {
+        const bool needed = frameNeedsDrawing(schedule, asked, now);
+        if (needed) {
+            advancePastFrame(schedule, asked.scene, now);
+        }
+        return needed;
+    };
+    EXPECT_FALSE(drawn(ask(true, true))) << "minimized, even the first frame waits";
+    EXPECT_TRUE(drawn(ask())) << "the first frame";
+    EXPECT_FALSE(drawn(ask()));
+    EXPECT_TRUE(drawn(ask(true))) << "an input event";
 
     const std::vector<std::function<void()>> changes{
         [&] { spiders[0].sprite.move(0.5f, 0); },
@@ -41,84 +70,174 @@ TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawn) {
     };
     for (std::size_t i = 0; i < changes.size(); ++i) {
         changes[i]();
-        EXPECT_TRUE(frameNeedsDrawing(state, scene(), false, now)) << "change " << i;
-        EXPECT_FALSE(frameNeedsDrawing(state, scene(), false, now)) << "change " << i;
+        EXPECT_FALSE(drawn(ask(true, true))) << "change " << i << ", minimized";
+        EXPECT_TRUE(drawn(ask())) << "change " << i << ", shown again";
+        EXPECT_FALSE(drawn(ask())) << "change " << i;
     }
-    EXPECT_NE(sceneSignature(spiders, boxes, money, "not saved"), scene());
+    EXPECT_NE(sceneSignature(spiders, boxes, money, "not saved"), ask().scene);
 
-    DrawState toldOfUncovering;
+    FrameSchedule toldOfUncovering = schedule;
     toldOfUncovering.safetyRedraws = false;
-    EXPECT_TRUE(frameNeedsDrawing(toldOfUncovering, scene(), false, now));
-    EXPECT_GT(untilSafetyRedraw(state, now), sf::milliseconds(900));
+    EXPECT_GT(untilSafetyRedraw(schedule, now), sf::milliseconds(900));
     now += sf::seconds(1); // the picture is drawn at least once a second
-    EXPECT_EQ(untilSafetyRedraw(state, now), sf::Time::Zero);
-    EXPECT_TRUE(frameNeedsDrawing(state, scene(), false, now)) << "the safety redraw";
-    EXPECT_GT(untilSafetyRedraw(state, now), sf::milliseconds(900))
-        << "drawn: its wait starts again";
-    EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, scene(), false, now))
-        << "none where not needed";
+    EXPECT_EQ(untilSafetyRedraw(schedule, now), sf::Time::Zero);
+    EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, ask(), now)) << "none where not needed";
     EXPECT_GT(untilSafetyRedraw(toldOfUncovering, now), sf::seconds(60));
+    EXPECT_TRUE(drawn(ask())) << "the safety redraw";
+    EXPECT_GT(untilSafetyRedraw(schedule, now), sf::milliseconds(900))
+        << "drawn: its wait starts again";
 
     std::set<std::uint64_t> amounts;
     for (money = 0; money < 4096; ++money) {
-        amounts.insert(scene());
+        amounts.insert(ask().scene);
     }
     EXPECT_EQ(amounts.size(), 4096u) << "two amounts of money look the same to the signature";
 }
 
-TEST(FramePacer, FramesComeAPeriodApartAndALateLoopStartsAfresh) {
-    const sf::Time period = sf::seconds(1.f / framesPerSecond);
-    FramePacer pacer;
-    pacer.due = pacer.clock.getElapsedTime();
-    const sf::Time first = untilNextFrame(pacer);
-    EXPECT_GT(first, period - sf::milliseconds(2));
-    EXPECT_LE(first, period);
-    EXPECT_GT(untilNextFrame(pacer), period + first - sf::milliseconds(2)) << "one period later";
+// The loop as main runs it, on a test clock: it wakes at each input event or
+// when its rest is over, reads every event that has come, updates, draws if
+// asked and rests. A minute of moves over the board at a mouse's rate, with a
+// quick click now and then, then a press on a spider and a second's drag.
+TEST_F(Pacing, AHeldSpiderFollowsEveryMoveWithinAFramePeriodAfterAnyMinuteOfMoves) {
+    sf::RenderTexture window;
+    ASSERT_TRUE(window.create(800, 800));
+    std::mt19937 rng(5);
+    for (const int rate : {125, 500, 1000}) {
+        SCOPED_TRACE(rate);
+        spiders = {Spider(2, 600, 100), Spider(1, 400, 400)};
+        spiders[0].moveInterval = spiders[1].moveInterval = 100000000; // no steps in the way
+        std::vector<std::pair<sf::Time, sf::Event>> inputs;
+        const auto add = [&](sf::Time at, sf::Event::EventType type, float x, float y) {
+            inputs.emplace_back(at, mouseEvent(type, {x, y}));
+        };
+        const sf::Time between = sf::microseconds(1000000 / rate);
+        for (int i = 0; i < 60 * rate; ++i) {
+            add(between * static_cast<sf::Int64>(i), sf::Event::MouseMoved, i % 700, 750 - i % 700);
+        }
+        for (int second = 5; second < 60; second += 10) {
+            add(sf::seconds(second), sf::Event::MouseButtonPressed, 620, 120);
+            add(sf::seconds(second) + sf::milliseconds(3), sf::Event::MouseButtonReleased, 620,
+                120);
+        }
+        std::stable_sort(inputs.begin(), inputs.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        const sf::Time pressAt = sf::seconds(60);
+        add(pressAt, sf::Event::MouseButtonPressed, 430, 430);
+        for (int i = 1; i <= rate; ++i) {
+            add(pressAt + between * static_cast<sf::Int64>(i), sf::Event::MouseMoved, 430 + i % 300,
+                430);
+        }
+        const sf::Time lastMove = inputs.back().first;
+        add(lastMove + sf::milliseconds(300), sf::Event::MouseButtonReleased, 0, 0);
 
-    // A frame late by less than a period keeps the schedule: the next one at once.
-    const sf::Time now = pacer.clock.getElapsedTime();
-    pacer.due = now - period - sf::milliseconds(1);
-    EXPECT_EQ(untilNextFrame(pacer), sf::Time::Zero);
-    EXPECT_LT(pacer.due, now) << "the schedule started afresh (or the test was paused for 16 ms)";
-    // A loop that rested long does not rush through the frames it missed.
-    pacer.due = now - sf::seconds(5);
-    EXPECT_EQ(untilNextFrame(pacer), sf::Time::Zero);
-    EXPECT_GT(untilNextFrame(pacer), period - sf::milliseconds(2));
+        FrameSchedule schedule;
+        schedule.safetyRedraws = false;
+        sf::Time now, lastMoveShownAt = farAhead, pacerAhead, longestHeldSleep;
+        int heldFrames = 0;
+        for (std::size_t next = 0; next < inputs.size() || now < lastMove + sf::seconds(1);) {
+            InputSeen input;
+            for (; next < inputs.size() && inputs[next].first <= now; ++next) {
+                handleInput(inputs[next].second, window, spiders, boxes, money, input);
+            }
+            updateSpiders(spiders, money, rng);
+            const FrameAsk ask{sceneSignature(spiders, boxes, money, ""), input.redraw,
+                               holdsSpider(spiders), false};
+            if (frameNeedsDrawing(schedule, ask, now)) {
+                advancePastFrame(schedule, ask.scene, now);
+                heldFrames += ask.held && now >= pressAt;
+                if (ask.held && now >= lastMove) {
+                    lastMoveShownAt = std::min(lastMoveShownAt, now);
+                }
+            }
+            pacerAhead = std::max(pacerAhead, schedule.nextFrame - now);
+            const Waits waits{untilNextFrame(schedule, ask, now)};
+            const sf::Time wake = now + restAfterFrame(spiders, waits, false);
+            if (next < inputs.size() && inputs[next].first < wake) {
+                now = inputs[next].first; // input ends every sleep
+            } else {
+                longestHeldSleep =
+                    ask.held ? std::max(longestHeldSleep, wake - now) : longestHeldSleep;
+                now = std::max(wake, now + sf::microseconds(1));
+            }
+        }
+        const auto ms = [](sf::Time time) { return time.asSeconds() * 1000; };
+        EXPECT_LE(ms(pacerAhead), ms(framePeriod)) << "the next frame more than a period ahead";
+        EXPECT_LE(ms(longestHeldSleep), ms(framePeriod))
+            << "a sleep while held ended neither at input nor within a period";
+        EXPECT_LE(ms(lastMoveShownAt - lastMove), ms(framePeriod)) << "the last move shown late";
+        EXPECT_LE(heldFrames, 61 + 20) << "more than one frame a period while held";
+        EXPECT_GE(heldFrames, 55) << "a held spider is drawn as it moves";
+        EXPECT_FALSE(holdsSpider(spiders)) << "the release was read";
+    }
 }
 
-TEST_F(Pacing, TheLoopRestsUntilTheFirstThingDueOrAtOnceForADrop) {
-    const sf::Time frame = sf::milliseconds(16);
+TEST_F(Pacing, TheLoopRestsUntilTheFirstThingDueOrAtOnceForADropAndASecondWhileMinimized) {
     const sf::Time far = sf::seconds(30);
-    const auto rest = [&](sf::Time spawn, sf::Time autosave, sf::Time redraw) {
-        return restAfterFrame(spiders, frame, spawn, autosave, redraw);
+    const auto rest = [&](sf::Time frame, sf::Time spawn, sf::Time autosave, sf::Time redraw,
+                          bool minimized = false) {
+        return restAfterFrame(spiders, {frame, spawn, autosave, redraw}, minimized);
     };
-    EXPECT_EQ(rest(sf::seconds(7), sf::seconds(9), far).timeout, sf::seconds(7));
-    EXPECT_EQ(rest(far, sf::seconds(2), far).timeout, sf::seconds(2));
-    EXPECT_EQ(rest(far, far, sf::seconds(1)).timeout, sf::seconds(1));
-    EXPECT_TRUE(rest(far, far, far).untilInput);
+    EXPECT_EQ(rest(far, sf::seconds(7), sf::seconds(9), far), sf::seconds(7));
+    EXPECT_EQ(rest(far, far, sf::seconds(2), far), sf::seconds(2));
+    EXPECT_EQ(rest(far, far, far, sf::seconds(1)), sf::seconds(1));
+    EXPECT_EQ(rest(sf::milliseconds(16), far, far, far), sf::milliseconds(16));
 
     // The soonest wander step, just after its interval is over.
     spiders = {Spider(1, 0, 0), Spider(1, 0, 0), Spider(1, 0, 0)};
     spiders[0].moveInterval = 4000;
     spiders[1].moveInterval = 1500;
     spiders[2].moveInterval = 3000;
-    const Rest untilStep = rest(sf::seconds(7), far, far);
-    EXPECT_GT(untilStep.timeout, sf::milliseconds(1400));
-    EXPECT_LE(untilStep.timeout, sf::milliseconds(1500) + sf::microseconds(1));
-    EXPECT_TRUE(untilStep.untilInput);
-    EXPECT_EQ(rest(sf::milliseconds(900), far, far).timeout, sf::milliseconds(900));
+    const sf::Time untilStep = rest(far, sf::seconds(7), far, far);
+    EXPECT_GT(untilStep, sf::milliseconds(1400));
+    EXPECT_LE(untilStep, sf::milliseconds(1500) + sf::microseconds(1));
+    EXPECT_EQ(rest(far, sf::milliseconds(900), far, far), sf::milliseconds(900));
     spiders[2].moveInterval = -5;
-    EXPECT_EQ(rest(far, far, far).timeout, sf::Time::Zero) << "a step overdue";
+    EXPECT_EQ(rest(far, far, far, far), sf::Time::Zero) << "a step overdue";
 
-    // A drop merges at once; a held spider brings frames at 60 a second,
-    // with input read at each, whatever comes after it.
-    spiders[2].moveInterval = 3000;
+    // Minimized: at most one wake-up a second, whatever is due.
+    EXPECT_EQ(rest(sf::milliseconds(16), far, far, far, true), minimizedRest);
+    EXPECT_EQ(rest(far, far, far, far, true), minimizedRest);
+    spiders[2].moveInterval = 100000;
+    EXPECT_GT(rest(far, far, far, far, true), sf::milliseconds(1400)) << "a step due later";
+
+    // A drop merges at once; the spiders after a held one stand still.
     spiders[1].dropped = true;
-    EXPECT_EQ(rest(far, far, far).timeout, sf::Time::Zero);
+    EXPECT_EQ(rest(far, far, far, far), sf::Time::Zero);
     spiders[1].dropped = false;
     spiders[1].dragging = true;
-    EXPECT_EQ(rest(far, far, far).timeout, frame);
-    EXPECT_FALSE(rest(far, far, far).untilInput);
-    spiders[0].moveInterval = 0;
-    EXPECT_EQ(rest(far, far, far).timeout, frame);
+    spiders[2].moveInterval = -5;
+    EXPECT_GT(rest(far, far, far, far), sf::seconds(3));
+    EXPECT_EQ(rest(sf::milliseconds(5), far, far, far), sf::milliseconds(5));
+}
+
+// A minute of wandering, with the loop waking just after each step (as when
+// shown), or once a second or once in ten (as when minimized): the same
+// steps, each counted from when it came due, and the same earnings.
+TEST_F(Pacing, AMinimizedSpiderMakesTheStepsAndEarningsOfAShownOne) {
+    for (const int wake : {1, 10}) {
+        for (unsigned seed = 1; seed <= 8; ++seed) {
+            SCOPED_TRACE(testing::Message() << "waking every " << wake << " s, seed " << seed);
+            Spider shown(3, 400, 400);
+            shown.moveInterval = 1000; // a step a second ago
+            Spider minimized = shown;
+            std::mt19937 shownRng(seed), minimizedRng(seed);
+            int shownMoney = 0, minimizedMoney = 0, shownSteps = 0, minimizedSteps = 0;
+            for (sf::Time last, due; (due = last + sf::milliseconds(shown.moveInterval) +
+                                            sf::microseconds(1)) <= sf::seconds(60);
+                 last = due) {
+                shownSteps += wanderSteps(shown, due - last, shownMoney, shownRng);
+            }
+            for (sf::Time last, now = sf::seconds(wake); now <= sf::seconds(60);
+                 now += sf::seconds(wake)) {
+                const int steps = wanderSteps(minimized, now - last, minimizedMoney, minimizedRng);
+                minimizedSteps += steps;
+                last = steps > 0 ? now : last;
+            }
+            EXPECT_NEAR(minimizedSteps, shownSteps, 1);
+            EXPECT_EQ(minimizedMoney, 9 * minimizedSteps) << "each step pays the stage squared";
+            if (minimizedSteps == shownSteps) {
+                EXPECT_EQ(minimized.sprite.getPosition(), shown.sprite.getPosition());
+            }
+        }
+    }
 }

@@ -53,50 +53,57 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
     return signature.hash;
 }
 
-bool frameNeedsDrawing(DrawState& state, std::uint64_t scene, bool redraw, sf::Time now) {
-    const bool needed = !state.drawnOnce || scene != state.drawnScene || redraw ||
-                        untilSafetyRedraw(state, now) == sf::Time::Zero;
-    if (needed) {
-        state.drawnScene = scene;
-        state.drawnOnce = true;
-        state.drawnAt = now;
-    }
-    return needed;
+bool holdsSpider(const std::vector<Spider>& spiders) {
+    return std::any_of(spiders.begin(), spiders.end(),
+                       [](const Spider& spider) { return spider.dragging; });
 }
 
-sf::Time untilSafetyRedraw(const DrawState& state, sf::Time now) {
-    if (!state.safetyRedraws) {
+bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
+    if (ask.minimized) {
+        return false;
+    }
+    if (ask.redraw || !schedule.drawnOnce || untilSafetyRedraw(schedule, now) == sf::Time::Zero) {
+        return true;
+    }
+    return ask.scene != schedule.drawnScene && (!ask.held || now >= schedule.nextFrame);
+}
+
+void advancePastFrame(FrameSchedule& schedule, std::uint64_t scene, sf::Time now) {
+    schedule.drawnScene = scene;
+    schedule.drawnOnce = true;
+    schedule.drawnAt = now;
+    const sf::Time next = schedule.nextFrame + framePeriod;
+    schedule.nextFrame = next < now ? now + framePeriod : std::min(next, now + framePeriod);
+}
+
+sf::Time untilNextFrame(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
+    if (ask.minimized || ask.scene == schedule.drawnScene) {
         return farAhead;
     }
-    return std::max(sf::Time::Zero, safetyRedraw - (now - state.drawnAt));
+    return std::max(sf::Time::Zero, schedule.nextFrame - now);
 }
 
-sf::Time untilNextFrame(FramePacer& pacer) {
-    const sf::Time period = sf::seconds(1.f / framesPerSecond);
-    pacer.due += period;
-    const sf::Time now = pacer.clock.getElapsedTime();
-    if (pacer.due > now) {
-        return pacer.due - now;
+sf::Time untilSafetyRedraw(const FrameSchedule& schedule, sf::Time now) {
+    if (!schedule.safetyRedraws) {
+        return farAhead;
     }
-    if (now - pacer.due > period) {
-        pacer.due = now;
-    }
-    return sf::Time::Zero;
+    return std::max(sf::Time::Zero, safetyRedraw - (now - schedule.drawnAt));
 }
 
-Rest restAfterFrame(const std::vector<Spider>& spiders, sf::Time untilFrame, sf::Time untilSpawn,
-                    sf::Time untilAutosave, sf::Time untilRedraw) {
-    sf::Time rest = std::min({untilSpawn, untilAutosave, untilRedraw});
+sf::Time restAfterFrame(const std::vector<Spider>& spiders, const Waits& waits, bool minimized) {
+    sf::Time rest = std::min({waits.frame, waits.spawn, waits.autosave, waits.redraw});
     for (const Spider& spider : spiders) {
         if (spider.dragging) {
-            return {untilFrame, false};
+            break; // the spiders after a held one stand still
         }
         if (spider.dropped) {
-            return {sf::Time::Zero, true};
+            rest = sf::Time::Zero;
+            break;
         }
         // A step comes once the interval is more than over.
         rest = std::min(rest, sf::milliseconds(spider.moveInterval) -
                                   spider.moveClock.getElapsedTime() + sf::microseconds(1));
     }
-    return {std::max(rest, sf::Time::Zero), true};
+    rest = std::max(rest, sf::Time::Zero);
+    return minimized ? std::max(rest, minimizedRest) : rest;
 }

@@ -37,19 +37,38 @@ bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& box
 }
 
 void wander(Spider& spider, int& money, std::mt19937& rng) {
-    if (spider.moveClock.getElapsedTime() > sf::milliseconds(spider.moveInterval)) {
-        spider.moveInterval = std::uniform_int_distribution<int>(1000, 5000)(rng);
-        std::uniform_real_distribution<float> step(-50.f, 50.f);
-        const float dy = step(rng);
-        const float dx = step(rng);
-        spider.sprite.move(dx, dy);
-        addMoney(money, spider.earnMoney());
+    if (wanderSteps(spider, spider.moveClock.getElapsedTime(), money, rng) > 0) {
         spider.moveClock.restart();
     }
     keepOnBoard(spider);
 }
 
 } // namespace
+
+int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng) {
+    if (elapsed <= sf::milliseconds(spider.moveInterval)) {
+        return 0;
+    }
+    // How long ago the next step came due. A spider that has no interval yet
+    // (a new or loaded one) is due now.
+    sf::Time late =
+        spider.moveInterval > 0 ? elapsed - sf::milliseconds(spider.moveInterval) : sf::Time::Zero;
+    int steps = 0;
+    do {
+        spider.moveInterval = std::uniform_int_distribution<int>(1000, 5000)(rng);
+        std::uniform_real_distribution<float> step(-50.f, 50.f);
+        const float dy = step(rng);
+        const float dx = step(rng);
+        spider.sprite.move(dx, dy);
+        keepOnBoard(spider);
+        addMoney(money, spider.earnMoney());
+        late -= sf::milliseconds(spider.moveInterval);
+        ++steps;
+    } while (late > sf::Time::Zero);
+    // The rest left, in whole milliseconds rounded up: never a step early.
+    spider.moveInterval = static_cast<int>((-late.asMicroseconds() + 999) / 1000);
+    return steps;
+}
 
 void addMoney(int& money, int amount) {
     const std::int64_t sum = static_cast<std::int64_t>(money) + amount;

@@ -60,6 +60,15 @@ void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point);
 // the first held or dropped spider.
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng);
 
+// The wander steps `spider` has come to `elapsed` after its last step (on
+// its moveClock), each counted from the moment the one before came due, not
+// from `elapsed`: a loop that wakes late loses none. Each step draws the next
+// interval (1 to 5 s), moves the spider up to 50 px each way, keeps it on the
+// board and pays its earnings. Afterwards moveInterval is the rest left from
+// `elapsed` to the next step, for a clock restarted at `elapsed`. Returns the
+// number of steps made.
+int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng);
+
 // Spawn phase: a new box once the delay has run out, while the board holds at
 // most 50 things and at most 10 boxes. Returns whether a box came, which the
 // game saves at once.

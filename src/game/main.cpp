@@ -21,6 +21,22 @@
 #include <random>
 #include <vector>
 
+namespace {
+
+// What changed the board in a frame, for the autosave: a new box goes before
+// the player's doing, which goes before wandering alone.
+Change changeOf(bool spawned, bool boardTouched) {
+    if (spawned) {
+        return Change::newBox;
+    }
+    if (boardTouched) {
+        return Change::byPlayer;
+    }
+    return Change::wandering;
+}
+
+} // namespace
+
 int main() try {
     // Messages keep every letter of a path, in a Windows console too
     useUtf8Console();
@@ -88,15 +104,14 @@ int main() try {
     sf::Clock spawnClock;
     int spawnDelay = drawSpawnDelay(randomDevice);
 
-    // Frames come when there is work, 60 a second while a spider is held;
-    // only those that change the picture are drawn. Between them the game
-    // sleeps, woken by input, an uncovered window or an end from outside.
+    // Frames come when there is work, at most 60 a second while a spider is
+    // held; only those that change the picture are drawn, and none while the
+    // window is minimized. Between them the game sleeps, woken by input, by
+    // what the window system says of the window or by an end from outside.
     EventWait eventWait(window, desktop);
-    FramePacer pacer;
-    DrawState drawState;
-    const sf::Clock drawClock;
-    drawState.safetyRedraws = !eventWait.tellsUncovering();
-    bool uncovered = false;
+    FrameSchedule schedule;
+    schedule.safetyRedraws = !eventWait.tellsUncovering();
+    const sf::Clock loopClock;
 
     try {
         while (window.isOpen()) {
@@ -115,6 +130,7 @@ int main() try {
                     restoredLine.clear();
                 }
             }
+            const WindowNews news = eventWait.takeNews();
 
             // An end asked for from outside (a signal, the console): save and close
             if (endRequested() && window.isOpen()) {
@@ -127,29 +143,27 @@ int main() try {
                 break;
             }
 
-            // World update
+            // World update: every wander step that came due, shown or not
             updateSpiders(spiders, money, rng);
             const bool spawned =
                 spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
 
             // Autosave: what the player did within 2 s, a new box at once,
             // wandering alone within 30 s
-            saving.autosave(spiders, boxes, money,
-                            spawned              ? Change::newBox
-                            : input.boardTouched ? Change::byPlayer
-                                                 : Change::wandering);
+            saving.autosave(spiders, boxes, money, changeOf(spawned, input.boardTouched));
 
             // Draw, when the picture changed or the window needs it; saving
             // counts the notice's reading time from the first frame that shows it
-            const std::uint64_t scene = sceneSignature(spiders, boxes, money, saving.notice(),
-                                                       saving.failureLine(), restoredLine);
-            if (frameNeedsDrawing(drawState, scene, input.redraw || uncovered,
-                                  drawClock.getElapsedTime())) {
+            const FrameAsk ask{sceneSignature(spiders, boxes, money, saving.notice(),
+                                              saving.failureLine(), restoredLine),
+                               input.redraw || news.redraw, holdsSpider(spiders), news.minimized};
+            if (frameNeedsDrawing(schedule, ask, loopClock.getElapsedTime())) {
                 messages.show(saving.notice(), saving.failureLine(), restoredLine,
                               windowScale(window));
                 drawScene(window, background, spiders, boxes, moneyText, money);
                 messages.draw(window);
                 window.display();
+                advancePastFrame(schedule, ask.scene, loopClock.getElapsedTime());
                 if (messages.showsNotice()) {
                     saving.noticeOnScreen();
                 }
@@ -157,10 +171,11 @@ int main() try {
 
             // Sleep until the first of: an input event, a held spider's next
             // frame, the next spider step, the next spawn, the next autosave
-            const Rest rest = restAfterFrame(
-                spiders, untilNextFrame(pacer), untilSpawn(spiders, boxes, spawnClock, spawnDelay),
-                saving.untilAutosave(), untilSafetyRedraw(drawState, drawClock.getElapsedTime()));
-            uncovered = eventWait.sleep(rest.timeout, rest.untilInput);
+            const sf::Time now = loopClock.getElapsedTime();
+            const Waits waits{untilNextFrame(schedule, ask, now),
+                              untilSpawn(spiders, boxes, spawnClock, spawnDelay),
+                              saving.untilAutosave(), untilSafetyRedraw(schedule, now)};
+            eventWait.sleep(restAfterFrame(spiders, waits, ask.minimized));
         }
     } catch (const std::exception& error) {
         // Keep the board if it can still be kept, then say why the game stopped

@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <commctrl.h>
 #else
 #include <X11/Xlib.h>
 #include <fcntl.h>
@@ -54,10 +56,15 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     return TRUE;
 }
 
-WNDPROC windowProcedure = nullptr;
-HWND hookedWindow = nullptr;
+// This file's part in the window procedure's chain of subclasses.
+constexpr UINT_PTR sessionWatch = 3;
 
-LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Saves the board when the end of the session reaches the window.
+LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR) {
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
+    }
     if (message == WM_QUERYENDSESSION) {
         return TRUE;
     }
@@ -73,7 +80,7 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
         }
         return 0;
     }
-    return CallWindowProcW(windowProcedure, window, message, wParam, lParam);
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 #else
@@ -156,19 +163,17 @@ void endRequestAnswered() {
     endAnswered = true;
 }
 
-SaveBeforeTheEnd::SaveBeforeTheEnd([[maybe_unused]] sf::WindowHandle window,
-                                   std::function<bool()> saveNow) {
+SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
+    : window(window) {
     saveBeforeTheEnd = std::move(saveNow);
 #ifdef _WIN32
-    hookedWindow = window;
-    windowProcedure = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchSessionEnd)));
+    SetWindowSubclass(window, watchSessionEnd, sessionWatch, 0);
 #endif
 }
 
 SaveBeforeTheEnd::~SaveBeforeTheEnd() {
 #ifdef _WIN32
-    SetWindowLongPtrW(hookedWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProcedure));
+    RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
 #endif
     saveBeforeTheEnd = nullptr;
 }

@@ -40,4 +40,8 @@ public:
     ~SaveBeforeTheEnd();
     SaveBeforeTheEnd(const SaveBeforeTheEnd&) = delete;
     SaveBeforeTheEnd& operator=(const SaveBeforeTheEnd&) = delete;
+
+private:
+    [[maybe_unused]] sf::WindowHandle
+        window; // Windows: its procedure's chain holds the session's watch
 };

@@ -3,12 +3,16 @@
 #include "platform/EndRequests.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <commctrl.h>
 #else
 #include <GL/glx.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -17,7 +21,7 @@
 
 namespace {
 
-const sf::Time framePeriod = sf::seconds(1.f / 60);
+const sf::Time shortestLook = sf::seconds(1.f / 60);
 
 } // namespace
 
@@ -27,28 +31,57 @@ const sf::Time framePeriod = sf::seconds(1.f / 60);
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
-struct EventWait::State {
-    HANDLE timer = nullptr;
-    HWND window = nullptr;
-};
-
 namespace {
 
-// Whether Windows asks for a part of the window to be painted (it was
-// uncovered, or restored from the taskbar). The loop draws it, so the request
-// is taken as answered: a WM_PAINT left waiting would wake every sleep.
-bool takePaintRequest(HWND window) {
-    if (!GetUpdateRect(window, nullptr, FALSE)) {
-        return false;
+// What the window's procedure notes as the messages come.
+struct Notes {
+    bool redraw = false;
+    bool minimized = false;
+};
+
+// This file's part in the window procedure's chain of subclasses.
+constexpr UINT_PTR newsWatch = 2;
+
+// Notes what Windows says of the window in the Notes `data` points to. A
+// paint request is then answered by the default procedure, which marks the
+// window as painted; the next frame draws it.
+LRESULT CALLBACK noteWindowNews(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR data) {
+    Notes& notes = *reinterpret_cast<Notes*>(data);
+    switch (message) {
+    case WM_PAINT:
+        notes.redraw = true;
+        break;
+    case WM_SIZE:
+        if (wParam == SIZE_MINIMIZED) {
+            notes.minimized = true;
+        } else {
+            notes.redraw = notes.redraw || notes.minimized; // restored
+            notes.minimized = false;
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, noteWindowNews, newsWatch);
+        break;
+    default:
+        break;
     }
-    ValidateRect(window, nullptr);
-    return true;
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 } // namespace
 
+struct EventWait::State {
+    HANDLE timer = nullptr;
+    HWND window = nullptr;
+    Notes notes;
+};
+
 EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_unique<State>()) {
     state->window = window.getSystemHandle();
+    state->notes.minimized = IsIconic(state->window);
+    SetWindowSubclass(state->window, noteWindowNews, newsWatch,
+                      reinterpret_cast<DWORD_PTR>(&state->notes));
     // A precise timer of its own: the system's timer resolution stays as it
     // is, which lets the processor rest (sf::sleep raises it at every call).
     // Older Windows lack the precise kind; the plain one is late by up to a
@@ -61,17 +94,15 @@ EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_uniqu
 }
 
 EventWait::~EventWait() {
+    RemoveWindowSubclass(state->window, noteWindowNews, newsWatch);
     if (state->timer) {
         CloseHandle(state->timer);
     }
 }
 
-bool EventWait::sleep(sf::Time timeout, bool untilInput) {
-    if (takePaintRequest(state->window)) {
-        return true;
-    }
-    if (timeout <= sf::Time::Zero) {
-        return false;
+void EventWait::sleep(sf::Time timeout) {
+    if (timeout <= sf::Time::Zero || state->notes.redraw) {
+        return;
     }
     HANDLE handles[2];
     DWORD count = 0;
@@ -85,12 +116,18 @@ bool EventWait::sleep(sf::Time timeout, bool untilInput) {
     if (HANDLE end = static_cast<HANDLE>(endRequestEvent())) {
         handles[count++] = end;
     }
-    const DWORD woken = MsgWaitForMultipleObjectsEx(
-        count, handles, milliseconds, untilInput ? QS_ALLINPUT : 0, MWMO_INPUTAVAILABLE);
+    const DWORD woken =
+        MsgWaitForMultipleObjectsEx(count, handles, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woken == WAIT_FAILED) {
-        Sleep(static_cast<DWORD>(std::min(timeout, framePeriod).asMilliseconds()));
+        Sleep(static_cast<DWORD>(std::min(timeout, shortestLook).asMilliseconds()));
     }
-    return takePaintRequest(state->window);
+}
+
+WindowNews EventWait::takeNews() {
+    WindowNews news;
+    news.redraw = std::exchange(state->notes.redraw, false);
+    news.minimized = state->notes.minimized || IsIconic(state->window);
+    return news;
 }
 
 bool EventWait::tellsUncovering() const {
@@ -102,7 +139,10 @@ bool EventWait::tellsUncovering() const {
 struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
     ::Window window = 0;
-    Display* own = nullptr; // the desktop's, told when the window is uncovered
+    Display* own = nullptr; // the desktop's, told what becomes of the window
+    Atom wmState = None;
+    bool mapped = true;
+    bool iconic = false;
 };
 
 namespace {
@@ -130,17 +170,10 @@ bool eventQueuedFor(Display* display, ::Window window) {
     return scan.found;
 }
 
-// Takes every event of the game's own connection; whether one said that a
-// part of the window was uncovered. What else comes there (what the window
-// manager said of the frame at start-up) is of no more use.
-bool takeExposures(Display* own) {
-    bool exposed = false;
-    while (XPending(own) > 0) {
-        XEvent event;
-        XNextEvent(own, &event);
-        exposed = exposed || event.type == Expose;
-    }
-    return exposed;
+// Whether the window manager keeps `window` as an icon (WM_STATE Iconic).
+bool iconic(Display* display, ::Window window) {
+    const std::vector<long> state = cardinals(display, window, "WM_STATE");
+    return !state.empty() && state[0] == IconicState;
 }
 
 } // namespace
@@ -152,27 +185,28 @@ EventWait::EventWait(sf::Window& window, const Desktop& desktop)
     if (window.setActive(true)) {
         state->windowDisplay = glXGetCurrentDisplay();
     }
-    // Any number of clients may be told of a window's exposure.
+    // Any number of clients may be told of a window's exposure, mapping and
+    // properties. Told first, then asked: no change falls between the two.
     state->own = desktop.x11Connection();
     if (state->own) {
-        XSelectInput(state->own, state->window, ExposureMask);
-        XFlush(state->own);
+        state->wmState = XInternAtom(state->own, "WM_STATE", False);
+        XSelectInput(state->own, state->window,
+                     ExposureMask | StructureNotifyMask | PropertyChangeMask);
+        XWindowAttributes attributes{};
+        state->mapped = XGetWindowAttributes(state->own, state->window, &attributes) == 0 ||
+                        attributes.map_state != IsUnmapped;
+        state->iconic = iconic(state->own, state->window);
     }
 }
 
 EventWait::~EventWait() = default;
 
-bool EventWait::sleep(sf::Time timeout, bool untilInput) {
-    State& s = *state;
-    if (!s.windowDisplay) {
-        untilInput = false;
-        timeout = std::min(timeout, framePeriod);
-    }
-    if (s.own && takeExposures(s.own)) {
-        return true;
-    }
-    if (timeout <= sf::Time::Zero || (untilInput && eventQueuedFor(s.windowDisplay, s.window))) {
-        return false;
+void EventWait::sleep(sf::Time timeout) {
+    const State& s = *state;
+    const sf::Time longest = s.windowDisplay ? timeout : std::min(timeout, shortestLook);
+    if (longest <= sf::Time::Zero || (s.own && XPending(s.own) > 0) ||
+        (s.windowDisplay && eventQueuedFor(s.windowDisplay, s.window))) {
+        return;
     }
     pollfd watched[3];
     nfds_t count = 0;
@@ -183,19 +217,55 @@ bool EventWait::sleep(sf::Time timeout, bool untilInput) {
     if (s.own) {
         watched[count++] = {ConnectionNumber(s.own), POLLIN, 0};
     }
-    if (untilInput) {
+    if (s.windowDisplay) {
         watched[count++] = {ConnectionNumber(s.windowDisplay), POLLIN, 0};
     }
-    const long long microseconds = timeout.asMicroseconds();
+    const long long microseconds = longest.asMicroseconds();
     const timespec wait{static_cast<time_t>(microseconds / 1000000),
                         static_cast<long>(microseconds % 1000000 * 1000)};
     ppoll(watched, count, &wait, nullptr);
-    if (endPipe >= 0 && watched[0].revents != 0) {
-        char bytes[16];
-        while (read(endPipe, bytes, sizeof bytes) > 0) {
+    // The end request itself is read by the loop; its bytes only wake.
+    for (nfds_t i = 0; i < count; ++i) {
+        if (watched[i].fd == endPipe && watched[i].revents != 0) {
+            char bytes[16];
+            while (read(endPipe, bytes, sizeof bytes) > 0) {
+            }
         }
     }
-    return s.own && takeExposures(s.own);
+}
+
+WindowNews EventWait::takeNews() {
+    State& s = *state;
+    WindowNews news;
+    while (s.own && XPending(s.own) > 0) {
+        XEvent event;
+        XNextEvent(s.own, &event);
+        if (event.xany.window != s.window) {
+            continue; // what the window manager said of the frame at start-up
+        }
+        switch (event.type) {
+        case Expose:
+            news.redraw = true;
+            break;
+        case MapNotify:
+            news.redraw = true;
+            s.mapped = true;
+            break;
+        case UnmapNotify:
+            s.mapped = false;
+            break;
+        case PropertyNotify:
+            if (event.xproperty.atom == s.wmState) {
+                s.iconic = iconic(s.own, s.window);
+                news.redraw = news.redraw || !s.iconic;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    news.minimized = !s.mapped || s.iconic;
+    return news;
 }
 
 bool EventWait::tellsUncovering() const {

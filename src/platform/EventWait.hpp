@@ -7,14 +7,21 @@
 
 #include <memory>
 
-// The frame loop's sleep between frames, woken by what it waits for. On X11
-// it waits on the connection the window reads its events from, and watches
-// over the desktop's connection, the game's own, for the window being
-// uncovered; on Windows it
-// waits on the thread's message queue, which also asks for uncovered or
-// restored windows to be painted. An end asked for from outside
-// (listenForEndRequests) wakes it too. Where neither can be had, it sleeps at
-// most a 60th of a second, as a loop reading input 60 times a second does.
+// What the window system said of the game's window.
+struct WindowNews {
+    bool redraw = false;    // uncovered or restored: it must be drawn again
+    bool minimized = false; // nobody can see it
+};
+
+// The frame loop's sleep between frames, woken by input and by what the
+// window system says of the window. On X11 it waits on the connection the
+// window reads its events from, and on the desktop's connection, the game's
+// own, which is told when the window is uncovered, mapped, unmapped or
+// iconified; on Windows it waits on the thread's message queue, and the
+// window's procedure notes paint requests and minimizing as they come. An end
+// asked for from outside (listenForEndRequests) wakes it too. Where no
+// connection can be had, it sleeps at most a 60th of a second, as a loop
+// reading input 60 times a second does.
 class EventWait {
 public:
     // Made once `window` is open; `desktop` must outlive it.
@@ -23,10 +30,14 @@ public:
     EventWait(const EventWait&) = delete;
     EventWait& operator=(const EventWait&) = delete;
 
-    // Sleeps for `timeout` or until an end is asked for, and when
-    // `untilInput`, until an event for the window comes. Returns whether the
-    // window was uncovered meanwhile and must be drawn again.
-    bool sleep(sf::Time timeout, bool untilInput);
+    // Sleeps until `timeout` has passed, an event for the window comes or an
+    // end is asked for; returns at once when one is waiting already.
+    void sleep(sf::Time timeout);
+
+    // What the window system said of the window since the last call: whether
+    // it must be drawn again, and whether it is minimized now. Call it after
+    // the window's events are read.
+    WindowNews takeNews();
 
     // Whether an uncovered window is told. Where it is not (an X desktop
     // without a connection), the picture must be drawn again now and then.

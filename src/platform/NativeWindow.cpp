@@ -2,14 +2,16 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <commctrl.h>
 #endif
 
 #ifdef _WIN32
 
 namespace {
 
-WNDPROC formerProcedure = nullptr;
-PlaceWindow placeOnMonitor = nullptr;
+// This file's part in the window procedure's chain of subclasses.
+constexpr UINT_PTR scaleWatch = 1;
 
 // The frame Windows draws round `window` at `dpi`.
 FrameSize frameAt(HWND window, UINT dpi) {
@@ -30,8 +32,15 @@ ScreenArea areaOf(const RECT& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Places the window anew, through the PlaceWindow `data` holds, when it
+// moves to a monitor of another scale.
+LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, watchScaleChange, scaleWatch);
+    }
     if (message == WM_DPICHANGED) {
+        const auto placeOnMonitor = reinterpret_cast<PlaceWindow>(data);
         // Windows suggests a rectangle that keeps the window's size in the new
         // scale, which may not fit that monitor: the window is placed as at
         // the start instead, near there. The view keeps the board at 0 to 800.
@@ -55,15 +64,13 @@ LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPAR
         }
         return 0;
     }
-    return CallWindowProcW(formerProcedure, window, message, wParam, lParam);
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 } // namespace
 
 void followMonitorScale(sf::WindowHandle window, PlaceWindow place) {
-    placeOnMonitor = place;
-    formerProcedure = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchScaleChange)));
+    SetWindowSubclass(window, watchScaleChange, scaleWatch, reinterpret_cast<DWORD_PTR>(place));
 }
 
 bool setIconsFromProgram(sf::WindowHandle window) {

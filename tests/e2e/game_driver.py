@@ -476,3 +476,67 @@ def difference(path_a, path_b, crop=None):
     result = subprocess.run(["compare", "-metric", "RMSE", path_a, path_b, "null:"],
                             capture_output=True, text=True)
     return float(result.stderr.split("(")[1].rstrip(")"))
+
+
+
+class FastMouse:
+    """The pointer moved and its first button pressed through XTest, as fast
+    as a real mouse sends them (xdotool's moves are far slower). Each call
+    returns the time the X server had the last of its input."""
+
+    def __init__(self, game):
+        from Xlib.ext import xtest
+        self.fake_input, self.game = xtest.fake_input, game
+        self.connection = xdisplay.Display(game.screen.name)
+        self.origin = game.geometry()[:2]
+
+    def moves(self, points, rate=1000):
+        """Through the board points, `rate` a second."""
+        start = time.monotonic()
+        for i, (x, y) in enumerate(points):
+            time.sleep(max(0, start + i / rate - time.monotonic()))
+            self.fake_input(self.connection, X.MotionNotify, x=self.origin[0] + int(x * self.game.scale),
+                            y=self.origin[1] + int(y * self.game.scale))
+            self.connection.flush()
+        self.connection.sync()
+        return time.monotonic()
+
+    def button(self, down):
+        self.fake_input(self.connection, X.ButtonPress if down else X.ButtonRelease, 1)
+        self.connection.sync()
+        return time.monotonic()
+
+
+def last_frame(frames, quiet=0.3):
+    """The time of the last frame drawn (a DAMAGE report), once none came for `quiet` seconds."""
+    last = calm_since = time.monotonic()
+    while time.monotonic() - calm_since < quiet:
+        frames.connection.sync()
+        if frames.take():
+            last = calm_since = time.monotonic()
+        time.sleep(0.001)
+    return last
+
+
+def start_icewm(test, screen):
+    """icewm, which iconifies windows and keeps a task bar, on `screen` until the test ends."""
+    home = tempfile.mkdtemp(prefix="icewm-home-")
+    test.addCleanup(shutil.rmtree, home, True)
+    manager = subprocess.Popen(["icewm"], env=dict(os.environ, DISPLAY=screen.name, HOME=home),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    test.addCleanup(lambda: manager.terminate() or manager.wait(10))
+    eventually(lambda: len(cardinals(screen, "_NET_WORKAREA")) >= 4, 20, step=0.1)
+
+
+def counting_swaps(game):
+    """Has `game`, not yet started, count the frames it draws (its buffer
+    swaps), which DAMAGE does not see in a window nobody sees. Returns a
+    function telling how many so far."""
+    probe, path, env = os.environ["TANGLEROOT_SWAP_PROBE"], os.path.join(game.aside, "swaps"), game.env
+    preload = ":".join(part for part in (env().get("LD_PRELOAD"), probe) if part)
+    game.env = lambda: dict(env(), LD_PRELOAD=preload, SWAP_COUNT_FILE=path)
+
+    def swaps():
+        with open(path) as text:
+            return int(text.read().split()[0])
+    return swaps

@@ -204,3 +204,36 @@ class WineDesktop(DesktopTest):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+from game_driver import counting_swaps, image_stat, start_icewm  # noqa: E402 (a window manager that iconifies)
+
+
+@unittest.skipIf(LAUNCHER, "icewm iconifies X11 windows")
+class Minimized(GameTest):
+    def test_a_minimized_game_draws_nothing_earns_on_and_shows_the_board_when_restored(self):
+        screen = self.own_screen("1024x1024")
+        start_icewm(self, screen)
+        # Twenty stage-5 spiders: each steps at least once in any 5 s, and earns 25.
+        spiders = ",".join('{"stage":5,"x":%d.0,"y":%d.0}' % (150 + 100 * (i % 5), 150 + 100 * (i // 5))
+                           for i in range(20))
+        game = self.game(screen, save='{"money":0,"spiders":[%s]}' % spiders)
+        swaps = counting_swaps(game)
+        game.start().find_window()
+        # A press where nothing lies is saved within 2 s: the money then.
+        saved = os.stat(game.path("save.json")).st_ino
+        game.click(790, 790)
+        self.assertTrue(eventually(lambda: os.stat(game.path("save.json")).st_ino != saved, 3, step=0.01))
+        money = game.board()["money"]
+
+        game.xdotool("windowminimize", str(game.window))
+        self.assertTrue(eventually(lambda: cardinals(screen, "WM_STATE", game.window)[:1] == [3], 5, step=0.05),
+                        "icewm did not iconify the window")
+        drawn = swaps()
+        time.sleep(6)
+        self.assertEqual(swaps() - drawn, 0, "frames drawn while minimized")
+
+        game.frames.after(lambda: game.xdotool("windowactivate", str(game.window)), 1, "the restore")
+        self.assertGreater(image_stat(game.screenshot("restored.png"), "mean"), 0.05, "no board shown")
+        self.assertEqual(game.close(), 0, game.stderr())
+        self.assertGreaterEqual(game.board()["money"], money + 20 * 25, "the minimized board did not earn")

@@ -314,3 +314,43 @@ class NothingLost(GameTest):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+from game_driver import FastMouse, last_frame  # noqa: E402 (the fast mouse's own tools)
+
+
+class QuickMouse(GameTest):
+    """However fast the mouse, a held spider follows it at once, and its drop is saved in time."""
+
+    def test_after_a_second_of_moves_at_1000_a_second_a_drag_is_drawn_and_saved_in_time(self):
+        # A stage-12 spider saved far off the board is brought into the corner
+        # by its first step, on the first frame. It rests 1 s or more between
+        # steps of at most 50 a side, so for 2 s it lies under (99, 99).
+        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[{"stage":12,"x":-5000.0,"y":-5000.0}]}'
+                         % TWELVE_BOXES).start().find_window()
+        shown = time.monotonic()
+        mouse = FastMouse(game)
+        self.addCleanup(mouse.connection.close)
+        mouse.moves([(400 + 300 * math.cos(i / 50), 400 + 300 * math.sin(i / 50)) for i in range(1000)])
+        mouse.moves([(99, 99)])
+        self.assertLess(time.monotonic() - shown, 1.9, "too slow to find the spider where it lies")
+        before = game.screenshot("before.png")
+        mouse.button(True)
+        game.held = {1}
+        # Then a jump, so that only the last move's frame shows the spider at (500, 399).
+        last_move = mouse.moves([(99 + i, 99 + i) for i in range(1, 301)] + [(500, 399)])
+        drawn = last_frame(game.frames)
+        self.assertGreater(difference(before, game.screenshot("after.png"), crop=(50, 100, 500, 349)), 0.05,
+                           "the spider is not drawn under the pointer")
+        self.assertLess(drawn - last_move, 0.05, "the last move drawn %.0f ms late" % ((drawn - last_move) * 1000))
+
+        released = mouse.button(False)
+        game.held = frozenset()
+
+        def dropped():  # give or take a step
+            spider = game.board()["spiders"][0]
+            return abs(spider["x"] - 450) <= 51 and abs(spider["y"] - 349) <= 51
+        # Handed to the writer within 2 s, on the disk a write later
+        self.assertTrue(eventually(dropped, 2.5, step=0.01), "the drop was not saved: %r" % game.board())
+        self.assertLess(time.monotonic() - released, 2.6)
+        self.assertEqual(game.close(), 0, game.stderr())
