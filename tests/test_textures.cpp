@@ -39,7 +39,8 @@ TEST_F(Registry, TheGameFolderGivesExactlyTheSixteenNames) {
 }
 
 // The art must fit the board: background exactly 800 x 800, boxes all one
-// size, spiders growing stage by stage, every entity 40 to 110 pixels on the board.
+// size, spiders growing stage by stage, every entity 40 to 110 pixels on the
+// board and smoothed.
 TEST_F(Registry, GamePicturesHaveBoardSizes) {
     TextureManager::addTextures(fs::path(TANGLEROOT_ASSETS) / "textures");
     EXPECT_EQ(TextureManager::getTexture("background").getSize(), sf::Vector2u(800, 800));
@@ -57,6 +58,8 @@ TEST_F(Registry, GamePicturesHaveBoardSizes) {
         previous = size;
     }
     for (const std::string& name : gameTextureNames()) {
+        // Things are reduced smoothly; the background is drawn as it is.
+        EXPECT_EQ(TextureManager::getTexture(name).isSmooth(), name != "background") << name;
         if (name == "background") {
             continue;
         }
