@@ -270,11 +270,17 @@ TEST_F(Phases, AfterADropOnlyTheEarliestDroppedSpiderIsCheckedPerFrame) {
 
 TEST_F(Phases, AWanderStepGoesAtMostFiftyRestsOneToFiveSecondsAndPaysTheStageSquared) {
     bool moved = false;
+    spiders = {Spider(3, 400, 400)};
+    sf::sleep(sf::milliseconds(200)); // a spider that has rested a while
     for (int i = 0; i < 300; ++i) {
-        spiders = {Spider(3, 400, 400)};
+        spiders[0].sprite.setPosition(400, 400);
         makeDue(spiders);
         money = 0;
+        const sf::Time rested = spiders[0].moveClock.getElapsedTime();
         updateSpiders(spiders, money, rng);
+        if (i == 0) {
+            ASSERT_LT(spiders[0].moveClock.getElapsedTime(), rested) << "its rest starts again";
+        }
         const sf::Vector2f step = spiders[0].sprite.getPosition() - sf::Vector2f(400, 400);
         moved = moved || step != sf::Vector2f(0, 0);
         ASSERT_TRUE(std::abs(step.x) <= 50 && std::abs(step.y) <= 50) << step.x << ", " << step.y;
