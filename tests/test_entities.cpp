@@ -28,6 +28,13 @@ TEST_F(Entities, ThingsShowTheirWholePictureAtAQuarterWhereTheyAreMade) {
               sf::IntRect(0, 0, static_cast<int>(size.x), static_cast<int>(size.y)));
 }
 
+TEST_F(Entities, EachNewThingTakesTheNextIdOfItsKind) {
+    const Spider spider(1, 0, 0);
+    const Box box(0, 0);
+    EXPECT_EQ(Spider(1, 0, 0).id, spider.id + 1);
+    EXPECT_EQ(Box(0, 0).id, box.id + 1);
+}
+
 TEST_F(Entities, EarningsAreTheStageSquared) {
     const int expected[] = {1, 4, 9, 16, 25, 36, 49, 64, 81, 100, 121, 144};
     for (int stage = 1; stage <= 12; ++stage) {
