@@ -22,13 +22,9 @@ void addTextureFile(const std::filesystem::path& path) {
 
 } // namespace
 
-void TextureManager::addTextures(std::filesystem::path path) {
-    if (std::filesystem::is_directory(std::filesystem::status(path))) {
-        for (const auto& entry : std::filesystem::directory_iterator(path)) {
-            addTextureFile(entry.path());
-        }
-    } else {
-        addTextureFile(path);
+void TextureManager::addTextures(std::filesystem::path folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        addTextureFile(entry.path());
     }
 }
 

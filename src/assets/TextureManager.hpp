@@ -14,10 +14,10 @@ class TextureManager {
 public:
     static std::map<std::string, sf::Texture> textures;
 
-    // Loads every entry directly inside the folder `path`, or the one file
-    // `path` when it is not a folder. Entries that fail to load still get a
-    // (empty) texture under their name.
-    static void addTextures(std::filesystem::path path);
+    // Loads every entry directly inside `folder`. Entries that fail to load
+    // still get a (empty) texture under their name. Throws
+    // std::filesystem::filesystem_error when `folder` cannot be listed.
+    static void addTextures(std::filesystem::path folder);
 
     // The texture registered under `name`; throws MissingTexture when there
     // is none.

@@ -1,5 +1,7 @@
 #include "game/Pacing.hpp"
 
+#include "game/Phases.hpp"
+
 #include <algorithm>
 #include <cstring>
 
@@ -32,12 +34,8 @@ std::uint64_t sceneSignature(const std::vector<Spider>& spiders, const std::vect
                              int money, const std::string& notice, const std::string& failureLine,
                              const std::string& restoredLine) {
     Signature signature;
-    for (const Spider& spider : spiders) {
-        addSprite(signature, spider.sprite);
-    }
-    for (const Box& box : boxes) {
-        addSprite(signature, box.sprite);
-    }
+    forEachSpriteInDrawingOrder(
+        spiders, boxes, [&signature](const sf::Sprite& sprite) { addSprite(signature, sprite); });
     signature.add(money);
     for (const char c : notice) {
         signature.add(c);

@@ -167,13 +167,34 @@ void handleMouseRelease(std::vector<Spider>& spiders) {
 }
 
 void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point) {
-    for (Spider& spider : spiders) {
-        if (spider.dragging) {
-            const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
-            spider.sprite.setPosition(point.x - 0.5f * bounds.width,
-                                      point.y - 0.5f * bounds.height);
-            return;
+    const std::size_t held = heldSpider(spiders);
+    if (held < spiders.size()) {
+        sf::Sprite& sprite = spiders[held].sprite;
+        const sf::FloatRect bounds = sprite.getGlobalBounds();
+        sprite.setPosition(point.x - 0.5f * bounds.width, point.y - 0.5f * bounds.height);
+    }
+}
+
+std::size_t heldSpider(const std::vector<Spider>& spiders) {
+    const auto held = std::find_if(spiders.begin(), spiders.end(),
+                                   [](const Spider& spider) { return spider.dragging; });
+    return static_cast<std::size_t>(held - spiders.begin());
+}
+
+void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                                 const std::function<void(const sf::Sprite&)>& visit) {
+    const std::size_t held = heldSpider(spiders);
+    for (std::size_t i = 0; i < spiders.size(); ++i) {
+        if (i != held) {
+            visit(spiders[i].sprite);
         }
+    }
+    for (const Box& box : boxes) {
+        visit(box.sprite);
+    }
+    // The player keeps sight of what they move, over whatever it passes.
+    if (held < spiders.size()) {
+        visit(spiders[held].sprite);
     }
 }
 
@@ -214,7 +235,8 @@ sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& 
 }
 
 std::string moneyLabel(int money) {
-    return "Money: " + std::to_string(money);
+    const std::string amount = "Money: " + std::to_string(money);
+    return money == std::numeric_limits<int>::max() ? amount + " (full)" : amount;
 }
 
 float windowScale(const sf::RenderTarget& target) {
@@ -236,15 +258,14 @@ void drawScene(sf::RenderTarget& target, sf::Texture& background,
     // 200%; at 800 px the picture is copied as it is.
     background.setSmooth(scale != 1.f);
     setScreenSize(moneyText, moneyLabelSize, scale);
+    // The outline is part of the letters made at the screen's size, so as sharp.
+    moneyText.setOutlineColor(sf::Color::White);
+    moneyText.setOutlineThickness(moneyLabelOutline * scale);
     const std::string label = moneyLabel(money);
     moneyText.setString(sf::String::fromUtf8(label.begin(), label.end()));
     target.clear(sf::Color::White);
     target.draw(sf::Sprite(background));
-    for (const Spider& spider : spiders) {
-        target.draw(spider.sprite);
-    }
-    for (const Box& box : boxes) {
-        target.draw(box.sprite);
-    }
+    forEachSpriteInDrawingOrder(spiders, boxes,
+                                [&target](const sf::Sprite& sprite) { target.draw(sprite); });
     target.draw(moneyText);
 }

@@ -11,6 +11,8 @@
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Event.hpp>
 
+#include <cstddef>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -56,6 +58,16 @@ void handleMouseRelease(std::vector<Spider>& spiders);
 // The first held spider, if any, puts its picture's centre on `point`, unclamped.
 void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point);
 
+// The index of the spider that follows the pointer, the first held one;
+// spiders.size() when none is held.
+std::size_t heldSpider(const std::vector<Spider>& spiders);
+
+// Calls `visit` with every sprite of the board in the order it is drawn: the
+// spiders, then the boxes, each in their sequence's order, except that the
+// held spider (see heldSpider) comes last of all, on top of everything.
+void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                                 const std::function<void(const sf::Sprite&)>& visit);
+
 // Spider phase: a dropped spider may merge, free ones wander and earn. Ends at
 // the first held or dropped spider.
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng);
@@ -80,11 +92,16 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay);
 
-// "Money: " followed by the amount.
+// "Money: " followed by the amount; at the largest amount, where earnings no
+// longer count, " (full)" after it.
 std::string moneyLabel(int money);
 
 // The money label's size, in board pixels.
 constexpr unsigned moneyLabelSize = 24;
+
+// The light outline round the label's letters, in board pixels, which keeps
+// them readable over dark spiders.
+constexpr float moneyLabelOutline = 2.f;
 
 // How many window pixels show one board pixel: 1 for an 800 px window.
 float windowScale(const sf::RenderTarget& target);
@@ -95,9 +112,11 @@ float windowScale(const sf::RenderTarget& target);
 // sharp on a large window as at 800 px.
 void setScreenSize(sf::Text& text, unsigned size, float scale);
 
-// Draw phase, up to (not including) display: white, background, spiders,
-// boxes, then the money label. The background is smoothed unless the window
-// shows it pixel for pixel, and the label is set at its size on the screen.
+// Draw phase, up to (not including) display: white, background, the board's
+// sprites in drawing order (see forEachSpriteInDrawingOrder), then the money
+// label. The background is smoothed unless the window shows it pixel for
+// pixel, and the label is set at its size on the screen, with a white outline
+// made at that size too.
 void drawScene(sf::RenderTarget& target, sf::Texture& background,
                const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                sf::Text& moneyText, int money);
