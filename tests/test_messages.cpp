@@ -41,6 +41,86 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
     EXPECT_EQ(wrappedAt("数据保存失败", "数据保存"), "数据保存\n失败");
 }
 
+TEST(Text, IllFormedUtf8BecomesOneReplacementPerBadSequenceAndKeepsWhatFollows) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::u32string letters;
+    };
+    const Case cases[] = {
+        {"well formed", "a\xC3\xA9\xE8\xAE\xBF\xF0\x9F\x95\xB7", U"a\u00E9\u8BBF\U0001F577"},
+        {"stray continuation",
+         "a\x80"
+         "b",
+         U"a\uFFFDb"},
+        {"lead followed by letters",
+         "a\xC3"
+         "bc",
+         U"a\uFFFDbc"},
+        {"three-byte lead cut by a letter",
+         "\xE8\xAE"
+         "x",
+         U"\uFFFDx"},
+        {"cut off at the end", "ab\xE8\xAE", U"ab\uFFFD"},
+        {"lone lead at the end", "ab\xF0", U"ab\uFFFD"},
+        {"overlong two bytes",
+         "\xC0\xAF"
+         "a",
+         U"\uFFFD\uFFFDa"},
+        {"overlong three bytes", "\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},
+        {"overlong four bytes", "\xF0\x8F\xBF\xBF", U"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"surrogate",
+         "\xED\xA0\x80"
+         "a",
+         U"\uFFFD\uFFFD\uFFFDa"},
+        {"last below the surrogates", "\xED\x9F\xBF", U"\uD7FF"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"U+10FFFF itself", "\xF4\x8F\xBF\xBF", U"\U0010FFFF"},
+        {"F5 to FF leads",
+         "\xF5\xF8\x88\xFF"
+         "a",
+         U"\uFFFD\uFFFD\uFFFD\uFFFDa"},
+        {"one lead, two letters",
+         "\xE2\x82\xAC\xE2\x82"
+         "\xE2\x82\xAC",
+         U"\u20AC\uFFFD\u20AC"},
+    };
+    for (const Case& c : cases) {
+        const std::basic_string<sf::Uint32> letters = decodedUtf8(c.bytes).toUtf32();
+        EXPECT_EQ(std::u32string(letters.begin(), letters.end()), c.letters) << c.name;
+    }
+}
+
+TEST(Notice, EveryWrappedLineIsMeasured) {
+    // After a break at a space, what is left of the line and the next letter
+    // may be wider than the line was: a narrow word, then a wide one.
+    const sf::Font font = gameFont();
+    sf::Text measure("", font, 20);
+    const std::pair<const char*, const char*> cases[] = {
+        {"i WWWW", "i WWW"},
+        {"l. MMMMMMM and more", "l. MMMMMM"},
+        {"ab\nj WWWWWWW", "j WWWWWW"},
+        {"WWWWWWWW", "W"}, // one letter a line
+    };
+    for (const auto& [text, widest] : cases) {
+        measure.setString(widest);
+        const float width = measure.getLocalBounds().width;
+        const std::string wrapped = wrapToWidth(text, measure, width).toAnsiString();
+        std::istringstream lines(wrapped);
+        for (std::string line; std::getline(lines, line);) {
+            measure.setString(line);
+            EXPECT_LE(measure.getLocalBounds().width, width) << text << ": " << line;
+        }
+        std::string letters = wrapped;
+        std::replace(letters.begin(), letters.end(), '\n', ' ');
+        std::string expected = text;
+        std::replace(expected.begin(), expected.end(), '\n', ' ');
+        letters.erase(std::remove(letters.begin(), letters.end(), ' '), letters.end());
+        expected.erase(std::remove(expected.begin(), expected.end(), ' '), expected.end());
+        EXPECT_EQ(letters, expected) << text;
+    }
+}
+
 TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
     EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));

@@ -13,11 +13,58 @@ constexpr float lineMargin = 3.f;
 const sf::Color bandColour(90, 20, 20, 225);
 const sf::Color stripColour(90, 20, 20, 200);
 
-sf::String decoded(const std::string& utf8) {
-    return sf::String::fromUtf8(utf8.begin(), utf8.end());
-}
-
 } // namespace
+
+sf::String decodedUtf8(const std::string& utf8) {
+    constexpr sf::Uint32 replacement = 0xFFFD;
+    std::basic_string<sf::Uint32> letters;
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[at++]);
+        if (lead < 0x80) {
+            letters += lead;
+            continue;
+        }
+        // How many bytes follow the lead, and the range the first of them
+        // must lie in: narrower after E0, ED, F0 and F4, which keeps out
+        // overlong forms, surrogates and code points past U+10FFFF.
+        std::size_t following = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        sf::Uint32 letter = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            following = 1;
+            letter = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            following = 2;
+            letter = lead & 0x0Fu;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            following = 3;
+            letter = lead & 0x07u;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            letters += replacement; // a stray continuation byte, C0, C1 or F5 to FF
+            continue;
+        }
+        bool whole = true;
+        for (std::size_t i = 0; i < following; ++i) {
+            const auto next = at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u;
+            if (next < low || next > high) {
+                whole = false; // the byte that broke the sequence starts the next one
+                break;
+            }
+            letter = letter << 6 | (next & 0x3Fu);
+            ++at;
+            low = 0x80;
+            high = 0xBF;
+        }
+        letters += whole ? letter : replacement;
+    }
+    return sf::String(letters);
+}
 
 sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width) {
     using Letters = std::basic_string<sf::Uint32>;
@@ -33,15 +80,17 @@ sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width) {
         if (c == '\n') {
             wrapped += line + c;
             line.clear();
-        } else if (c == ' ' || fits(line + c)) {
-            line += c;
+        } else if (c == ' ' || line.empty() || fits(line + c)) {
+            line += c; // a letter wider than the whole line stands alone
         } else {
-            // Broken at the last space that fits, or inside a word with none.
+            // Broken at the last space that fits, or inside a word with none;
+            // the letter is tried again on the shorter line that is left.
             const std::size_t space = line.rfind(' ');
             const Letters rest = space == Letters::npos ? Letters() : line.substr(space + 1);
             wrapped +=
                 line.substr(0, space == Letters::npos ? line.size() : space) + sf::Uint32('\n');
-            line = rest + c;
+            line = rest;
+            --at;
         }
     }
     return sf::String(wrapped + line);
@@ -78,7 +127,7 @@ void Messages::layOutNotice() {
     // Laid out in the window's own pixels, then shrunk back to the board's.
     setScreenSize(notice.text, noticeSize, scale);
     notice.text.setString(
-        wrapToWidth(decoded(notice.utf8), notice.text, (boardSize - 2 * noticeMargin) * scale));
+        wrapToWidth(decodedUtf8(notice.utf8), notice.text, (boardSize - 2 * noticeMargin) * scale));
     const sf::FloatRect bounds = notice.text.getLocalBounds();
     notice.back.setSize({boardSize, bounds.height / scale + 2 * noticeMargin});
     notice.back.setPosition(0.f, (boardSize - notice.back.getSize().y) / 2);
@@ -88,7 +137,7 @@ void Messages::layOutNotice() {
 }
 
 float Messages::layOutLine(Message& message, float bottom) {
-    sf::String shown = decoded(message.utf8);
+    sf::String shown = decodedUtf8(message.utf8);
     if (shown.isEmpty()) {
         message.text.setString(shown);
         return bottom;

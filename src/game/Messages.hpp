@@ -54,3 +54,9 @@ private:
 // set in `measure` (its font and size, before its scale): at the last space
 // that fits, or between two letters of a word too long for a line.
 sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width);
+
+// The letters of `utf8`. Each ill-formed sequence (a stray or missing
+// continuation byte, an overlong form, a surrogate, a code point past
+// U+10FFFF, a sequence cut off at the end) becomes one U+FFFD, and the
+// letters after it are kept.
+sf::String decodedUtf8(const std::string& utf8);
