@@ -3,11 +3,16 @@
 #include "game/Messages.hpp"
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
+#include "platform/Console.hpp"
 #include "support.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
 
 TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
     const sf::Font font = gameFont();
@@ -169,4 +174,20 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
     EXPECT_GT(shown.getPixel(400, 765).r, shown.getPixel(400, 765).g) << "no restored line";
     EXPECT_EQ(shown.getPixel(400, 740), grey);
+}
+
+TEST(Text, TheSystemsReasonsComeInThePlayersLanguageAsUtf8) {
+    // The German locale, made for this test alone when the system has none
+    const ScratchFolder locales;
+    if (std::system("localedef -i de_DE -f UTF-8 ./de_DE.UTF-8 2>/dev/null") != 0) {
+        GTEST_SKIP() << "German needs Debian's locales package";
+    }
+    setenv("LOCPATH", locales.path.c_str(), 1);
+    setenv("LANG", "de_DE.UTF-8", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    useSystemLanguage();
+    EXPECT_EQ(std::system_category().message(ENOSPC),
+              "Auf dem Gerät ist kein Speicherplatz mehr verfügbar");
+    EXPECT_EQ(std::to_string(1.5), "1.500000") << "numbers stay as they were";
 }

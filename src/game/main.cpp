@@ -24,6 +24,8 @@
 int main() try {
     // Messages keep every letter of a path, in a Windows console too
     useUtf8Console();
+    // The system's reasons for a failure in the player's language
+    useSystemLanguage();
 
     // A signal or Ctrl+C from now on ends the game through its own save
     listenForEndRequests();
