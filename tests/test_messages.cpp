@@ -14,9 +14,22 @@
 #include <cstdlib>
 #include <system_error>
 
+namespace {
+
+const char* const fontFile = TANGLEROOT_ASSETS "/fonts/roboto.ttf";
+
+// Widths as the window measures them, at 20 pixels.
+WidthOf widthsAt20() {
+    const auto engine = std::make_shared<TextEngine>(fontFile, "Roboto");
+    return [engine](const sf::String& line) {
+        return static_cast<float>(engine->width(encodedUtf8(line), 20));
+    };
+}
+
+} // namespace
+
 TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
-    const sf::Font font = gameFont();
-    sf::Text measure("", font, 20);
+    const WidthOf measure = widthsAt20();
     const std::string notice = "The board was not saved:\ncannot create /home/player/" +
                                std::string(120, 'x') +
                                "/save.json.tmp-1-0: No space left on "
@@ -25,8 +38,7 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
     std::istringstream lines(wrapped);
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count) {
-        measure.setString(line);
-        EXPECT_LE(measure.getLocalBounds().width, 300) << line;
+        EXPECT_LE(measure(line), 300) << line;
     }
     EXPECT_GT(count, 6);
     const auto letters = [](std::string text) {
@@ -37,13 +49,14 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
     EXPECT_EQ(letters(wrapped), letters(notice));
 
     // Between letters, never inside one, in every language.
-    const auto wrappedAt = [&](const std::string& utf8, const std::string& firstLine) {
-        measure.setString(decoded(firstLine));
-        return utf8Of(wrapToWidth(decoded(utf8), measure, measure.getLocalBounds().width));
+    const auto wrappedAt = [&](const std::string& utf8, const std::string& first,
+                               const std::string& second) {
+        const float width = std::max(measure(decoded(first)), measure(decoded(second)));
+        return utf8Of(wrapToWidth(decoded(utf8), measure, width));
     };
-    EXPECT_EQ(wrappedAt("Accès refusé", "Accès"), "Accès\nrefusé");
-    EXPECT_EQ(wrappedAt("Отказано в доступе", "Отказано в"), "Отказано в\nдоступе");
-    EXPECT_EQ(wrappedAt("数据保存失败", "数据保存"), "数据保存\n失败");
+    EXPECT_EQ(wrappedAt("Accès refusé", "Accès", "refusé"), "Accès\nrefusé");
+    EXPECT_EQ(wrappedAt("Отказано в доступе", "Отказано в", "доступе"), "Отказано в\nдоступе");
+    EXPECT_EQ(wrappedAt("数据保存失败", "数据保存", "失败"), "数据保存\n失败");
 }
 
 TEST(Text, IllFormedUtf8BecomesOneReplacementPerBadSequenceAndKeepsWhatFollows) {
@@ -99,8 +112,7 @@ TEST(Text, IllFormedUtf8BecomesOneReplacementPerBadSequenceAndKeepsWhatFollows) 
 TEST(Notice, EveryWrappedLineIsMeasured) {
     // After a break at a space, what is left of the line and the next letter
     // may be wider than the line was: a narrow word, then a wide one.
-    const sf::Font font = gameFont();
-    sf::Text measure("", font, 20);
+    const WidthOf measure = widthsAt20();
     const std::pair<const char*, const char*> cases[] = {
         {"i WWWW", "i WWW"},
         {"l. MMMMMMM and more", "l. MMMMMM"},
@@ -108,13 +120,11 @@ TEST(Notice, EveryWrappedLineIsMeasured) {
         {"WWWWWWWW", "W"}, // one letter a line
     };
     for (const auto& [text, widest] : cases) {
-        measure.setString(widest);
-        const float width = measure.getLocalBounds().width;
+        const float width = measure(widest);
         const std::string wrapped = wrapToWidth(text, measure, width).toAnsiString();
         std::istringstream lines(wrapped);
         for (std::string line; std::getline(lines, line);) {
-            measure.setString(line);
-            EXPECT_LE(measure.getLocalBounds().width, width) << text << ": " << line;
+            EXPECT_LE(measure(line), width) << text << ": " << line;
         }
         std::string letters = wrapped;
         std::replace(letters.begin(), letters.end(), '\n', ' ');
@@ -130,7 +140,7 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
     EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
     const sf::Font font = gameFont();
-    Messages messages(font);
+    Messages messages(font, fontFile);
     for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败"}) {
         const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +
                                    "\n\nClose the window again to quit without saving.";
@@ -155,11 +165,13 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
         ASSERT_GT(shown.size(), 3u);
         EXPECT_EQ(shown.substr(shown.size() - 3), "...");
         EXPECT_EQ(line.rfind(shown.substr(0, shown.size() - 3), 0), 0u) << shown;
-        sf::Text drawn(messages.failureLineShown(), font, static_cast<unsigned>(14 * scale));
-        EXPECT_LE(drawn.getLocalBounds().width, 794 * scale) << shown;
+        const auto width = [&](const sf::String& letters) {
+            return messages.engine().width(encodedUtf8(letters), static_cast<unsigned>(14 * scale));
+        };
+        EXPECT_LE(width(messages.failureLineShown()), 794 * scale) << shown;
         const std::size_t kept = messages.failureLineShown().getSize() - 3;
-        drawn.setString(decoded(line).substring(0, kept + 1) + "...");
-        EXPECT_GT(drawn.getLocalBounds().width, 794 * scale) << "cut too short: " << shown;
+        EXPECT_GT(width(decoded(line).substring(0, kept + 1) + "..."), 794 * scale)
+            << "cut too short: " << shown;
     }
 
     // The line stays at the bottom, the restored board's above it.
@@ -190,4 +202,70 @@ TEST(Text, TheSystemsReasonsComeInThePlayersLanguageAsUtf8) {
     EXPECT_EQ(std::system_category().message(ENOSPC),
               "Auf dem Gerät ist kein Speicherplatz mehr verfügbar");
     EXPECT_EQ(std::to_string(1.5), "1.500000") << "numbers stay as they were";
+}
+
+namespace {
+
+// Whether the ink of `picture` is framed by a rectangle, as the box drawn for
+// a letter that no font has.
+bool framed(const TextPicture& picture) {
+    const auto ink = [&](unsigned x, unsigned y) {
+        return picture.alpha[static_cast<std::size_t>(y) * picture.width + x] >= 128;
+    };
+    unsigned left = picture.width, right = 0, top = picture.height, bottom = 0;
+    for (unsigned y = 0; y < picture.height; ++y) {
+        for (unsigned x = 0; x < picture.width; ++x) {
+            if (ink(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (left >= right || top >= bottom) {
+        return false;
+    }
+    unsigned edges = 0;
+    for (unsigned x = left; x <= right; ++x) {
+        edges += ink(x, top) && ink(x, bottom);
+    }
+    for (unsigned y = top; y <= bottom; ++y) {
+        edges += ink(left, y) && ink(right, y);
+    }
+    // A rectangle's inside is mostly empty; a thin stroke or a dot is not.
+    const unsigned width = right - left + 1;
+    const unsigned height = bottom - top + 1;
+    unsigned inside = 0;
+    for (unsigned y = top + height / 4; y < bottom - height / 4; ++y) {
+        for (unsigned x = left + width / 4; x < right - width / 4; ++x) {
+            inside += ink(x, y);
+        }
+    }
+    return edges * 10 >= (width + height) * 9 && inside * 5 < width * height / 4 * 3;
+}
+
+std::size_t inkOf(const TextPicture& picture) {
+    return static_cast<std::size_t>(std::count_if(picture.alpha.begin(), picture.alpha.end(),
+                                                  [](std::uint8_t a) { return a >= 128; }));
+}
+
+} // namespace
+
+TEST(SavingMessages, ChineseAndArabicReasonsAreDrawnInFontsThatHaveTheirLetters) {
+    const sf::Font font = gameFont();
+    Messages messages(font, fontFile);
+    const TextEngine& engine = messages.engine();
+    ASSERT_TRUE(framed(engine.draw("\xCD\xB8", 40))) << "a letter no font has (U+0378) is a box";
+    for (const std::string reason : {"访问被拒绝。", "تم رفض الوصول", "הגישה נדחתה"}) {
+        messages.show("The board was not saved:\ncannot replace save.json: " + reason, "", "", 1.f);
+        EXPECT_GT(inkOf(engine.draw(encodedUtf8(messages.noticeShown()), 20)), 0u);
+        for (const sf::Uint32 letter : decodedUtf8(reason).toUtf32()) {
+            const TextPicture drawn = engine.draw(encodedUtf8(sf::String(letter)), 40);
+            if (letter != ' ' && letter != U'。') {
+                EXPECT_GT(inkOf(drawn), 0u) << reason;
+                EXPECT_FALSE(framed(drawn)) << std::hex << "U+" << letter << " is a box";
+            }
+        }
+    }
 }

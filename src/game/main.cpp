@@ -63,7 +63,7 @@ int main() try {
     sf::Text moneyText;
     moneyText.setFont(font);
     moneyText.setFillColor(sf::Color::Black);
-    Messages messages(font);
+    Messages messages(font, "assets/fonts/roboto.ttf");
 
     sf::Texture& background = TextureManager::getTexture("background");
 
