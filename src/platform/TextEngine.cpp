@@ -68,8 +68,8 @@ struct TextEngine::Engine {
             if (!line.empty() &&
                 SUCCEEDED(ScriptStringAnalyse(target, line.c_str(), static_cast<int>(line.size()),
                                               static_cast<int>(line.size() * 3 / 2 + 16), -1,
-                                              SSA_GLYPHS | SSA_FALLBACK, 0, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, &analysis))) {
+                                              SSA_GLYPHS | SSA_FALLBACK | SSA_LINK, 0, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr, &analysis))) {
                 if (const SIZE* size = ScriptString_pSize(analysis)) {
                     width = size->cx;
                 }

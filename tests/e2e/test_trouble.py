@@ -269,9 +269,6 @@ class WindowsTrouble(TroubleTest):
                 holder.kill()
                 holder.wait()
 
-if __name__ == "__main__":
-    unittest.main()
-
 
 @unittest.skipIf(LAUNCHER, "the C library's translations")
 class PlayersLanguage(TroubleTest):
@@ -292,3 +289,7 @@ class PlayersLanguage(TroubleTest):
         game.send_close_request()
         self.assertTrue(eventually(game.notice_shown, 5), "no close notice")
         self.assertIn("cannot replace save.json: Ist ein Verzeichnis", game.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main()
