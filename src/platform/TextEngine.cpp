@@ -43,16 +43,18 @@ struct TextEngine::Engine {
         }
     }
 
+    // The game's font at `pixelSize`, with grey edges; the caller deletes it.
     HFONT font(unsigned pixelSize) const {
         return CreateFontW(-static_cast<int>(pixelSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                            DEFAULT_PITCH | FF_SWISS, family.c_str());
     }
 
-    // Each line of `text` at `pixelSize` on `target`, shaped by Uniscribe with
-    // its fallback fonts (SSA_FALLBACK) and ordered by script (SSA_BIDI...
-    // comes with SSA_GLYPHS); with `draw`, drawn at the top left, one under
-    // the other. Returns the size the lines take.
+    // Lays out each line of `text` at `pixelSize` on `target` with Uniscribe,
+    // which shapes it, orders its runs by direction, takes fonts for the
+    // scripts the game's font lacks (SSA_FALLBACK) and links East Asian ones
+    // (SSA_LINK); with `draw`, draws the lines one under another from the
+    // top left. Returns the size that the lines take together.
     SIZE lines(HDC target, const std::wstring& text, unsigned pixelSize, bool draw) const {
         const HFONT chosen = font(pixelSize);
         const HGDIOBJ before = SelectObject(target, chosen);
@@ -148,10 +150,12 @@ TextPicture TextEngine::draw(const std::string& utf8, unsigned pixelSize) const 
 
 // Pango's own font map over fontconfig, which knows the game's font besides
 // the system's; fontconfig's fallback fonts fill in the letters it lacks.
+// Made at the first text, so a game that shows none never reads the fonts.
 struct TextEngine::Engine {
+    std::string fontFile;
+    std::string family;
     PangoFontMap* fontMap = nullptr;
     PangoContext* context = nullptr;
-    std::string family;
 
     ~Engine() {
         if (context != nullptr) {
@@ -162,9 +166,28 @@ struct TextEngine::Engine {
         }
     }
 
+    void makeContext() {
+        // Made known before the font map is made, which reads the list once.
+        FcConfigAppFontAddFile(FcConfigGetCurrent(),
+                               reinterpret_cast<const FcChar8*>(fontFile.c_str()));
+        fontMap = pango_cairo_font_map_new();
+        context = pango_font_map_create_context(fontMap);
+        // Grey edges, no colour fringes; advances on whole pixels, so that a
+        // line is as wide drawn as measured.
+        cairo_font_options_t* const options = cairo_font_options_create();
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+        pango_cairo_context_set_font_options(context, options);
+        cairo_font_options_destroy(options);
+    }
+
     // A layout of `utf8` at `pixelSize`, each line a paragraph of its own
     // whose direction its first strong letter sets. The caller unrefs it.
-    PangoLayout* layout(const std::string& utf8, unsigned pixelSize) const {
+    PangoLayout* layout(const std::string& utf8, unsigned pixelSize) {
+        if (context == nullptr) {
+            makeContext();
+        }
         PangoLayout* const laidOut = pango_layout_new(context);
         PangoFontDescription* const font = pango_font_description_new();
         pango_font_description_set_family(font, family.c_str());
@@ -179,20 +202,8 @@ struct TextEngine::Engine {
 
 TextEngine::TextEngine(const std::string& fontFile, const std::string& family)
     : engine_(std::make_unique<Engine>()) {
-    // Made known before the font map is made, which reads the list once.
-    FcConfigAppFontAddFile(FcConfigGetCurrent(),
-                           reinterpret_cast<const FcChar8*>(fontFile.c_str()));
+    engine_->fontFile = fontFile;
     engine_->family = family.empty() ? "sans-serif" : family;
-    engine_->fontMap = pango_cairo_font_map_new();
-    engine_->context = pango_font_map_create_context(engine_->fontMap);
-    // Grey edges, the same on every screen: no colour fringes, no hinting
-    // that would change a line's width with the size.
-    cairo_font_options_t* const options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    pango_cairo_context_set_font_options(engine_->context, options);
-    cairo_font_options_destroy(options);
 }
 
 int TextEngine::width(const std::string& utf8, unsigned pixelSize) const {
