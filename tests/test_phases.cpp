@@ -427,7 +427,7 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersButTheHeldOneAndANoticeBandFillsItsMargin
     EXPECT_EQ(pixelAt(held, box, point), pixelAt({}, box, point));
 
     // A notice darkens a band across the middle; an empty one draws nothing.
-    Messages messages(font);
+    Messages messages(font, TANGLEROOT_ASSETS "/fonts/roboto.ttf");
     const auto middleWith = [&](const std::string& notice) {
         target.clear(sf::Color::White);
         messages.show(notice, "", "", 1.f);
@@ -448,23 +448,6 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersButTheHeldOneAndANoticeBandFillsItsMargin
     }
     EXPECT_GT(ink, 0) << "the line was broken before the margin";
     EXPECT_EQ(pastMargin, 0) << "the line runs into the margin";
-    // 30 px of band above the letters and below them.
-    std::vector<unsigned> bandRows;
-    std::vector<unsigned> inkRows;
-    for (unsigned y = 0; y < 800; ++y) {
-        if (band.getPixel(5, y) == sf::Color::White) {
-            continue;
-        }
-        bandRows.push_back(y);
-        for (unsigned x = 30; x < 770 && (inkRows.empty() || inkRows.back() != y); ++x) {
-            if (band.getPixel(x, y).g > 150) {
-                inkRows.push_back(y);
-            }
-        }
-    }
-    ASSERT_FALSE(bandRows.empty() || inkRows.empty());
-    EXPECT_NEAR(inkRows.front() - bandRows.front(), 30, 1.5);
-    EXPECT_NEAR(bandRows.back() - inkRows.back(), 30, 1.5);
 }
 
 TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheOutlinedLabelIsMadeAtItsSizeOnScreen) {

@@ -2,7 +2,10 @@
 
 #include "game/Phases.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -13,44 +16,97 @@ constexpr float lineMargin = 3.f;
 const sf::Color bandColour(90, 20, 20, 225);
 const sf::Color stripColour(90, 20, 20, 200);
 
-sf::String decoded(const std::string& utf8) {
-    return sf::String::fromUtf8(utf8.begin(), utf8.end());
-}
-
 } // namespace
 
-sf::String wrapToWidth(const sf::String& text, sf::Text& measure, float width) {
+sf::String decodedUtf8(const std::string& utf8) {
+    constexpr sf::Uint32 replacement = 0xFFFD;
+    std::basic_string<sf::Uint32> letters;
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[at++]);
+        if (lead < 0x80) {
+            letters += lead;
+            continue;
+        }
+        // How many bytes follow the lead, and the range the first of them
+        // must lie in: narrower after E0, ED, F0 and F4, which keeps out
+        // overlong forms, surrogates and code points past U+10FFFF.
+        std::size_t following = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        sf::Uint32 letter = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            following = 1;
+            letter = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            following = 2;
+            letter = lead & 0x0Fu;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            following = 3;
+            letter = lead & 0x07u;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            letters += replacement; // a stray continuation byte, C0, C1 or F5 to FF
+            continue;
+        }
+        bool whole = true;
+        for (std::size_t i = 0; i < following; ++i) {
+            const auto next = at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u;
+            if (next < low || next > high) {
+                whole = false; // the byte that broke the sequence starts the next one
+                break;
+            }
+            letter = letter << 6 | (next & 0x3Fu);
+            ++at;
+            low = 0x80;
+            high = 0xBF;
+        }
+        letters += whole ? letter : replacement;
+    }
+    return sf::String(letters);
+}
+
+std::string encodedUtf8(const sf::String& text) {
+    std::string bytes;
+    sf::Utf32::toUtf8(text.begin(), text.end(), std::back_inserter(bytes));
+    return bytes;
+}
+
+sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float width) {
     using Letters = std::basic_string<sf::Uint32>;
     const Letters letters = text.toUtf32();
     Letters wrapped;
     Letters line;
     const auto fits = [&](const Letters& candidate) {
-        measure.setString(sf::String(candidate));
-        return measure.getLocalBounds().width <= width;
+        return widthOf(sf::String(candidate)) <= width;
     };
     for (std::size_t at = 0; at < letters.size(); ++at) {
         const sf::Uint32 c = letters[at];
         if (c == '\n') {
             wrapped += line + c;
             line.clear();
-        } else if (c == ' ' || fits(line + c)) {
-            line += c;
+        } else if (c == ' ' || line.empty() || fits(line + c)) {
+            line += c; // a letter wider than the whole line stands alone
         } else {
-            // Broken at the last space that fits, or inside a word with none.
+            // Broken at the last space that fits, or inside a word with none;
+            // the letter is tried again on the shorter line that is left.
             const std::size_t space = line.rfind(' ');
             const Letters rest = space == Letters::npos ? Letters() : line.substr(space + 1);
             wrapped +=
                 line.substr(0, space == Letters::npos ? line.size() : space) + sf::Uint32('\n');
-            line = rest + c;
+            line = rest;
+            --at;
         }
     }
     return sf::String(wrapped + line);
 }
 
-Messages::Messages(const sf::Font& font) {
+Messages::Messages(const sf::Font& font, const std::string& fontFile)
+    : engine_(fontFile, font.getInfo().family) {
     for (Message* message : {&notice, &failure, &restored}) {
-        message->text.setFont(font);
-        message->text.setFillColor(sf::Color::White);
         message->back.setFillColor(stripColour);
     }
     notice.back.setFillColor(bandColour);
@@ -74,25 +130,51 @@ void Messages::layOut() {
     layOutLine(restored, layOutLine(failure, boardSize));
 }
 
-void Messages::layOutNotice() {
+float Messages::drawLetters(Message& message, unsigned pixelSize) {
+    const TextPicture drawn = engine_.draw(encodedUtf8(message.shown), pixelSize);
+    std::vector<sf::Uint8> pixels(drawn.alpha.size() * 4, 255);
+    for (std::size_t i = 0; i < drawn.alpha.size(); ++i) {
+        pixels[4 * i + 3] = drawn.alpha[i];
+    }
+    if (drawn.width == 0 || drawn.height == 0 ||
+        !message.picture.create(drawn.width, drawn.height)) {
+        message.letters.setTextureRect({});
+        return 0.f;
+    }
+    message.picture.update(pixels.data());
+    message.letters.setTexture(message.picture, true);
     // Laid out in the window's own pixels, then shrunk back to the board's.
-    setScreenSize(notice.text, noticeSize, scale);
-    notice.text.setString(
-        wrapToWidth(decoded(notice.utf8), notice.text, (boardSize - 2 * noticeMargin) * scale));
-    const sf::FloatRect bounds = notice.text.getLocalBounds();
-    notice.back.setSize({boardSize, bounds.height / scale + 2 * noticeMargin});
+    message.letters.setScale(1 / scale, 1 / scale);
+    return static_cast<float>(drawn.height) / scale;
+}
+
+namespace {
+
+// Pixels on a window `scale` times the board for a size given in board pixels.
+unsigned onScreen(unsigned size, float scale) {
+    return std::max(1u, static_cast<unsigned>(std::lround(static_cast<float>(size) * scale)));
+}
+
+} // namespace
+
+void Messages::layOutNotice() {
+    const unsigned pixelSize = onScreen(noticeSize, scale);
+    const WidthOf widthOf = [&](const sf::String& line) {
+        return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
+    };
+    notice.shown =
+        wrapToWidth(decodedUtf8(notice.utf8), widthOf, (boardSize - 2 * noticeMargin) * scale);
+    const float height = drawLetters(notice, pixelSize);
+    notice.back.setSize({boardSize, height + 2 * noticeMargin});
     notice.back.setPosition(0.f, (boardSize - notice.back.getSize().y) / 2);
     // On whole window pixels, where the letters were made to lie.
-    const float top = std::round((notice.back.getPosition().y + noticeMargin) * scale - bounds.top);
-    notice.text.setPosition(std::round(noticeMargin * scale) / scale, top / scale);
+    notice.letters.setPosition(std::round(noticeMargin * scale) / scale,
+                               std::round((notice.back.getPosition().y + noticeMargin) * scale) /
+                                   scale);
 }
 
 float Messages::layOutLine(Message& message, float bottom) {
-    sf::String shown = decoded(message.utf8);
-    if (shown.isEmpty()) {
-        message.text.setString(shown);
-        return bottom;
-    }
+    sf::String shown = decodedUtf8(message.utf8);
     for (std::size_t at = 0; at < shown.getSize(); ++at) {
         if (shown[at] < ' ') {
             shown[at] = ' '; // one line, whatever the reason holds
@@ -100,11 +182,10 @@ float Messages::layOutLine(Message& message, float bottom) {
     }
     // A reason too long for the line is cut between two letters, with "...";
     // the whole of it is on stderr.
-    setScreenSize(message.text, lineSize, scale);
+    const unsigned pixelSize = onScreen(lineSize, scale);
     const float width = (boardSize - 2 * lineMargin) * scale;
     const auto fits = [&](const sf::String& candidate) {
-        message.text.setString(candidate);
-        return message.text.getLocalBounds().width <= width;
+        return static_cast<float>(engine_.width(encodedUtf8(candidate), pixelSize)) <= width;
     };
     if (!fits(shown)) {
         std::size_t kept = 0; // the most letters that fit before "...", found by halves
@@ -119,14 +200,16 @@ float Messages::layOutLine(Message& message, float bottom) {
         }
         shown = shown.substring(0, kept) + "...";
     }
-    message.text.setString(shown);
-    const sf::Font& font = *message.text.getFont();
-    const float height = font.getLineSpacing(message.text.getCharacterSize()) / scale;
+    message.shown = shown;
+    if (shown.isEmpty()) {
+        return bottom;
+    }
+    const float height = drawLetters(message, pixelSize);
     message.back.setSize({boardSize, height + 2 * lineMargin});
     const float top = bottom - message.back.getSize().y;
     message.back.setPosition(0.f, top);
-    message.text.setPosition(std::round(lineMargin * scale) / scale,
-                             std::round((top + lineMargin) * scale) / scale);
+    message.letters.setPosition(std::round(lineMargin * scale) / scale,
+                                std::round((top + lineMargin) * scale) / scale);
     return top;
 }
 
@@ -134,7 +217,7 @@ void Messages::draw(sf::RenderTarget& target) const {
     for (const Message* message : {&failure, &restored, &notice}) {
         if (!message->utf8.empty()) {
             target.draw(message->back);
-            target.draw(message->text);
+            target.draw(message->letters);
         }
     }
 }

@@ -40,6 +40,8 @@ Change changeOf(bool spawned, bool boardTouched) {
 int main() try {
     // Messages keep every letter of a path, in a Windows console too
     useUtf8Console();
+    // The system's reasons for a failure in the player's language
+    useSystemLanguage();
 
     // A signal or Ctrl+C from now on ends the game through its own save
     listenForEndRequests();
@@ -77,7 +79,7 @@ int main() try {
     sf::Text moneyText;
     moneyText.setFont(font);
     moneyText.setFillColor(sf::Color::Black);
-    Messages messages(font);
+    Messages messages(font, "assets/fonts/roboto.ttf");
 
     sf::Texture& background = TextureManager::getTexture("background");
 

@@ -15,6 +15,10 @@ void restoreCodePage() {
 }
 
 } // namespace
+#else
+#include <libintl.h>
+
+#include <clocale>
 #endif
 
 bool consoleIsTheGamesAlone(unsigned long processes) {
@@ -36,6 +40,15 @@ void useUtf8Console() {
     codePageBefore = GetConsoleOutputCP();
     if (codePageBefore != 0 && SetConsoleOutputCP(CP_UTF8)) {
         std::atexit(restoreCodePage);
+    }
+#endif
+}
+
+void useSystemLanguage() {
+#ifndef _WIN32
+    if (std::setlocale(LC_MESSAGES, "") != nullptr) {
+        // The C library's own texts, as the game's messages are
+        bind_textdomain_codeset("libc", "UTF-8");
     }
 #endif
 }

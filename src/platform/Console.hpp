@@ -15,5 +15,12 @@ bool consoleIsTheGamesAlone(unsigned long processes);
 // path such as C:\Users\Jörg keeps every letter. Elsewhere this does nothing.
 void useUtf8Console();
 
+// The system's reasons for failures (strerror) in the player's language, as
+// the environment names it (LC_ALL, LC_MESSAGES, LANG), in UTF-8 whatever the
+// environment's character set. Only the messages' locale changes: numbers,
+// and so the save file, stay as they were. Windows answers in the display
+// language already: there this does nothing.
+void useSystemLanguage();
+
 // Shows `line` (UTF-8) in a message box, where the operating system has one.
 void showMessageBox(const std::string& line);

@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #endif
 
 #ifdef _WIN32
@@ -192,6 +193,42 @@ bool windowManagerSupports(Display* display, Window root, const char* name) {
     return false;
 }
 
+int ignoreError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// Whether a window manager of today's standard (EWMH) runs: the window the
+// root's _NET_SUPPORTING_WM_CHECK names exists and names itself the same way.
+// One that has exited leaves the root's property behind, naming a window gone.
+bool ewmhWindowManagerRuns(Display* x, Window root) {
+    const std::vector<long> check = cardinals(x, root, "_NET_SUPPORTING_WM_CHECK");
+    if (check.size() != 1) {
+        return false;
+    }
+    // A window gone answers BadWindow, which Xlib's own handler would end
+    // the game for: caught here, after what is queued before is handled.
+    XSync(x, False);
+    const auto previous = XSetErrorHandler(ignoreError);
+    const std::vector<long> own =
+        cardinals(x, static_cast<Window>(check[0]), "_NET_SUPPORTING_WM_CHECK");
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    return own.size() == 1 && own[0] == check[0];
+}
+
+// Whether anything manages the screen's windows: a client owns the WM_S0
+// selection (ICCCM 2), or one redirects the root's children (every window
+// manager does, twm included, which owns no selection).
+bool windowsAreManaged(Display* x, Window root) {
+    const std::string selection = "WM_S" + std::to_string(DefaultScreen(x));
+    if (XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None) {
+        return true;
+    }
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(x, root, &attributes) != 0 &&
+           (attributes.all_event_masks & SubstructureRedirectMask) != 0;
+}
+
 // What the window manager sets on `probe` as its frame extents, waiting for
 // the property to change until `end`; nothing when it has not by then.
 std::optional<FrameSize> frameExtents(Display* x, Window probe,
@@ -302,9 +339,10 @@ std::optional<FrameSize> Desktop::frame() const {
     }
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
-    // With no window manager nobody draws a frame.
-    if (cardinals(x, root, "_NET_SUPPORTING_WM_CHECK").empty()) {
-        return FrameSize{};
+    if (!ewmhWindowManagerRuns(x, root)) {
+        // One of older ways (twm's among them) draws a frame it does not
+        // tell of; with no window manager at all nobody draws one.
+        return windowsAreManaged(x, root) ? std::nullopt : std::optional<FrameSize>(FrameSize{});
     }
     if (!windowManagerSupports(x, root, "_NET_REQUEST_FRAME_EXTENTS")) {
         return std::nullopt;

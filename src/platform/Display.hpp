@@ -71,8 +71,10 @@ public:
     float scale() const;
 
     // The frame of a window with a title bar and a close button, as the system
-    // or the window manager draws it: none at all when no window manager runs
-    // (X11); nothing when the window manager does not say.
+    // or the window manager draws it. X11: asked of a window manager that
+    // runs by today's standard (EWMH), waiting at most half a second; none at
+    // all when nothing manages windows; nothing told when a window manager
+    // does not say (an older one, or one that cannot be asked).
     std::optional<FrameSize> frame() const;
 
     // X11: offers the window manager every picture (_NET_WM_ICON), each at its

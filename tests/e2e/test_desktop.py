@@ -9,8 +9,11 @@ import tempfile
 import time
 import unittest
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, GameTest, cardinals, difference, end_wine_session,
-                         eventually, picture_size, windows_tool)
+from Xlib import X
+from Xlib import display as xdisplay
+
+from game_driver import (ASSETS, BINARY, LAUNCHER, GameTest, cardinals, counting_swaps, difference,
+                         end_wine_session, eventually, image_stat, picture_size, start_icewm, windows_tool)
 
 # A box at the lowest place a box can spawn, where a task bar would hide it.
 LOW_BOX = (600, 735)
@@ -202,11 +205,37 @@ class WineDesktop(DesktopTest):
         self.assert_low_box_broke(game)
 
 
-if __name__ == "__main__":
-    unittest.main()
+@unittest.skipIf(LAUNCHER, "the X11 window manager")
+class OlderWindowManager(DesktopTest):
+    def test_under_twm_the_whole_frame_is_on_the_screen_and_the_bottom_box_breaks(self):
+        # twm draws a title bar but tells nothing of it, as managers before EWMH do.
+        screen = self.own_screen("1366x768")
+        manager = subprocess.Popen(["twm"], env=dict(os.environ, DISPLAY=screen.name),
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(manager.wait, 10)
+        self.addCleanup(manager.terminate)
+        connection = xdisplay.Display(screen.name)
+        self.addCleanup(connection.close)
+        root = connection.screen().root
+        self.assertTrue(eventually(lambda: root.get_attributes().all_event_masks & X.SubstructureRedirectMask,
+                                   20, step=0.1), "twm did not start")
 
-
-from game_driver import counting_swaps, image_stat, start_icewm  # noqa: E402 (a window manager that iconifies)
+        game = self.game(screen, save=LOW_BOX_SAVE).start().find_window()
+        frame = connection.create_resource_object("window", game.window)
+        while frame.query_tree().parent != root:
+            frame = frame.query_tree().parent
+        outer = frame.get_geometry()
+        inner = connection.create_resource_object("window", game.window).get_geometry()
+        self.assertGreater(outer.height, inner.height, "no title bar")
+        # twm puts a frame asked for at the screen's edge with its thin border just past it.
+        border = outer.border_width
+        self.assertGreaterEqual(outer.x + border, 0)
+        self.assertGreaterEqual(outer.y + border, 0, "the title bar runs off the screen's top")
+        self.assertLessEqual(outer.x + outer.width + 2 * border, 1366)
+        self.assertLessEqual(outer.y + outer.height + 2 * border, 768,
+                             "the frame runs off the screen's bottom")
+        game.break_box(*LOW_BOX)
+        self.assert_low_box_broke(game)
 
 
 @unittest.skipIf(LAUNCHER, "icewm iconifies X11 windows")
@@ -237,3 +266,7 @@ class Minimized(GameTest):
         self.assertGreater(image_stat(game.screenshot("restored.png"), "mean"), 0.05, "no board shown")
         self.assertEqual(game.close(), 0, game.stderr())
         self.assertGreaterEqual(game.board()["money"], money + 20 * 25, "the minimized board did not earn")
+
+
+if __name__ == "__main__":
+    unittest.main()

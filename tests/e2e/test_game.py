@@ -12,8 +12,8 @@ import unittest
 
 from Xlib import display as xdisplay
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, GameTest, difference,
-                         eventually, image_stat, mentions_path, picture_size, windows_tool)
+from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest, difference,
+                         eventually, image_stat, last_frame, mentions_path, picture_size, windows_tool)
 
 
 class StartAndClose(GameTest):
@@ -312,13 +312,6 @@ class NothingLost(GameTest):
         self.assertEqual(game.close(), 0, game.stderr())
 
 
-if __name__ == "__main__":
-    unittest.main()
-
-
-from game_driver import FastMouse, last_frame  # noqa: E402 (the fast mouse's own tools)
-
-
 class QuickMouse(GameTest):
     """However fast the mouse, a held spider follows it at once, and its drop is saved in time."""
 
@@ -354,3 +347,7 @@ class QuickMouse(GameTest):
         self.assertTrue(eventually(dropped, 2.5, step=0.01), "the drop was not saved: %r" % game.board())
         self.assertLess(time.monotonic() - released, 2.6)
         self.assertEqual(game.close(), 0, game.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -205,5 +205,27 @@ class WindowsTrouble(TroubleTest):
                 holder.kill()
                 holder.wait()
 
+
+@unittest.skipIf(LAUNCHER, "the C library's translations")
+class PlayersLanguage(TroubleTest):
+    def test_a_failing_save_gives_the_systems_reason_in_the_players_language(self):
+        # The German locale, made for this test alone when the system has none
+        locales = tempfile.mkdtemp(prefix="tangleroot-locales-")
+        self.addCleanup(shutil.rmtree, locales, True)
+        made = subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8",
+                               os.path.join(locales, "de_DE.UTF-8")], capture_output=True)
+        if made.returncode != 0 or not os.path.exists("/usr/share/locale/de/LC_MESSAGES/libc.mo"):
+            self.skipTest("German needs Debian's locales package")
+        game = self.game(save=ONE_BOX)
+        german = dict(game.env(), LANG="de_DE.UTF-8", LC_ALL="", LC_MESSAGES="", LOCPATH=locales)
+        game.env = lambda: german
+        game.start().find_window()
+        os.remove(game.path("save.json"))
+        os.mkdir(game.path("save.json"))  # no file can be renamed over a folder
+        game.send_close_request()
+        self.assertTrue(eventually(game.notice_shown, 5), "no close notice")
+        self.assertIn("cannot replace save.json: Ist ein Verzeichnis", game.stderr())
+
+
 if __name__ == "__main__":
     unittest.main()
