@@ -1,5 +1,7 @@
 #include "persistence/AtomicFile.hpp"
 
+#include "system/SystemMessage.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -17,36 +19,6 @@ std::string where(const std::filesystem::path& path) {
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return (error ? path : absolute).u8string();
 }
-
-#ifdef _WIN32
-
-std::string systemMessage(unsigned long code) {
-    // The wide message, so that no letter is lost to the ANSI code page
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const int size = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
-                                                      nullptr, 0, nullptr, nullptr)
-                                : 0;
-    std::string message(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
-                        nullptr);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
-
-#else
-
-std::string systemMessage(unsigned long code) {
-    return std::system_category().message(static_cast<int>(code));
-}
-
-#endif
 
 namespace {
 
