@@ -1,3 +1,4 @@
+#include "game/Saving.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
@@ -21,6 +22,7 @@
 #include <cstddef>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -137,6 +139,27 @@ TEST_F(SaveFile, AFileWithMoneyOnlyEmptiesTheBoard) {
     EXPECT_EQ(money, 99);
 }
 
+// A hand-edited or damaged file may put a box where nobody can see or break it.
+TEST_F(SaveFile, ABoxSavedOffTheBoardComesBackAtTheNearestPlaceOnIt) {
+    const sf::FloatRect size = Box(0, 0).sprite.getGlobalBounds();
+    const float right = 800 - size.width;
+    const float bottom = 800 - size.height;
+    const std::pair<sf::Vector2f, sf::Vector2f> moves[] = {
+        {{-500, -500}, {0, 0}},        {{790, 10}, {right, 10}}, {{right, bottom}, {right, bottom}},
+        {{100, 1e30f}, {100, bottom}}, {{-0.5f, 400}, {0, 400}}, {{right + 1, -1}, {right, 0}},
+    };
+    std::vector<Box> saved;
+    for (const auto& [from, to] : moves) {
+        saved.emplace_back(from.x, from.y);
+    }
+    save({}, saved, 0);
+    load(spiders, boxes, money);
+    ASSERT_EQ(boxes.size(), std::size(moves));
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].sprite.getPosition(), moves[i].second) << "box " << i + 1;
+    }
+}
+
 TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
     const std::string first =
         R"({"spiders":[{"stage":1,"x":1,"y":2}],"boxes":[{"x":3,"y":4},{"x":"?","y":4}],"money":5})";
@@ -214,7 +237,7 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
     EXPECT_NE(::testing::internal::GetCapturedStderr().find(
                   "unusable-1, and the board saved at 2025-03-04 05:06 is back from save.json.bak"),
               std::string::npos);
-    EXPECT_EQ(loaded.restored,
+    EXPECT_EQ(loaded.told,
               "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
     EXPECT_EQ(readFile("save.json.unusable-1"), "{");
     EXPECT_TRUE(money == 7 && spiders.size() == 1 && boxes.empty() && loaded.backup.empty());
@@ -333,4 +356,159 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
     removeLeftoverTemporaryFiles();
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"other.tmp-1", "save.json",
                                                          "save.json.bak", "save.json.unusable-1"}));
+}
+
+namespace {
+
+enum class State { missing, unreadable, notABoard, board };
+
+// Puts a file in `state` at `path`; `board` is the bytes of the board it holds.
+void prepare(const fs::path& path, State state, const std::string& board) {
+    if (state == State::unreadable) {
+        fs::create_symlink("elsewhere", path); // cannot be examined
+    } else if (state == State::notABoard) {
+        writeFile(path, "{\"money\":" + path.filename().string());
+    } else if (state == State::board) {
+        writeFile(path, board);
+    }
+}
+
+// Every entry of the working folder with its bytes ("-> target" for a link).
+std::map<std::string, std::string> folderWithBytes() {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        found[name] =
+            entry.is_symlink() ? "-> " + fs::read_symlink(entry).string() : readFile(name);
+    }
+    return found;
+}
+
+} // namespace
+
+// The start as the game makes it (load, then the start's own backup) for every
+// pair of states of save.json and save.json.bak.
+TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
+    using S = State;
+    const std::string save = R"({"money":1})";
+    const std::string backup = R"({"money":2,"spiders":[{"stage":3,"x":4,"y":5}]})";
+    const std::string brokenSave = "{\"money\":save.json";
+    const std::string brokenBackup = "{\"money\":save.json.bak";
+    const std::string link = "-> elsewhere";
+    const std::string backAt = "the board saved at 2025-03-04 05:06 is back";
+    using Files = std::map<std::string, std::string>;
+    struct Row {
+        State save, backup;
+        int money;        // the board's: 0 for a fresh board
+        Files after;      // the folder once the start is done
+        int exit;         // 1 when the game cannot start
+        std::string told; // the window's line
+    };
+    const Row rows[] = {
+        {S::board, S::missing, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
+        {S::board, S::unreadable, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
+        {S::board, S::notABoard, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
+        {S::board, S::board, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
+        {S::unreadable, S::missing, 0, {{"save.json", link}}, 1, ""},
+        {S::unreadable, S::unreadable, 0, {{"save.json", link}, {"save.json.bak", link}}, 1, ""},
+        {S::unreadable,
+         S::notABoard,
+         0,
+         {{"save.json", link}, {"save.json.bak", brokenBackup}},
+         1,
+         ""},
+        {S::unreadable, S::board, 0, {{"save.json", link}, {"save.json.bak", backup}}, 1, ""},
+        {S::missing, S::missing, 0, {}, 0, ""},
+        {S::missing, S::unreadable, 0, {{"save.json.bak", link}}, 1, ""},
+        {S::missing,
+         S::notABoard,
+         0,
+         {{"save.json.bak.unusable-1", brokenBackup}},
+         0,
+         "save.json was missing; save.json.bak could not be read (it is not JSON); it was kept as "
+         "save.json.bak.unusable-1 and a new board starts"},
+        {S::missing,
+         S::board,
+         2,
+         {{"save.json", backup}, {"save.json.bak", backup}},
+         0,
+         "save.json was missing; " + backAt},
+        {S::notABoard,
+         S::missing,
+         0,
+         {{"save.json.unusable-1", brokenSave}},
+         0,
+         "save.json could not be read (it is not JSON); it was kept as save.json.unusable-1 and a "
+         "new board starts"},
+        {S::notABoard,
+         S::unreadable,
+         0,
+         {{"save.json", brokenSave}, {"save.json.bak", link}},
+         1,
+         ""},
+        {S::notABoard,
+         S::notABoard,
+         0,
+         {{"save.json.unusable-1", brokenSave}, {"save.json.bak.unusable-1", brokenBackup}},
+         0,
+         "save.json could not be read (it is not JSON); it was kept as save.json.unusable-1; "
+         "save.json.bak could not be read (it is not JSON); it was kept as "
+         "save.json.bak.unusable-1 and a new board starts"},
+        {S::notABoard,
+         S::board,
+         2,
+         {{"save.json", backup}, {"save.json.bak", backup}, {"save.json.unusable-1", brokenSave}},
+         0,
+         "save.json could not be read; " + backAt},
+    };
+    std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
+    const auto backupTime = fs::file_time_type::clock::now() +
+                            (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
+                             std::chrono::system_clock::now());
+    for (const Row& row : rows) {
+        const char* const states[] = {"missing", "unreadable", "not a board", "a board"};
+        const std::string name = std::string("save.json ") + states[static_cast<int>(row.save)] +
+                                 ", save.json.bak " + states[static_cast<int>(row.backup)];
+        for (const auto& entry : fs::directory_iterator(".")) {
+            fs::remove_all(entry.path());
+        }
+        prepare("save.json", row.save, save);
+        prepare("save.json.bak", row.backup, backup);
+        if (row.backup == S::board) {
+            fs::last_write_time("save.json.bak", backupTime);
+        }
+        spiders.clear();
+        boxes = {Box(10, 20), Box(30, 40)};
+        money = 0;
+
+        int exit = 0;
+        std::string window;
+        ::testing::internal::CaptureStderr();
+        try {
+            Saving saving(writeSaveFile, "");
+            const LoadedSave loaded = load(spiders, boxes, money);
+            window = loaded.told;
+            saving.startFrom(loaded);
+        } catch (const std::exception& error) {
+            std::cerr << error.what() << "\n"; // as the game tells it
+            exit = 1;
+        }
+        const std::string stderrText = ::testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(money, row.money) << name;
+        EXPECT_EQ(boxes.size(), row.money == 0 ? 2u : 0u) << name;
+        EXPECT_EQ(folderWithBytes(), row.after) << name;
+        EXPECT_EQ(exit, row.exit) << name;
+        EXPECT_EQ(window, row.told) << name;
+        const bool silent = row.exit == 0 && row.told.empty();
+        EXPECT_EQ(std::count(stderrText.begin(), stderrText.end(), '\n'), silent ? 0 : 1)
+            << name << ": " << stderrText;
+        if (row.exit == 1) {
+            const std::string unreadable =
+                row.save == S::unreadable ? "save.json" : "save.json.bak";
+            EXPECT_NE(stderrText.find((scratch.path / unreadable).string() + " cannot be examined"),
+                      std::string::npos)
+                << name << ": " << stderrText;
+        }
+    }
 }

@@ -27,4 +27,3 @@ bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
 
 // The path as a player reads it in a message: absolute when it can be made so.
 std::string where(const std::filesystem::path& path);
-
