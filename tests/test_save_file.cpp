@@ -123,14 +123,6 @@ TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
     }
 }
 
-TEST_F(SaveFile, WithoutAFileTheStartBoardStays) {
-    load(spiders, boxes, money);
-    EXPECT_TRUE(spiders.empty());
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].sprite.getPosition(), sf::Vector2f(10, 20));
-    EXPECT_EQ(money, 0);
-}
-
 TEST_F(SaveFile, AFileWithMoneyOnlyEmptiesTheBoard) {
     writeFile("save.json", R"({"money":99})");
     load(spiders, boxes, money);
@@ -224,28 +216,23 @@ TEST_F(SaveFile, ASaveThatCannotBeOpenedOrReadStopsTheLoadAndMovesNothing) {
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"save.json", "save.json.bak"}));
 }
 
+// The pairs of states are tried below; here, what stderr says of a restore,
+// and a restore that cannot write the board back.
 TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
-    std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
     writeFile("save.json.bak", R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
-    fs::last_write_time("save.json.bak",
-                        fs::file_time_type::clock::now() +
-                            (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
-                             std::chrono::system_clock::now()));
     writeFile("save.json", "{");
     ::testing::internal::CaptureStderr();
-    const LoadedSave loaded = load(spiders, boxes, money);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
-                  "unusable-1, and the board saved at 2025-03-04 05:06 is back from save.json.bak"),
-              std::string::npos);
-    EXPECT_EQ(loaded.told,
-              "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
-    EXPECT_EQ(readFile("save.json.unusable-1"), "{");
-    EXPECT_TRUE(money == 7 && spiders.size() == 1 && boxes.empty() && loaded.backup.empty());
-    EXPECT_EQ(readFile("save.json"), readFile("save.json.bak")) << "the board is not back on disk";
+    load(spiders, boxes, money);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.rfind("Tangleroot: save.json cannot be used (it is not JSON: ", 0), 0u) << told;
+    EXPECT_NE(told.find("; it was kept as save.json.unusable-1, and the board saved at "),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find(" is back from save.json.bak\n"), std::string::npos) << told;
 
     // When the board cannot be put back, the next start still finds both files.
     writeFile("save.json", "{");
-    const std::string told = inChild([&] {
+    const std::string failed = inChild([&] {
         failSystemCall(__NR_fsync, EIO);
         try {
             load(spiders, boxes, money);
@@ -253,7 +240,7 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
             std::cerr << error.what();
         }
     });
-    EXPECT_NE(told.find("cannot be put back in its place"), std::string::npos) << told;
+    EXPECT_NE(failed.find("cannot be put back in its place"), std::string::npos) << failed;
     EXPECT_EQ(readFile("save.json"), "{");
     EXPECT_EQ(readFile("save.json.bak"), R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
 }
@@ -358,124 +345,63 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
                                                          "save.json.bak", "save.json.unusable-1"}));
 }
 
-namespace {
-
-enum class State { missing, unreadable, notABoard, board };
-
-// Puts a file in `state` at `path`; `board` is the bytes of the board it holds.
-void prepare(const fs::path& path, State state, const std::string& board) {
-    if (state == State::unreadable) {
-        fs::create_symlink("elsewhere", path); // cannot be examined
-    } else if (state == State::notABoard) {
-        writeFile(path, "{\"money\":" + path.filename().string());
-    } else if (state == State::board) {
-        writeFile(path, board);
-    }
-}
-
-// Every entry of the working folder with its bytes ("-> target" for a link).
-std::map<std::string, std::string> folderWithBytes() {
-    std::map<std::string, std::string> found;
-    for (const auto& entry : fs::directory_iterator(".")) {
-        const std::string name = entry.path().filename().string();
-        found[name] =
-            entry.is_symlink() ? "-> " + fs::read_symlink(entry).string() : readFile(name);
-    }
-    return found;
-}
-
-} // namespace
-
-// The start as the game makes it (load, then the start's own backup) for every
-// pair of states of save.json and save.json.bak.
+// The start as the game makes it (load, then its backup job) for each pair
+// of states of save.json and save.json.bak: - missing, u unreadable, n not a
+// board, b a board. Files after, in the order of `names`: S the save's board,
+// B the backup's, s and k the two that are not boards, L an unreadable link.
 TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
-    using S = State;
-    const std::string save = R"({"money":1})";
-    const std::string backup = R"({"money":2,"spiders":[{"stage":3,"x":4,"y":5}]})";
-    const std::string brokenSave = "{\"money\":save.json";
-    const std::string brokenBackup = "{\"money\":save.json.bak";
-    const std::string link = "-> elsewhere";
-    const std::string backAt = "the board saved at 2025-03-04 05:06 is back";
-    using Files = std::map<std::string, std::string>;
+    const char* const names[] = {"save.json", "save.json.bak", "save.json.unusable-1",
+                                 "save.json.bak.unusable-1"};
+    const std::map<char, std::string> bytes{{'S', R"({"money":1})"},
+                                            {'B', R"({"money":2,"spiders":[]})"},
+                                            {'s', "{\"money\":"},
+                                            {'k', "{\"money\":\"\""},
+                                            {'L', "elsewhere"}};
+    const std::string saveKept = "save.json could not be read (it is not JSON); it was kept as "
+                                 "save.json.unusable-1";
+    const std::string backupKept = "save.json.bak could not be read (it is not JSON); it was "
+                                   "kept as save.json.bak.unusable-1 and a new board starts";
+    const std::string back = "; the board saved at 2025-03-04 05:06 is back";
     struct Row {
-        State save, backup;
-        int money;        // the board's: 0 for a fresh board
-        Files after;      // the folder once the start is done
-        int exit;         // 1 when the game cannot start
+        const char* states; // save.json's, save.json.bak's
+        int money;          // the board's: 0 for a fresh one
+        const char* after;
+        int exit;         // 1: the game cannot start
         std::string told; // the window's line
     };
     const Row rows[] = {
-        {S::board, S::missing, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
-        {S::board, S::unreadable, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
-        {S::board, S::notABoard, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
-        {S::board, S::board, 1, {{"save.json", save}, {"save.json.bak", save}}, 0, ""},
-        {S::unreadable, S::missing, 0, {{"save.json", link}}, 1, ""},
-        {S::unreadable, S::unreadable, 0, {{"save.json", link}, {"save.json.bak", link}}, 1, ""},
-        {S::unreadable,
-         S::notABoard,
-         0,
-         {{"save.json", link}, {"save.json.bak", brokenBackup}},
-         1,
-         ""},
-        {S::unreadable, S::board, 0, {{"save.json", link}, {"save.json.bak", backup}}, 1, ""},
-        {S::missing, S::missing, 0, {}, 0, ""},
-        {S::missing, S::unreadable, 0, {{"save.json.bak", link}}, 1, ""},
-        {S::missing,
-         S::notABoard,
-         0,
-         {{"save.json.bak.unusable-1", brokenBackup}},
-         0,
-         "save.json was missing; save.json.bak could not be read (it is not JSON); it was kept as "
-         "save.json.bak.unusable-1 and a new board starts"},
-        {S::missing,
-         S::board,
-         2,
-         {{"save.json", backup}, {"save.json.bak", backup}},
-         0,
-         "save.json was missing; " + backAt},
-        {S::notABoard,
-         S::missing,
-         0,
-         {{"save.json.unusable-1", brokenSave}},
-         0,
-         "save.json could not be read (it is not JSON); it was kept as save.json.unusable-1 and a "
-         "new board starts"},
-        {S::notABoard,
-         S::unreadable,
-         0,
-         {{"save.json", brokenSave}, {"save.json.bak", link}},
-         1,
-         ""},
-        {S::notABoard,
-         S::notABoard,
-         0,
-         {{"save.json.unusable-1", brokenSave}, {"save.json.bak.unusable-1", brokenBackup}},
-         0,
-         "save.json could not be read (it is not JSON); it was kept as save.json.unusable-1; "
-         "save.json.bak could not be read (it is not JSON); it was kept as "
-         "save.json.bak.unusable-1 and a new board starts"},
-        {S::notABoard,
-         S::board,
-         2,
-         {{"save.json", backup}, {"save.json.bak", backup}, {"save.json.unusable-1", brokenSave}},
-         0,
-         "save.json could not be read; " + backAt},
+        {"b-", 1, "SS--", 0, ""},
+        {"bu", 1, "SS--", 0, ""},
+        {"bn", 1, "SS--", 0, ""},
+        {"bb", 1, "SS--", 0, ""},
+        {"u-", 0, "L---", 1, ""},
+        {"uu", 0, "LL--", 1, ""},
+        {"un", 0, "Lk--", 1, ""},
+        {"ub", 0, "LB--", 1, ""},
+        {"--", 0, "----", 0, ""},
+        {"-u", 0, "-L--", 1, ""},
+        {"-n", 0, "---k", 0, "save.json was missing; " + backupKept},
+        {"-b", 2, "BB--", 0, "save.json was missing" + back},
+        {"n-", 0, "--s-", 0, saveKept + " and a new board starts"},
+        {"nu", 0, "sL--", 1, ""},
+        {"nn", 0, "--sk", 0, saveKept + "; " + backupKept},
+        {"nb", 2, "BBs-", 0, "save.json could not be read" + back},
     };
     std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
     const auto backupTime = fs::file_time_type::clock::now() +
                             (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
                              std::chrono::system_clock::now());
     for (const Row& row : rows) {
-        const char* const states[] = {"missing", "unreadable", "not a board", "a board"};
-        const std::string name = std::string("save.json ") + states[static_cast<int>(row.save)] +
-                                 ", save.json.bak " + states[static_cast<int>(row.backup)];
-        for (const auto& entry : fs::directory_iterator(".")) {
-            fs::remove_all(entry.path());
+        for (int file = 0; file < 2; ++file) {
+            const char state = row.states[file];
+            if (state == 'u') {
+                fs::create_symlink(bytes.at('L'), names[file]);
+            } else if (state != '-') {
+                writeFile(names[file], bytes.at(state == 'b' ? "SB"[file] : "sk"[file]));
+            }
         }
-        prepare("save.json", row.save, save);
-        prepare("save.json.bak", row.backup, backup);
-        if (row.backup == S::board) {
-            fs::last_write_time("save.json.bak", backupTime);
+        if (row.states[1] == 'b') {
+            fs::last_write_time(names[1], backupTime);
         }
         spiders.clear();
         boxes = {Box(10, 20), Box(30, 40)};
@@ -493,22 +419,26 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
             std::cerr << error.what() << "\n"; // as the game tells it
             exit = 1;
         }
-        const std::string stderrText = ::testing::internal::GetCapturedStderr();
+        const std::string told = ::testing::internal::GetCapturedStderr();
 
-        EXPECT_EQ(money, row.money) << name;
-        EXPECT_EQ(boxes.size(), row.money == 0 ? 2u : 0u) << name;
-        EXPECT_EQ(folderWithBytes(), row.after) << name;
-        EXPECT_EQ(exit, row.exit) << name;
-        EXPECT_EQ(window, row.told) << name;
-        const bool silent = row.exit == 0 && row.told.empty();
-        EXPECT_EQ(std::count(stderrText.begin(), stderrText.end(), '\n'), silent ? 0 : 1)
-            << name << ": " << stderrText;
-        if (row.exit == 1) {
-            const std::string unreadable =
-                row.save == S::unreadable ? "save.json" : "save.json.bak";
-            EXPECT_NE(stderrText.find((scratch.path / unreadable).string() + " cannot be examined"),
-                      std::string::npos)
-                << name << ": " << stderrText;
+        EXPECT_EQ(money, row.money) << row.states;
+        EXPECT_EQ(boxes.size(), row.money == 0 ? 2u : 0u) << row.states;
+        for (int file = 0; file < 4; ++file) {
+            const char expected = row.after[file];
+            EXPECT_EQ(fs::is_symlink(names[file]) ? fs::read_symlink(names[file]).string()
+                                                  : readFile(names[file]),
+                      expected == '-' ? "" : bytes.at(expected))
+                << row.states << ": " << names[file];
+            fs::remove_all(names[file]);
         }
+        EXPECT_EQ(folderEntries(), std::vector<std::string>{}) << row.states;
+        EXPECT_EQ(exit, row.exit) << row.states;
+        EXPECT_EQ(window, row.told) << row.states;
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'),
+                  row.exit == 1 || !window.empty() ? 1 : 0)
+            << row.states << ": " << told;
+        const std::string unreadable =
+            (scratch.path / names[row.states[0] == 'u' ? 0 : 1]).string();
+        EXPECT_EQ(told.find(unreadable + " cannot be examined") == 0, row.exit == 1) << told;
     }
 }
