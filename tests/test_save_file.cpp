@@ -1,3 +1,4 @@
+#include "game/Phases.hpp"
 #include "game/Saving.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
@@ -122,6 +123,8 @@ TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
         EXPECT_NE(boxes[i].id, savedBoxes[i].id);
     }
 }
+
+static_assert(savedBoardSide == boardSize, "saved places are on the board the game draws");
 
 // A hand-edited or damaged file may put a box where nobody can see or break it.
 TEST_F(SaveFile, ABoxSavedOffTheBoardComesBackAtTheNearestPlaceOnIt) {

@@ -266,6 +266,15 @@ TEST_F(SavingTest, TheStartKeepsItsSaveAsTheBackup) {
     saving.reset();
     EXPECT_EQ(readFile("save.json.bak"), R"({"money":5})");
     EXPECT_EQ(std::filesystem::last_write_time("save.json.bak"), savedAt);
+
+    // A backup that cannot be written is told; the game goes on.
+    std::filesystem::remove("save.json.bak");
+    std::filesystem::create_directory("save.json.bak");
+    ::testing::internal::CaptureStderr();
+    Saving(writeSaveFile, "").startFrom(load(spiders, boxes, money));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Tangleroot: the board the game started from was not kept as save.json.bak "
+              "(cannot replace save.json.bak: Is a directory)\n");
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
@@ -274,6 +283,7 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
         money = 75;
         saving->closeRequested(window, spiders, boxes, money);
         EXPECT_FALSE(window.isOpen());
+        EXPECT_EQ(saving->notice(), "") << "a close notice for a board that was saved";
         EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
         EXPECT_EQ(saving->exitStatus(), 0);
     }

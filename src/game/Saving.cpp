@@ -1,13 +1,10 @@
 #include "game/Saving.hpp"
 
-#include "game/Phases.hpp"
 #include "persistence/SaveFile.hpp"
 #include "platform/EndRequests.hpp"
 
 #include <algorithm>
 #include <iostream>
-
-static_assert(savedBoardSide == boardSize, "saved places are on the board the game draws");
 
 Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
     : now(std::move(now)), lastHandedIn(std::move(onDisk)),
