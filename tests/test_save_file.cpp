@@ -1,3 +1,5 @@
+#include "game/Phases.hpp"
+#include "game/Saving.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
@@ -21,6 +23,7 @@
 #include <cstddef>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -121,20 +124,27 @@ TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIds) {
     }
 }
 
-TEST_F(SaveFile, WithoutAFileTheStartBoardStays) {
-    load(spiders, boxes, money);
-    EXPECT_TRUE(spiders.empty());
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].sprite.getPosition(), sf::Vector2f(10, 20));
-    EXPECT_EQ(money, 0);
-}
+static_assert(savedBoardSide == boardSize, "saved places are on the board the game draws");
 
-TEST_F(SaveFile, AFileWithMoneyOnlyEmptiesTheBoard) {
-    writeFile("save.json", R"({"money":99})");
+// A hand-edited or damaged file may put a box where nobody can see or break it.
+TEST_F(SaveFile, ABoxSavedOffTheBoardComesBackAtTheNearestPlaceOnIt) {
+    const sf::FloatRect size = Box(0, 0).sprite.getGlobalBounds();
+    const float right = 800 - size.width;
+    const float bottom = 800 - size.height;
+    const std::pair<sf::Vector2f, sf::Vector2f> moves[] = {
+        {{-500, -500}, {0, 0}},        {{790, 10}, {right, 10}}, {{right, bottom}, {right, bottom}},
+        {{100, 1e30f}, {100, bottom}}, {{-0.5f, 400}, {0, 400}}, {{right + 1, -1}, {right, 0}},
+    };
+    std::vector<Box> saved;
+    for (const auto& [from, to] : moves) {
+        saved.emplace_back(from.x, from.y);
+    }
+    save({}, saved, 0);
     load(spiders, boxes, money);
-    EXPECT_TRUE(spiders.empty());
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(money, 99);
+    ASSERT_EQ(boxes.size(), std::size(moves));
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].sprite.getPosition(), moves[i].second) << "box " << i + 1;
+    }
 }
 
 TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
@@ -147,10 +157,6 @@ TEST_F(SaveFile, AnUnusableFileIsKeptAsideAndNeverOverwritten) {
     load(spiders, boxes, money);
     const std::string message = ::testing::internal::GetCapturedStderr();
 
-    EXPECT_TRUE(spiders.empty());
-    EXPECT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(money, 0);
-    EXPECT_FALSE(fs::exists("save.json"));
     EXPECT_EQ(readFile("save.json.unusable-1"), first);
     EXPECT_NE(message.find("save.json.unusable-1"), std::string::npos) << message;
     EXPECT_NE(message.find("box 2"), std::string::npos) << message;
@@ -196,33 +202,25 @@ TEST_F(SaveFile, ASaveThatCannotBeOpenedOrReadStopsTheLoadAndMovesNothing) {
                   }).rfind((scratch.path / "save.json").string() + told, 0),
                   0u);
     }
-    fs::create_symlink("elsewhere", "save.json.bak"); // a backup that cannot be examined
-    EXPECT_THROW(load(spiders, boxes, money), UnreadableSaveFile);
-    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"save.json", "save.json.bak"}));
 }
 
+// The pairs of states are tried below; here, what stderr says of a restore,
+// and a restore that cannot write the board back.
 TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
-    std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
     writeFile("save.json.bak", R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
-    fs::last_write_time("save.json.bak",
-                        fs::file_time_type::clock::now() +
-                            (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
-                             std::chrono::system_clock::now()));
     writeFile("save.json", "{");
     ::testing::internal::CaptureStderr();
-    const LoadedSave loaded = load(spiders, boxes, money);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
-                  "unusable-1, and the board saved at 2025-03-04 05:06 is back from save.json.bak"),
-              std::string::npos);
-    EXPECT_EQ(loaded.restored,
-              "save.json could not be read; the board saved at 2025-03-04 05:06 is back");
-    EXPECT_EQ(readFile("save.json.unusable-1"), "{");
-    EXPECT_TRUE(money == 7 && spiders.size() == 1 && boxes.empty() && loaded.backup.empty());
-    EXPECT_EQ(readFile("save.json"), readFile("save.json.bak")) << "the board is not back on disk";
+    load(spiders, boxes, money);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.rfind("Tangleroot: save.json cannot be used (it is not JSON: ", 0), 0u) << told;
+    EXPECT_NE(told.find("; it was kept as save.json.unusable-1, and the board saved at "),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find(" is back from save.json.bak\n"), std::string::npos) << told;
 
     // When the board cannot be put back, the next start still finds both files.
     writeFile("save.json", "{");
-    const std::string told = inChild([&] {
+    const std::string failed = inChild([&] {
         failSystemCall(__NR_fsync, EIO);
         try {
             load(spiders, boxes, money);
@@ -230,7 +228,7 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
             std::cerr << error.what();
         }
     });
-    EXPECT_NE(told.find("cannot be put back in its place"), std::string::npos) << told;
+    EXPECT_NE(failed.find("cannot be put back in its place"), std::string::npos) << failed;
     EXPECT_EQ(readFile("save.json"), "{");
     EXPECT_EQ(readFile("save.json.bak"), R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
 }
@@ -333,4 +331,102 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
     removeLeftoverTemporaryFiles();
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"other.tmp-1", "save.json",
                                                          "save.json.bak", "save.json.unusable-1"}));
+}
+
+// The start as the game makes it (load, then its backup job) for each pair
+// of states of save.json and save.json.bak: - missing, u unreadable, n not a
+// board, b a board. Files after, in the order of `names`: S the save's board,
+// B the backup's, s and k the two that are not boards, L an unreadable link.
+TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
+    const char* const names[] = {"save.json", "save.json.bak", "save.json.unusable-1",
+                                 "save.json.bak.unusable-1"};
+    const std::map<char, std::string> bytes{{'S', R"({"money":1})"},
+                                            {'B', R"({"money":2,"spiders":[]})"},
+                                            {'s', "{\"money\":"},
+                                            {'k', "{\"money\":\"\""},
+                                            {'L', "elsewhere"}};
+    const std::string saveKept = "save.json could not be read (it is not JSON); it was kept as "
+                                 "save.json.unusable-1";
+    const std::string backupKept = "save.json.bak could not be read (it is not JSON); it was "
+                                   "kept as save.json.bak.unusable-1 and a new board starts";
+    const std::string back = "; the board saved at 2025-03-04 05:06 is back";
+    struct Row {
+        const char* states; // save.json's, save.json.bak's
+        int money;          // the board's: 0 for a fresh one
+        const char* after;
+        int exit;         // 1: the game cannot start
+        std::string told; // the window's line
+    };
+    const Row rows[] = {
+        {"b-", 1, "SS--", 0, ""},
+        {"bu", 1, "SS--", 0, ""},
+        {"bn", 1, "SS--", 0, ""},
+        {"bb", 1, "SS--", 0, ""},
+        {"u-", 0, "L---", 1, ""},
+        {"uu", 0, "LL--", 1, ""},
+        {"un", 0, "Lk--", 1, ""},
+        {"ub", 0, "LB--", 1, ""},
+        {"--", 0, "----", 0, ""},
+        {"-u", 0, "-L--", 1, ""},
+        {"-n", 0, "---k", 0, "save.json was missing; " + backupKept},
+        {"-b", 2, "BB--", 0, "save.json was missing" + back},
+        {"n-", 0, "--s-", 0, saveKept + " and a new board starts"},
+        {"nu", 0, "sL--", 1, ""},
+        {"nn", 0, "--sk", 0, saveKept + "; " + backupKept},
+        {"nb", 2, "BBs-", 0, "save.json could not be read" + back},
+    };
+    std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
+    const auto backupTime = fs::file_time_type::clock::now() +
+                            (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
+                             std::chrono::system_clock::now());
+    for (const Row& row : rows) {
+        for (int file = 0; file < 2; ++file) {
+            const char state = row.states[file];
+            if (state == 'u') {
+                fs::create_symlink(bytes.at('L'), names[file]);
+            } else if (state != '-') {
+                writeFile(names[file], bytes.at(state == 'b' ? "SB"[file] : "sk"[file]));
+            }
+        }
+        if (row.states[1] == 'b') {
+            fs::last_write_time(names[1], backupTime);
+        }
+        spiders.clear();
+        boxes = {Box(10, 20), Box(30, 40)};
+        money = 0;
+
+        int exit = 0;
+        std::string window;
+        ::testing::internal::CaptureStderr();
+        try {
+            Saving saving(writeSaveFile, "");
+            const LoadedSave loaded = load(spiders, boxes, money);
+            window = loaded.told;
+            saving.startFrom(loaded);
+        } catch (const std::exception& error) {
+            std::cerr << error.what() << "\n"; // as the game tells it
+            exit = 1;
+        }
+        const std::string told = ::testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(money, row.money) << row.states;
+        EXPECT_EQ(boxes.size(), row.money == 0 ? 2u : 0u) << row.states;
+        for (int file = 0; file < 4; ++file) {
+            const char expected = row.after[file];
+            EXPECT_EQ(fs::is_symlink(names[file]) ? fs::read_symlink(names[file]).string()
+                                                  : readFile(names[file]),
+                      expected == '-' ? "" : bytes.at(expected))
+                << row.states << ": " << names[file];
+            fs::remove_all(names[file]);
+        }
+        EXPECT_EQ(folderEntries(), std::vector<std::string>{}) << row.states;
+        EXPECT_EQ(exit, row.exit) << row.states;
+        EXPECT_EQ(window, row.told) << row.states;
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'),
+                  row.exit == 1 || !window.empty() ? 1 : 0)
+            << row.states << ": " << told;
+        const std::string unreadable =
+            (scratch.path / names[row.states[0] == 'u' ? 0 : 1]).string();
+        EXPECT_EQ(told.find(unreadable + " cannot be examined") == 0, row.exit == 1) << told;
+    }
 }

@@ -45,7 +45,10 @@ void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>
     const SaveWriter::Result result = writer.lastResult();
     actOn(result);
     const sf::Time at = now();
-    cadence.note(result.ok ? change : std::max(change, Change::byPlayer), at);
+    cadence.note(change, at);
+    if (!result.ok) {
+        cadence.note(Change::byPlayer, at); // a failed save is tried again soon, whatever changed
+    }
     if (!cadence.due(at)) {
         return;
     }

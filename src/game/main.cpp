@@ -92,8 +92,8 @@ int main() try {
         boxes.emplace_back(place.x, place.y);
     }
     const LoadedSave loaded = load(spiders, boxes, money);
-    // A board back from save.json.bak says so until the player's next press or release
-    std::string restoredLine = loaded.restored;
+    // A board replaced at start says so until the player's next press or release
+    std::string restoredLine = loaded.told;
 
     // Saving: the frame loop makes snapshots, a thread of its own writes them.
     // A lost display or the end of the session saves through it too.

@@ -1,5 +1,7 @@
 #include "persistence/AtomicFile.hpp"
 
+#include "system/SystemMessage.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -18,36 +20,6 @@ std::string where(const std::filesystem::path& path) {
     return (error ? path : absolute).u8string();
 }
 
-#ifdef _WIN32
-
-std::string systemMessage(unsigned long code) {
-    // The wide message, so that no letter is lost to the ANSI code page
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const int size = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
-                                                      nullptr, 0, nullptr, nullptr)
-                                : 0;
-    std::string message(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
-                        nullptr);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
-
-#else
-
-std::string systemMessage(unsigned long code) {
-    return std::system_category().message(static_cast<int>(code));
-}
-
-#endif
-
 namespace {
 
 #ifdef _WIN32
@@ -65,9 +37,34 @@ int processId() {
     return static_cast<int>(GetCurrentProcessId());
 }
 
+// Calls `attempt` (true on success, GetLastError set on failure) again while
+// another program (an indexer, a virus scanner) holds the file for a moment:
+// for 2 seconds, 40 pauses of 50 ms. Returns whether an attempt succeeded;
+// GetLastError then holds the last failure's reason.
+template <typename Attempt> bool retriedWhileHeld(Attempt attempt) {
+    for (int pauses = 0;; ++pauses) {
+        if (attempt()) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+             error != ERROR_LOCK_VIOLATION) ||
+            pauses == 40) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
 File openNew(const std::filesystem::path& path) {
-    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    File file = noFile;
+    retriedWhileHeld([&] {
+        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != noFile;
+    });
+    return file;
 }
 
 // Others may go on reading, writing, even replacing the file meanwhile.
@@ -110,24 +107,17 @@ void removeFile(const std::filesystem::path& path) {
     DeleteFileW(path.c_str());
 }
 
-// Replaces `path` in one move. Another program (an indexer, a virus scanner)
-// may hold the old file open for a second or more: try again for 2 seconds.
+// Replaces `path` in one move, retried while another program holds the old
+// file open.
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
-    DWORD error = 0;
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        if (MoveFileExW(from.c_str(), to.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return true;
-        }
-        error = GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-            error != ERROR_LOCK_VIOLATION) {
-            break;
-        }
-        Sleep(50);
+    if (retriedWhileHeld([&] {
+            return MoveFileExW(from.c_str(), to.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        })) {
+        return true;
     }
-    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(error);
+    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(GetLastError());
     return false;
 }
 

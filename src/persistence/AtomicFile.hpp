@@ -27,8 +27,3 @@ bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
 
 // The path as a player reads it in a message: absolute when it can be made so.
 std::string where(const std::filesystem::path& path);
-
-// The operating system's message for error `code` (GetLastError on Windows,
-// errno elsewhere), in UTF-8 with no line break at its end. Windows gives its
-// messages in the player's own language, beyond ASCII ("Accès refusé").
-std::string systemMessage(unsigned long code);

@@ -2,6 +2,7 @@
 
 #include "persistence/AtomicFile.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <iomanip>
@@ -44,9 +45,12 @@ struct SaveOnDisk {
     SavedBoard board;
     std::string problem; // why it is not a board
 
+    bool isMissing() const { return read == Read::missing; }
     bool isBoard() const { return read == Read::ok && problem.empty(); }
 };
 
+// The file at `path` as it is. Throws UnreadableSaveFile when it is there but
+// cannot be examined, opened or read.
 SaveOnDisk examine(const fs::path& path) {
     SaveOnDisk found;
     found.read = readWholeFile(path, found.text, found.problem);
@@ -61,10 +65,11 @@ SaveOnDisk examine(const fs::path& path) {
     return found;
 }
 
-// save.json, and save.json.bak too when save.json is there but not a board.
+// save.json, and save.json.bak too whenever save.json is not a board, missing
+// included: the backup may be all that is left of the board.
 void readSaves(SaveOnDisk& save, SaveOnDisk& backup) {
     save = examine(saveFilePath);
-    if (save.read != Read::missing && !save.isBoard()) {
+    if (!save.isBoard()) {
         backup = examine(backupFilePath);
     }
 }
@@ -74,9 +79,15 @@ bool isFree(const fs::path& path) {
     return fs::symlink_status(path, error).type() == fs::file_type::not_found;
 }
 
-// The first name save.json.unusable-N that is not taken, so no earlier kept
-// file is ever replaced.
-fs::path freeKeepPath(const fs::path& path) {
+UnusableSaveFile cannotKeepAside(const fs::path& path, const std::string& problem,
+                                 const std::string& why) {
+    return UnusableSaveFile(path.u8string() + " cannot be used (" + problem + ") and " + why +
+                            "; not starting, so that it is not overwritten");
+}
+
+// The first name `path`.unusable-N that is not taken, so that no earlier kept
+// file is ever replaced. Throws UnusableSaveFile when every one is taken.
+fs::path keptName(const fs::path& path, const std::string& problem) {
     for (int number = 1; number < 100000; ++number) {
         fs::path candidate = path;
         candidate += ".unusable-" + std::to_string(number);
@@ -84,23 +95,33 @@ fs::path freeKeepPath(const fs::path& path) {
             return candidate;
         }
     }
-    return {};
+    throw cannotKeepAside(path, problem, "every name to keep it aside under is taken");
 }
 
-// Moves the file aside, or copies it there when it must stay in place until
-// something replaces it.
-fs::path keepAside(const fs::path& path, const std::string& problem, bool copy = false) {
-    const fs::path kept = freeKeepPath(path);
-    std::error_code error = std::make_error_code(std::errc::file_exists);
-    if (!kept.empty() && copy) {
-        fs::copy_file(path, kept, error);
-    } else if (!kept.empty()) {
-        fs::rename(path, kept, error);
-    }
+// Moves the file at `path`, which is not a board for `problem`, to a free
+// name beside it, and returns that name. Throws UnusableSaveFile, with
+// nothing moved, when it cannot.
+fs::path moveAside(const fs::path& path, const std::string& problem) {
+    const fs::path kept = keptName(path, problem);
+    std::error_code error;
+    fs::rename(path, kept, error);
     if (error) {
-        throw UnusableSaveFile(path.u8string() + " cannot be used (" + problem +
-                               ") and cannot be moved aside to " + kept.u8string() + " (" +
-                               error.message() + "); not starting, so that it is not overwritten");
+        throw cannotKeepAside(path, problem,
+                              "cannot be moved aside to " + kept.u8string() + " (" +
+                                  error.message() + ")");
+    }
+    return kept;
+}
+
+// The same, but the file stays where it is too, until something replaces it.
+fs::path copyAside(const fs::path& path, const std::string& problem) {
+    const fs::path kept = keptName(path, problem);
+    std::error_code error;
+    fs::copy_file(path, kept, error);
+    if (error) {
+        throw cannotKeepAside(path, problem,
+                              "cannot be copied aside to " + kept.u8string() + " (" +
+                                  error.message() + ")");
     }
     return kept;
 }
@@ -121,6 +142,105 @@ std::string localTime(fs::file_time_type time) {
     return text.str();
 }
 
+// What became of the two files at a start whose save.json was not a board.
+struct Replaced {
+    fs::path saveKept;   // where save.json was kept; empty when it was missing
+    fs::path backupKept; // where save.json.bak was kept; empty unless it was no board
+    std::string backAt;  // when the backup's board was saved, once it is back
+};
+
+// Puts the backup's board, byte for byte and dated as it was, in save.json's
+// place. A save.json that is there is copied aside first and replaced only
+// then: until save.json holds the board again, nothing the next start needs
+// has moved. Throws UnusableSaveFile when the board cannot be put back.
+Replaced restoreBackup(const SaveOnDisk& save, const SaveOnDisk& backup) {
+    Replaced done;
+    if (!save.isMissing()) {
+        done.saveKept = copyAside(saveFilePath, save.problem);
+    }
+    std::error_code error;
+    const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
+    done.backAt = error ? "an unknown time" : localTime(savedAt);
+    std::string problem;
+    if (!writeFileAtomically(saveFilePath, backup.text, problem,
+                             error ? std::nullopt : std::optional(savedAt))) {
+        const std::string saveState =
+            save.isMissing() ? " is missing" : " cannot be used (" + save.problem + ")";
+        throw UnusableSaveFile(saveFilePath.u8string() + saveState + " and the board in " +
+                               backupFilePath.u8string() + " cannot be put back in its place (" +
+                               problem + "); " + backupFilePath.u8string() + " is left as it is");
+    }
+    return done;
+}
+
+// Moves aside each of the two files that is there, neither being a board, so
+// that the new board's saves never replace them. Throws UnusableSaveFile when
+// one cannot be moved.
+Replaced keepBothAside(const SaveOnDisk& save, const SaveOnDisk& backup) {
+    Replaced done;
+    if (!save.isMissing()) {
+        done.saveKept = moveAside(saveFilePath, save.problem);
+    }
+    if (!backup.isMissing()) {
+        done.backupKept = moveAside(backupFilePath, backup.problem);
+    }
+    return done;
+}
+
+// A file's problem as the window's one line tells it: what is wrong, without
+// the details after it (stderr has those).
+std::string shortReason(const std::string& problem) {
+    return problem.substr(0, problem.find(": "));
+}
+
+// The window's line on what `done` did.
+std::string windowLine(const SaveOnDisk& save, const SaveOnDisk& backup, const Replaced& done) {
+    const std::string saveName = saveFilePath.u8string();
+    if (!done.backAt.empty()) {
+        return saveName + (save.isMissing() ? " was missing" : " could not be read") +
+               "; the board saved at " + done.backAt + " is back";
+    }
+    std::string line = save.isMissing()
+                           ? saveName + " was missing"
+                           : saveName + " could not be read (" + shortReason(save.problem) +
+                                 "); it was kept as " + done.saveKept.u8string();
+    if (!done.backupKept.empty()) {
+        line += "; " + backupFilePath.u8string() + " could not be read (" +
+                shortReason(backup.problem) + "); it was kept as " + done.backupKept.u8string();
+    }
+    return line + " and a new board starts";
+}
+
+// stderr's line on what `done` did, with each problem whole.
+std::string stderrLine(const SaveOnDisk& save, const SaveOnDisk& backup, const Replaced& done) {
+    std::string line = "Tangleroot: " + saveFilePath.u8string();
+    line += save.isMissing() ? " was missing"
+                             : " cannot be used (" + save.problem + "); it was kept as " +
+                                   done.saveKept.u8string();
+    if (!done.backAt.empty()) {
+        return line + ", and the board saved at " + done.backAt + " is back from " +
+               backupFilePath.u8string();
+    }
+    if (!done.backupKept.empty()) {
+        return line + ", and " + backupFilePath.u8string() + " cannot be used (" + backup.problem +
+               "); it was kept as " + done.backupKept.u8string() +
+               ", so the game starts a new board";
+    }
+    return line + ", and the game starts a new board";
+}
+
+// Keeps a loaded box's whole picture on the board, at the nearest place.
+void keepOnBoard(Box& box) {
+    // Its size from its picture, not from where it is: far off the board a
+    // float cannot hold its place and its size together.
+    const sf::FloatRect picture = box.sprite.getLocalBounds();
+    const sf::Vector2f scale = box.sprite.getScale();
+    const sf::Vector2f position = box.sprite.getPosition();
+    box.sprite.setPosition(
+        std::clamp(position.x, 0.f, std::max(0.f, savedBoardSide - picture.width * scale.x)),
+        std::clamp(position.y, 0.f, std::max(0.f, savedBoardSide - picture.height * scale.y)));
+}
+
 void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Box>& boxes,
            int& money) {
     std::vector<Spider> loadedSpiders;
@@ -130,6 +250,7 @@ void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Bo
     std::vector<Box> loadedBoxes;
     for (const SavedBox& box : board.boxes) {
         loadedBoxes.emplace_back(box.x, box.y);
+        keepOnBoard(loadedBoxes.back());
     }
     spiders = std::move(loadedSpiders);
     boxes = std::move(loadedBoxes);
@@ -193,9 +314,6 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
     SaveOnDisk backup;
     readSaves(save, backup); // before anything moves
     LoadedSave loaded;
-    if (save.read == Read::missing) {
-        return loaded; // the first start
-    }
     if (save.isBoard()) {
         place(save.board, spiders, boxes, money);
         std::error_code error;
@@ -205,32 +323,15 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
         }
         return loaded;
     }
-
-    // With a good backup the broken file is copied aside and the backup written
-    // over it: until save.json holds the board again, nothing the next start
-    // needs has moved, and a write that fails leaves both files as they were.
-    const fs::path kept = keepAside(saveFilePath, save.problem, backup.isBoard());
-    std::string outcome = "the game starts a new board";
-    if (backup.isBoard()) {
-        std::error_code error;
-        const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
-        const std::string when = error ? "an unknown time" : localTime(savedAt);
-        std::string problem;
-        if (!writeFileAtomically(saveFilePath, backup.text, problem,
-                                 error ? std::nullopt : std::optional(savedAt))) {
-            throw UnusableSaveFile(saveFilePath.u8string() + " cannot be used (" + save.problem +
-                                   ") and the board in " + backupFilePath.u8string() +
-                                   " cannot be put back in its place (" + problem +
-                                   "); both are left as they are");
-        }
-        place(backup.board, spiders, boxes, money);
-        loaded.restored = "save.json could not be read; the board saved at " + when + " is back";
-        outcome = "the board saved at " + when + " is back from " + backupFilePath.u8string();
-    } else if (backup.read != Read::missing) {
-        outcome = backupFilePath.u8string() + " cannot be used either (" + backup.problem +
-                  "), so the game starts a new board";
+    if (save.isMissing() && backup.isMissing()) {
+        return loaded; // the first start
     }
-    std::cerr << "Tangleroot: " << saveFilePath.u8string() << " cannot be used (" << save.problem
-              << "); it was kept as " << kept.u8string() << ", and " << outcome << "\n";
+    const Replaced done =
+        backup.isBoard() ? restoreBackup(save, backup) : keepBothAside(save, backup);
+    if (backup.isBoard()) {
+        place(backup.board, spiders, boxes, money);
+    }
+    loaded.told = windowLine(save, backup, done);
+    std::cerr << stderrLine(save, backup, done) << "\n";
     return loaded;
 }

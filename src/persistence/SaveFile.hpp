@@ -43,22 +43,37 @@ struct LoadedSave {
     // the copy to keep as save.json.bak. Empty otherwise.
     std::string backup;
     std::filesystem::file_time_type savedAt;
-    // When save.json was not a board and the board came back from
-    // save.json.bak: the line that tells the player so. Empty otherwise.
-    std::string restored;
+    // When save.json was not a board (or was missing beside a backup): the
+    // line that tells the player what replaced it, the backup's board or a
+    // new one, and where the files that were no board were kept. Empty
+    // otherwise.
+    std::string told;
 };
 
 // Throws UnreadableSaveFile when save.json, or the save.json.bak that would
 // replace it, exists but cannot be examined, opened or read. Writes nothing.
 void requireReadableSave();
 
-// Replaces the board with the one in save.json, when there is one. A file that
-// is not a board is moved aside (save.json.unusable-N) so that the next save
-// cannot overwrite it, the board comes back from save.json.bak when that one
-// is a board, and stderr says so in one line. Otherwise the board stays.
-// Throws UnreadableSaveFile, moving nothing, when a file cannot be read, and
-// UnusableSaveFile when a file that is not a board cannot be moved aside.
+// Replaces the board with the one the save files hold. Each pair of their
+// states has one answer:
+// - save.json is a board: it is the board (`backup` is its copy to keep);
+// - save.json or save.json.bak, when save.json is not a board, cannot be
+//   read: throws UnreadableSaveFile, and nothing moves;
+// - save.json is missing or not a board, and save.json.bak is a board: the
+//   backup's board comes back, and is written as save.json;
+// - save.json is missing or not a board, and so is save.json.bak: the board
+//   stays as it came (a new one), and each file that is there is moved
+//   aside (as save.json.unusable-N, save.json.bak.unusable-N), so that no
+//   save replaces it;
+// - both are missing: the board stays, silently (the first start).
+// Whenever the board is replaced, stderr says so in one line and `told`
+// holds the window's line. Boxes saved wholly or partly off the board are
+// moved to the nearest place on it. Throws UnusableSaveFile when a file
+// cannot be kept aside or the backup's board cannot be written back.
 LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money);
+
+// The side of the square board that saved places are on, as the game draws it.
+constexpr float savedBoardSide = 800.f;
 
 class UnusableSaveFile : public std::runtime_error {
 public:

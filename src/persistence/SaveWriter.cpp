@@ -55,36 +55,40 @@ void SaveWriter::runOnce(std::function<void()> job) {
     wake.notify_one();
 }
 
-void SaveWriter::run() {
+SaveWriter::Work SaveWriter::nextWork() {
     std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-        wake.wait(lock, [&] { return stopping || done < handedIn || !jobs.empty(); });
-        if (!jobs.empty()) {
-            const std::function<void()> job = std::move(jobs.front());
-            jobs.erase(jobs.begin());
-            lock.unlock();
-            job();
-            lock.lock();
+    wake.wait(lock, [&] { return stopping || done < handedIn || !jobs.empty(); });
+    Work work;
+    if (!jobs.empty()) {
+        work.job = std::move(jobs.front());
+        jobs.erase(jobs.begin());
+    } else if (done < handedIn) {
+        work.number = handedIn;
+        work.bytes = std::move(waiting);
+    }
+    return work;
+}
+
+void SaveWriter::run() {
+    for (Work work = nextWork(); work.job || work.number > 0; work = nextWork()) {
+        if (work.job) {
+            work.job();
             continue;
         }
-        if (done == handedIn) {
-            return; // stopping, and nothing left to write
-        }
-        const std::uint64_t number = handedIn;
-        const std::string bytes = std::move(waiting);
-        lock.unlock();
         std::string problem;
-        const bool ok = write(bytes, problem);
-        lock.lock();
-        done = number;
-        const Result before = last;
-        last = {last.number + 1, ok, ok ? std::string() : problem};
-        finished.notify_all();
+        const bool ok = write(work.bytes, problem);
+        Result now;
+        Result before;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            done = work.number;
+            before = last;
+            last = {last.number + 1, ok, ok ? std::string() : problem};
+            now = last;
+            finished.notify_all();
+        }
         if (told) {
-            const Result now = last;
-            lock.unlock();
             told(now, before);
-            lock.lock();
         }
     }
 }

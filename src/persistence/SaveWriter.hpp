@@ -51,7 +51,19 @@ public:
     void runOnce(std::function<void()> job);
 
 private:
+    // What the thread does next: a job, or the newest snapshot with its
+    // number; neither once it is stopping with nothing left to do.
+    struct Work {
+        std::function<void()> job;
+        std::uint64_t number = 0;
+        std::string bytes;
+    };
+
     std::uint64_t handOver(std::string bytes);
+    // Waits for work and takes it, jobs first.
+    Work nextWork();
+    // Does the work until there is none: each snapshot is written outside
+    // the lock, and its result recorded under it, then told.
     void run();
 
     WriteFunction write;

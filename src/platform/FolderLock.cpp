@@ -1,7 +1,7 @@
 #include "platform/FolderLock.hpp"
 
 #ifdef _WIN32
-#include "persistence/AtomicFile.hpp"
+#include "system/SystemMessage.hpp"
 
 #include <windows.h>
 #else

@@ -227,5 +227,24 @@ class PlayersLanguage(TroubleTest):
         self.assertIn("cannot replace save.json: Ist ein Verzeichnis", game.stderr())
 
 
+@unittest.skipIf(LAUNCHER, "one road, tried on Linux")
+class MissingSave(TroubleTest):
+    def test_a_missing_save_json_gives_way_to_the_backup_at_every_start(self):
+        # As a sync tool that moved save.json away leaves the folder.
+        game = self.game()
+        game.write("save.json.bak", '{"money":999999,"spiders":[{"stage":9,"x":400.0,"y":400.0}]}')
+        for start in ("first", "second"):
+            game.start().find_window()
+            if start == "first":
+                self.assertTrue(self.failure_line_shown(game), "no line saying the board is back")
+            self.assertEqual(game.close(), 0, game.stderr())
+            for name in ("save.json", "save.json.bak"):
+                board = json.loads(game.read(name))
+                self.assertEqual([spider["stage"] for spider in board["spiders"]], [9],
+                                 "%s after the %s start" % (name, start))
+                self.assertGreaterEqual(board["money"], 999999)
+        self.assertNotIn("save.json", game.stderr(), "the second start found no save.json")
+
+
 if __name__ == "__main__":
     unittest.main()

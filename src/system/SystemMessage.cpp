@@ -1,0 +1,37 @@
+#include "system/SystemMessage.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <system_error>
+#endif
+
+#ifdef _WIN32
+
+std::string systemMessage(unsigned long code) {
+    // The wide message, so that no letter is lost to the ANSI code page
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const int size = length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                                      nullptr, 0, nullptr, nullptr)
+                                : 0;
+    std::string message(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr,
+                        nullptr);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+#else
+
+std::string systemMessage(unsigned long code) {
+    return std::system_category().message(static_cast<int>(code));
+}
+
+#endif
