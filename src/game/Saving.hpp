@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-// What the player did reaches the disk at most this long after it happens;
-// so does the next try after a save that failed.
-const sf::Time autosaveInterval = sf::seconds(2);
+// What the player did is handed to the writer at most this long after it
+// happens, which leaves the write half a second to be on the disk within 2 s;
+// so is the next try after a save that failed.
+const sf::Time autosaveInterval = sf::seconds(1.5f);
 
 // Changes from wandering alone (spiders' places and what they earn) reach the
 // disk at most this long after they happen.

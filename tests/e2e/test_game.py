@@ -209,7 +209,7 @@ class NothingLost(GameTest):
 
     def end_right_after_breaking_a_box(self, end, statuses=(0,)):
         """Breaks the box at (300, 300) right after an autosave began and ends
-        the game at once: the next autosave is 2 s away, so only the end's own
+        the game at once: the next autosave is 1.5 s away, so only the end's own
         save can keep the new spider."""
         game = self.game(save=self.WANDERER).start().find_window()
         game.hit_box(300, 300)
@@ -240,7 +240,7 @@ class NothingLost(GameTest):
         # Eleven boxes hold the first spawn back until its delay (10 s at most)
         # has run out and a box is broken: the new box then comes on the
         # breaking frame. The first two clicks were saved within 2 s of them;
-        # the break's own save, as what the player did, would come 2 s after
+        # the break's own save, as what the player did, would come 1.5 s after
         # it, and the wandering spider's some 30 s after the clicks'.
         eleven = TWELVE_BOXES[:TWELVE_BOXES.rindex(",{")]
         game = self.game(save=self.WANDERER.replace(TWELVE_BOXES, eleven)).start().find_window()
@@ -343,8 +343,7 @@ class QuickMouse(GameTest):
         def dropped():  # give or take a step
             spider = game.board()["spiders"][0]
             return abs(spider["x"] - 450) <= 51 and abs(spider["y"] - 349) <= 51
-        # Handed to the writer within 2 s, on the disk a write later
-        self.assertTrue(eventually(dropped, 2.5, step=0.01), "the drop was not saved: %r" % game.board())
+        self.assertTrue(eventually(dropped, 2, step=0.01), "the drop was not saved: %r" % game.board())
         self.assertLess(time.monotonic() - released, 2.6)
         self.assertEqual(game.close(), 0, game.stderr())
 
