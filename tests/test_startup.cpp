@@ -68,6 +68,25 @@ TEST(Console, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
     EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
 }
 
+TEST(Console, AMessageBoxOnlyWhereNobodyReadsStderr) {
+    const struct {
+        unsigned long consoleProcesses;
+        bool fileOrPipe;
+        bool unread;
+        const char* why;
+    } cases[] = {
+        {0, false, true, "started detached: stderr goes nowhere"},
+        {1, false, true, "a double-click: the console closes with the game"},
+        {2, false, false, "a command prompt shows it"},
+        {0, true, false, "a launcher reads the pipe"},
+        {1, true, false, "a log file keeps it"},
+        {3, true, false, "redirected from a prompt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(stderrGoesUnread(c.consoleProcesses, c.fileOrPipe), c.unread) << c.why;
+    }
+}
+
 TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe"; // the writer has threads running
     EXPECT_EXIT(

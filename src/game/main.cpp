@@ -168,10 +168,10 @@ int main() try {
     }
     return saving.exitStatus();
 } catch (const std::exception& error) {
-    // One line; and where the console closes with the game, a message box too
+    // One line; and where nobody will read it, a message box too
     const std::string line = std::string("Tangleroot cannot go on: ") + error.what();
     std::cerr << line << "\n";
-    if (consoleClosesWithGame()) {
+    if (nobodyReadsStderr()) {
         showMessageBox(line);
     }
     return 1;

@@ -31,6 +31,21 @@ bool consoleClosesWithGame() {
 #endif
 }
 
+bool stderrGoesUnread(unsigned long consoleProcesses, bool stderrIsFileOrPipe) {
+    return !stderrIsFileOrPipe && consoleProcesses <= 1;
+}
+
+bool nobodyReadsStderr() {
+#ifdef _WIN32
+    DWORD processes[2];
+    const DWORD type = GetFileType(GetStdHandle(STD_ERROR_HANDLE));
+    return stderrGoesUnread(GetConsoleProcessList(processes, 2),
+                            type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE);
+#else
+    return false;
+#endif
+}
+
 void useUtf8Console() {
 #ifdef _WIN32
     codePageBefore = GetConsoleOutputCP();

@@ -11,6 +11,16 @@ bool consoleClosesWithGame();
 // belongs to the game alone.
 bool consoleIsTheGamesAlone(unsigned long processes);
 
+// Whether nobody will read what the game prints on stderr: it goes to no file
+// or pipe (`stderrIsFileOrPipe` false), and the game has no console at all
+// (`consoleProcesses` 0, as when a launcher starts it detached) or one that
+// closes with it (1). A command prompt, or a launcher's pipe, reads it.
+bool stderrGoesUnread(unsigned long consoleProcesses, bool stderrIsFileOrPipe);
+
+// The same for this process, where the operating system can tell; false
+// elsewhere, where a terminal or a log has it.
+bool nobodyReadsStderr();
+
 // The game's messages are UTF-8; on Windows the console is told so, so that a
 // path such as C:\Users\Jörg keeps every letter. Elsewhere this does nothing.
 void useUtf8Console();

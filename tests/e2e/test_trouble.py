@@ -269,5 +269,22 @@ class WindowsTrouble(TroubleTest):
                 holder.kill()
                 holder.wait()
 
+    def test_a_game_started_detached_that_cannot_start_says_why_in_a_box(self):
+        # A launcher's DETACHED_PROCESS: no console, no stderr; only a box is seen.
+        game = self.game(leave_out=["assets/textures"])
+        told = game.path("told.txt")
+        starter = build_windows_tool(self.tools, "start_detached")
+        # Output through a file: the Wine services a first program starts keep a pipe open.
+        with open(told, "w") as out:
+            launcher = subprocess.Popen(LAUNCHER + [starter, "Z:" + BINARY.replace("/", "\\")], cwd=game.folder,
+                                        env=game.env(), stdout=out, stderr=subprocess.STDOUT)
+        self.addCleanup(lambda: launcher.poll() is None and (launcher.kill(), launcher.wait()))
+        self.assertTrue(eventually(game.windows_titled_tangleroot, 20), "no message box")
+        self.assertIsNone(launcher.poll(), "the game ended before the box was closed")
+        game.window = game.windows_titled_tangleroot().pop()
+        game.send_close_request()
+        self.assertEqual(launcher.wait(timeout=20), 0)
+        self.assertEqual(game.read("told.txt").split(), ["started", "ended", "1"])
+
 if __name__ == "__main__":
     unittest.main()
