@@ -22,8 +22,9 @@
 #include <vector>
 
 int main() try {
-    // Messages keep every letter of a path, in a Windows console too
+    // Messages keep every letter of a path, and a Windows console never holds the game up
     useUtf8Console();
+    keepConsoleFromBlocking();
 
     // A signal or Ctrl+C from now on ends the game through its own save
     listenForEndRequests();

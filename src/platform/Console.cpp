@@ -1,5 +1,7 @@
 #include "platform/Console.hpp"
 
+#include "platform/StderrLines.hpp"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -11,7 +13,9 @@ UINT codePageBefore = 0;
 
 // The console may be the player's own command prompt: give it back as it was.
 void restoreCodePage() {
-    SetConsoleOutputCP(codePageBefore);
+    if (codePageBefore != 0) {
+        SetConsoleOutputCP(codePageBefore);
+    }
 }
 
 } // namespace
@@ -52,6 +56,33 @@ void useUtf8Console() {
     if (codePageBefore != 0 && SetConsoleOutputCP(CP_UTF8)) {
         std::atexit(restoreCodePage);
     }
+#endif
+}
+
+void keepConsoleFromBlocking() {
+#ifdef _WIN32
+    if (consoleClosesWithGame()) {
+        // The console's own input, even when stdin comes from elsewhere
+        const HANDLE input =
+            CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD mode = 0;
+        if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+            // ENABLE_EXTENDED_FLAGS makes Windows take the QuickEdit bit as given
+            SetConsoleMode(input, (mode & ~DWORD{ENABLE_QUICK_EDIT_MODE}) | ENABLE_EXTENDED_FLAGS);
+        }
+        if (input != INVALID_HANDLE_VALUE) {
+            CloseHandle(input);
+        }
+    }
+#endif
+    writeStderrInTheBackground();
+}
+
+void restoreConsole() {
+#ifdef _WIN32
+    flushStderrLines(std::chrono::milliseconds(500));
+    restoreCodePage();
 #endif
 }
 

@@ -25,5 +25,16 @@ bool nobodyReadsStderr();
 // path such as C:\Users\Jörg keeps every letter. Elsewhere this does nothing.
 void useUtf8Console();
 
+// Windows: a console can never hold the game up. In a console that closes
+// with the game, a click no longer enters QuickEdit's Select mode (which
+// stops every write until Esc); and stderr is written on a thread of its own
+// (writeStderrInTheBackground). Elsewhere nothing.
+void keepConsoleFromBlocking();
+
+// The console as the game found it, at an end that skips what exit() runs
+// (a closed console, the end of the session): the code page put back, and
+// the lines told so far given up to half a second. May be called again.
+void restoreConsole();
+
 // Shows `line` (UTF-8) in a message box, where the operating system has one.
 void showMessageBox(const std::string& line);

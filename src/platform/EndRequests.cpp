@@ -1,8 +1,11 @@
 #include "platform/EndRequests.hpp"
 
+#include "platform/Console.hpp"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -47,10 +50,12 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         return TRUE; // the game closes itself
     }
     // The console is closing, or the session ends: Windows ends the process
-    // once this returns, and allows about 5 seconds. Wait for the save.
-    for (int waited = 0; waited < 4500 && !endAnswered; waited += 10) {
+    // once this returns, and allows about 5 seconds. Wait for the save, then
+    // leave the console as it was found.
+    for (int waited = 0; waited < 4000 && !endAnswered; waited += 10) {
         Sleep(10);
     }
+    restoreConsole();
     return TRUE;
 }
 
@@ -66,10 +71,10 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
             endAsked = true;
             wakeFrameLoop();
             if (!saveIfHanded()) {
-                std::fputs("Tangleroot: the session ended; the board was not saved\n", stderr);
-                std::fflush(stderr);
+                std::cerr << "Tangleroot: the session ended; the board was not saved\n";
             }
             endAnswered = true;
+            restoreConsole(); // Windows ends the process once this returns
         }
         return 0;
     }
