@@ -1,3 +1,4 @@
+#include "persistence/AtomicFile.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
@@ -333,4 +334,40 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
     removeLeftoverTemporaryFiles();
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"other.tmp-1", "save.json",
                                                          "save.json.bak", "save.json.unusable-1"}));
+}
+
+TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFileAndRetriesOnlyWhatPasses) {
+    const struct {
+        unsigned long before;
+        unsigned long kept;
+        const char* what;
+    } attributes[] = {
+        {0x1, 0x1, "read-only (attrib +r, a copy from a CD)"},
+        {0x2 | 0x4, 0x2 | 0x4, "hidden and system"},
+        {0x2000, 0x2000, "left out of the search index"},
+        {0x20, 0, "archive: the new file has its own"},
+        {0x100 | 0x1000, 0, "temporary and offline belong to the old file"},
+        {0x800 | 0x4000, 0, "compressed and encrypted come from the folder"},
+        {0x1 | 0x20 | 0x80, 0x1, "read-only among others"},
+    };
+    for (const auto& a : attributes) {
+        EXPECT_EQ(attributesKeptAcrossSave(a.before), a.kept) << a.what;
+    }
+    const struct {
+        unsigned long error;
+        bool retried;
+        const char* what;
+    } errors[] = {
+        {5, true, "access denied: a scanner, or a file being deleted"},
+        {32, true, "sharing violation: a sync tool reading it"},
+        {33, true, "lock violation"},
+        {2, false, "file not found"},
+        {3, false, "path not found"},
+        {19, false, "write-protected medium"},
+        {112, false, "disk full"},
+        {183, false, "already exists"},
+    };
+    for (const auto& e : errors) {
+        EXPECT_EQ(moveMayWorkLater(e.error), e.retried) << e.what;
+    }
 }

@@ -48,6 +48,17 @@ std::string systemMessage(unsigned long code) {
 
 #endif
 
+bool moveMayWorkLater(unsigned long windowsError) {
+    // ERROR_ACCESS_DENIED (also a file being deleted), ERROR_SHARING_VIOLATION,
+    // ERROR_LOCK_VIOLATION
+    return windowsError == 5 || windowsError == 32 || windowsError == 33;
+}
+
+unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes) {
+    // FILE_ATTRIBUTE_READONLY, _HIDDEN, _SYSTEM, _NOT_CONTENT_INDEXED
+    return windowsAttributes & (0x1ul | 0x2ul | 0x4ul | 0x2000ul);
+}
+
 namespace {
 
 #ifdef _WIN32
@@ -110,23 +121,55 @@ void removeFile(const std::filesystem::path& path) {
     DeleteFileW(path.c_str());
 }
 
+// Gets the new file `from` ready to replace `to`: it takes the hidden,
+// system and not-indexed attributes `to` has, and a read-only `to` is made
+// writable, which a replace needs. Returns `to`'s attributes as they were
+// (INVALID_FILE_ATTRIBUTES when it has none, as a missing file).
+DWORD carryAttributes(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const DWORD before = GetFileAttributesW(to.c_str());
+    if (before == INVALID_FILE_ATTRIBUTES) {
+        return before;
+    }
+    const DWORD kept = attributesKeptAcrossSave(before) & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    if (kept != 0) {
+        SetFileAttributesW(from.c_str(), kept);
+    }
+    if (before & FILE_ATTRIBUTE_READONLY) {
+        const DWORD writable = before & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        SetFileAttributesW(to.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
+    return before;
+}
+
+// After the replace, or a failed one: `to` is read-only again if it was.
+void restoreReadOnly(const std::filesystem::path& to, DWORD before) {
+    if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY)) {
+        const DWORD now = GetFileAttributesW(to.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES) {
+            SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
+        }
+    }
+}
+
 // Replaces `path` in one move. Another program (an indexer, a virus scanner)
 // may hold the old file open for a second or more: try again for 2 seconds.
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
+    const DWORD attributes = carryAttributes(from, to);
     DWORD error = 0;
     for (int attempt = 0; attempt < 40; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            restoreReadOnly(to, attributes);
             return true;
         }
         error = GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-            error != ERROR_LOCK_VIOLATION) {
+        if (!moveMayWorkLater(error)) {
             break;
         }
         Sleep(50);
     }
+    restoreReadOnly(to, attributes);
     problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(error);
     return false;
 }
@@ -266,6 +309,32 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     const std::filesystem::path folder = path.parent_path();
     syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
     return true;
+}
+
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::string& problem) {
+#ifdef _WIN32
+    // Not MOVEFILE_REPLACE_EXISTING: a file already at `to` stays
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        error = GetLastError();
+        if (!moveMayWorkLater(error)) {
+            break;
+        }
+        Sleep(50);
+    }
+    problem = systemMessage(error);
+    return false;
+#else
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        problem = systemMessage(errno);
+        return false;
+    }
+    return true;
+#endif
 }
 
 bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,

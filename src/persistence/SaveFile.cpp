@@ -92,15 +92,17 @@ fs::path freeKeepPath(const fs::path& path) {
 fs::path keepAside(const fs::path& path, const std::string& problem, bool copy = false) {
     const fs::path kept = freeKeepPath(path);
     std::error_code error = std::make_error_code(std::errc::file_exists);
+    std::string reason; // the system's own, for a move
     if (!kept.empty() && copy) {
         fs::copy_file(path, kept, error);
-    } else if (!kept.empty()) {
-        fs::rename(path, kept, error);
+    } else if (!kept.empty() && moveFile(path, kept, reason)) {
+        error.clear();
     }
     if (error) {
         throw UnusableSaveFile(path.u8string() + " cannot be used (" + problem +
                                ") and cannot be moved aside to " + kept.u8string() + " (" +
-                               error.message() + "); not starting, so that it is not overwritten");
+                               (reason.empty() ? error.message() : reason) +
+                               "); not starting, so that it is not overwritten");
     }
     return kept;
 }

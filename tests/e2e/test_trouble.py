@@ -218,6 +218,7 @@ class WindowsTrouble(TroubleTest):
     def setUpClass(cls):
         cls.tools = tempfile.mkdtemp(prefix="tangleroot-hold-")
         cls.hold_file = build_windows_tool(cls.tools, "hold_file")
+        cls.file_attributes = build_windows_tool(cls.tools, "file_attributes")
 
     @classmethod
     def tearDownClass(cls):
@@ -235,6 +236,44 @@ class WindowsTrouble(TroubleTest):
         self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
         self.assertEqual(holder.stdout.readline().strip(), "held")
         return holder
+
+    def attributes(self, game, name, *new):
+        """A file's attributes as Windows shows them, set to `new` first if given."""
+        # Through a file: the Wine services a first program starts keep a pipe open.
+        report = os.path.join(self.tools, "attributes.txt")
+        with open(report, "w") as out:
+            subprocess.run(LAUNCHER + [self.file_attributes, name] + list(new), cwd=game.folder,
+                           env=game.env(), stdout=out, stderr=subprocess.DEVNULL, timeout=60)
+        with open(report) as text:
+            return int(text.read(), 16)
+
+    def test_a_read_only_hidden_system_save_json_is_saved_and_stays_so(self):
+        game = self.game(save=ONE_BOX)
+        self.attributes(game, "save.json", "7")  # attrib +r +h +s
+        game.start().find_window()
+        game.break_box(300, 300)
+        self.assertEqual(game.close(timeout=20), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
+        self.assertEqual(self.attributes(game, "save.json") & 7, 7)
+
+    def test_a_broken_save_json_another_program_reads_is_moved_aside_once_it_is_free(self):
+        game = self.game(save="{")
+        holder = self.hold(game, "save.json", 1500, "read")  # a sync tool reading it
+        game.start()
+        self.assertTrue(eventually(lambda: os.path.exists(game.path("save.json.unusable-1")), 15),
+                        "not moved aside: " + game.stderr())
+        holder.wait(timeout=10)
+        self.assertEqual(game.read("save.json.unusable-1"), "{")
+        self.assertEqual(game.find_window().close(timeout=20), 0, game.stderr())
+
+        game = self.game(save="{")
+        self.hold(game, "save.json", 10000, "read")
+        game.start()
+        self.assertEqual(game.wait(timeout=20), 1)
+        message = game.stderr()
+        self.assertIn("cannot be moved aside to", message)
+        self.assertNotIn("Input/output error", message)  # the system's own reason instead
+        self.assertEqual(game.read("save.json"), "{")
 
     def test_save_json_held_for_a_moment_at_the_close_is_saved(self):
         # The game tries again for 2 seconds: 0.6 s is well inside, even under Wine.
