@@ -43,6 +43,22 @@ bool saveIfHanded() {
 
 HANDLE endEvent = nullptr; // set at each request, for a sleeping frame loop
 
+WNDPROC windowProcedure = nullptr;
+std::atomic<HWND> hookedWindow{nullptr}; // the console handler's thread reads it
+
+// Sent to the game's window by the console handler: saves on the game's own
+// thread, whatever loop it is in, and answers 1 once the board is on the disk.
+const UINT saveOnTheWindowsThread = WM_APP + 1;
+
+// Waits until the frame loop has answered an end request, at most `bound`
+// milliseconds; returns whether it has.
+bool answeredWithin(int bound) {
+    for (int waited = 0; waited < bound && !endAnswered; waited += 10) {
+        Sleep(10);
+    }
+    return endAnswered;
+}
+
 BOOL WINAPI onConsoleEvent(DWORD event) {
     endAsked = true;
     wakeFrameLoop();
@@ -50,21 +66,32 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         return TRUE; // the game closes itself
     }
     // The console is closing, or the session ends: Windows ends the process
-    // once this returns, and allows about 5 seconds. Wait for the save, then
-    // leave the console as it was found.
-    for (int waited = 0; waited < 4000 && !endAnswered; waited += 10) {
-        Sleep(10);
+    // once this returns, and allows about 5 seconds. The frame loop saves and
+    // answers at once, unless Windows holds it in a modal loop of its own (a
+    // drag of the window, its system menu): after a second the window, whose
+    // procedure such a loop still runs, saves instead. Every wait is bounded,
+    // so the console is left as it was found before the 5 seconds run out.
+    if (!answeredWithin(1000)) {
+        const HWND window = hookedWindow;
+        DWORD_PTR saved = 0;
+        if (window == nullptr) {
+            answeredWithin(2500); // still starting: the loop may yet come
+        } else if (SendMessageTimeoutW(window, saveOnTheWindowsThread, 0, 0,
+                                       SMTO_NORMAL | SMTO_ABORTIFHUNG, 2500, &saved) &&
+                   saved == 0 && !endAnswered) {
+            std::cerr << "Tangleroot: the console was closed; the board was not saved\n";
+        }
     }
     restoreConsole();
     return TRUE;
 }
 
-WNDPROC windowProcedure = nullptr;
-HWND hookedWindow = nullptr;
-
 LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_QUERYENDSESSION) {
         return TRUE;
+    }
+    if (message == saveOnTheWindowsThread) {
+        return saveIfHanded() ? 1 : 0;
     }
     if (message == WM_ENDSESSION) {
         if (wParam && !endAnswered) {
@@ -165,15 +192,16 @@ SaveBeforeTheEnd::SaveBeforeTheEnd([[maybe_unused]] sf::WindowHandle window,
                                    std::function<bool()> saveNow) {
     saveBeforeTheEnd = std::move(saveNow);
 #ifdef _WIN32
-    hookedWindow = window;
     windowProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchSessionEnd)));
+    hookedWindow = window; // only now does the window answer the console handler
 #endif
 }
 
 SaveBeforeTheEnd::~SaveBeforeTheEnd() {
 #ifdef _WIN32
-    SetWindowLongPtrW(hookedWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProcedure));
+    SetWindowLongPtrW(hookedWindow.exchange(nullptr), GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(windowProcedure));
 #endif
     saveBeforeTheEnd = nullptr;
 }

@@ -279,13 +279,21 @@ class NothingLost(GameTest):
 
     @unittest.skipUnless(LAUNCHER, "a Windows console")
     def test_closing_the_console_saves_first(self):
+        self.close_the_console_right_after_breaking_a_box()
+
+    @unittest.skipUnless(LAUNCHER, "a Windows console")
+    def test_closing_the_console_while_the_window_is_being_moved_saves_first(self):
+        # The frame loop is held in Windows' own loop, and cannot answer
+        self.close_the_console_right_after_breaking_a_box("move")
+
+    def close_the_console_right_after_breaking_a_box(self, *how):
         tools = tempfile.mkdtemp(prefix="tangleroot-console-")
         self.addCleanup(shutil.rmtree, tools, ignore_errors=True)
         told = os.path.join(tools, "told.txt")
         # Output through a file: the Wine services a first program starts keep a pipe open.
         with open(told, "w") as out:
             closer = subprocess.Popen(LAUNCHER + [build_windows_tool(tools, "close_console"),
-                                                  os.path.basename(BINARY)],
+                                                  os.path.basename(BINARY)] + list(how),
                                       env=dict(os.environ, DISPLAY=self.screen().name), stdin=subprocess.PIPE,
                                       stdout=out, stderr=subprocess.STDOUT, text=True)
         self.addCleanup(lambda: closer.poll() is None and (closer.kill(), closer.wait()))
