@@ -131,3 +131,32 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
     EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "d"}));
     EXPECT_EQ(told, (std::vector<std::string>{"1+", "2-", "3+", "4+"}));
 }
+
+TEST(SaveWriter, AnEndsWaitForAHangingDiskGivesUpAndTheWriteStillCounts) {
+    std::mutex mutex;
+    std::condition_variable diskFreed;
+    bool diskHeld = true;
+    SaveWriter writer(
+        [&](const std::string&, std::string&) {
+            std::unique_lock<std::mutex> lock(mutex);
+            diskFreed.wait(lock, [&] { return !diskHeld; });
+            return true;
+        },
+        nullptr, std::chrono::milliseconds(300));
+    const auto started = std::chrono::steady_clock::now();
+    const SaveWriter::Result given = writer.submitAndWait("1");
+    const SaveWriter::Result settled = writer.settled();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_FALSE(given.ok);
+    EXPECT_FALSE(settled.ok);
+    EXPECT_EQ(given.problem, "the disk has not answered yet");
+    EXPECT_TRUE(writer.lastResult().ok) << "nothing failed yet: the write goes on";
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        diskHeld = false;
+    }
+    diskFreed.notify_all();
+    const SaveWriter::Result landed = writer.settled();
+    EXPECT_TRUE(landed.ok);
+    EXPECT_EQ(landed.number, 1u);
+}
