@@ -67,35 +67,21 @@ TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaAndIsAsLargeAsAllowed) {
 }
 
 TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
-    // A 1920 x 1080 monitor at 100% with a 1920 x 1200 laptop at 150% on its
-    // right; the window, dragged by its title bar, is now mostly on the laptop
+    // A monitor at 100% with a 1920 x 1200 laptop at 150% on its right: the
+    // window is placed where Windows suggests, centred across, moved only to
+    // stay on the desktop
     const ScreenArea desktop{0, 0, 3840, 1200};
-    const FrameSize frameAt150{5, 46, 5, 5};
-    const struct {
-        const char* what;
-        ScreenArea suggested;
-        WindowPlace fitted; // placed anew on the laptop: its side, wholly on it
-        int left;
-        int top;
-    } cases[] = {
-        // clang-format off
-        {"across the edge: stays across it, centred on the suggestion",
-         {1500, 100, 1210, 1251}, {2505, 0, 989}, 1605, 100},
-        {"the same size: exactly where suggested",
-         {1700, 30, 1110, 1151}, {1920, 0, 1100}, 1700, 30},
-        {"hanging below the desktop: raised only that far",
-         {2600, 700, 1210, 1251}, {2505, 0, 989}, 2705, 160},
-        {"beyond the desktop's right: kept on it",
-         {3300, 0, 1210, 1251}, {2505, 0, 989}, 2841, 0},
-        {"larger than the desktop: its start shows",
-         {-50, -80, 6000, 4000}, {0, 0, 5000}, 0, 0},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        const WindowPlace place = keepDraggedPlace(c.fitted, frameAt150, c.suggested, desktop);
-        EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop, static_cast<int>(place.side)}),
-                  std::vector<int>({c.left, c.top, static_cast<int>(c.fitted.side)}))
-            << c.what;
+    const FrameSize frame{5, 46, 5, 5};
+    const WindowPlace fitted{2505, 0, 989}; // placed anew, wholly on the laptop
+    const int places[][4] = {               // suggested left and top, then where it goes
+                             {1500, 100, 1605, 100},
+                             {2600, 700, 2705, 160},
+                             {3300, -90, 2841, 0}};
+    for (const auto& p : places) {
+        const WindowPlace place =
+            keepDraggedPlace(fitted, frame, {p[0], p[1], 1210, 1251}, desktop);
+        EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop, int(place.side)}),
+                  std::vector<int>({p[2], p[3], 989}));
     }
 }
 
