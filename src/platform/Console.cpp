@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <exception>
 
 namespace {
 
@@ -16,6 +17,24 @@ void restoreCodePage() {
     if (codePageBefore != 0) {
         SetConsoleOutputCP(codePageBefore);
     }
+}
+
+std::terminate_handler terminateBefore = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER crashFilterBefore = nullptr;
+
+// The ends that skip exit(): an exception nothing caught, and a crash. Each
+// puts the code page back, then goes on as it would have.
+[[noreturn]] void restoreAtTerminate() {
+    restoreCodePage();
+    if (terminateBefore != nullptr) {
+        terminateBefore();
+    }
+    std::abort();
+}
+
+LONG WINAPI restoreAtCrash(EXCEPTION_POINTERS* crash) {
+    restoreCodePage();
+    return crashFilterBefore != nullptr ? crashFilterBefore(crash) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 } // namespace
@@ -75,6 +94,8 @@ void keepConsoleFromBlocking() {
             CloseHandle(input);
         }
     }
+    terminateBefore = std::set_terminate(restoreAtTerminate);
+    crashFilterBefore = SetUnhandledExceptionFilter(restoreAtCrash);
 #endif
     writeStderrInTheBackground();
 }

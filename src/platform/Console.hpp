@@ -28,7 +28,8 @@ void useUtf8Console();
 // Windows: a console can never hold the game up. In a console that closes
 // with the game, a click no longer enters QuickEdit's Select mode (which
 // stops every write until Esc); and stderr is written on a thread of its own
-// (writeStderrInTheBackground). Elsewhere nothing.
+// (writeStderrInTheBackground). A crash, or an exception nothing caught,
+// puts the console's code page back too. Elsewhere nothing.
 void keepConsoleFromBlocking();
 
 // The console as the game found it, at an end that skips what exit() runs

@@ -82,6 +82,9 @@ std::streamsize LineBuffer::xsputn(const char* text, std::streamsize count) {
         }
         whole = mine.substr(0, end + 1);
         mine.erase(0, end + 1);
+        if (mine.empty()) {
+            pending.erase(std::this_thread::get_id()); // a thread that ended leaves nothing
+        }
     }
     // One call per line, so each line is written whole or dropped whole
     for (std::size_t start = 0; start < whole.size();) {
