@@ -1,5 +1,6 @@
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
+#include "persistence/AtomicFile.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
@@ -428,5 +429,23 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         const std::string unreadable =
             (scratch.path / names[row.states[0] == 'u' ? 0 : 1]).string();
         EXPECT_EQ(told.find(unreadable + " cannot be examined") == 0, row.exit == 1) << told;
+    }
+}
+
+TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFileAndRetriesOnlyWhatPasses) {
+    // Read-only, hidden, system, not indexed stay; archive, temporary,
+    // offline, compressed and encrypted belong to the old file or the folder
+    const unsigned long kept[][2] = {{0x1, 0x1},  {0x6, 0x6},  {0x2000, 0x2000}, {0x20, 0},
+                                     {0x1100, 0}, {0x4800, 0}, {0xA1, 0x1}};
+    for (const auto& k : kept) {
+        EXPECT_EQ(attributesKeptAcrossSave(k[0]), k[1]) << std::hex << k[0];
+    }
+    // Access denied, sharing and lock violations pass; a missing file or
+    // folder, a write-protected or full disk, a name taken do not
+    for (const unsigned long error : {5, 32, 33}) {
+        EXPECT_TRUE(moveMayWorkLater(error)) << error;
+    }
+    for (const unsigned long error : {2, 3, 19, 112, 183}) {
+        EXPECT_FALSE(moveMayWorkLater(error)) << error;
     }
 }

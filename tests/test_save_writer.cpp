@@ -131,3 +131,21 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
     EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "d"}));
     EXPECT_EQ(told, (std::vector<std::string>{"1+", "2-", "3+", "4+"}));
 }
+
+TEST(SaveWriter, AnEndsWaitForAHangingDiskGivesUpAndTheWriteStillCounts) {
+    std::promise<void> answer;
+    const std::shared_future<void> disk = answer.get_future().share();
+    SaveWriter writer([&](const std::string&, std::string&) { return disk.wait(), true; }, nullptr,
+                      std::chrono::milliseconds(300));
+    const SaveWriter::Result given = writer.submitAndWait("1");
+    EXPECT_EQ(std::make_pair(given.ok, given.problem),
+              std::make_pair(false, std::string("the disk has not answered yet")));
+    EXPECT_FALSE(writer.settled().ok);
+    EXPECT_TRUE(writer.lastResult().ok) << "nothing failed yet: the write goes on";
+    answer.set_value();
+    for (int tries = 0; tries < 200 && writer.lastResult().number == 0; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(writer.lastResult().number, 1u);
+    EXPECT_TRUE(writer.lastResult().ok);
+}

@@ -68,6 +68,14 @@ TEST(Console, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
     EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
 }
 
+TEST(Console, AMessageBoxOnlyWhereNobodyReadsStderr) {
+    EXPECT_TRUE(stderrGoesUnread(0, false)) << "started detached: stderr goes nowhere";
+    EXPECT_TRUE(stderrGoesUnread(1, false)) << "a double-click: the console closes with the game";
+    EXPECT_FALSE(stderrGoesUnread(2, false)) << "a command prompt shows it";
+    EXPECT_FALSE(stderrGoesUnread(0, true)) << "a launcher reads the pipe";
+    EXPECT_FALSE(stderrGoesUnread(1, true)) << "a log file keeps it";
+}
+
 TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe"; // the writer has threads running
     EXPECT_EXIT(

@@ -1,6 +1,7 @@
 #include "game/Startup.hpp"
 #include "game/WindowSize.hpp"
 #include "platform/Display.hpp"
+#include "platform/DraggedPlace.hpp"
 #include "platform/NativeWindow.hpp"
 #include "support.hpp"
 
@@ -60,6 +61,25 @@ TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaAndIsAsLargeAsAllowed) {
         const WindowPlace place = placeWindow(desktop.work, desktop.frame, desktop.scale);
         EXPECT_EQ(place.side, desktop.side) << desktop.name;
         expectFramedInside(place, desktop);
+    }
+}
+
+TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
+    // A monitor at 100% with a 1920 x 1200 laptop at 150% on its right: the
+    // window is placed where Windows suggests, centred across, moved only to
+    // stay on the desktop
+    const ScreenArea desktop{0, 0, 3840, 1200};
+    const FrameSize frame{5, 46, 5, 5};
+    const WindowPlace fitted{2505, 0, 989}; // placed anew, wholly on the laptop
+    const int places[][4] = {               // suggested left and top, then where it goes
+                             {1500, 100, 1605, 100},
+                             {2600, 700, 2705, 160},
+                             {3300, -90, 2841, 0}};
+    for (const auto& p : places) {
+        const WindowPlace place =
+            keepDraggedPlace(fitted, frame, {p[0], p[1], 1210, 1251}, desktop);
+        EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop, int(place.side)}),
+                  std::vector<int>({p[2], p[3], 989}));
     }
 }
 

@@ -38,8 +38,9 @@ Change changeOf(bool spawned, bool boardTouched) {
 } // namespace
 
 int main() try {
-    // Messages keep every letter of a path, in a Windows console too
+    // Messages keep every letter of a path, and a Windows console never holds the game up
     useUtf8Console();
+    keepConsoleFromBlocking();
     // The system's reasons for a failure in the player's language
     useSystemLanguage();
 
@@ -185,10 +186,10 @@ int main() try {
     }
     return saving.exitStatus();
 } catch (const std::exception& error) {
-    // One line; and where the console closes with the game, a message box too
+    // One line; and where nobody will read it, a message box too
     const std::string line = std::string("Tangleroot cannot go on: ") + error.what();
     std::cerr << line << "\n";
-    if (consoleClosesWithGame()) {
+    if (nobodyReadsStderr()) {
         showMessageBox(line);
     }
     return 1;

@@ -20,6 +20,17 @@ std::string where(const std::filesystem::path& path) {
     return (error ? path : absolute).u8string();
 }
 
+bool moveMayWorkLater(unsigned long windowsError) {
+    // ERROR_ACCESS_DENIED (also a file being deleted), ERROR_SHARING_VIOLATION,
+    // ERROR_LOCK_VIOLATION
+    return windowsError == 5 || windowsError == 32 || windowsError == 33;
+}
+
+unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes) {
+    // FILE_ATTRIBUTE_READONLY, _HIDDEN, _SYSTEM, _NOT_CONTENT_INDEXED
+    return windowsAttributes & (0x1ul | 0x2ul | 0x4ul | 0x2000ul);
+}
+
 namespace {
 
 #ifdef _WIN32
@@ -47,9 +58,7 @@ template <typename Attempt> bool retriedWhileHeld(Attempt attempt) {
             return true;
         }
         const DWORD error = GetLastError();
-        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-             error != ERROR_LOCK_VIOLATION) ||
-            pauses == 40) {
+        if (!moveMayWorkLater(error) || pauses == 40) {
             SetLastError(error);
             return false;
         }
@@ -107,17 +116,51 @@ void removeFile(const std::filesystem::path& path) {
     DeleteFileW(path.c_str());
 }
 
+// Gets the new file `from` ready to replace `to`: it takes the hidden,
+// system and not-indexed attributes `to` has, and a read-only `to` is made
+// writable, which a replace needs. Returns `to`'s attributes as they were
+// (INVALID_FILE_ATTRIBUTES when it has none, as a missing file).
+DWORD carryAttributes(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const DWORD before = GetFileAttributesW(to.c_str());
+    if (before == INVALID_FILE_ATTRIBUTES) {
+        return before;
+    }
+    const DWORD kept = attributesKeptAcrossSave(before) & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    if (kept != 0) {
+        SetFileAttributesW(from.c_str(), kept);
+    }
+    if (before & FILE_ATTRIBUTE_READONLY) {
+        const DWORD writable = before & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        SetFileAttributesW(to.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
+    return before;
+}
+
+// After the replace, or a failed one: `to` is read-only again if it was.
+void restoreReadOnly(const std::filesystem::path& to, DWORD before) {
+    if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY)) {
+        const DWORD now = GetFileAttributesW(to.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES) {
+            SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
+        }
+    }
+}
+
 // Replaces `path` in one move, retried while another program holds the old
-// file open.
+// file open. A read-only `to` is replaced too, and stays read-only.
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
-    if (retriedWhileHeld([&] {
-            return MoveFileExW(from.c_str(), to.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        })) {
+    const DWORD attributes = carryAttributes(from, to);
+    const bool replaced = retriedWhileHeld([&] {
+        return MoveFileExW(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    });
+    const DWORD error = GetLastError();
+    restoreReadOnly(to, attributes);
+    if (replaced) {
         return true;
     }
-    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(GetLastError());
+    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(error);
     return false;
 }
 
@@ -256,6 +299,25 @@ bool writeFileAtomically(const std::filesystem::path& path, const std::string& b
     const std::filesystem::path folder = path.parent_path();
     syncFolder(folder.empty() ? std::filesystem::path(".") : folder);
     return true;
+}
+
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::string& problem) {
+#ifdef _WIN32
+    // Not MOVEFILE_REPLACE_EXISTING: a file already at `to` stays
+    if (retriedWhileHeld(
+            [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; })) {
+        return true;
+    }
+    problem = systemMessage(GetLastError());
+    return false;
+#else
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        problem = systemMessage(errno);
+        return false;
+    }
+    return true;
+#endif
 }
 
 bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,

@@ -27,3 +27,18 @@ bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
 
 // The path as a player reads it in a message: absolute when it can be made so.
 std::string where(const std::filesystem::path& path);
+
+// Moves the file at `from` to `to`, which must be free, in one step; another
+// program holding the file for a moment gets as long as a replace gives it.
+// On failure `problem` is the system's reason ("Accès refusé").
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::string& problem);
+
+// Windows error codes (GetLastError) worth another try at a move or a
+// replace: another program holds the file for a moment. Every other error
+// (a missing folder, a full or read-only disk) stays as it is.
+bool moveMayWorkLater(unsigned long windowsError);
+
+// Of a Windows file's attributes, those a save keeps: read-only, hidden,
+// system and not-indexed, which a player or another program gave it.
+unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes);

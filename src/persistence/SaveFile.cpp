@@ -103,12 +103,10 @@ fs::path keptName(const fs::path& path, const std::string& problem) {
 // nothing moved, when it cannot.
 fs::path moveAside(const fs::path& path, const std::string& problem) {
     const fs::path kept = keptName(path, problem);
-    std::error_code error;
-    fs::rename(path, kept, error);
-    if (error) {
+    std::string reason; // the system's own
+    if (!moveFile(path, kept, reason)) {
         throw cannotKeepAside(path, problem,
-                              "cannot be moved aside to " + kept.u8string() + " (" +
-                                  error.message() + ")");
+                              "cannot be moved aside to " + kept.u8string() + " (" + reason + ")");
     }
     return kept;
 }

@@ -2,8 +2,9 @@
 
 #include <utility>
 
-SaveWriter::SaveWriter(WriteFunction write, ResultFunction told)
-    : write(std::move(write)), told(std::move(told)), thread([this] { run(); }) {}
+SaveWriter::SaveWriter(WriteFunction write, ResultFunction told, std::chrono::milliseconds patience)
+    : write(std::move(write)), told(std::move(told)), patience(patience),
+      thread([this] { run(); }) {}
 
 SaveWriter::~SaveWriter() {
     {
@@ -30,9 +31,14 @@ void SaveWriter::submit(std::string bytes) {
 }
 
 SaveWriter::Result SaveWriter::submitAndWait(std::string bytes) {
-    const std::uint64_t number = handOver(std::move(bytes));
+    return waitFor(handOver(std::move(bytes)));
+}
+
+SaveWriter::Result SaveWriter::waitFor(std::uint64_t number) {
     std::unique_lock<std::mutex> lock(mutex);
-    finished.wait(lock, [&] { return done >= number; });
+    if (!finished.wait_for(lock, patience, [&] { return done >= number; })) {
+        return {last.number, false, "the disk has not answered yet"};
+    }
     return last;
 }
 
@@ -42,9 +48,12 @@ SaveWriter::Result SaveWriter::lastResult() const {
 }
 
 SaveWriter::Result SaveWriter::settled() {
-    std::unique_lock<std::mutex> lock(mutex);
-    finished.wait(lock, [&] { return done >= handedIn; });
-    return last;
+    std::uint64_t newest = 0;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        newest = handedIn;
+    }
+    return waitFor(newest);
 }
 
 void SaveWriter::runOnce(std::function<void()> job) {

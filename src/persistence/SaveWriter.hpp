@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -27,7 +28,11 @@ public:
     // what lastResult() returns, with the result before it.
     using ResultFunction = std::function<void(const Result& now, const Result& before)>;
 
-    explicit SaveWriter(WriteFunction write, ResultFunction told = nullptr);
+    // A wait for the disk gives up after `patience`: an end of the game
+    // (the close, the end of the session, a closed console) must come in the
+    // seconds the system and the player give it, even when a disk hangs.
+    explicit SaveWriter(WriteFunction write, ResultFunction told = nullptr,
+                        std::chrono::milliseconds patience = std::chrono::seconds(5));
     // Writes what is still waiting, runs the jobs left, then stops the thread.
     ~SaveWriter();
     SaveWriter(const SaveWriter&) = delete;
@@ -37,13 +42,15 @@ public:
     void submit(std::string bytes);
 
     // Hands a snapshot over and returns once it is on the disk, or once
-    // writing it has failed.
+    // writing it has failed, or after `patience` with a failure saying the
+    // disk did not answer (the write goes on, and lastResult() tells how it
+    // ended).
     Result submitAndWait(std::string bytes);
 
     Result lastResult() const;
 
     // Waits until every snapshot handed over is on the disk or has failed;
-    // returns how the newest of them went.
+    // returns how the newest of them went. Gives up as submitAndWait does.
     Result settled();
 
     // Runs `job` once on the writer's thread, before the next snapshot, and
@@ -64,10 +71,13 @@ private:
     Work nextWork();
     // Does the work until there is none: each snapshot is written outside
     // the lock, and its result recorded under it, then told.
+    // Waits, at most `patience`, until snapshot `number` is written or failed.
+    Result waitFor(std::uint64_t number);
     void run();
 
     WriteFunction write;
     ResultFunction told;
+    std::chrono::milliseconds patience;
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable finished;

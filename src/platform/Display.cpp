@@ -23,6 +23,28 @@
 
 struct Desktop::Connection {};
 
+namespace {
+
+ScreenArea areaOf(const RECT& rect) {
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+BOOL CALLBACK addMonitor(HMONITOR, HDC, LPRECT rect, LPARAM layout) {
+    reinterpret_cast<DesktopLayout*>(layout)->monitors.push_back(areaOf(*rect));
+    return TRUE;
+}
+
+// Where the pointer is; the primary monitor's corner when that is not known.
+POINT pointerOrPrimary() {
+    POINT pointer{0, 0};
+    if (!GetCursorPos(&pointer)) {
+        pointer = POINT{0, 0};
+    }
+    return pointer;
+}
+
+} // namespace
+
 Desktop::Desktop() = default;
 
 bool Desktop::reachable() const {
@@ -48,22 +70,27 @@ DesktopLayout Desktop::layout() const {
                          info.rcMonitor.right - info.rcMonitor.left == layout.screen.width &&
                          info.rcMonitor.bottom - info.rcMonitor.top == layout.screen.height;
     if (current) {
-        const RECT& whole = info.rcMonitor;
-        const RECT& work = info.rcWork;
-        layout.monitors.push_back(
-            {whole.left, whole.top, whole.right - whole.left, whole.bottom - whole.top});
-        layout.pointerX = whole.left;
-        layout.pointerY = whole.top;
-        layout.workArea =
-            ScreenArea{work.left, work.top, work.right - work.left, work.bottom - work.top};
+        // Every monitor, and the work area of the one under the pointer,
+        // where the window opens (the primary one when the pointer is not known)
+        layout.screen = areaOf(
+            RECT{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                 GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                 GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+        EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&layout));
+        const POINT pointer = pointerOrPrimary();
+        layout.pointerX = pointer.x;
+        layout.pointerY = pointer.y;
+        if (GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info)) {
+            layout.workArea = areaOf(info.rcWork);
+        }
     }
     return layout;
 }
 
 namespace {
 
-// The dots per inch of the monitor the window opens on (the primary one, as
-// `layout` tells): its own where the system says (Windows 8.1 and later),
+// The dots per inch of the monitor the window opens on (the one under the
+// pointer, as `layout` tells): its own where the system says (Windows 8.1 and later),
 // else the system's.
 unsigned openingDpi() {
     UINT dpiX = 0;
@@ -74,8 +101,8 @@ unsigned openingDpi() {
         const auto getDpi = reinterpret_cast<GetDpiForMonitor>(
             reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
         if (getDpi == nullptr ||
-            FAILED(
-                getDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), 0, &dpiX, &dpiY))) {
+            FAILED(getDpi(MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTOPRIMARY), 0, &dpiX,
+                          &dpiY))) {
             dpiY = 0;
         }
         FreeLibrary(shcore);

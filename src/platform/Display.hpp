@@ -58,7 +58,8 @@ public:
     bool reachable() const;
     const std::string& problem() const { return problem_; }
 
-    // Windows: the primary monitor and its work area (less the task bar).
+    // Windows: every monitor, the pointer, and the work area (less the task
+    // bar) of the monitor under the pointer.
     // X11: the screen, its monitors (XRandR 1.5, else Xinerama) and the window
     // manager's work area on the current virtual desktop (_NET_WORKAREA) when
     // it sets one. With no connection, an 800 x 800 screen.

@@ -1,8 +1,11 @@
 #include "platform/EndRequests.hpp"
 
+#include "platform/Console.hpp"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -42,6 +45,21 @@ bool saveIfHanded() {
 
 HANDLE endEvent = nullptr; // set at each request, for a sleeping frame loop
 
+std::atomic<HWND> hookedWindow{nullptr}; // the console handler's thread reads it
+
+// Sent to the game's window by the console handler: saves on the game's own
+// thread, whatever loop it is in, and answers 1 once the board is on the disk.
+const UINT saveOnTheWindowsThread = WM_APP + 1;
+
+// Waits until the frame loop has answered an end request, at most `bound`
+// milliseconds; returns whether it has.
+bool answeredWithin(int bound) {
+    for (int waited = 0; waited < bound && !endAnswered; waited += 10) {
+        Sleep(10);
+    }
+    return endAnswered;
+}
+
 BOOL WINAPI onConsoleEvent(DWORD event) {
     endAsked = true;
     wakeFrameLoop();
@@ -49,10 +67,23 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         return TRUE; // the game closes itself
     }
     // The console is closing, or the session ends: Windows ends the process
-    // once this returns, and allows about 5 seconds. Wait for the save.
-    for (int waited = 0; waited < 4500 && !endAnswered; waited += 10) {
-        Sleep(10);
+    // once this returns, and allows about 5 seconds. The frame loop saves and
+    // answers at once, unless Windows holds it in a modal loop of its own (a
+    // drag of the window, its system menu): after a second the window, whose
+    // procedure such a loop still runs, saves instead. Every wait is bounded,
+    // so the console is left as it was found before the 5 seconds run out.
+    if (!answeredWithin(1000)) {
+        const HWND window = hookedWindow;
+        DWORD_PTR saved = 0;
+        if (window == nullptr) {
+            answeredWithin(2500); // still starting: the loop may yet come
+        } else if (SendMessageTimeoutW(window, saveOnTheWindowsThread, 0, 0,
+                                       SMTO_NORMAL | SMTO_ABORTIFHUNG, 2500, &saved) &&
+                   saved == 0 && !endAnswered) {
+            std::cerr << "Tangleroot: the console was closed; the board was not saved\n";
+        }
     }
+    restoreConsole();
     return TRUE;
 }
 
@@ -63,20 +94,24 @@ constexpr UINT_PTR sessionWatch = 3;
 LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                  DWORD_PTR) {
     if (message == WM_NCDESTROY) {
+        hookedWindow = nullptr;
         RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
     }
     if (message == WM_QUERYENDSESSION) {
         return TRUE;
+    }
+    if (message == saveOnTheWindowsThread) {
+        return saveIfHanded() ? 1 : 0;
     }
     if (message == WM_ENDSESSION) {
         if (wParam && !endAnswered) {
             endAsked = true;
             wakeFrameLoop();
             if (!saveIfHanded()) {
-                std::fputs("Tangleroot: the session ended; the board was not saved\n", stderr);
-                std::fflush(stderr);
+                std::cerr << "Tangleroot: the session ended; the board was not saved\n";
             }
             endAnswered = true;
+            restoreConsole(); // Windows ends the process once this returns
         }
         return 0;
     }
@@ -168,11 +203,13 @@ SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()
     saveBeforeTheEnd = std::move(saveNow);
 #ifdef _WIN32
     SetWindowSubclass(window, watchSessionEnd, sessionWatch, 0);
+    hookedWindow = window; // only now does the window answer the console handler
 #endif
 }
 
 SaveBeforeTheEnd::~SaveBeforeTheEnd() {
 #ifdef _WIN32
+    hookedWindow = nullptr;
     RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
 #endif
     saveBeforeTheEnd = nullptr;

@@ -29,7 +29,9 @@ void wakeFrameLoop();
 
 // Ends that cannot wait for the frame loop: the X display lost (Xlib ends the
 // process once its handler returns) and, on Windows, the end of the session
-// reaching the game's window. While this object lives they call `saveNow` on
+// reaching the game's window, or a closed console whose end the frame loop
+// has not answered within a second (Windows holds it in a modal loop while
+// the window is dragged or its system menu is open). While this object lives they call `saveNow` on
 // the game's own thread, which saves the board, waits for the disk and says
 // whether the board is on it. A lost display then prints one line saying so
 // and whether the board was saved, and ends the process with status 1; an end

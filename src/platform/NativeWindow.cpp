@@ -1,5 +1,7 @@
 #include "platform/NativeWindow.hpp"
 
+#include "platform/DraggedPlace.hpp"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -12,6 +14,7 @@ namespace {
 
 // This file's part in the window procedure's chain of subclasses.
 constexpr UINT_PTR scaleWatch = 1;
+bool dragged = false; // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
 
 // The frame Windows draws round `window` at `dpi`.
 FrameSize frameAt(HWND window, UINT dpi) {
@@ -30,6 +33,12 @@ FrameSize frameAt(HWND window, UINT dpi) {
 
 ScreenArea areaOf(const RECT& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// The rectangle round every monitor.
+ScreenArea virtualDesktop() {
+    return {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+            GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
 // Places the window anew, through the PlaceWindow `data` holds, when it
@@ -51,8 +60,12 @@ LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPAR
         if (dpi > 0 &&
             GetMonitorInfoW(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), &monitor)) {
             const FrameSize frame = frameAt(window, dpi);
-            const WindowPlace place = placeOnMonitor(
-                areaOf(monitor.rcWork), frame, static_cast<float>(dpi) / 96.f, areaOf(suggested));
+            WindowPlace place = placeOnMonitor(areaOf(monitor.rcWork), frame,
+                                               static_cast<float>(dpi) / 96.f, areaOf(suggested));
+            if (dragged) {
+                // Mid-drag the window stays under the pointer, as Windows suggests
+                place = keepDraggedPlace(place, frame, areaOf(suggested), virtualDesktop());
+            }
             SetWindowPos(window, nullptr, place.frameLeft, place.frameTop,
                          static_cast<int>(place.side) + frame.left + frame.right,
                          static_cast<int>(place.side) + frame.top + frame.bottom,
@@ -64,6 +77,9 @@ LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPAR
         }
         return 0;
     }
+    if (message == WM_ENTERSIZEMOVE || message == WM_EXITSIZEMOVE) {
+        dragged = message == WM_ENTERSIZEMOVE;
+    }
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
@@ -71,6 +87,20 @@ LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPAR
 
 void followMonitorScale(sf::WindowHandle window, PlaceWindow place) {
     SetWindowSubclass(window, watchScaleChange, scaleWatch, reinterpret_cast<DWORD_PTR>(place));
+}
+
+void fitClientArea(sf::WindowHandle window, unsigned side) {
+    RECT client{0, 0, 0, 0};
+    RECT outer{0, 0, 0, 0};
+    if (!GetClientRect(window, &client) || !GetWindowRect(window, &outer)) {
+        return;
+    }
+    const int wide = static_cast<int>(side) - (client.right - client.left);
+    const int high = static_cast<int>(side) - (client.bottom - client.top);
+    if (wide != 0 || high != 0) {
+        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + wide,
+                     outer.bottom - outer.top + high, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 bool setIconsFromProgram(sf::WindowHandle window) {
@@ -93,6 +123,8 @@ bool setIconsFromProgram(sf::WindowHandle window) {
 #else
 
 void followMonitorScale(sf::WindowHandle, PlaceWindow) {}
+
+void fitClientArea(sf::WindowHandle, unsigned) {}
 
 bool setIconsFromProgram(sf::WindowHandle) {
     return false;

@@ -16,6 +16,11 @@ using PlaceWindow = WindowPlace (*)(ScreenArea workArea, FrameSize frame, float 
 // area, the window's frame at that scale and the scale. Elsewhere nothing.
 void followMonitorScale(sf::WindowHandle window, PlaceWindow place);
 
+// Windows: makes the client area of `window` `side` pixels square, keeping
+// its top-left corner. SFML sizes the frame for the scale the player signed
+// in with, which may not be the monitor's own. Elsewhere nothing.
+void fitClientArea(sf::WindowHandle window, unsigned side);
+
 // Windows: the window's big and small icons from the program's own icon, each
 // at the size the system asks. False when the program holds no icon, and on
 // other systems.

@@ -152,7 +152,10 @@ class WineDesktop(DesktopTest):
         moved = self.client_rect_of(screen, game, "96", "100", "10", "1310", "1260")
         self.assertEqual(moved[1:4], [y, width, height])
         self.assertLessEqual(abs(moved[0] + width / 2 - 705), 2, "centred near (705, 635)")
-        x = moved[0]
+        # Dragged there, it keeps the top Windows suggests, under the pointer
+        dragged = self.client_rect_of(screen, game, "96", "100", "10", "1310", "1260", "drag")
+        self.assertEqual(dragged[:4], [moved[0], y + 10, width, height])
+        x, y = dragged[:2]
         box_width, box_height = picture_size("box_damage_0")
         at = (str(int(x + (LOW_BOX[0] + box_width / 2) * width / 800)),
               str(int(y + (LOW_BOX[1] + box_height / 2) * height / 800)))

@@ -268,11 +268,20 @@ class NothingLost(GameTest):
 
     @unittest.skipUnless(LAUNCHER, "a Windows console")
     def test_closing_the_console_saves_first(self):
+        self.close_the_console_right_after_breaking_a_box()
+
+    @unittest.skipUnless(LAUNCHER, "a Windows console")
+    def test_closing_the_console_while_the_window_is_being_moved_saves_first(self):
+        # The frame loop is held in Windows' own loop, and cannot answer
+        self.close_the_console_right_after_breaking_a_box("move")
+
+    def close_the_console_right_after_breaking_a_box(self, *how):
         told = os.path.join(tempfile.mkdtemp(prefix="tangleroot-console-"), "told.txt")
         self.addCleanup(shutil.rmtree, os.path.dirname(told), ignore_errors=True)
         # Output through a file: the Wine services a first program starts keep a pipe open.
         with open(told, "w") as out:
-            closer = subprocess.Popen(LAUNCHER + [windows_tool("close_console"), os.path.basename(BINARY)],
+            closer = subprocess.Popen(LAUNCHER + [windows_tool("close_console"),
+                                                  os.path.basename(BINARY)] + list(how),
                                       env=dict(os.environ, DISPLAY=self.screen().name), stdin=subprocess.PIPE,
                                       stdout=out, stderr=subprocess.STDOUT, text=True)
         self.addCleanup(lambda: closer.poll() is None and (closer.kill(), closer.wait()))

@@ -2,7 +2,6 @@
 runs (a full disk, a lost display, another program holding its files) or at
 its start (a save it may not read, a broken one)."""
 
-import errno
 import json
 import os
 import shutil
@@ -43,14 +42,8 @@ class LinuxTrouble(TroubleTest):
             shutil.move(os.path.join(kept, name), game.folder)
         game.start().find_window()
 
-        filler = os.open(game.path("filler"), os.O_WRONLY | os.O_CREAT)
-        try:
-            while True:
-                os.write(filler, b"\0" * 4096)
-        except OSError as full:
-            self.assertEqual(full.errno, errno.ENOSPC)
-        finally:
-            os.close(filler)
+        fill = subprocess.run(["dd", "if=/dev/zero", "of=" + game.path("filler"), "bs=4k"], capture_output=True, text=True)
+        self.assertIn("No space left on device", fill.stderr)
         game.break_box(300, 300)
         self.assertTrue(eventually(lambda: self.failure_line_shown(game), 5),
                         "no line in the window: " + game.stderr())
@@ -172,6 +165,34 @@ class WindowsTrouble(TroubleTest):
         self.assertEqual(holder.stdout.readline().strip(), "held")
         return holder
 
+    def attributes(self, game, name, *new):
+        """A file's attributes as Windows shows them, set to `new` first if given."""
+        # Through a file: the Wine services a first program starts keep a pipe open.
+        with tempfile.TemporaryFile("w+") as out:
+            subprocess.run(LAUNCHER + [windows_tool("file_attributes"), name] + list(new), cwd=game.folder,
+                           env=game.env(), stdout=out, timeout=60)
+            out.seek(0)
+            return int(out.read(), 16)
+
+    def test_a_read_only_hidden_system_save_json_is_saved_and_stays_so(self):
+        game = self.game(save=ONE_BOX)
+        self.attributes(game, "save.json", "7")  # attrib +r +h +s
+        game.start().find_window()
+        game.break_box(300, 300)
+        self.assertEqual(game.close(timeout=20), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
+        self.assertEqual(self.attributes(game, "save.json") & 7, 7)
+
+    def test_a_broken_save_json_another_program_reads_is_moved_aside_once_it_is_free(self):
+        game = self.game(save="{")
+        holder = self.hold(game, "save.json", 1500, "read")  # a sync tool reading it
+        game.start()
+        self.assertTrue(eventually(lambda: os.path.exists(game.path("save.json.unusable-1")), 15),
+                        "not moved aside: " + game.stderr())
+        holder.wait(timeout=10)
+        self.assertEqual(game.read("save.json.unusable-1"), "{")
+        self.assertEqual(game.find_window().close(timeout=20), 0, game.stderr())
+
     def test_save_json_held_for_a_moment_at_the_close_is_saved(self):
         # The game tries again for 2 seconds: 0.6 s is well inside, even under Wine.
         game = self.game(save=ONE_BOX).start().find_window()
@@ -204,6 +225,21 @@ class WindowsTrouble(TroubleTest):
                 self.assertEqual(game.close(timeout=20), 0, game.stderr())
                 holder.kill()
                 holder.wait()
+
+    def test_a_game_started_detached_that_cannot_start_says_why_in_a_box(self):
+        # A launcher's DETACHED_PROCESS: no console, no stderr; only a box is seen.
+        game = self.game(leave_out=["assets/textures"])
+        with open(game.path("told.txt"), "w") as out:  # not a pipe, which Wine's services keep open
+            launcher = subprocess.Popen(LAUNCHER + [windows_tool("start_detached"),
+                                                    "Z:" + BINARY.replace("/", "\\")],
+                                        cwd=game.folder, env=game.env(), stdout=out)
+        self.addCleanup(lambda: launcher.poll() is None and (launcher.kill(), launcher.wait()))
+        self.assertTrue(eventually(game.windows_titled_tangleroot, 20), "no message box")
+        self.assertIsNone(launcher.poll(), "the game ended before the box was closed")
+        game.window = game.windows_titled_tangleroot().pop()
+        game.send_close_request()
+        self.assertEqual(launcher.wait(timeout=20), 0)
+        self.assertEqual(game.read("told.txt").split(), ["started", "ended", "1"])
 
 
 @unittest.skipIf(LAUNCHER, "the C library's translations")

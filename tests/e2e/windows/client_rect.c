@@ -4,7 +4,10 @@
    stdout, or into the file named by the first argument (a program started
    in Wine's desktop by explorer has no stdout). With "dpi left top right
    bottom" after it, first tells the game's window it moved to a monitor of
-   that scale, with Windows' suggested frame rectangle (WM_DPICHANGED). */
+   that scale, with Windows' suggested frame rectangle (WM_DPICHANGED); and
+   with "drag" after those, tells it while a move of the window from its
+   system menu (SC_MOVE) is under way, as when the player drags it there,
+   and ends the move after reading. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
@@ -23,6 +26,10 @@ int main(int argc, char** argv) {
         HANDLE game = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
         void* there = VirtualAllocEx(game, NULL, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
         WriteProcessMemory(game, there, &suggested, sizeof suggested, NULL);
+        if (argc > 7) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_MOVE, 0);
+            Sleep(300); /* the move's loop has begun */
+        }
         SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(atoi(argv[2]), atoi(argv[2])),
                      (LPARAM)there);
     }
@@ -32,6 +39,9 @@ int main(int argc, char** argv) {
         !SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) {
         printf("none\n");
         return 1;
+    }
+    if (argc > 7) {
+        PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0); /* the move ends here */
     }
     HDC screen = GetDC(NULL);
     printf("%ld %ld %ld %ld %ld %ld %ld %ld %d\n", corner.x, corner.y, client.right, client.bottom,

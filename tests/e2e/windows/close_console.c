@@ -3,10 +3,14 @@
    the program's console handlers, and the program is ended as soon as they
    return, or after 5 seconds. Wine never sends this event itself.
 
-   close_console <program.exe>: waits for the program to start, prints
-   "found", waits for a line on its input, closes the console. Exit status
-   0 when the handlers returned within the 5 seconds, 1 otherwise. */
+   close_console <program.exe> [move]: waits for the program to start,
+   prints "found", waits for a line on its input, closes the console. With
+   "move", first starts a move of its window titled Tangleroot from the
+   system menu (SC_MOVE), as a player dragging it does: Windows then runs a
+   modal loop of its own in the program until the move ends. Exit status 0
+   when the handlers returned within the 5 seconds, 1 otherwise. */
 #include <stdio.h>
+#include <string.h>
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -38,8 +42,8 @@ static BYTE* moduleBase(DWORD process, const char* name) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: close_console <program.exe>\n");
+    if (argc < 2) {
+        fprintf(stderr, "usage: close_console <program.exe> [move]\n");
         return 2;
     }
     /* Waits up to 20 s for the program to start and load kernelbase. */
@@ -67,6 +71,14 @@ int main(int argc, char** argv) {
     char line[16];
     if (!fgets(line, sizeof line, stdin)) {
         return 2; /* nobody asked for the close */
+    }
+    if (argc > 2 && strcmp(argv[2], "move") == 0) {
+        HWND window = FindWindowW(NULL, L"Tangleroot");
+        if (!window || !PostMessageW(window, WM_SYSCOMMAND, SC_MOVE, 0)) {
+            fprintf(stderr, "close_console: cannot move the window (%lu)\n", GetLastError());
+            return 2;
+        }
+        Sleep(300); /* the move's loop has begun */
     }
     DWORD began = GetTickCount();
     HANDLE thread = CreateRemoteThread(program, NULL, 0, start, (LPVOID)CTRL_CLOSE_EVENT, 0, NULL);

@@ -1,0 +1,14 @@
+/* A file's attributes as Windows programs see them: file_attributes PATH
+   [HEX] sets them to HEX when given, then prints them in hex. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <windows.h>
+
+int main(int argc, char** argv) {
+    if (argc > 2 && !SetFileAttributesA(argv[1], strtoul(argv[2], NULL, 16))) {
+        return 1;
+    }
+    DWORD attributes = argc > 1 ? GetFileAttributesA(argv[1]) : INVALID_FILE_ATTRIBUTES;
+    printf("%lx\n", attributes);
+    return attributes == INVALID_FILE_ATTRIBUTES;
+}
