@@ -268,6 +268,20 @@ TEST_F(Phases, AfterADropOnlyTheEarliestDroppedSpiderIsCheckedPerFrame) {
     EXPECT_EQ(spiders.size(), 2u);
 }
 
+TEST_F(Phases, AShownSpiderLateForItsStepMakesOneStepAndAMinimizedOneMakesUpForEveryStep) {
+    // Seed 106 draws a first rest of 1034 ms, so 1.1 s past its step a
+    // spider making up for lost time makes a second one.
+    for (const bool catchUp : {false, true}) {
+        spiders = {Spider(3, 400, 400)};
+        spiders[0].moveInterval = 1;
+        rng.seed(106);
+        money = 0;
+        sf::sleep(sf::milliseconds(1100)); // held, or behind a held one, meanwhile
+        updateSpiders(spiders, money, rng, catchUp);
+        EXPECT_EQ(money, catchUp ? 18 : 9) << catchUp;
+    }
+}
+
 TEST_F(Phases, AWanderStepGoesAtMostFiftyRestsOneToFiveSecondsAndPaysTheStageSquared) {
     spiders = {Spider(3, 400, 400)};
     sf::sleep(sf::milliseconds(200)); // a spider that has rested a while

@@ -232,6 +232,7 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
     EXPECT_NE(failed.find("cannot be put back in its place"), std::string::npos) << failed;
     EXPECT_EQ(readFile("save.json"), "{");
     EXPECT_EQ(readFile("save.json.bak"), R"({"money":7,"spiders":[{"stage":4,"x":5,"y":6}]})");
+    EXPECT_FALSE(fs::exists("save.json.unusable-2")) << "a copy left at each failed start";
 }
 
 // A game killed at any moment of a save leaves either the old board or the new

@@ -177,28 +177,40 @@ float Messages::layOutLine(Message& message, float bottom) {
     sf::String shown = decodedUtf8(message.utf8);
     for (std::size_t at = 0; at < shown.getSize(); ++at) {
         if (shown[at] < ' ') {
-            shown[at] = ' '; // one line, whatever the reason holds
+            shown[at] = ' '; // the line's own breaks only, whatever the reason holds
         }
     }
-    // A reason too long for the line is cut between two letters, with "...";
-    // the whole of it is on stderr.
+    // Two lines at most: the rest of a reason too long for them is cut
+    // between two letters, with "..."; the whole of it is on stderr.
     const unsigned pixelSize = onScreen(lineSize, scale);
     const float width = (boardSize - 2 * lineMargin) * scale;
-    const auto fits = [&](const sf::String& candidate) {
-        return static_cast<float>(engine_.width(encodedUtf8(candidate), pixelSize)) <= width;
+    const WidthOf widthOf = [&](const sf::String& line) {
+        return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
     };
-    if (!fits(shown)) {
+    const auto fits = [&](const sf::String& candidate) { return widthOf(candidate) <= width; };
+    shown = wrapToWidth(shown, widthOf, width);
+    const std::size_t firstBreak = shown.find("\n");
+    sf::String second = firstBreak == sf::String::InvalidPos ? "" : shown.substring(firstBreak + 1);
+    for (std::size_t at = 0; at < second.getSize(); ++at) {
+        if (second[at] == '\n') {
+            second[at] = ' ';
+        }
+    }
+    if (!fits(second)) {
         std::size_t kept = 0; // the most letters that fit before "...", found by halves
-        std::size_t tooMany = shown.getSize();
+        std::size_t tooMany = second.getSize();
         while (tooMany - kept > 1) {
             const std::size_t middle = (kept + tooMany) / 2;
-            if (fits(shown.substring(0, middle) + "...")) {
+            if (fits(second.substring(0, middle) + "...")) {
                 kept = middle;
             } else {
                 tooMany = middle;
             }
         }
-        shown = shown.substring(0, kept) + "...";
+        second = second.substring(0, kept) + "...";
+    }
+    if (firstBreak != sf::String::InvalidPos) {
+        shown = shown.substring(0, firstBreak + 1) + second;
     }
     message.shown = shown;
     if (shown.isEmpty()) {

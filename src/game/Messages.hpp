@@ -51,7 +51,7 @@ private:
 
     void layOut();
     void layOutNotice();
-    // Lays out a one-line message with its strip's bottom at `bottom`;
+    // Lays out a message of one or two lines with its strip's bottom at `bottom`;
     // returns its strip's top.
     float layOutLine(Message& message, float bottom);
     // Draws `message.shown` at `pixelSize` into its picture; returns the

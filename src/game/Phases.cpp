@@ -36,8 +36,15 @@ bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& box
            boxes.size() <= mostBoxesBeforeSpawn;
 }
 
-void wander(Spider& spider, int& money, std::mt19937& rng) {
-    if (wanderSteps(spider, spider.moveClock.getElapsedTime(), money, rng) > 0) {
+void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
+    sf::Time elapsed = spider.moveClock.getElapsedTime();
+    if (!catchUp) {
+        // One step at most, counted from now: a spider that stood still
+        // behind a held one, or through a stalled loop, does not make up for it
+        elapsed = std::min(elapsed, sf::milliseconds(std::max(spider.moveInterval, 0)) +
+                                        sf::microseconds(1));
+    }
+    if (wanderSteps(spider, elapsed, money, rng) > 0) {
         spider.moveClock.restart();
     }
     keepOnBoard(spider);
@@ -198,7 +205,7 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
     }
 }
 
-void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng) {
+void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng, bool catchUp) {
     for (Spider& spider : spiders) {
         if (spider.dragging) {
             return;
@@ -207,7 +214,7 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng) 
             mergeDropped(spiders, spider);
             return;
         }
-        wander(spider, money, rng);
+        wander(spider, money, rng, catchUp);
     }
 }
 

@@ -69,8 +69,12 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
                                  const std::function<void(const sf::Sprite&)>& visit);
 
 // Spider phase: a dropped spider may merge, free ones wander and earn. Ends at
-// the first held or dropped spider.
-void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng);
+// the first held or dropped spider: those after it stand still. A free spider
+// makes one step once its interval has run out; with `catchUp` (a minimized
+// window, whose loop wakes only once a second) it makes every step that came
+// due since its last one (wanderSteps).
+void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
+                   bool catchUp = false);
 
 // The wander steps `spider` has come to `elapsed` after its last step (on
 // its moveClock), each counted from the moment the one before came due, not

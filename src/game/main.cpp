@@ -146,8 +146,8 @@ int main() try {
                 break;
             }
 
-            // World update: every wander step that came due, shown or not
-            updateSpiders(spiders, money, rng);
+            // World update: while minimized, every wander step that came due
+            updateSpiders(spiders, money, rng, news.minimized);
             const bool spawned =
                 spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
 

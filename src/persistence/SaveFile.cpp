@@ -150,7 +150,8 @@ struct Replaced {
 // Puts the backup's board, byte for byte and dated as it was, in save.json's
 // place. A save.json that is there is copied aside first and replaced only
 // then: until save.json holds the board again, nothing the next start needs
-// has moved. Throws UnusableSaveFile when the board cannot be put back.
+// has moved. Throws UnusableSaveFile, with the folder as it was, when the
+// board cannot be put back.
 Replaced restoreBackup(const SaveOnDisk& save, const SaveOnDisk& backup) {
     Replaced done;
     if (!save.isMissing()) {
@@ -162,6 +163,9 @@ Replaced restoreBackup(const SaveOnDisk& save, const SaveOnDisk& backup) {
     std::string problem;
     if (!writeFileAtomically(saveFilePath, backup.text, problem,
                              error ? std::nullopt : std::optional(savedAt))) {
+        if (!done.saveKept.empty()) {
+            fs::remove(done.saveKept, error); // save.json is still there: nothing is kept twice
+        }
         const std::string saveState =
             save.isMissing() ? " is missing" : " cannot be used (" + save.problem + ")";
         throw UnusableSaveFile(saveFilePath.u8string() + saveState + " and the board in " +
