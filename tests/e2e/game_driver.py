@@ -1,6 +1,4 @@
-"""Runs the built game in a real X window on a private Xvfb and drives it the
-way a player would: xdotool for the mouse, a WM_DELETE_WINDOW client message
-for the close button, ImageMagick for screenshots."""
+"""Plays the built game in a real X window on a private Xvfb, as a player would."""
 
 import atexit
 import functools
@@ -75,8 +73,8 @@ class FrameWatcher:
             raise AssertionError("the game drew %d frames in %d s after %s" % (seen, timeout, what))
 
     def settle(self, quiet=0.1, timeout=15):
-        """Returns once the game has drawn nothing for `quiet` seconds: a held
-        spider has followed every move made so far."""
+        """Waits until the game has drawn nothing for `quiet` seconds (a held
+        spider has followed every move made so far); returns the last frame's time."""
         end, last = time.monotonic() + timeout, time.monotonic()
         while time.monotonic() - last < quiet:
             if time.monotonic() > end:
@@ -84,7 +82,8 @@ class FrameWatcher:
             self.connection.sync()
             if self.take():
                 last = time.monotonic()
-            time.sleep(0.002)
+            time.sleep(0.001)
+        return last
 
     def close(self):
         try:
@@ -112,12 +111,6 @@ class VirtualScreen:
         self.process.wait(timeout=10)
 
 
-def read_board(path):
-    """The board saved at `path`, as the JSON it holds."""
-    with open(path) as text:
-        return json.load(text)
-
-
 def mentions_path(message, folder, relative):
     """Whether an error message names `relative` inside `folder` (as a Windows
     path under Wine, where the folder shows as Z:\\tmp\\...)."""
@@ -142,21 +135,15 @@ def picture_size(name):
     return int(out[0]) / 4, int(out[1]) / 4
 
 
-def build_windows_tool(folder, name, *libraries):
-    """Builds tests/e2e/windows/<name>.c with mingw into `folder`; returns the .exe's path."""
-    program = os.path.join(folder, name + ".exe")
-    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
-    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source] + list(libraries), check=True)
-    return program
-
-
 @functools.lru_cache(maxsize=None)
 def windows_tool(name):
-    """The path of the helper tests/e2e/windows/<name>.c built for Windows,
-    built once a run into a folder removed at the end."""
+    """The path of tests/e2e/windows/<name>.c built for Windows, once a run."""
     folder = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
     atexit.register(shutil.rmtree, folder, True)
-    return build_windows_tool(folder, name, "-lgdi32")
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
+    program = os.path.join(folder, name + ".exe")
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source, "-lgdi32"], check=True)
+    return program
 
 
 def end_wine_session():
@@ -183,10 +170,9 @@ class Game:
     older_windows = frozenset()  # windows that were open before this game started
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
-        """A game on `screen` in a fresh folder holding assets/ but for
-        `leave_out`, and `save` as its save.json; or in `folder` as it is.
-        Screenshots and stderr are kept aside, out of a folder that may be
-        full or unwritable."""
+        """A game in a fresh folder holding assets/ but `leave_out`, and `save`
+        as save.json; or in `folder` as it is. Screenshots and stderr are kept
+        aside, out of a folder that may be full or unwritable."""
         self.screen = screen
         self.own_folder = folder is None
         self.folder = folder or tempfile.mkdtemp(prefix="tangleroot-e2e-")
@@ -215,15 +201,14 @@ class Game:
             out.write(text)
 
     def read(self, name):
-        with open(self.path(name)) as text:
+        with open(os.path.join(self.folder, name)) as text:
             return text.read()
 
     def board(self):
-        return read_board(self.path("save.json"))
+        return json.loads(self.read("save.json"))
 
     def stderr(self):
-        with open(self.stderr_path) as text:
-            return text.read()
+        return self.read(self.stderr_path)  # an absolute path joins as itself
 
     # ---- the process and its window
     def start(self, display=True, pointer=None):
@@ -382,27 +367,22 @@ class Game:
         for _ in range(3):
             self.hit_box(x, y)
 
-    def another_copy(self):
-        """A second game started in the same folder."""
-        return Game(self.screen, folder=self.folder).start()
-
     def end_session(self):
         """Windows only: logoff or shutdown, as wineboot plays it."""
         env = dict(os.environ, DISPLAY=self.screen.name)
         subprocess.run(LAUNCHER + ["wineboot", "--end-session"], env=env, check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def cpu_seconds(self):
-        with open("/proc/%d/stat" % self.process.pid) as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
-        ticks = os.sysconf("SC_CLK_TCK")
-        return (int(fields[11]) + int(fields[12])) / ticks
-
     def cpu_share(self, seconds):
         """The share of one core the game uses over `seconds` (Linux game only)."""
-        cpu_before, wall_before = self.cpu_seconds(), time.monotonic()
+        def used():  # the game's user and system time, and the wall clock, in seconds
+            with open("/proc/%d/stat" % self.process.pid) as stat:
+                ticks = sum(int(field) for field in stat.read().rsplit(")", 1)[1].split()[11:13])
+            return ticks / os.sysconf("SC_CLK_TCK"), time.monotonic()
+        cpu_before, wall_before = used()
         time.sleep(seconds)
-        return (self.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
+        cpu, wall = used()
+        return (cpu - cpu_before) / (wall - wall_before)
 
     def clean_up(self):
         # A button left down would swallow the next game's first press.
@@ -478,7 +458,6 @@ def difference(path_a, path_b, crop=None):
     return float(result.stderr.split("(")[1].rstrip(")"))
 
 
-
 class FastMouse:
     """The pointer moved and its first button pressed through XTest, as fast
     as a real mouse sends them (xdotool's moves are far slower). Each call
@@ -502,20 +481,10 @@ class FastMouse:
         return time.monotonic()
 
     def button(self, down):
+        self.game.held = {1} if down else frozenset()  # for clean_up
         self.fake_input(self.connection, X.ButtonPress if down else X.ButtonRelease, 1)
         self.connection.sync()
         return time.monotonic()
-
-
-def last_frame(frames, quiet=0.3):
-    """The time of the last frame drawn (a DAMAGE report), once none came for `quiet` seconds."""
-    last = calm_since = time.monotonic()
-    while time.monotonic() - calm_since < quiet:
-        frames.connection.sync()
-        if frames.take():
-            last = calm_since = time.monotonic()
-        time.sleep(0.001)
-    return last
 
 
 def start_icewm(test, screen):
