@@ -187,8 +187,7 @@ class Game:
                 os.remove(target)
         if save is not None:
             self.write("save.json", save)
-        self.process = None
-        self.window = None
+        self.process = self.window = None
         self.scale = 1.0  # window pixels per board unit
         self.stderr_path = os.path.join(self.aside, "stderr.txt")
 
@@ -291,11 +290,9 @@ class Game:
             raise AssertionError("xdotool %s failed: %s" % (args, result.stderr))
         return result.stdout.strip()
 
-    # ---- the player's mouse. The game acts on each press and release at the
-    # point the event carries, and a held spider follows the pointer's moves,
-    # so a move needs no wait: the X server hands the game the events in the
-    # order they were made. A press or a release draws a frame of its own,
-    # which each waits for (DAMAGE reports on its window).
+    # ---- the player's mouse. A move needs no wait: the X server hands the
+    # game the events in their order, and each carries its point. A press or
+    # a release waits for the frame it draws.
     def move(self, x, y):
         """To the board point (x, y)."""
         point = (int(x * self.scale), int(y * self.scale))
@@ -437,25 +434,22 @@ def eventually(check, timeout, step=0.2):
 def image_stat(path, expression, crop=None, colour=False):
     """An ImageMagick fx value (for example minima or mean, of the grey
     picture unless `colour`) of a picture or a part of it."""
-    args = ["convert", path]
-    if crop:
-        args += ["-crop", "%dx%d+%d+%d" % crop, "+repage"]
-    args += ([] if colour else ["-colorspace", "gray"]) + ["-format", "%[fx:" + expression + "]", "info:"]
+    args = ["convert", *extract(crop), path] + ([] if colour else ["-colorspace", "gray"])
+    args += ["-format", "%[fx:" + expression + "]", "info:"]
     return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
 
 
 def difference(path_a, path_b, crop=None):
     """Root-mean-square difference of two pictures of one size (or of the same
     part of both), 0 to 1."""
-    if crop:
-        cut = []
-        for path in (path_a, path_b):
-            cut.append(path + ".part.png")
-            subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % crop, "+repage", cut[-1]], check=True)
-        path_a, path_b = cut
-    result = subprocess.run(["compare", "-metric", "RMSE", path_a, path_b, "null:"],
+    result = subprocess.run(["compare", "-metric", "RMSE", *extract(crop), path_a, path_b, "null:"],
                             capture_output=True, text=True)
     return float(result.stderr.split("(")[1].rstrip(")"))
+
+
+def extract(crop):
+    """ImageMagick's options that read only the part `crop` (width, height, x, y) of the pictures after them."""
+    return ["-extract", "%dx%d+%d+%d" % crop] if crop else []
 
 
 class FastMouse:

@@ -88,16 +88,14 @@ class CleanPictures(DesktopTest):
     def test_a_box_is_drawn_as_a_smooth_reduction_of_its_picture(self):
         game = self.game(save='{"boxes":[{"x":100.0,"y":100.0}],"money":0}').start().find_window()
         self.assertEqual(game.scale, 1.0)
-        size = "%dx%d" % picture_size("box_damage_0")
-        # The box's picture, box-filtered to its board size, on the background,
-        # and where it is drawn.
-        textures, expected, drawn = os.path.join(ASSETS, "textures"), game.path("expected.png"), game.path("drawn.png")
-        subprocess.run(["convert", os.path.join(textures, "background.png"), "-crop", size + "+100+100", "+repage",
-                        "(", os.path.join(textures, "box_damage_0.png"), "-filter", "box", "-resize", size, ")",
-                        "-composite", expected], check=True)
-        subprocess.run(["convert", game.screenshot(), "-crop", size + "+100+100", "+repage", drawn], check=True)
+        width, height = (int(side) for side in picture_size("box_damage_0"))
+        # The box's picture, box-filtered to its board size, on the background.
+        textures, expected = os.path.join(ASSETS, "textures"), game.path("expected.png")
+        subprocess.run(["convert", os.path.join(textures, "background.png"), "(",
+                        os.path.join(textures, "box_damage_0.png"), "-filter", "box", "-resize",
+                        "%dx%d" % (width, height), ")", "-geometry", "+100+100", "-composite", expected], check=True)
         # Drawn nearest-neighbour, the box's edges stair-step: about 0.04.
-        self.assertLess(difference(drawn, expected), 0.015)
+        self.assertLess(difference(game.screenshot(), expected, crop=(width, height, 100, 100)), 0.015)
 
 
 @unittest.skipUnless(LAUNCHER, "Wine's desktop and scale")
