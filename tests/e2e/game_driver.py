@@ -28,9 +28,8 @@ QUIET_BOARD = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
 
 
 class FrameWatcher:
-    """Counts the frames the game draws into its window, through the X
-    server's DAMAGE extension: one report each time the picture changes after
-    the last report was read."""
+    """Counts the frames the game draws into its window: the X server's DAMAGE
+    extension reports each change of the picture after the last report read."""
 
     def __init__(self, screen_name, window_id):
         from Xlib.ext import damage
@@ -109,14 +108,6 @@ class VirtualScreen:
     def stop(self):
         self.process.terminate()
         self.process.wait(timeout=10)
-
-
-def mentions_path(message, folder, relative):
-    """Whether an error message names `relative` inside `folder` (as a Windows
-    path under Wine, where the folder shows as Z:\\tmp\\...)."""
-    if LAUNCHER:
-        return os.path.basename(folder) in message and os.path.basename(relative) in message
-    return os.path.join(folder, relative) in message
 
 
 def cardinals(screen, name, window=None):

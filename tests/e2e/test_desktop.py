@@ -40,10 +40,9 @@ class LinuxDesktop(DesktopTest):
         frame_left, frame_right, frame_top, frame_bottom = cardinals(
             screen, "_NET_FRAME_EXTENTS", game.window)
         self.assertEqual(side, side_y)
-        self.assertGreaterEqual(x - frame_left, left)
-        self.assertGreaterEqual(y - frame_top, top)
-        self.assertLessEqual(x + side + frame_right, left + width)
-        self.assertLessEqual(y + side + frame_bottom, top + height)
+        self.assertTrue(left <= x - frame_left and x + side + frame_right <= left + width
+                        and top <= y - frame_top and y + side + frame_bottom <= top + height,
+                        "framed, the window leaves the work area")
         self.assertEqual(side, min(800, height - frame_top - frame_bottom), "as large as fits")
         self.assertEqual(game.icon_sizes(), [(16, 16), (32, 32), (48, 48), (256, 256)])
         game.break_box(*LOW_BOX)

@@ -13,7 +13,7 @@ import unittest
 from Xlib import display as xdisplay
 
 from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest, difference,
-                         eventually, image_stat, mentions_path, picture_size, windows_tool)
+                         eventually, image_stat, picture_size, windows_tool)
 
 
 class StartAndClose(GameTest):
@@ -92,8 +92,10 @@ class CannotStart(GameTest):
                 message = game.stderr()
                 self.assertEqual([line.startswith("Tangleroot") for line in message.splitlines()].count(True), 1,
                                  message)
-                if missing:
-                    self.assertTrue(mentions_path(message, folder, missing), message)
+                if missing:  # under Wine, as a Windows path (Z:\tmp\...): its folder's and its file's names
+                    for part in ((os.path.basename(folder), os.path.basename(missing)) if LAUNCHER
+                                 else (os.path.join(folder, missing),)):
+                        self.assertIn(part, message)
                 for word in words:
                     self.assertIn(word, message)
                 self.assertNotIn("terminate", message)
@@ -209,8 +211,7 @@ class NothingLost(GameTest):
         save can keep the new spider."""
         game = self.game(save=self.WANDERER).start().find_window()
         game.hit_box(300, 300)
-        game.press()
-        game.release()
+        game.hit_box(300, 300)
         self.wait_for_an_autosave(game)
         began = time.monotonic()
         game.press()
