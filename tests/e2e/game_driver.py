@@ -389,8 +389,7 @@ class Game:
 
 
 class GameTest(unittest.TestCase):
-    """Tests that play: on one virtual screen the whole run shares, or on a
-    test's own."""
+    """Tests that play, on one virtual screen the whole run shares or on a test's own."""
 
     shared_screen = None
 

@@ -130,21 +130,6 @@ class Play(GameTest):
         for spider in board["spiders"]:
             self.assertLess(min(math.hypot(spider["x"] - x, spider["y"] - y) for x, y in targets), 200, spider)
 
-    def test_dragging_a_spider_onto_its_twin_merges_them(self):
-        # Saved far off the board, both spiders are brought exactly into
-        # opposite corners by their first wander step, on the first frame. A
-        # spider steps at most 50 a side, and rests 1 s or more between steps,
-        # so for 2 s they stay under the points where the drag starts and ends.
-        # The pointer waits at the start before the game does.
-        width, _ = picture_size("spider_stage_11")
-        self.assertGreater(width, 90)
-        game = self.game(save='{"money":0,"spiders":[{"stage":11,"x":-5000.0,"y":-5000.0},'
-                              '{"stage":11,"x":5000.0,"y":5000.0}]}').start(pointer=(70, 70)).find_window()
-        game.drag((70, 70), (800 - width / 2, 800 - width / 2))
-        self.assertEqual(game.close(), 0, game.stderr())
-        board = game.board()
-        self.assertEqual([spider["stage"] for spider in board["spiders"]], [12], board)
-
 
 class DrawnWhenChanged(GameTest):
     def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once_after_a_long_rest(self):
@@ -228,8 +213,7 @@ class NothingLost(GameTest):
         self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
 
     def wait_for_an_autosave(self, game, timeout=15):
-        """Returns as soon as a save begins (its temporary file shows) or ends
-        (save.json is renamed into place)."""
+        """Returns as soon as a save begins (a temporary file shows) or ends (save.json is replaced)."""
         def state():
             return os.stat(game.path("save.json")).st_ino, [n for n in os.listdir(game.folder) if ".tmp" in n]
         first = state()
