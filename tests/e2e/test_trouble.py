@@ -8,7 +8,7 @@ import tempfile
 import time
 import unittest
 
-from game_driver import (BINARY, LAUNCHER, ONE_BOX, GameTest, difference, eventually, image_stat,
+from game_driver import (ASSETS, BINARY, LAUNCHER, ONE_BOX, GameTest, difference, eventually, image_stat,
                          windows_tool)
 
 
@@ -27,18 +27,13 @@ class TroubleTest(GameTest):
 @unittest.skipIf(LAUNCHER, "Linux file systems and signals")
 class LinuxTrouble(TroubleTest):
     def test_a_full_disk_keeps_the_last_save_refuses_the_close_and_saves_once_there_is_room(self):
-        game = self.game(save=ONE_BOX)
-        kept = tempfile.mkdtemp(prefix="tangleroot-kept-")
-        self.addCleanup(shutil.rmtree, kept, True)
-        for name in os.listdir(game.folder):
-            shutil.move(game.path(name), kept)
-        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", game.folder],
-                          capture_output=True).returncode != 0:
+        folder = tempfile.mkdtemp(prefix="tangleroot-e2e-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", folder], capture_output=True).returncode:
             self.skipTest("mounting a tmpfs needs root")
-        self.addCleanup(subprocess.run, ["umount", "-l", game.folder])
-        for name in os.listdir(kept):
-            shutil.move(os.path.join(kept, name), game.folder)
-        game.start().find_window()
+        self.addCleanup(subprocess.run, ["umount", "-l", folder])
+        shutil.copytree(ASSETS, os.path.join(folder, "assets"))
+        game = self.game(folder=folder, save=ONE_BOX).start().find_window()
 
         fill = subprocess.run(["dd", "if=/dev/zero", "of=" + game.path("filler"), "bs=4k"],
                               capture_output=True, text=True)
