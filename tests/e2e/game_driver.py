@@ -1,6 +1,4 @@
-"""Runs the built game in a real X window on a private Xvfb and drives it the
-way a player would: xdotool for the mouse, a WM_DELETE_WINDOW client message
-for the close button, ImageMagick for screenshots."""
+"""Plays the built game in a real X window on a private Xvfb, as a player would."""
 
 import atexit
 import functools
@@ -30,9 +28,8 @@ QUIET_BOARD = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
 
 
 class FrameWatcher:
-    """Counts the frames the game draws into its window, through the X
-    server's DAMAGE extension: one report each time the picture changes after
-    the last report was read."""
+    """Counts the frames the game draws into its window: the X server's DAMAGE
+    extension reports each change of the picture after the last report read."""
 
     def __init__(self, screen_name, window_id):
         from Xlib.ext import damage
@@ -75,8 +72,8 @@ class FrameWatcher:
             raise AssertionError("the game drew %d frames in %d s after %s" % (seen, timeout, what))
 
     def settle(self, quiet=0.1, timeout=15):
-        """Returns once the game has drawn nothing for `quiet` seconds: a held
-        spider has followed every move made so far."""
+        """Waits until the game has drawn nothing for `quiet` seconds (a held
+        spider has followed every move made so far); returns the last frame's time."""
         end, last = time.monotonic() + timeout, time.monotonic()
         while time.monotonic() - last < quiet:
             if time.monotonic() > end:
@@ -84,7 +81,8 @@ class FrameWatcher:
             self.connection.sync()
             if self.take():
                 last = time.monotonic()
-            time.sleep(0.002)
+            time.sleep(0.001)
+        return last
 
     def close(self):
         try:
@@ -112,20 +110,6 @@ class VirtualScreen:
         self.process.wait(timeout=10)
 
 
-def read_board(path):
-    """The board saved at `path`, as the JSON it holds."""
-    with open(path) as text:
-        return json.load(text)
-
-
-def mentions_path(message, folder, relative):
-    """Whether an error message names `relative` inside `folder` (as a Windows
-    path under Wine, where the folder shows as Z:\\tmp\\...)."""
-    if LAUNCHER:
-        return os.path.basename(folder) in message and os.path.basename(relative) in message
-    return os.path.join(folder, relative) in message
-
-
 def cardinals(screen, name, window=None):
     """A 32-bit property of a window (of the root window by default)."""
     connection = xdisplay.Display(screen.name)
@@ -142,21 +126,15 @@ def picture_size(name):
     return int(out[0]) / 4, int(out[1]) / 4
 
 
-def build_windows_tool(folder, name, *libraries):
-    """Builds tests/e2e/windows/<name>.c with mingw into `folder`; returns the .exe's path."""
-    program = os.path.join(folder, name + ".exe")
-    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
-    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source] + list(libraries), check=True)
-    return program
-
-
 @functools.lru_cache(maxsize=None)
 def windows_tool(name):
-    """The path of the helper tests/e2e/windows/<name>.c built for Windows,
-    built once a run into a folder removed at the end."""
+    """The path of tests/e2e/windows/<name>.c built for Windows, once a run."""
     folder = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
     atexit.register(shutil.rmtree, folder, True)
-    return build_windows_tool(folder, name, "-lgdi32")
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
+    program = os.path.join(folder, name + ".exe")
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source, "-lgdi32"], check=True)
+    return program
 
 
 def end_wine_session():
@@ -183,10 +161,9 @@ class Game:
     older_windows = frozenset()  # windows that were open before this game started
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
-        """A game on `screen` in a fresh folder holding assets/ but for
-        `leave_out`, and `save` as its save.json; or in `folder` as it is.
-        Screenshots and stderr are kept aside, out of a folder that may be
-        full or unwritable."""
+        """A game in a fresh folder holding assets/ but `leave_out`, and `save`
+        as save.json; or in `folder` as it is. Screenshots and stderr are kept
+        aside, out of a folder that may be full or unwritable."""
         self.screen = screen
         self.own_folder = folder is None
         self.folder = folder or tempfile.mkdtemp(prefix="tangleroot-e2e-")
@@ -201,8 +178,7 @@ class Game:
                 os.remove(target)
         if save is not None:
             self.write("save.json", save)
-        self.process = None
-        self.window = None
+        self.process = self.window = None
         self.scale = 1.0  # window pixels per board unit
         self.stderr_path = os.path.join(self.aside, "stderr.txt")
 
@@ -215,15 +191,14 @@ class Game:
             out.write(text)
 
     def read(self, name):
-        with open(self.path(name)) as text:
+        with open(os.path.join(self.folder, name)) as text:
             return text.read()
 
     def board(self):
-        return read_board(self.path("save.json"))
+        return json.loads(self.read("save.json"))
 
     def stderr(self):
-        with open(self.stderr_path) as text:
-            return text.read()
+        return self.read(self.stderr_path)  # an absolute path joins as itself
 
     # ---- the process and its window
     def start(self, display=True, pointer=None):
@@ -306,11 +281,9 @@ class Game:
             raise AssertionError("xdotool %s failed: %s" % (args, result.stderr))
         return result.stdout.strip()
 
-    # ---- the player's mouse. The game acts on each press and release at the
-    # point the event carries, and a held spider follows the pointer's moves,
-    # so a move needs no wait: the X server hands the game the events in the
-    # order they were made. A press or a release draws a frame of its own,
-    # which each waits for (DAMAGE reports on its window).
+    # ---- the player's mouse. A move needs no wait: the X server hands the
+    # game the events in their order, and each carries its point. A press or
+    # a release waits for the frame it draws.
     def move(self, x, y):
         """To the board point (x, y)."""
         point = (int(x * self.scale), int(y * self.scale))
@@ -382,27 +355,22 @@ class Game:
         for _ in range(3):
             self.hit_box(x, y)
 
-    def another_copy(self):
-        """A second game started in the same folder."""
-        return Game(self.screen, folder=self.folder).start()
-
     def end_session(self):
         """Windows only: logoff or shutdown, as wineboot plays it."""
         env = dict(os.environ, DISPLAY=self.screen.name)
         subprocess.run(LAUNCHER + ["wineboot", "--end-session"], env=env, check=True, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def cpu_seconds(self):
-        with open("/proc/%d/stat" % self.process.pid) as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
-        ticks = os.sysconf("SC_CLK_TCK")
-        return (int(fields[11]) + int(fields[12])) / ticks
-
     def cpu_share(self, seconds):
         """The share of one core the game uses over `seconds` (Linux game only)."""
-        cpu_before, wall_before = self.cpu_seconds(), time.monotonic()
+        def used():  # the game's user and system time, and the wall clock, in seconds
+            with open("/proc/%d/stat" % self.process.pid) as stat:
+                ticks = sum(int(field) for field in stat.read().rsplit(")", 1)[1].split()[11:13])
+            return ticks / os.sysconf("SC_CLK_TCK"), time.monotonic()
+        cpu_before, wall_before = used()
         time.sleep(seconds)
-        return (self.cpu_seconds() - cpu_before) / (time.monotonic() - wall_before)
+        cpu, wall = used()
+        return (cpu - cpu_before) / (wall - wall_before)
 
     def clean_up(self):
         # A button left down would swallow the next game's first press.
@@ -421,8 +389,7 @@ class Game:
 
 
 class GameTest(unittest.TestCase):
-    """Tests that play: on one virtual screen the whole run shares, or on a
-    test's own."""
+    """Tests that play, on one virtual screen the whole run shares or on a test's own."""
 
     shared_screen = None
 
@@ -457,26 +424,22 @@ def eventually(check, timeout, step=0.2):
 def image_stat(path, expression, crop=None, colour=False):
     """An ImageMagick fx value (for example minima or mean, of the grey
     picture unless `colour`) of a picture or a part of it."""
-    args = ["convert", path]
-    if crop:
-        args += ["-crop", "%dx%d+%d+%d" % crop, "+repage"]
-    args += ([] if colour else ["-colorspace", "gray"]) + ["-format", "%[fx:" + expression + "]", "info:"]
+    args = ["convert", *extract(crop), path] + ([] if colour else ["-colorspace", "gray"])
+    args += ["-format", "%[fx:" + expression + "]", "info:"]
     return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
 
 
 def difference(path_a, path_b, crop=None):
     """Root-mean-square difference of two pictures of one size (or of the same
     part of both), 0 to 1."""
-    if crop:
-        cut = []
-        for path in (path_a, path_b):
-            cut.append(path + ".part.png")
-            subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % crop, "+repage", cut[-1]], check=True)
-        path_a, path_b = cut
-    result = subprocess.run(["compare", "-metric", "RMSE", path_a, path_b, "null:"],
+    result = subprocess.run(["compare", "-metric", "RMSE", *extract(crop), path_a, path_b, "null:"],
                             capture_output=True, text=True)
     return float(result.stderr.split("(")[1].rstrip(")"))
 
+
+def extract(crop):
+    """ImageMagick's options that read only the part `crop` (width, height, x, y) of the pictures after them."""
+    return ["-extract", "%dx%d+%d+%d" % crop] if crop else []
 
 
 class FastMouse:
@@ -502,20 +465,10 @@ class FastMouse:
         return time.monotonic()
 
     def button(self, down):
+        self.game.held = {1} if down else frozenset()  # for clean_up
         self.fake_input(self.connection, X.ButtonPress if down else X.ButtonRelease, 1)
         self.connection.sync()
         return time.monotonic()
-
-
-def last_frame(frames, quiet=0.3):
-    """The time of the last frame drawn (a DAMAGE report), once none came for `quiet` seconds."""
-    last = calm_since = time.monotonic()
-    while time.monotonic() - calm_since < quiet:
-        frames.connection.sync()
-        if frames.take():
-            last = calm_since = time.monotonic()
-        time.sleep(0.001)
-    return last
 
 
 def start_icewm(test, screen):

@@ -13,7 +13,7 @@ import unittest
 from Xlib import display as xdisplay
 
 from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest, difference,
-                         eventually, image_stat, last_frame, mentions_path, picture_size, windows_tool)
+                         eventually, image_stat, picture_size, windows_tool)
 
 
 class StartAndClose(GameTest):
@@ -26,11 +26,10 @@ class StartAndClose(GameTest):
         time.sleep(0.5)
         shot = game.screenshot()
 
-        # The background fills the window (two small boxes aside) ...
-        self.assertLess(difference(shot, os.path.join(ASSETS, "textures", "background.png")), 0.12)
-        # ... and the black label sits in its light top-left corner.
-        corner = (150, 30, 0, 0)
-        background = os.path.join(ASSETS, "textures", "background.png")
+        # The background fills the window (two small boxes aside), and the
+        # black label sits in its light top-left corner.
+        background, corner = os.path.join(ASSETS, "textures", "background.png"), (150, 30, 0, 0)
+        self.assertLess(difference(shot, background), 0.12)
         self.assertGreater(image_stat(background, "minima", crop=corner), 0.45)
         self.assertLess(image_stat(shot, "minima", crop=corner), 0.2)
         self.assertGreater(image_stat(shot, "mean", crop=corner), 0.45)
@@ -93,8 +92,10 @@ class CannotStart(GameTest):
                 message = game.stderr()
                 self.assertEqual([line.startswith("Tangleroot") for line in message.splitlines()].count(True), 1,
                                  message)
-                if missing:
-                    self.assertTrue(mentions_path(message, folder, missing), message)
+                if missing:  # under Wine, as a Windows path (Z:\tmp\...): its folder's and its file's names
+                    for part in ((os.path.basename(folder), os.path.basename(missing)) if LAUNCHER
+                                 else (os.path.join(folder, missing),)):
+                        self.assertIn(part, message)
                 for word in words:
                     self.assertIn(word, message)
                 self.assertNotIn("terminate", message)
@@ -129,26 +130,8 @@ class Play(GameTest):
         for spider in board["spiders"]:
             self.assertLess(min(math.hypot(spider["x"] - x, spider["y"] - y) for x, y in targets), 200, spider)
 
-    def test_dragging_a_spider_onto_its_twin_merges_them(self):
-        # Saved far off the board, both spiders are brought exactly into
-        # opposite corners by their first wander step, on the first frame. A
-        # spider steps at most 50 a side, and rests 1 s or more between steps,
-        # so for 2 s they stay under the points where the drag starts and ends.
-        # The pointer waits at the start before the game does.
-        width, _ = picture_size("spider_stage_11")
-        self.assertGreater(width, 90)
-        game = self.game(save='{"money":0,"spiders":[{"stage":11,"x":-5000.0,"y":-5000.0},'
-                              '{"stage":11,"x":5000.0,"y":5000.0}]}').start(pointer=(70, 70)).find_window()
-        game.drag((70, 70), (800 - width / 2, 800 - width / 2))
-        self.assertEqual(game.close(), 0, game.stderr())
-        board = game.board()
-        self.assertEqual([spider["stage"] for spider in board["spiders"]], [12], board)
-
 
 class DrawnWhenChanged(GameTest):
-    """The game draws a frame only when its picture changes, yet shows every
-    change at once."""
-
     def test_a_quiet_board_is_seldom_drawn_and_a_hit_shows_at_once_after_a_long_rest(self):
         # No box comes to a board of twelve: nothing changes by itself.
         game = self.game(save=QUIET_BOARD).start().find_window()
@@ -213,8 +196,7 @@ class NothingLost(GameTest):
         save can keep the new spider."""
         game = self.game(save=self.WANDERER).start().find_window()
         game.hit_box(300, 300)
-        game.press()
-        game.release()
+        game.hit_box(300, 300)
         self.wait_for_an_autosave(game)
         began = time.monotonic()
         game.press()
@@ -222,14 +204,16 @@ class NothingLost(GameTest):
         end(game)
         self.assertLess(time.monotonic() - began, 1.5, "the end came too late after the autosave to prove anything")
         self.assertIn(game.wait(timeout=15), statuses, game.stderr())
+        self.assert_new_spider_kept(game)
+        game.clean_up()
+
+    def assert_new_spider_kept(self, game):
         board = game.board()
         self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
         self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
-        game.clean_up()
 
     def wait_for_an_autosave(self, game, timeout=15):
-        """Returns as soon as a save begins (its temporary file shows) or ends
-        (save.json is renamed into place)."""
+        """Returns as soon as a save begins (a temporary file shows) or ends (save.json is replaced)."""
         def state():
             return os.stat(game.path("save.json")).st_ino, [n for n in os.listdir(game.folder) if ".tmp" in n]
         first = state()
@@ -305,18 +289,15 @@ class NothingLost(GameTest):
         time.sleep(2)
         game.process.kill()
         game.wait(timeout=10)
-        board = game.board()
-        self.assertEqual(board["boxes"], json.loads("[%s]" % TWELVE_BOXES)[1:])
-        self.assertEqual(sorted(spider["stage"] for spider in board["spiders"]), [1, 2], board)
+        self.assert_new_spider_kept(game)
 
     def test_a_second_copy_in_the_same_folder_touches_nothing(self):
-        board = QUIET_BOARD
-        game = self.game(save=board).start().find_window()
+        game = self.game(save=QUIET_BOARD).start().find_window()
         game.write("save.json.tmp-1-0", "{")  # a save in flight in the first game
-        second = game.another_copy()
+        second = self.game(folder=game.folder).start()
         self.assertEqual(second.wait(timeout=30), 1)
         self.assertIn("already running in this folder", second.stderr())
-        self.assertEqual(game.read("save.json"), board)
+        self.assertEqual(game.read("save.json"), QUIET_BOARD)
         self.assertTrue(os.path.exists(game.path("save.json.tmp-1-0")))
         self.assertEqual(game.close(), 0, game.stderr())
 
@@ -338,16 +319,14 @@ class QuickMouse(GameTest):
         self.assertLess(time.monotonic() - shown, 1.9, "too slow to find the spider where it lies")
         before = game.screenshot("before.png")
         mouse.button(True)
-        game.held = {1}
         # Then a jump, so that only the last move's frame shows the spider at (500, 399).
         last_move = mouse.moves([(99 + i, 99 + i) for i in range(1, 301)] + [(500, 399)])
-        drawn = last_frame(game.frames)
+        drawn = game.frames.settle(quiet=0.3)
         self.assertGreater(difference(before, game.screenshot("after.png"), crop=(50, 100, 500, 349)), 0.05,
                            "the spider is not drawn under the pointer")
         self.assertLess(drawn - last_move, 0.05, "the last move drawn %.0f ms late" % ((drawn - last_move) * 1000))
 
         released = mouse.button(False)
-        game.held = frozenset()
 
         def dropped():  # give or take a step
             spider = game.board()["spiders"][0]

@@ -1,12 +1,9 @@
 #!/usr/bin/env python3
-"""Plays a package as a player gets it: the Debian package (.deb) or the
-Windows zip (see docs/testing.md).
-
-    test_package.py PACKAGE
-"""
+"""test_package.py PACKAGE: plays a .deb or the Windows zip as a player gets it."""
 
 import configparser
 import glob
+import json
 import os
 import re
 import shutil
@@ -72,7 +69,7 @@ def play_debian_package(deb, screen, place):
         os.makedirs(home)
         os.environ["HOME"] = home
         os.environ.pop("XDG_DATA_HOME", None)
-        data = os.path.join(home, ".local", "share", "tangleroot")
+        saved = os.path.join(home, ".local", "share", "tangleroot", "save.json")
 
         game_driver.BINARY = command[0]
         game = game_driver.Game(screen, folder=home)
@@ -80,13 +77,13 @@ def play_debian_package(deb, screen, place):
         assert game.window_class() == desktop["StartupWMClass"], game.window_class()
         assert game.icon_sizes(), "the window has no icon"
         assert game.close() == 0, game.stderr()
-        box = game_driver.read_board(os.path.join(data, "save.json"))["boxes"][0]
+        box = json.loads(game.read(saved))["boxes"][0]
 
         # Started again, the board is there: break its first box.
         game.start().find_window()
         game.break_box(box["x"], box["y"])
         assert game.close() == 0, game.stderr()
-        board = game_driver.read_board(os.path.join(data, "save.json"))
+        board = json.loads(game.read(saved))
         assert [spider["stage"] for spider in board["spiders"]] == [1], board
         assert not os.path.exists(os.path.join(home, "save.json")), "saved outside the data folder"
         game.clean_up()

@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""Soak: the built game under random real input for a while (see docs/testing.md).
-
-    soak.py GAME_BINARY ASSETS_FOLDER [--seconds N]   (or SOAK_SECONDS)
-
-The run's seed is printed first; SOAK_SEED=N repeats the same input.
-"""
+"""soak.py GAME_BINARY ASSETS_FOLDER [--seconds N]: the built game under random
+real input for a while (or SOAK_SECONDS); SOAK_SEED=N repeats a run's input."""
 
 import argparse
 import json
@@ -90,11 +86,8 @@ def main():
         game.drag((70, 70), (800 - width / 2, 800 - width / 2))
         game.break_box(boxes[0]["x"], boxes[0]["y"])
         counts.presses, counts.drags, counts.releases = 4, 1, 4
-        began = time.monotonic()
-        baseline = None
-        peak_after_baseline = 0
-        last_text = start
-        last_board = json.loads(start)
+        began, baseline, peak_after_baseline = time.monotonic(), None, 0
+        last_text, last_board = start, json.loads(start)
 
         def move(x, y):
             # "--" lets negative coordinates through (beyond the left and top edges)
@@ -162,10 +155,10 @@ def main():
             counts.board_changed(last_board, board)
             if counts.broken < 1 or counts.merges < 1:
                 counts.failures.append("the saves show %d broken boxes and %d merges" % (counts.broken, counts.merges))
-            if 12 not in [spider["stage"] for spider in board.get("spiders", [])] or board["money"] < 121:
-                counts.failures.append("the board left at the close lacks the opening's stage-12 spider or its "
-                                       "121 in money: money %d, stages %s" % (
-                                           board["money"], sorted(spider["stage"] for spider in board.get("spiders", []))))
+            stages = sorted(spider["stage"] for spider in board.get("spiders", []))
+            if 12 not in stages or board["money"] < 121:
+                counts.failures.append("the board left at the close lacks the opening's stage-12 spider or its 121 "
+                                       "in money: money %d, stages %s" % (board["money"], stages))
         if baseline is not None and peak_after_baseline > baseline + MEMORY_SLACK_KIB:
             counts.failures.append("memory grew from %d KiB to %d KiB" % (baseline, peak_after_baseline))
         if "cannot" in game.stderr() or "not saved" in game.stderr():
