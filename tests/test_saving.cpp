@@ -88,20 +88,20 @@ TEST(AutosaveCadence, WanderingWaitsThirtySecondsThePlayerTwoAndANewBoxNone) {
     cadence.note(Change::byPlayer, at(31));
     cadence.note(Change::byPlayer, at(32)); // more play does not put it off
     cadence.note(Change::wandering, at(32.5f));
-    EXPECT_EQ(cadence.nextSave(), at(33));
+    EXPECT_EQ(cadence.nextSave(), at(31) + autosaveInterval);
     cadence.note(Change::newBox, at(32.7f));
     EXPECT_TRUE(cadence.due(at(32.7f)));
     cadence.looked(at(32.7f));
-    cadence.note(Change::byPlayer, at(61));
+    cadence.note(Change::byPlayer, at(61.5f));
     EXPECT_EQ(cadence.nextSave(), at(62.7f)) << "a look already due sooner is kept";
 }
 
 TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardNever) {
     money = 5; // as wandering earns: not within 2 seconds
     saving->autosave(spiders, boxes, money, Change::byPlayer);
-    EXPECT_GT(saving->untilAutosave(), sf::milliseconds(1900));
+    EXPECT_GT(saving->untilAutosave(), autosaveInterval - sf::milliseconds(100));
     EXPECT_LE(saving->untilAutosave(), autosaveInterval);
-    clock += sf::milliseconds(1900);
+    clock += autosaveInterval - sf::milliseconds(100);
     saving->autosave(spiders, boxes, money); // too soon: not handed in
     sf::sleep(sf::milliseconds(200));
     EXPECT_EQ(attempts, 0);
