@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <system_error>
 
@@ -160,6 +161,9 @@ TEST(Text, TheSystemsReasonsComeInThePlayersLanguageAsUtf8) {
     EXPECT_EQ(std::system_category().message(ENOSPC),
               "Auf dem Gerät ist kein Speicherplatz mehr verfügbar");
     EXPECT_EQ(std::to_string(1.5), "1.500000") << "numbers stay as they were";
+    // Back to English for the tests that follow in this process.
+    std::setlocale(LC_MESSAGES, "C");
+    unsetenv("LOCPATH");
 }
 
 namespace {
