@@ -2,7 +2,6 @@
 // line saying that saves fail.
 #include "game/Messages.hpp"
 #include "game/Pacing.hpp"
-#include "game/Phases.hpp"
 #include "platform/Console.hpp"
 #include "support.hpp"
 

@@ -141,16 +141,13 @@ TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
     EXPECT_NE(spiders[1].sprite.getPosition(), sf::Vector2f(400, 400));
 }
 
-TEST_F(Phases, MoneyFromPressesStopsAtTheLargestAmount) {
+TEST_F(Phases, MoneyFromPressesStopsAtTheLargestAmountAndItsLabelSaysSo) {
     spiders = {Spider(12, 0, 0)};
     money = mostMoney - 100;
     handleMousePress(spiders, boxes, money, {1, 1});
     EXPECT_EQ(money, mostMoney);
     handleMousePress(spiders, boxes, money, {1, 1});
     EXPECT_EQ(money, mostMoney);
-}
-
-TEST(MoneyLabel, SaysWhenTheCountIsFull) {
     EXPECT_EQ(moneyLabel(0), "Money: 0");
     EXPECT_EQ(moneyLabel(mostMoney - 1), "Money: 2147483646");
     EXPECT_EQ(moneyLabel(mostMoney), "Money: 2147483647 (full)");

@@ -1,7 +1,6 @@
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
-#include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
