@@ -4,6 +4,7 @@
 
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/System/String.hpp>
+#include <SFML/Window/Event.hpp>
 
 #include <unistd.h>
 
@@ -77,4 +78,15 @@ inline std::string utf8Of(const sf::String& text) {
     std::string bytes;
     sf::Utf32::toUtf8(text.begin(), text.end(), std::back_inserter(bytes));
     return bytes;
+}
+
+// A press, release or move of the left button at window pixel (x, y).
+inline sf::Event mouseEvent(sf::Event::EventType type, int x = 0, int y = 0) {
+    sf::Event made{};
+    made.type = type;
+    made.mouseButton = {sf::Mouse::Left, x, y};
+    if (type == sf::Event::MouseMoved) {
+        made.mouseMove = {x, y};
+    }
+    return made;
 }

@@ -2,7 +2,6 @@
 // line saying that saves fail.
 #include "game/Messages.hpp"
 #include "game/Pacing.hpp"
-#include "game/Phases.hpp"
 #include "platform/Console.hpp"
 #include "support.hpp"
 
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <system_error>
 

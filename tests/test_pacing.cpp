@@ -23,19 +23,6 @@ protected:
     int money = 0;
 };
 
-sf::Event mouseEvent(sf::Event::EventType type, sf::Vector2f point) {
-    sf::Event made{};
-    made.type = type;
-    const int x = static_cast<int>(point.x);
-    const int y = static_cast<int>(point.y);
-    if (type == sf::Event::MouseMoved) {
-        made.mouseMove = {x, y};
-    } else {
-        made.mouseButton = {sf::Mouse::Left, x, y};
-    }
-    return made;
-}
-
 } // namespace
 
 TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhileMinimized) {
@@ -107,8 +94,8 @@ TEST_F(Pacing, AHeldSpiderFollowsEveryMoveWithinAFramePeriodAfterAnyMinuteOfMove
         spiders = {Spider(2, 600, 100), Spider(1, 400, 400)};
         spiders[0].moveInterval = spiders[1].moveInterval = 100000000; // no steps in the way
         std::vector<std::pair<sf::Time, sf::Event>> inputs;
-        const auto add = [&](sf::Time at, sf::Event::EventType type, float x, float y) {
-            inputs.emplace_back(at, mouseEvent(type, {x, y}));
+        const auto add = [&](sf::Time at, sf::Event::EventType type, int x, int y) {
+            inputs.emplace_back(at, mouseEvent(type, x, y));
         };
         const sf::Time between = sf::microseconds(1000000 / rate);
         for (int i = 0; i < 60 * rate; ++i) {

@@ -1,7 +1,6 @@
 #include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
-#include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
 #include "support.hpp"
 
@@ -279,21 +278,15 @@ TEST_F(SavingTest, TheStartKeepsItsSaveAsTheBackup) {
 }
 
 TEST_F(SavingTest, EachEndSavesTheBoardFirst) {
-    {
+    for (const bool fromOutside : {false, true}) {
         sf::Window window(sf::VideoMode(10, 10), "saving");
-        money = 75;
-        saving->closeRequested(window, spiders, boxes, money);
+        money = fromOutside ? 76 : 75;
+        fromOutside ? saving->endFromOutside(window, spiders, boxes, money)
+                    : saving->closeRequested(window, spiders, boxes, money);
         EXPECT_FALSE(window.isOpen());
         EXPECT_EQ(saving->notice(), "") << "a close notice for a board that was saved";
         EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
         EXPECT_EQ(saving->exitStatus(), 0);
-    }
-    {
-        sf::Window window(sf::VideoMode(10, 10), "saving");
-        money = 76;
-        saving->endFromOutside(window, spiders, boxes, money);
-        EXPECT_FALSE(window.isOpen());
-        EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
     }
     ::testing::internal::CaptureStderr();
     money = 77;
