@@ -92,8 +92,12 @@ void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
     const ScreenArea area = usableArea(desktop.layout());
     const WindowPlace place =
         placeWindow(area, desktop.frame().value_or(guessedFrame(area)), desktop.scale());
-    window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
-                  sf::Style::Titlebar | sf::Style::Close);
+    {
+        // A window manager that has exited must not end the game here
+        const XErrorsSurvived survived;
+        window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
+                      sf::Style::Titlebar | sf::Style::Close);
+    }
     fitClientArea(window.getSystemHandle(), place.side);
     // Placed by hand: SFML 2.5 on X11 centres the window's top by the screen's
     // width, and on every system by the whole screen rather than what is free.

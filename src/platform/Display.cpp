@@ -435,6 +435,18 @@ _XDisplay* Desktop::x11Connection() const {
     return connection_ ? connection_->x : nullptr;
 }
 
+XErrorsSurvived::XErrorsSurvived()
+    : previous(reinterpret_cast<int (*)(_XDisplay*, void*)>(XSetErrorHandler(ignoreError))) {}
+
+XErrorsSurvived::~XErrorsSurvived() {
+    XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous));
+}
+
+#endif
+
+#ifdef _WIN32
+XErrorsSurvived::XErrorsSurvived() = default;
+XErrorsSurvived::~XErrorsSurvived() = default;
 #endif
 
 Desktop::~Desktop() = default;

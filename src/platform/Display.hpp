@@ -99,3 +99,19 @@ private:
 // Xlib Display); empty when it is not set.
 std::vector<long> cardinals(_XDisplay* display, sf::WindowHandle window, const char* name);
 #endif
+
+// While one lives, an error the X server answers a request with is left to
+// the caller instead of ending the game through Xlib's default handler. SFML
+// asks about the window manager when it makes a window, and a manager that
+// has exited leaves behind a property naming a window that is gone: the
+// answer, BadWindow, must not end the game. Elsewhere this does nothing.
+class XErrorsSurvived {
+public:
+    XErrorsSurvived();
+    ~XErrorsSurvived();
+    XErrorsSurvived(const XErrorsSurvived&) = delete;
+    XErrorsSurvived& operator=(const XErrorsSurvived&) = delete;
+
+private:
+    int (*previous)(_XDisplay*, void*) = nullptr;
+};

@@ -479,6 +479,7 @@ def start_icewm(test, screen):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     test.addCleanup(lambda: manager.terminate() or manager.wait(10))
     eventually(lambda: len(cardinals(screen, "_NET_WORKAREA")) >= 4, 20, step=0.1)
+    return manager
 
 
 def counting_swaps(game):

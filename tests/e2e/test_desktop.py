@@ -218,6 +218,19 @@ class OlderWindowManager(DesktopTest):
         self.assert_low_box_broke(game)
 
 
+    def test_a_window_manager_that_has_exited_leaves_a_game_that_starts(self):
+        # Its check property stays on the root, naming a window that is gone.
+        screen = self.own_screen("1366x768")
+        start_icewm(self, screen).kill()  # as a crash leaves it
+        root = xdisplay.Display(screen.name).screen().root
+        self.assertTrue(eventually(lambda: not root.get_attributes().all_event_masks & X.SubstructureRedirectMask,
+                                   10, step=0.1), "icewm did not end")
+        root.display.close()
+        game = self.game(screen).start().find_window()
+        self.assertLessEqual(game.geometry()[3], 768)
+        self.assertEqual(game.close(), 0, game.stderr())
+
+
 @unittest.skipIf(LAUNCHER, "icewm iconifies X11 windows")
 class Minimized(GameTest):
     def test_a_minimized_game_draws_nothing_earns_on_and_shows_the_board_when_restored(self):
