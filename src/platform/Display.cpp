@@ -233,13 +233,11 @@ bool ewmhWindowManagerRuns(Display* x, Window root) {
         return false;
     }
     // A window gone answers BadWindow, which Xlib's own handler would end
-    // the game for: caught here, after what is queued before is handled.
+    // the game for: survived here, after what is queued before is handled.
     XSync(x, False);
-    const auto previous = XSetErrorHandler(ignoreError);
+    const XErrorsSurvived survived;
     const std::vector<long> own =
         cardinals(x, static_cast<Window>(check[0]), "_NET_SUPPORTING_WM_CHECK");
-    XSync(x, False);
-    XSetErrorHandler(previous);
     return own.size() == 1 && own[0] == check[0];
 }
 

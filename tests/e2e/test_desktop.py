@@ -188,6 +188,11 @@ class WineDesktop(DesktopTest):
         self.assert_low_box_broke(game)
 
 
+def managed(root):
+    """Whether a window manager runs on `root`'s screen: every one redirects its children."""
+    return bool(root.get_attributes().all_event_masks & X.SubstructureRedirectMask)
+
+
 @unittest.skipIf(LAUNCHER, "the X11 window manager")
 class OlderWindowManager(DesktopTest):
     def test_under_twm_the_whole_frame_is_on_the_screen_and_the_bottom_box_breaks(self):
@@ -199,8 +204,7 @@ class OlderWindowManager(DesktopTest):
         connection = xdisplay.Display(screen.name)
         self.addCleanup(connection.close)
         root = connection.screen().root
-        self.assertTrue(eventually(lambda: root.get_attributes().all_event_masks & X.SubstructureRedirectMask,
-                                   20, step=0.1), "twm did not start")
+        self.assertTrue(eventually(lambda: managed(root), 20, step=0.1), "twm did not start")
 
         game = self.game(screen, save=LOW_BOX_SAVE).start().find_window()
         frame = inner = connection.create_resource_object("window", game.window)
@@ -223,8 +227,7 @@ class OlderWindowManager(DesktopTest):
         screen = self.own_screen("1366x768")
         start_icewm(self, screen).kill()  # as a crash leaves it
         root = xdisplay.Display(screen.name).screen().root
-        self.assertTrue(eventually(lambda: not root.get_attributes().all_event_masks & X.SubstructureRedirectMask,
-                                   10, step=0.1), "icewm did not end")
+        self.assertTrue(eventually(lambda: not managed(root), 10, step=0.1), "icewm did not end")
         root.display.close()
         game = self.game(screen).start().find_window()
         self.assertLessEqual(game.geometry()[3], 768)
