@@ -40,7 +40,6 @@ class FrameWatcher:
         self.connection.sync()
 
     def take(self):
-        """How many frames were reported since the last call."""
         frames = 0
         while self.connection.pending_events():
             if type(self.connection.next_event()).__name__ == "DamageNotify":
@@ -48,28 +47,23 @@ class FrameWatcher:
                 self.connection.damage_subtract(self.report)
         return frames
 
-    def clear(self):
-        """Counts everything drawn so far and takes its damage away, so the
-        next drawing is reported afresh."""
+    def count(self, seconds, enough=None, action=None):
+        """The frames drawn in the next `seconds` (after `action`), or once `enough` were."""
         self.connection.sync()
-        while self.take():
+        while self.take():  # what was drawn before is not counted
             self.connection.sync()
-
-    def count(self, seconds, enough=None):
-        """The frames drawn in the next `seconds`, or once `enough` were."""
+        if action:
+            action()
         seen, end = 0, time.monotonic() + seconds
         while time.monotonic() < end and (enough is None or seen < enough):
             seen += self.take()
             time.sleep(0.002)
         return seen
 
-    def after(self, action, frames, what, timeout=15):
-        """Runs `action`, then waits until `frames` frames were drawn after it."""
-        self.clear()
-        action()
-        seen = self.count(timeout, enough=frames)
-        if seen < frames:
-            raise AssertionError("the game drew %d frames in %d s after %s" % (seen, timeout, what))
+    def after(self, action, what):
+        """Runs `action`, then waits for a frame drawn after it."""
+        if not self.count(15, 1, action):
+            raise AssertionError("the game drew nothing in 15 s after " + what)
 
     def settle(self, quiet=0.1, timeout=15):
         """Waits until the game has drawn nothing for `quiet` seconds (a held
@@ -88,7 +82,7 @@ class FrameWatcher:
         try:
             self.connection.close()
         except Xlib.error.ConnectionClosedError:
-            pass  # the display is gone already (a test killed it)
+            pass  # a test killed the display
 
 
 class VirtualScreen:
@@ -98,20 +92,20 @@ class VirtualScreen:
         self.size = tuple(int(side) for side in size.split("x"))
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
-             "-screen", "0", size + "x24"],
+            ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp", "-screen", "0", size + "x24"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as numbers:
             self.name = ":" + numbers.readline().strip()
 
     def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(timeout=10)
 
 
 def cardinals(screen, name, window=None):
-    """A 32-bit property of a window (of the root window by default)."""
+    """A property's values, of a window or of the root window."""
     connection = xdisplay.Display(screen.name)
     target = connection.create_resource_object("window", window or connection.screen().root.id)
     prop = target.get_full_property(connection.intern_atom(name), X.AnyPropertyType)
@@ -119,7 +113,7 @@ def cardinals(screen, name, window=None):
     return list(prop.value) if prop else []
 
 
-def picture_size(name):
+def picture_size(name="box_damage_0"):
     """Width and height of a game picture, as drawn on the board (scale 0.25)."""
     out = subprocess.run(["identify", "-format", "%w %h", os.path.join(ASSETS, "textures", name + ".png")],
                          check=True, capture_output=True, text=True).stdout.split()
@@ -131,28 +125,34 @@ def windows_tool(name):
     """The path of tests/e2e/windows/<name>.c built for Windows, once a run."""
     folder = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
     atexit.register(shutil.rmtree, folder, True)
-    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
     program = os.path.join(folder, name + ".exe")
-    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source, "-lgdi32"], check=True)
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program,
+                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c"), "-lgdi32"],
+                   check=True)
     return program
 
 
-def end_wine_session():
-    """Ends every program of the Wine session and its server; the next Wine
-    program starts a new session on its own display."""
+def end_wine_session():  # the next Wine program starts a new session on its own display
     subprocess.run(["wineserver", "-k"], check=False)
 
 
+def through_a_file(args, **options):
+    """What `args` print; through a file, since the Wine services a first program starts keep a pipe open."""
+    with tempfile.TemporaryFile("w+") as out:
+        subprocess.run(args, stdout=out, stderr=subprocess.DEVNULL, timeout=60, **options)
+        out.seek(0)
+        return out.read()
+
+
 def as_from_a_terminal():
-    """In the game's process before it starts: the end signals as a terminal
-    leaves them. A test run in the background inherits SIGINT ignored, and
-    the game rightly keeps an ignored signal ignored."""
+    """The end signals as a terminal leaves them: a test run in the background
+    inherits SIGINT ignored, and the game rightly keeps an ignored signal ignored."""
     for number in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
         signal.signal(number, signal.SIG_DFL)
 
 
 class Game:
-    """One run of the game in a scratch working folder holding a copy of assets/."""
+    """One run of the game in a scratch working folder (its name beyond ASCII) holding a copy of assets/."""
 
     frames = None  # a FrameWatcher, once the window is found
     pointer = None  # where this driver last put the pointer, in window pixels
@@ -161,46 +161,40 @@ class Game:
     older_windows = frozenset()  # windows that were open before this game started
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
-        """A game in a fresh folder holding assets/ but `leave_out`, and `save`
-        as save.json; or in `folder` as it is. Screenshots and stderr are kept
+        """In a fresh folder holding assets/ but `leave_out`, and `save` as
+        save.json; or in `folder` as it is. Screenshots and stderr are kept
         aside, out of a folder that may be full or unwritable."""
         self.screen = screen
         self.own_folder = folder is None
-        self.folder = folder or tempfile.mkdtemp(prefix="tangleroot-e2e-")
+        self.folder = folder or tempfile.mkdtemp(prefix="tangleroot-Jörg-")
         self.aside = tempfile.mkdtemp(prefix="tangleroot-aside-")
         if self.own_folder:
             shutil.copytree(ASSETS, os.path.join(self.folder, "assets"))
         for path in leave_out:
-            target = os.path.join(self.folder, path)
-            if os.path.isdir(target):
-                shutil.rmtree(target)
-            else:
-                os.remove(target)
+            shutil.rmtree(self.path(path)) if os.path.isdir(self.path(path)) else os.remove(self.path(path))
         if save is not None:
             self.write("save.json", save)
         self.process = self.window = None
         self.scale = 1.0  # window pixels per board unit
         self.stderr_path = os.path.join(self.aside, "stderr.txt")
 
-    # ---- files in the working folder
     def path(self, name):
-        return os.path.join(self.folder, name)
+        return os.path.join(self.folder, name)  # an absolute name joins as itself
 
     def write(self, name, text):
         with open(self.path(name), "w") as out:
             out.write(text)
 
     def read(self, name):
-        with open(os.path.join(self.folder, name)) as text:
+        with open(self.path(name)) as text:
             return text.read()
 
     def board(self):
         return json.loads(self.read("save.json"))
 
     def stderr(self):
-        return self.read(self.stderr_path)  # an absolute path joins as itself
+        return self.read(self.stderr_path)
 
-    # ---- the process and its window
     def start(self, display=True, pointer=None):
         """Starts the game; `pointer`, a board point, puts the pointer there
         before the game's first frame (where a centred 800 x 800 window would
@@ -214,20 +208,15 @@ class Game:
         if not display:
             del env["DISPLAY"]
         with open(self.stderr_path, "w") as err:
-            self.process = subprocess.Popen(LAUNCHER + [BINARY], cwd=self.folder, env=env,
-                                            stdout=subprocess.DEVNULL, stderr=err,
-                                            preexec_fn=as_from_a_terminal)
+            self.process = subprocess.Popen(LAUNCHER + [BINARY], cwd=self.folder, env=env, stdout=subprocess.DEVNULL,
+                                            stderr=err, preexec_fn=as_from_a_terminal)
         return self
 
     def env(self):
-        """The environment the game is started with."""
         env = dict(os.environ, DISPLAY=self.screen.name)
         if os.environ.get("TANGLEROOT_GAME_PRELOAD"):
             env["LD_PRELOAD"] = os.environ["TANGLEROOT_GAME_PRELOAD"]
         return env
-
-    def wait(self, timeout):
-        return self.process.wait(timeout=timeout)
 
     def find_window(self, timeout=20):
         """Waits for the game's window and its first picture; returns the game."""
@@ -254,24 +243,15 @@ class Game:
         return {int(window) for window in found.split()}
 
     def geometry(self):
-        out = self.xdotool("getwindowgeometry", "--shell", str(self.window))
-        values = dict(line.split("=") for line in out.split())
+        values = dict(line.split("=") for line in self.xdotool("getwindowgeometry", "--shell", str(self.window)).split())
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
-
-    def window_class(self):
-        """The class part of the window's WM_CLASS, which docks match to menu entries."""
-        connection = xdisplay.Display(self.screen.name)
-        wm_class = connection.create_resource_object("window", self.window).get_wm_class()
-        connection.close()
-        return wm_class[1] if wm_class else None
 
     def icon_sizes(self):
         """The sizes of the icons the window offers the window manager (_NET_WM_ICON)."""
         values, sizes = cardinals(self.screen, "_NET_WM_ICON", self.window), []
         while len(values) >= 2:  # width, height, then width x height pixels, repeated
-            width, height = values[0], values[1]
-            sizes.append((width, height))
-            values = values[2 + width * height:]
+            sizes.append((values[0], values[1]))
+            values = values[2 + values[0] * values[1]:]
         return sizes
 
     def xdotool(self, *args, check=True):
@@ -285,34 +265,31 @@ class Game:
     # game the events in their order, and each carries its point. A press or
     # a release waits for the frame it draws.
     def move(self, x, y):
-        """To the board point (x, y)."""
         point = (int(x * self.scale), int(y * self.scale))
-        if point == self.pointer:
-            return
-        self.pointer = point
-        self.xdotool("mousemove", "--window", str(self.window), *map(str, point))
+        if point != self.pointer:
+            self.pointer = point
+            self.xdotool("mousemove", "--window", str(self.window), *map(str, point))
 
     def press(self, button=1):
         self.held = self.held | {button}
-        self.frames.after(lambda: self.xdotool("mousedown", str(button)), 1, "a press")
+        self.frames.after(lambda: self.xdotool("mousedown", str(button)), "a press")
 
     def release(self, button=1):
         self.held = self.held - {button}
-        self.frames.after(lambda: self.xdotool("mouseup", str(button)), 1, "a release")
+        self.frames.after(lambda: self.xdotool("mouseup", str(button)), "a release")
 
     def click(self, x, y, button=1):
         self.move(x, y)
         self.press(button)
         self.release(button)
 
-    def drag(self, start, end, button=1, steps=3):
+    def drag(self, start, end, steps=3):
         self.move(*start)
-        self.press(button)
+        self.press()
         for i in range(1, steps + 1):
             self.move(start[0] + (end[0] - start[0]) * i / steps, start[1] + (end[1] - start[1]) * i / steps)
-        # Frames the moves draw would pass for the release's own.
-        self.frames.settle()
-        self.release(button)
+        self.frames.settle()  # frames the moves draw would pass for the release's own
+        self.release()
 
     def screenshot(self, name="shot.png"):
         """The window's picture, cut out of the screen."""
@@ -328,49 +305,27 @@ class Game:
         return image_stat(self.screenshot("notice.png"), "mean", crop=band) < 0.35
 
     def close(self, timeout=10):
-        """Presses the window's close button (WM_DELETE_WINDOW) and waits for the end."""
-        self.send_close_request()
-        return self.process.wait(timeout=timeout)
-
-    def send_close_request(self):
+        """Presses the window's close button (WM_DELETE_WINDOW) and waits for the end, unless `timeout` is None."""
         connection = xdisplay.Display(self.screen.name)
         window = connection.create_resource_object("window", self.window)
-        protocols = connection.intern_atom("WM_PROTOCOLS")
-        delete = connection.intern_atom("WM_DELETE_WINDOW")
-        event = protocol.event.ClientMessage(window=window, client_type=protocols,
-                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        event = protocol.event.ClientMessage(window=window, client_type=connection.intern_atom("WM_PROTOCOLS"),
+                                             data=(32, [connection.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime,
+                                                        0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
         # A round trip, so the server has handled the request before the
         # connection closes (a flush alone can lose it to the disconnect).
         connection.sync()
         connection.close()
+        return None if timeout is None else self.process.wait(timeout=timeout)
 
     def hit_box(self, x, y, button=1):
         """A click on the middle of the box whose top-left corner is (x, y)."""
-        width, height = picture_size("box_damage_0")
+        width, height = picture_size()
         self.click(x + width / 2, y + height / 2, button)
 
     def break_box(self, x, y):
-        """Three hits on the box whose top-left corner is (x, y)."""
         for _ in range(3):
             self.hit_box(x, y)
-
-    def end_session(self):
-        """Windows only: logoff or shutdown, as wineboot plays it."""
-        env = dict(os.environ, DISPLAY=self.screen.name)
-        subprocess.run(LAUNCHER + ["wineboot", "--end-session"], env=env, check=True, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def cpu_share(self, seconds):
-        """The share of one core the game uses over `seconds` (Linux game only)."""
-        def used():  # the game's user and system time, and the wall clock, in seconds
-            with open("/proc/%d/stat" % self.process.pid) as stat:
-                ticks = sum(int(field) for field in stat.read().rsplit(")", 1)[1].split()[11:13])
-            return ticks / os.sysconf("SC_CLK_TCK"), time.monotonic()
-        cpu_before, wall_before = used()
-        time.sleep(seconds)
-        cpu, wall = used()
-        return (cpu - cpu_before) / (wall - wall_before)
 
     def clean_up(self):
         # A button left down would swallow the next game's first press.
@@ -402,13 +357,19 @@ class GameTest(unittest.TestCase):
 
     def own_screen(self, size):
         screen = VirtualScreen(size)
-        self.addCleanup(lambda: screen.process.poll() is None and screen.stop())
+        self.addCleanup(screen.stop)
         return screen
 
     def game(self, on_screen=None, **options):
         game = Game(on_screen or self.screen(), **options)
         self.addCleanup(game.clean_up)
         return game
+
+    def spawn(self, args, **options):
+        """A helper program, ended with the test if it still runs."""
+        process = subprocess.Popen(args, **options)
+        self.addCleanup(lambda: process.poll() is None and (process.kill(), process.wait()))
+        return process
 
 
 def eventually(check, timeout, step=0.2):
@@ -421,25 +382,23 @@ def eventually(check, timeout, step=0.2):
     return check()
 
 
-def image_stat(path, expression, crop=None, colour=False):
-    """An ImageMagick fx value (for example minima or mean, of the grey
-    picture unless `colour`) of a picture or a part of it."""
-    args = ["convert", *extract(crop), path] + ([] if colour else ["-colorspace", "gray"])
-    args += ["-format", "%[fx:" + expression + "]", "info:"]
-    return float(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
-
-
-def difference(path_a, path_b, crop=None):
-    """Root-mean-square difference of two pictures of one size (or of the same
-    part of both), 0 to 1."""
-    result = subprocess.run(["compare", "-metric", "RMSE", *extract(crop), path_a, path_b, "null:"],
-                            capture_output=True, text=True)
-    return float(result.stderr.split("(")[1].rstrip(")"))
-
-
 def extract(crop):
     """ImageMagick's options that read only the part `crop` (width, height, x, y) of the pictures after them."""
     return ["-extract", "%dx%d+%d+%d" % crop] if crop else []
+
+
+def image_stat(path, expression, crop=None, colour=False):
+    """An ImageMagick fx value (minima, mean...) of the grey picture unless `colour`, or a part of it."""
+    args = ["convert", *extract(crop), path] + ([] if colour else ["-colorspace", "gray"])
+    return float(subprocess.run(args + ["-format", "%[fx:" + expression + "]", "info:"], check=True,
+                                capture_output=True, text=True).stdout)
+
+
+def difference(path_a, path_b, crop=None):
+    """Root-mean-square difference of two pictures of one size (or of the same part of both), 0 to 1."""
+    result = subprocess.run(["compare", "-metric", "RMSE", *extract(crop), path_a, path_b, "null:"],
+                            capture_output=True, text=True)
+    return float(result.stderr.split("(")[1].rstrip(")"))
 
 
 class FastMouse:
@@ -454,7 +413,6 @@ class FastMouse:
         self.origin = game.geometry()[:2]
 
     def moves(self, points, rate=1000):
-        """Through the board points, `rate` a second."""
         start = time.monotonic()
         for i, (x, y) in enumerate(points):
             time.sleep(max(0, start + i / rate - time.monotonic()))
@@ -471,15 +429,25 @@ class FastMouse:
         return time.monotonic()
 
 
-def start_icewm(test, screen):
-    """icewm, which iconifies windows and keeps a task bar, on `screen` until the test ends."""
-    home = tempfile.mkdtemp(prefix="icewm-home-")
+def start_window_manager(test, screen, name="icewm"):
+    """icewm (which iconifies windows and keeps a task bar) or another on `screen`
+    until the test ends; returns once it manages the screen."""
+    home = tempfile.mkdtemp(prefix="wm-home-")
     test.addCleanup(shutil.rmtree, home, True)
-    manager = subprocess.Popen(["icewm"], env=dict(os.environ, DISPLAY=screen.name, HOME=home),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    test.addCleanup(lambda: manager.terminate() or manager.wait(10))
-    eventually(lambda: len(cardinals(screen, "_NET_WORKAREA")) >= 4, 20, step=0.1)
+    manager = test.spawn([name], env=dict(os.environ, DISPLAY=screen.name, HOME=home),
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ready = (lambda: len(cardinals(screen, "_NET_WORKAREA")) >= 4) if name == "icewm" else (lambda: managed(screen))
+    if not eventually(ready, 20, step=0.1):
+        raise AssertionError(name + " did not start")
     return manager
+
+
+def managed(screen):
+    """Whether a window manager runs on `screen`: every one redirects the root's children."""
+    connection = xdisplay.Display(screen.name)
+    masks = connection.screen().root.get_attributes().all_event_masks
+    connection.close()
+    return bool(masks & X.SubstructureRedirectMask)
 
 
 def counting_swaps(game):

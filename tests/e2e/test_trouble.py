@@ -9,7 +9,7 @@ import time
 import unittest
 
 from game_driver import (ASSETS, BINARY, LAUNCHER, ONE_BOX, GameTest, difference, eventually, image_stat,
-                         windows_tool)
+                         through_a_file, windows_tool)
 
 
 class TroubleTest(GameTest):
@@ -41,9 +41,9 @@ class LinuxTrouble(TroubleTest):
         game.break_box(300, 300)
         self.assertTrue(eventually(lambda: self.failure_line_shown(game), 5),
                         "no line in the window: " + game.stderr())
-        self.assertEqual(json.loads(game.read("save.json")), json.loads(ONE_BOX))
+        self.assertEqual(game.board(), json.loads(ONE_BOX))
 
-        game.send_close_request()
+        game.close(timeout=None)
         self.assertTrue(eventually(game.notice_shown, 5), "no close notice")
         self.assertIsNone(game.process.poll(), "closed without its board")
 
@@ -71,7 +71,7 @@ class LinuxTrouble(TroubleTest):
         before = game.screenshot("before.png")
         os.remove(game.path("save.json"))
         os.mkdir(game.path("save.json"))  # no file can be renamed over a folder
-        game.send_close_request()
+        game.close(timeout=None)
         self.assertTrue(eventually(game.notice_shown, 5), "no close notice")
         self.assertIsNone(game.process.poll(), "the game closed without its board")
         self.assertGreater(difference(os.path.join(game.aside, "notice.png"), before), 0.1)
@@ -84,34 +84,6 @@ class LinuxTrouble(TroubleTest):
         self.assertEqual(os.listdir(game.path("save.json")), [])
         if not german:
             self.skipTest("the reason in German needs Debian's locales package")
-
-    def test_a_lost_display_saves_the_board_first(self):
-        # What the player does is saved within 2 seconds: the box is broken
-        # just after the first two hits' save and the display killed before
-        # the break's own, so only the save at the loss can keep the new spider.
-        own_screen = self.own_screen("1024x1024")
-        game = self.game(on_screen=own_screen,
-                         save='{"boxes":[{"x":300.0,"y":300.0}],"money":0,'
-                              '"spiders":[{"stage":1,"x":600.0,"y":600.0}]}').start().find_window()
-        # Two hits now, the third one right after an autosave.
-        game.hit_box(300, 300)
-        game.hit_box(300, 300)
-        saved_at = os.stat(game.path("save.json")).st_mtime_ns
-        self.assertTrue(eventually(lambda: os.stat(game.path("save.json")).st_mtime_ns != saved_at,
-                                   10, step=0.01), "no autosave")
-        autosaved_at = os.stat(game.path("save.json")).st_mtime_ns
-        game.press()
-        game.release()
-        own_screen.process.kill()
-        killed_after = (time.time_ns() - autosaved_at) / 1e9
-        own_screen.process.wait()
-        self.assertEqual(game.wait(timeout=15), 1)
-        # Later than this, the next autosave may have kept the spider instead.
-        self.assertLess(killed_after, 1.4, "too slow to prove anything: the display was killed %.2f s after "
-                        "an autosave, and a break's comes within 1.5 s" % killed_after)
-        self.assertEqual(self.spiders_saved(game), 2, game.stderr())
-        self.assertIn("Tangleroot cannot go on: the connection to the X display was lost; "
-                      "the board was saved", game.stderr())
 
     def test_a_save_json_this_player_may_not_read_stops_the_game_and_changes_nothing(self):
         if os.geteuid() != 0:
@@ -133,7 +105,6 @@ class LinuxTrouble(TroubleTest):
         self.assertEqual((run.returncode, run.stderr.count("\n")), (1, 1), run.stderr)
         self.assertIn(game.path("save.json") + " cannot be opened: Permission denied", run.stderr)
         self.assertEqual((os.stat(game.folder).st_mtime_ns, os.listdir(game.folder)), before)
-
 
 
 class BrokenSave(TroubleTest):
@@ -158,36 +129,21 @@ class BrokenSave(TroubleTest):
 
 @unittest.skipUnless(LAUNCHER, "another Windows program holding the game's files")
 class WindowsTrouble(TroubleTest):
-    def hold(self, game, name, milliseconds, sharing=None):
+    def hold(self, game, name, milliseconds, *sharing):
         """Starts hold_file on a file of the game's folder; returns once it holds it.
         `sharing` is "shared" (others may do anything), "read" (others may only
-        read) or None (nobody else may open it)."""
-        holder = subprocess.Popen(LAUNCHER + [windows_tool("hold_file"), name, str(milliseconds)] +
-                                  ([sharing] if sharing else []),
-                                  cwd=game.folder, env=game.env(),
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        read) or none (nobody else may open it)."""
+        holder = self.spawn(LAUNCHER + [windows_tool("hold_file"), name, str(milliseconds), *sharing],
+                            cwd=game.folder, env=game.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                            text=True)
         self.addCleanup(holder.stdout.close)
-        self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
         self.assertEqual(holder.stdout.readline().strip(), "held")
         return holder
 
-    def attributes(self, game, name, *new):
-        """A file's attributes as Windows shows them, set to `new` first if given."""
-        # Through a file: the Wine services a first program starts keep a pipe open.
-        with tempfile.TemporaryFile("w+") as out:
-            subprocess.run(LAUNCHER + [windows_tool("file_attributes"), name] + list(new), cwd=game.folder,
-                           env=game.env(), stdout=out, timeout=60)
-            out.seek(0)
-            return int(out.read(), 16)
-
-    def test_a_read_only_hidden_system_save_json_is_saved_and_stays_so(self):
-        game = self.game(save=ONE_BOX)
-        self.attributes(game, "save.json", "7")  # attrib +r +h +s
-        game.start().find_window()
-        game.break_box(300, 300)
-        self.assertEqual(game.close(timeout=20), 0, game.stderr())
-        self.assertEqual(self.spiders_saved(game), 1)
-        self.assertEqual(self.attributes(game, "save.json") & 7, 7)
+    def attributes(self, game, *new):
+        """save.json's attributes as Windows shows them, set to `new` first if given."""
+        return int(through_a_file(LAUNCHER + [windows_tool("file_attributes"), "save.json", *new], cwd=game.folder,
+                                  env=game.env()), 16)
 
     def test_a_broken_save_json_another_program_reads_is_moved_aside_once_it_is_free(self):
         game = self.game(save="{")
@@ -199,20 +155,23 @@ class WindowsTrouble(TroubleTest):
         self.assertEqual(game.read("save.json.unusable-1"), "{")
         self.assertEqual(game.find_window().close(timeout=20), 0, game.stderr())
 
-    def test_save_json_held_for_a_moment_at_the_close_is_saved(self):
-        # The game tries again for 2 seconds: 0.6 s is well inside, even under Wine.
-        game = self.game(save=ONE_BOX).start().find_window()
+    def test_a_read_only_hidden_system_save_json_held_for_a_moment_at_the_close_is_saved_and_stays_so(self):
+        game = self.game(save=ONE_BOX)
+        self.attributes(game, "7")  # attrib +r +h +s
+        game.start().find_window()
         game.break_box(300, 300)
+        # The game tries again for 2 seconds: 0.6 s is well inside, even under Wine.
         self.hold(game, "save.json", 600)
         self.assertEqual(game.close(timeout=20), 0, game.stderr())
         self.assertEqual(self.spiders_saved(game), 1)
+        self.assertEqual(self.attributes(game) & 7, 7)
 
     def test_save_json_held_long_at_the_close_keeps_the_window_until_it_is_saved(self):
         # Held before the spider exists, so no autosave can keep it first.
         game = self.game(save=ONE_BOX).start().find_window()
         holder = self.hold(game, "save.json", 10000)
         game.break_box(300, 300)
-        game.send_close_request()
+        game.close(timeout=None)
         self.assertTrue(eventually(game.notice_shown, 8, step=0.5), "no close notice")
         self.assertIsNone(game.process.poll(), "closed without its board")
         self.assertEqual(game.read("save.json"), ONE_BOX)
@@ -236,14 +195,12 @@ class WindowsTrouble(TroubleTest):
         # A launcher's DETACHED_PROCESS: no console, no stderr; only a box is seen.
         game = self.game(leave_out=["assets/textures"])
         with open(game.path("told.txt"), "w") as out:  # not a pipe, which Wine's services keep open
-            launcher = subprocess.Popen(LAUNCHER + [windows_tool("start_detached"),
-                                                    "Z:" + BINARY.replace("/", "\\")],
-                                        cwd=game.folder, env=game.env(), stdout=out)
-        self.addCleanup(lambda: launcher.poll() is None and (launcher.kill(), launcher.wait()))
+            launcher = self.spawn(LAUNCHER + [windows_tool("start_detached"), "Z:" + BINARY.replace("/", "\\")],
+                                  cwd=game.folder, env=game.env(), stdout=out)
         self.assertTrue(eventually(game.windows_titled_tangleroot, 20), "no message box")
         self.assertIsNone(launcher.poll(), "the game ended before the box was closed")
         game.window = game.windows_titled_tangleroot().pop()
-        game.send_close_request()
+        game.close(timeout=None)
         self.assertEqual(launcher.wait(timeout=20), 0)
         self.assertEqual(game.read("told.txt").split(), ["started", "ended", "1"])
 

@@ -1,19 +1,15 @@
-/* Prints where the game's client area lies on the screen, the work area, and
-   the screen's dots per inch: "left top width height work_left work_top
-   work_right work_bottom dpi", or "none" while there is no game window; on
-   stdout, or into the file named by the first argument (a program started
-   in Wine's desktop by explorer has no stdout). With "dpi left top right
-   bottom" after it, first tells the game's window it moved to a monitor of
-   that scale, with Windows' suggested frame rectangle (WM_DPICHANGED); and
-   with "drag" after those, tells it while a move of the window from its
-   system menu (SC_MOVE) is under way, as when the player drags it there,
-   and ends the move after reading. */
+/* client_rect FILE [DPI LEFT TOP RIGHT BOTTOM [drag]]: writes "left top width height work_left
+   work_top work_right work_bottom dpi" of the game's client area, the work area and the screen
+   into FILE (a program explorer starts in Wine's desktop has no stdout), or "none". With a DPI,
+   first tells the game's window it moved to a monitor of that scale, with Windows' suggested frame
+   (WM_DPICHANGED); with "drag", while a move from its system menu (SC_MOVE) is under way, as
+   when the player drags it there, and ends the move after reading. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
 
 int main(int argc, char** argv) {
-    if (argc > 1 && freopen(argv[1], "w", stdout) == NULL) {
+    if (argc < 2 || freopen(argv[1], "w", stdout) == NULL) {
         return 2;
     }
     SetProcessDPIAware();
@@ -43,8 +39,7 @@ int main(int argc, char** argv) {
     if (argc > 7) {
         PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0); /* the move ends here */
     }
-    HDC screen = GetDC(NULL);
     printf("%ld %ld %ld %ld %ld %ld %ld %ld %d\n", corner.x, corner.y, client.right, client.bottom,
-           work.left, work.top, work.right, work.bottom, GetDeviceCaps(screen, LOGPIXELSY));
+           work.left, work.top, work.right, work.bottom, GetDeviceCaps(GetDC(NULL), LOGPIXELSY));
     return 0;
 }

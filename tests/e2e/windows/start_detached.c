@@ -7,8 +7,8 @@
 int main(int argc, char** argv) {
     STARTUPINFOA startup = {.cb = sizeof startup, .dwFlags = STARTF_USESTDHANDLES};
     PROCESS_INFORMATION started;
-    if (argc != 2 || !CreateProcessA(argv[1], NULL, NULL, NULL, FALSE, DETACHED_PROCESS, NULL,
-                                     NULL, &startup, &started)) {
+    if (argc != 2 || !CreateProcessA(argv[1], NULL, NULL, NULL, FALSE, DETACHED_PROCESS, NULL, NULL,
+                                     &startup, &started)) {
         return 2;
     }
     printf("started\n");
