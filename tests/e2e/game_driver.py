@@ -1,6 +1,7 @@
 """Plays the built game in a real X window on a private Xvfb, as a player would."""
 
 import atexit
+import contextlib
 import functools
 import json
 import os
@@ -65,13 +66,13 @@ class FrameWatcher:
         if not self.count(15, 1, action):
             raise AssertionError("the game drew nothing in 15 s after " + what)
 
-    def settle(self, quiet=0.1, timeout=15):
+    def settle(self, quiet=0.1):
         """Waits until the game has drawn nothing for `quiet` seconds (a held
         spider has followed every move made so far); returns the last frame's time."""
-        end, last = time.monotonic() + timeout, time.monotonic()
+        end, last = time.monotonic() + 15, time.monotonic()
         while time.monotonic() - last < quiet:
             if time.monotonic() > end:
-                raise AssertionError("the game kept drawing for %d s" % timeout)
+                raise AssertionError("the game kept drawing for 15 s")
             self.connection.sync()
             if self.take():
                 last = time.monotonic()
@@ -79,10 +80,8 @@ class FrameWatcher:
         return last
 
     def close(self):
-        try:
+        with contextlib.suppress(Xlib.error.ConnectionClosedError):  # a test killed the display
             self.connection.close()
-        except Xlib.error.ConnectionClosedError:
-            pass  # a test killed the display
 
 
 class VirtualScreen:
@@ -156,9 +155,7 @@ class Game:
 
     frames = None  # a FrameWatcher, once the window is found
     pointer = None  # where this driver last put the pointer, in window pixels
-    placed = None  # where start() put it, in screen pixels
-    held = frozenset()  # the buttons this driver holds down
-    older_windows = frozenset()  # windows that were open before this game started
+    held = False  # whether this driver holds the first button down
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
         """In a fresh folder holding assets/ but `leave_out`, and `save` as
@@ -195,13 +192,7 @@ class Game:
     def stderr(self):
         return self.read(self.stderr_path)
 
-    def start(self, display=True, pointer=None):
-        """Starts the game; `pointer`, a board point, puts the pointer there
-        before the game's first frame (where a centred 800 x 800 window would
-        show it), so that a press right after the window shows needs no move."""
-        if pointer is not None:
-            self.placed = [(side - 800) // 2 + int(at) for side, at in zip(self.screen.size, pointer)]
-            self.xdotool("mousemove", *map(str, self.placed))
+    def start(self, display=True):
         # A window still open from an earlier game is never taken for this one's.
         self.older_windows = self.windows_titled_tangleroot()
         env = self.env()
@@ -231,10 +222,7 @@ class Game:
         # A player sees the board before touching anything.
         if not eventually(lambda: image_stat(self.screenshot("first.png"), "mean") > 0.05, timeout, step=0.05):
             raise AssertionError("the window never showed a picture")
-        x, y, width, _ = self.geometry()
-        self.scale = width / 800
-        if self.placed and width == 800:
-            self.pointer = (self.placed[0] - x, self.placed[1] - y)
+        self.scale = self.geometry()[2] / 800
         self.frames = FrameWatcher(self.screen.name, self.window)
         return self
 
@@ -243,8 +231,9 @@ class Game:
         return {int(window) for window in found.split()}
 
     def geometry(self):
-        values = dict(line.split("=") for line in self.xdotool("getwindowgeometry", "--shell", str(self.window)).split())
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+        out = self.xdotool("getwindowgeometry", "--shell", str(self.window))
+        values = dict(line.split("=") for line in out.split())
+        return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def icon_sizes(self):
         """The sizes of the icons the window offers the window manager (_NET_WM_ICON)."""
@@ -270,24 +259,19 @@ class Game:
             self.pointer = point
             self.xdotool("mousemove", "--window", str(self.window), *map(str, point))
 
-    def press(self, button=1):
-        self.held = self.held | {button}
-        self.frames.after(lambda: self.xdotool("mousedown", str(button)), "a press")
+    def press(self):
+        self.held = True
+        self.frames.after(lambda: self.xdotool("mousedown", "1"), "a press")
 
-    def release(self, button=1):
-        self.held = self.held - {button}
-        self.frames.after(lambda: self.xdotool("mouseup", str(button)), "a release")
+    def release(self):
+        self.held = False
+        self.frames.after(lambda: self.xdotool("mouseup", "1"), "a release")
 
-    def click(self, x, y, button=1):
-        self.move(x, y)
-        self.press(button)
-        self.release(button)
-
-    def drag(self, start, end, steps=3):
+    def drag(self, start, end):
         self.move(*start)
         self.press()
-        for i in range(1, steps + 1):
-            self.move(start[0] + (end[0] - start[0]) * i / steps, start[1] + (end[1] - start[1]) * i / steps)
+        for i in (1, 2, 3):
+            self.move(start[0] + (end[0] - start[0]) * i / 3, start[1] + (end[1] - start[1]) * i / 3)
         self.frames.settle()  # frames the moves draw would pass for the release's own
         self.release()
 
@@ -318,20 +302,21 @@ class Game:
         connection.close()
         return None if timeout is None else self.process.wait(timeout=timeout)
 
-    def hit_box(self, x, y, button=1):
+    def hit_box(self, x, y):
         """A click on the middle of the box whose top-left corner is (x, y)."""
         width, height = picture_size()
-        self.click(x + width / 2, y + height / 2, button)
+        self.move(x + width / 2, y + height / 2)
+        self.press()
+        self.release()
 
     def break_box(self, x, y):
         for _ in range(3):
             self.hit_box(x, y)
 
     def clean_up(self):
-        # A button left down would swallow the next game's first press.
-        for button in self.held:
-            self.xdotool("mouseup", str(button), check=False)
-        self.held = frozenset()
+        if self.held:  # a button left down would swallow the next game's first press
+            self.xdotool("mouseup", "1", check=False)
+            self.held = False
         if self.frames:
             self.frames.close()
             self.frames = None
@@ -402,8 +387,8 @@ def difference(path_a, path_b, crop=None):
 
 
 class FastMouse:
-    """The pointer moved and its first button pressed through XTest, as fast
-    as a real mouse sends them (xdotool's moves are far slower). Each call
+    """The pointer moved 1000 times a second, as a real mouse sends them (xdotool's
+    moves are far slower), and its first button pressed, through XTest. Each call
     returns the time the X server had the last of its input."""
 
     def __init__(self, game):
@@ -412,10 +397,10 @@ class FastMouse:
         self.connection = xdisplay.Display(game.screen.name)
         self.origin = game.geometry()[:2]
 
-    def moves(self, points, rate=1000):
+    def moves(self, points):
         start = time.monotonic()
         for i, (x, y) in enumerate(points):
-            time.sleep(max(0, start + i / rate - time.monotonic()))
+            time.sleep(max(0, start + i / 1000 - time.monotonic()))
             self.fake_input(self.connection, X.MotionNotify, x=self.origin[0] + int(x * self.game.scale),
                             y=self.origin[1] + int(y * self.game.scale))
             self.connection.flush()
@@ -423,7 +408,7 @@ class FastMouse:
         return time.monotonic()
 
     def button(self, down):
-        self.game.held = {1} if down else frozenset()  # for clean_up
+        self.game.held = down
         self.fake_input(self.connection, X.ButtonPress if down else X.ButtonRelease, 1)
         self.connection.sync()
         return time.monotonic()
@@ -454,11 +439,8 @@ def counting_swaps(game):
     """Has `game`, not yet started, count the frames it draws (its buffer
     swaps), which DAMAGE does not see in a window nobody sees. Returns a
     function telling how many so far."""
-    probe, path, env = os.environ["TANGLEROOT_SWAP_PROBE"], os.path.join(game.aside, "swaps"), game.env
-    preload = ":".join(part for part in (env().get("LD_PRELOAD"), probe) if part)
-    game.env = lambda: dict(env(), LD_PRELOAD=preload, SWAP_COUNT_FILE=path)
-
-    def swaps():
-        with open(path) as text:
-            return int(text.read().split()[0])
-    return swaps
+    path, env = os.path.join(game.aside, "swaps"), game.env()
+    env.update(LD_PRELOAD=":".join(filter(None, (env.get("LD_PRELOAD"), os.environ["TANGLEROOT_SWAP_PROBE"]))),
+               SWAP_COUNT_FILE=path)
+    game.env = lambda: env
+    return lambda: int(game.read(path).split()[0])

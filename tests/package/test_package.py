@@ -91,6 +91,10 @@ def play_windows_zip(archive, screen, place):
     assert not os.path.exists(os.path.join(folder, "assets", "art")), "art sources do not ship"
     resources = subprocess.run(["wrestool", "-l", exe], capture_output=True, text=True).stdout
     assert "type=group_icon" in resources, "tangleroot.exe carries no icon: " + resources
+    # Per-monitor dpi awareness, else Windows reports 96 dpi to it and stretches its window as a
+    # bitmap (Wine tells every program the true dpi, so only the manifest shows it).
+    manifest = subprocess.run(["wrestool", "-x", "--raw", "--type=24", "--name=1", exe], capture_output=True).stdout
+    assert b"PerMonitorV2" in manifest and b"true/pm" in manifest, manifest
     # The version resource: its fixed part's numbers, then each text's name and value in UTF-16.
     raw = subprocess.run(["wrestool", "-x", "--raw", "--type=16", exe], capture_output=True, check=True).stdout
     at = raw.find(struct.pack("<I", 0xFEEF04BD))

@@ -11,38 +11,20 @@
 
 #include <tlhelp32.h>
 
-/* The id of the process running `name`, and the base of its kernelbase.dll. */
-static BYTE* kernelbaseOf(const char* name, DWORD* id) {
-    BYTE* base = NULL;
-    HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 process = {.dwSize = sizeof process};
-    for (BOOL more = Process32First(all, &process); more; more = Process32Next(all, &process)) {
-        if (lstrcmpiA(process.szExeFile, name) == 0) {
-            *id = process.th32ProcessID;
-        }
-    }
-    CloseHandle(all);
-    all = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, *id);
-    MODULEENTRY32 module = {.dwSize = sizeof module};
-    for (BOOL more = *id && Module32First(all, &module); more; more = Module32Next(all, &module)) {
-        if (lstrcmpiA(module.szModule, "kernelbase.dll") == 0) {
-            base = module.modBaseAddr;
-        }
-    }
-    CloseHandle(all);
-    return base;
-}
-
 int main(int argc, char** argv) {
     DWORD id = 0;
-    BYTE* theirs = NULL;
-    for (int tries = 0; argc > 1 && tries < 400 && !theirs; ++tries) { /* 20 s to start */
-        theirs = kernelbaseOf(argv[1], &id);
-        Sleep(theirs ? 0 : 50);
+    for (int tries = 0; argc > 1 && tries < 400 && !id; ++tries) { /* 20 s to start */
+        Sleep(50);
+        HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry = {.dwSize = sizeof entry};
+        for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry)) {
+            id = lstrcmpiA(entry.szExeFile, argv[1]) == 0 ? entry.th32ProcessID : id;
+        }
+        CloseHandle(all);
     }
-    HANDLE program = theirs ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) : NULL;
-    HMODULE ours = GetModuleHandleA("kernelbase.dll");
-    BYTE* routine = (BYTE*)GetProcAddress(ours, "CtrlRoutine");
+    /* System libraries lie at the same address in every process. */
+    FARPROC routine = GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CtrlRoutine");
+    HANDLE program = id ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, id) : NULL;
     char line[16];
     if (!program || !routine || puts("found") < 0 || fflush(stdout) ||
         !fgets(line, sizeof line, stdin)) {
@@ -54,8 +36,7 @@ int main(int argc, char** argv) {
         }
         Sleep(300); /* the move's loop has begun */
     }
-    HANDLE thread = CreateRemoteThread(program, NULL, 0,
-                                       (LPTHREAD_START_ROUTINE)(theirs + (routine - (BYTE*)ours)),
+    HANDLE thread = CreateRemoteThread(program, NULL, 0, (LPTHREAD_START_ROUTINE)routine,
                                        (LPVOID)CTRL_CLOSE_EVENT, 0, NULL);
     BOOL returned = thread && WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0;
     TerminateProcess(program, STATUS_CONTROL_C_EXIT);
