@@ -20,17 +20,15 @@ ASSETS = os.environ.get("TANGLEROOT_ASSETS", "")
 # What runs the binary: nothing for the Linux game, "wine" for the Windows one.
 LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
 
-# Boards to start from. One box at (300, 300); and twelve, the first of them
-# there: no box spawns while there are more than ten, even after one is
-# broken, so a check of the whole board cannot be upset by one coming mid-test.
+# Boards to start from. One box at (300, 300); and twelve, the first of them there: no box spawns while there
+# are more than ten, even after one is broken, so a check of the whole board cannot be upset by one coming.
 ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
 TWELVE_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(11)])
 QUIET_BOARD = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
 
 
 class FrameWatcher:
-    """Counts the frames the game draws into its window: the X server's DAMAGE
-    extension reports each change of the picture after the last report read."""
+    """Counts the frames the game draws into its window, as the X server's DAMAGE extension reports them."""
 
     def __init__(self, screen_name, window_id):
         from Xlib.ext import damage
@@ -158,9 +156,8 @@ class Game:
     held = False  # whether this driver holds the first button down
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
-        """In a fresh folder holding assets/ but `leave_out`, and `save` as
-        save.json; or in `folder` as it is. Screenshots and stderr are kept
-        aside, out of a folder that may be full or unwritable."""
+        """In a fresh folder holding assets/ but `leave_out`, and `save` as save.json; or in `folder` as it is.
+        Screenshots and stderr are kept aside, out of a folder that may be full or unwritable."""
         self.screen = screen
         self.own_folder = folder is None
         self.folder = folder or tempfile.mkdtemp(prefix="tangleroot-Jörg-")
@@ -195,9 +192,7 @@ class Game:
     def start(self, display=True):
         # A window still open from an earlier game is never taken for this one's.
         self.older_windows = self.windows_titled_tangleroot()
-        env = self.env()
-        if not display:
-            del env["DISPLAY"]
+        env = {name: value for name, value in self.env().items() if display or name != "DISPLAY"}
         with open(self.stderr_path, "w") as err:
             self.process = subprocess.Popen(LAUNCHER + [BINARY], cwd=self.folder, env=env, stdout=subprocess.DEVNULL,
                                             stderr=err, preexec_fn=as_from_a_terminal)
@@ -387,9 +382,8 @@ def difference(path_a, path_b, crop=None):
 
 
 class FastMouse:
-    """The pointer moved 1000 times a second, as a real mouse sends them (xdotool's
-    moves are far slower), and its first button pressed, through XTest. Each call
-    returns the time the X server had the last of its input."""
+    """The pointer moved 1000 times a second as a real mouse does (xdotool is far slower), and its first button
+    pressed, through XTest. Each call returns the time the X server had the last of its input."""
 
     def __init__(self, game):
         from Xlib.ext import xtest
@@ -415,8 +409,7 @@ class FastMouse:
 
 
 def start_window_manager(test, screen, name="icewm"):
-    """icewm (which iconifies windows and keeps a task bar) or another on `screen`
-    until the test ends; returns once it manages the screen."""
+    """icewm (which iconifies windows and keeps a task bar) or another on `screen` until the test ends."""
     home = tempfile.mkdtemp(prefix="wm-home-")
     test.addCleanup(shutil.rmtree, home, True)
     manager = test.spawn([name], env=dict(os.environ, DISPLAY=screen.name, HOME=home),
@@ -436,9 +429,8 @@ def managed(screen):
 
 
 def counting_swaps(game):
-    """Has `game`, not yet started, count the frames it draws (its buffer
-    swaps), which DAMAGE does not see in a window nobody sees. Returns a
-    function telling how many so far."""
+    """Has `game`, not yet started, count the frames it draws (its buffer swaps), which DAMAGE does not see in
+    a window nobody sees. Returns a function telling how many so far."""
     path, env = os.path.join(game.aside, "swaps"), game.env()
     env.update(LD_PRELOAD=":".join(filter(None, (env.get("LD_PRELOAD"), os.environ["TANGLEROOT_SWAP_PROBE"]))),
                SWAP_COUNT_FILE=path)

@@ -16,8 +16,7 @@ LOW_BOX_SAVE = '{"boxes":[{"x":600.0,"y":735.0}],"money":0}'
 
 
 class DesktopTest(GameTest):
-    def assert_broke(self, game, x=600.0, y=735.0):
-        """Within the couple of seconds the game takes to save a change."""
+    def assert_broke(self, game, x=600.0, y=735.0):  # within the couple of seconds a change takes to be saved
         def broke():
             board = game.board()
             return {"x": x, "y": y} not in board.get("boxes", []) and any(

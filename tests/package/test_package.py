@@ -22,11 +22,6 @@ def apt_get(*args):
                    env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
 
 
-def installed():
-    return "install ok installed" in subprocess.run(["dpkg-query", "-W", "-f=${Status}", "tangleroot"],
-                                                    capture_output=True, text=True).stdout
-
-
 def complaints(*command):
     """Runs a checker; its error and warning lines, or all it said if it failed without any."""
     result = subprocess.run(command, capture_output=True, text=True)
@@ -45,8 +40,7 @@ def play_debian_package(deb, screen, place):
              complaints("appstreamcli", "validate-tree", "--no-net", root) +
              complaints("desktop-file-validate", os.path.join(root, "usr/share/applications/tangleroot.desktop")))
     assert not found, "the package's checkers complain:\n" + "\n".join(found)
-    if installed():
-        apt_get("remove", "tangleroot")
+    apt_get("remove", "tangleroot")  # an earlier install, if any
     apt_get("install", "--no-install-recommends", os.path.abspath(deb))
     try:
         entry = configparser.ConfigParser(interpolation=None)
@@ -77,7 +71,8 @@ def play_debian_package(deb, screen, place):
         game.clean_up()
     finally:
         apt_get("remove", "tangleroot")
-    assert not installed() and not os.path.exists("/usr/games/tangleroot")
+    status = subprocess.run(["dpkg-query", "-W", "-f=${Status}", "tangleroot"], capture_output=True, text=True)
+    assert "install ok installed" not in status.stdout and not os.path.exists("/usr/games/tangleroot")
 
 
 def play_windows_zip(archive, screen, place):

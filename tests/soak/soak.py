@@ -24,10 +24,9 @@ def main(binary, assets):
     print("soak: seed %d (SOAK_SEED=%d plays this run's input again)" % (seed, seed), flush=True)
     rng = random.Random(seed)
 
-    # A crowded board of young spiders near the middle, so drags there merge,
-    # and two stage-11 spiders that their first wander step brings exactly into
-    # opposite corners, for the opening's drag. Boxes at whole numbers, which
-    # the game's floats write back unchanged: a box is known by its place.
+    # A crowded board of young spiders near the middle, so drags there merge, and two stage-11 spiders that their
+    # first wander step brings exactly into opposite corners, for the opening's drag. Boxes at whole numbers,
+    # which the game's floats write back unchanged: a box is known by its place.
     spiders = [{"stage": 1 + (i % 3), "x": rng.uniform(250, 500), "y": rng.uniform(250, 500)} for i in range(36)]
     spiders += [{"stage": 11, "x": -5000.0, "y": -5000.0}, {"stage": 11, "x": 5000.0, "y": 5000.0}]
     boxes = [{"x": float(rng.randrange(741)), "y": float(rng.randrange(741))} for _ in range(6)]

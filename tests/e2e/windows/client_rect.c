@@ -1,9 +1,9 @@
 /* client_rect FILE [DPI LEFT TOP RIGHT BOTTOM [drag]]: writes "left top width height work_left
-   work_top work_right work_bottom dpi" of the game's client area, the work area and the screen
-   into FILE (a program explorer starts in Wine's desktop has no stdout), or "none". With a DPI,
-   first tells the game's window it moved to a monitor of that scale, with Windows' suggested frame
-   (WM_DPICHANGED); with "drag", while a move from its system menu (SC_MOVE) is under way, as
-   when the player drags it there, and ends the move after reading. */
+   work_top work_right work_bottom dpi" of the game's client area, the work area and the screen into
+   FILE (what explorer starts in Wine's desktop has no stdout), or "none". With a DPI, first tells
+   the game's window it moved to a monitor of that scale, with Windows' suggested frame
+   (WM_DPICHANGED); with "drag", while a move from its system menu (SC_MOVE) is under way, as the
+   player drags it, ending the move after reading. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>

@@ -1,10 +1,9 @@
-/* close_console PROGRAM.exe [move]: closes the program's console the way Windows does (Wine
-   never does): a thread started in it at kernelbase's CtrlRoutine with CTRL_CLOSE_EVENT runs its
-   console handlers, and it is ended as soon as they return, or after 5 seconds. Prints "found"
-   once the program runs, then waits for a line on its input. With "move", first starts a move
-   of the window titled Tangleroot from its system menu (SC_MOVE), as a player dragging it does,
-   so that Windows runs a modal loop of its own in the program. Exit status 0 when the handlers
-   returned within the 5 seconds. */
+/* close_console PROGRAM.exe [move]: closes the program's console as Windows does (Wine never does):
+   a thread started in it at kernelbase's CtrlRoutine with CTRL_CLOSE_EVENT runs its console
+   handlers, and it is ended once they return, or after 5 s (exit status 1). Prints "found" once the
+   program runs, then waits for a line on its input. With "move", first starts a move of the window
+   titled Tangleroot from its system menu (SC_MOVE), as a player dragging it does: Windows runs a
+   modal loop of its own in it. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>

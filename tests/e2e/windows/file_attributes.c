@@ -5,10 +5,9 @@
 #include <windows.h>
 
 int main(int argc, char** argv) {
-    if (argc > 2 && !SetFileAttributesA(argv[1], strtoul(argv[2], NULL, 16))) {
-        return 1;
+    if (argc > 2) {
+        SetFileAttributesA(argv[1], strtoul(argv[2], NULL, 16));
     }
-    DWORD attributes = argc > 1 ? GetFileAttributesA(argv[1]) : INVALID_FILE_ATTRIBUTES;
-    printf("%lx\n", attributes);
-    return attributes == INVALID_FILE_ATTRIBUTES;
+    printf("%lx\n", GetFileAttributesA(argv[1]));
+    return 0;
 }
