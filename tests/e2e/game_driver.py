@@ -122,10 +122,9 @@ def windows_tool(name):
     """The path of tests/e2e/windows/<name>.c built for Windows, once a run."""
     folder = tempfile.mkdtemp(prefix="tangleroot-windows-tools-")
     atexit.register(shutil.rmtree, folder, True)
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c")
     program = os.path.join(folder, name + ".exe")
-    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program,
-                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "windows", name + ".c"), "-lgdi32"],
-                   check=True)
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", program, source, "-lgdi32"], check=True)
     return program
 
 
