@@ -22,6 +22,11 @@ def apt_get(*args):
                    env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
 
 
+def installed():
+    return "install ok installed" in subprocess.run(["dpkg-query", "-W", "-f=${Status}", "tangleroot"],
+                                                    capture_output=True, text=True).stdout
+
+
 def complaints(*command):
     """Runs a checker; its error and warning lines, or all it said if it failed without any."""
     result = subprocess.run(command, capture_output=True, text=True)
@@ -40,7 +45,8 @@ def play_debian_package(deb, screen, place):
              complaints("appstreamcli", "validate-tree", "--no-net", root) +
              complaints("desktop-file-validate", os.path.join(root, "usr/share/applications/tangleroot.desktop")))
     assert not found, "the package's checkers complain:\n" + "\n".join(found)
-    apt_get("remove", "tangleroot")  # an earlier install, if any
+    if installed():
+        apt_get("remove", "tangleroot")
     apt_get("install", "--no-install-recommends", os.path.abspath(deb))
     try:
         entry = configparser.ConfigParser(interpolation=None)
@@ -50,9 +56,8 @@ def play_debian_package(deb, screen, place):
         game_driver.BINARY, game_driver.ASSETS = desktop["Exec"].split()[0], "/usr/share/tangleroot/assets"
 
         # A new player: a home of their own, nothing in it yet.
-        home = os.path.join(place, "home")
+        os.environ["HOME"] = home = os.path.join(place, "home")
         os.makedirs(home)
-        os.environ["HOME"] = home
         os.environ.pop("XDG_DATA_HOME", None)
         saved = os.path.join(home, ".local", "share", "tangleroot", "save.json")
         game = game_driver.Game(screen, folder=home)
@@ -71,8 +76,7 @@ def play_debian_package(deb, screen, place):
         game.clean_up()
     finally:
         apt_get("remove", "tangleroot")
-    status = subprocess.run(["dpkg-query", "-W", "-f=${Status}", "tangleroot"], capture_output=True, text=True)
-    assert "install ok installed" not in status.stdout and not os.path.exists("/usr/games/tangleroot")
+    assert not installed() and not os.path.exists("/usr/games/tangleroot")
 
 
 def play_windows_zip(archive, screen, place):
