@@ -17,11 +17,10 @@ int main(int argc, char** argv) {
     if (file == INVALID_HANDLE_VALUE) {
         return 1;
     }
+    setvbuf(stdout, NULL, _IONBF, 0);
     puts("held");
-    fflush(stdout);
     Sleep((DWORD)atoi(argv[2]));
     CloseHandle(file);
     puts("free");
-    fflush(stdout);
     return 0;
 }

@@ -1,6 +1,5 @@
-/* Starts a program as a launcher may: start_detached PROGRAM runs it with
-   DETACHED_PROCESS, so it has no console at all, and no standard handles.
-   Prints "ended N" with its exit status once it ends. */
+/* start_detached PROGRAM: starts it as a launcher may, with DETACHED_PROCESS (no console at all,
+   no standard handles), and prints "ended N" with its exit status once it ends. */
 #include <stdio.h>
 #include <windows.h>
 
