@@ -98,7 +98,7 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
         {"the big monitor's first column", monitors, work, 1366, 700, {1366, 0, 1920, 1040}},
         {"a work area elsewhere: all of it", monitors, elsewhere, 1366, 0, {1366, 0, 1920, 1080}},
         {"no monitors told: the whole screen", {}, {}, 1366, 0, {0, 0, 3286, 1080}},
-        {"off every monitor: the first one", monitors, {}, 200, 2000, {0, 312, 1366, 768}},
+        {"below the big monitor: the first one", monitors, {}, 1366, 2000, {0, 312, 1366, 768}},
     };
     for (const auto& [name, shown, told, x, y, usable] : cases) {
         const DesktopLayout layout{{0, 0, 3286, 1080}, shown, x, y, told};
