@@ -10,27 +10,39 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace {
-
-constexpr int mostMoney = std::numeric_limits<int>::max();
 
 class Phases : public ::testing::Test {
 protected:
     void SetUp() override { useGameTextures(); }
 
-    // Makes every free spider due for a wander step at its next visit, or, with
+    // Makes every spider due for a wander step at its next visit, or, with
     // `stillFor`, keeps it from wandering in the way.
-    static void makeDue(std::vector<Spider>& spiders, int stillFor = -1) {
+    void makeDue(int stillFor = -1) {
         for (Spider& spider : spiders) {
             spider.moveInterval = stillFor;
         }
     }
+    // Each spider's stage, with H when held and D when dropped.
+    std::string held() const {
+        std::string text;
+        for (const Spider& spider : spiders) {
+            text += std::to_string(spider.stage) + (spider.dragging ? "H" : "") +
+                    (spider.dropped ? "D " : " ");
+        }
+        return text;
+    }
+    bool spawn() { return spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay); }
 
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
     std::mt19937 rng{42};
+    std::random_device randomDevice;
+    sf::Clock spawnClock;
+    int spawnDelay = -1; // already run out
 };
 
 sf::Vector2f sizeOf(const sf::Sprite& sprite) {
@@ -39,59 +51,41 @@ sf::Vector2f sizeOf(const sf::Sprite& sprite) {
 }
 
 sf::Vector2f centreOf(const sf::Sprite& sprite) {
-    const sf::FloatRect bounds = sprite.getGlobalBounds();
-    return {bounds.left + bounds.width / 2, bounds.top + bounds.height / 2};
+    return sf::Vector2f(sprite.getGlobalBounds().left, sprite.getGlobalBounds().top) +
+           sizeOf(sprite) / 2.f;
 }
 
 } // namespace
 
-TEST_F(Phases, APressPicksUpTheFirstSpiderAndHitsTheFirstBoxUnderThePoint) {
-    spiders = {Spider(2, 100, 100), Spider(3, 105, 105)};
+TEST_F(Phases, EachPressPaysForAndPicksUpTheFirstSpiderAndHitsTheFirstBoxUnderIt) {
+    spiders = {Spider(3, 100, 100), Spider(2, 105, 105), Spider(1, 400, 400), Spider(1, 700, 700)};
     boxes = {Box(100, 100), Box(102, 102)};
     handleMousePress(spiders, boxes, money, {120, 120});
-
-    EXPECT_TRUE(spiders[0].dragging && !spiders[1].dragging);
-    EXPECT_EQ(std::vector<int>({money, boxes[0].damage, boxes[1].damage}),
-              std::vector<int>({4, 1, 0}));
+    handleMousePress(spiders, boxes, money, {120, 120});
+    handleMousePress(spiders, boxes, money, centreOf(spiders[2].sprite));
+    EXPECT_EQ(money, 9 + 9 + 1) << "a held spider pays again";
+    EXPECT_EQ(std::vector<int>({boxes[0].damage, boxes[1].damage}), std::vector<int>({2, 0}));
+    EXPECT_EQ(held(), "3H 2 1H 1 ");
+    handleMouseRelease(spiders);
+    EXPECT_EQ(held(), "3D 2 1D 1 ") << "one release drops every held spider";
 }
 
 TEST_F(Phases, ThreeHitsBreakABoxIntoAStageOneSpiderThatThePressDoesNotPickUp) {
     spiders = {Spider(4, 600, 600)};
-    boxes = {Box(50, 60), Box(300, 300)};
-    const int keptId = boxes[1].id;
-    const sf::Vector2f point = centreOf(boxes[0].sprite);
-
-    handleMousePress(spiders, boxes, money, point);
-    EXPECT_EQ(boxes[0].sprite.getTexture(), &TextureManager::getTexture("box_damage_1"));
-    handleMousePress(spiders, boxes, money, point);
-    EXPECT_EQ(boxes[0].sprite.getTexture(), &TextureManager::getTexture("box_damage_2"));
-    handleMousePress(spiders, boxes, money, point);
-
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].id, keptId);
-    ASSERT_EQ(spiders.size(), 2u);
-    EXPECT_EQ(spiders[1].stage, 1);
-    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(50, 60));
-    EXPECT_FALSE(spiders[1].dragging) << "the breaking press must not pick up the new spider";
-    EXPECT_EQ(money, 0) << "boxes pay nothing";
-
-    handleMousePress(spiders, boxes, money, point);
-    EXPECT_TRUE(spiders[1].dragging);
-    EXPECT_EQ(money, 1);
-}
-
-TEST_F(Phases, EveryPressPaysAgainAndOneReleaseDropsEveryHeldSpider) {
-    spiders = {Spider(3, 100, 100), Spider(1, 400, 400), Spider(2, 700, 700)};
-    for (int i = 0; i < 5; ++i) {
-        handleMousePress(spiders, boxes, money, centreOf(spiders[0].sprite));
+    boxes = {Box(300, 300), Box(50, 60)};
+    const sf::Vector2f point = centreOf(boxes[1].sprite);
+    for (const char* picture : {"box_damage_1", "box_damage_2"}) {
+        handleMousePress(spiders, boxes, money, point);
+        EXPECT_EQ(boxes[1].sprite.getTexture(), &TextureManager::getTexture(picture));
     }
-    EXPECT_EQ(money, 45);
-    handleMousePress(spiders, boxes, money, centreOf(spiders[1].sprite));
-    handleMouseRelease(spiders);
-
-    EXPECT_TRUE(!spiders[0].dragging && spiders[0].dropped);
-    EXPECT_TRUE(!spiders[1].dragging && spiders[1].dropped);
-    EXPECT_TRUE(!spiders[2].dragging && !spiders[2].dropped) << "a spider not held is left alone";
+    handleMousePress(spiders, boxes, money, point);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].sprite.getPosition(), sf::Vector2f(300, 300)) << "the wrong box broke";
+    ASSERT_EQ(held(), "4 1 ") << "the breaking press must not pick up the new spider";
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(50, 60));
+    handleMousePress(spiders, boxes, money, point);
+    EXPECT_EQ(held(), "4 1H ");
+    EXPECT_EQ(money, 1) << "boxes pay nothing";
 }
 
 TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
@@ -100,146 +94,102 @@ TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
     ASSERT_TRUE(window.create(400, 400));
     window.setView(sf::View(sf::FloatRect(0, 0, boardSize, boardSize)));
     spiders = {Spider(1, 100, 100), Spider(1, 400, 400)};
-    makeDue(spiders, 1000000);
     boxes = {Box(600, 600)};
-    InputSeen seen;
-    handleInput(mouseEvent(sf::Event::MouseButtonPressed, 310, 310), window, spiders, boxes, money,
-                seen);
-    EXPECT_EQ(boxes[0].damage, 1)
-        << "the press at window pixel (310, 310) is board point (620, 620)";
-    EXPECT_TRUE(seen.boardTouched && seen.redraw);
-    handleInput(mouseEvent(sf::Event::MouseButtonReleased, 5, 5), window, spiders, boxes, money,
-                seen);
-    updateSpiders(spiders, money, rng);
-    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100)) << "a click moves nothing";
-
-    seen = {};
-    handleInput(mouseEvent(sf::Event::MouseMoved, 300, 20), window, spiders, boxes, money, seen);
-    EXPECT_TRUE(!seen.boardTouched && !seen.redraw);
-    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100)) << "no spider is held";
-    handleInput(mouseEvent(sf::Event::MouseButtonPressed, 55, 55), window, spiders, boxes, money,
-                seen);
-    ASSERT_TRUE(spiders[0].dragging);
-    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(100, 100)) << "a press moves nothing";
-    handleInput(mouseEvent(sf::Event::MouseMoved, -20, 450), window, spiders, boxes, money, seen);
-    EXPECT_EQ(centreOf(spiders[0].sprite), sf::Vector2f(-40, 900)) << "unclamped, on the board";
+    const sf::Vector2f home = centreOf(spiders[0].sprite), moved(-40, 900); // unclamped
+    const struct {
+        sf::Event::EventType type;
+        int x, y;
+        const char* held;
+        bool boardTouched, redraw;
+        sf::Vector2f centre;
+    } steps[] = {
+        {sf::Event::MouseButtonPressed, 310, 310, "1 1 ", true, true, home}, // the box at 620
+        {sf::Event::MouseButtonReleased, 5, 5, "1 1 ", true, true, home},
+        {sf::Event::MouseMoved, 300, 20, "1 1 ", false, false, home},
+        {sf::Event::MouseButtonPressed, 55, 55, "1H 1 ", true, true, home},
+        {sf::Event::MouseMoved, -20, 450, "1H 1 ", false, false, moved},
+        {sf::Event::GainedFocus, 0, 0, "1H 1 ", false, true, moved},
+        {sf::Event::TextEntered, 0, 0, "1H 1 ", false, false, moved},
+        {sf::Event::LostFocus, 0, 0, "1D 1 ", true, true, moved},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.type);
+        InputSeen seen;
+        handleInput(mouseEvent(step.type, step.x, step.y), window, spiders, boxes, money, seen);
+        EXPECT_EQ(held(), step.held);
+        EXPECT_EQ(std::pair(seen.boardTouched, seen.redraw),
+                  std::pair(step.boardTouched, step.redraw));
+        EXPECT_EQ(centreOf(spiders[0].sprite), step.centre);
+    }
     EXPECT_EQ(boxes[0].damage, 1);
-
-    seen = {};
-    handleInput(mouseEvent(sf::Event::GainedFocus), window, spiders, boxes, money, seen);
-    EXPECT_TRUE(!seen.boardTouched && seen.redraw);
-    handleInput(mouseEvent(sf::Event::TextEntered), window, spiders, boxes, money, seen);
-    EXPECT_TRUE(spiders[0].dragging);
-    handleInput(mouseEvent(sf::Event::LostFocus), window, spiders, boxes, money, seen);
-    EXPECT_TRUE(seen.boardTouched);
-    EXPECT_TRUE(!spiders[0].dragging && spiders[0].dropped);
-
-    // The spiders after it wander again once the drop is dealt with.
-    updateSpiders(spiders, money, rng);
-    makeDue(spiders);
-    updateSpiders(spiders, money, rng);
-    EXPECT_NE(spiders[1].sprite.getPosition(), sf::Vector2f(400, 400));
 }
 
-TEST_F(Phases, MoneyFromPressesStopsAtTheLargestAmountAndItsLabelSaysSo) {
+TEST_F(Phases, MoneyStopsAtTheLargestAmountAndItsLabelSaysSo) {
+    constexpr int mostMoney = std::numeric_limits<int>::max();
     spiders = {Spider(12, 0, 0)};
     money = mostMoney - 100;
     handleMousePress(spiders, boxes, money, {1, 1});
     EXPECT_EQ(money, mostMoney);
-    handleMousePress(spiders, boxes, money, {1, 1});
-    EXPECT_EQ(money, mostMoney);
-    EXPECT_EQ(moneyLabel(0), "Money: 0");
     EXPECT_EQ(moneyLabel(mostMoney - 1), "Money: 2147483646");
     EXPECT_EQ(moneyLabel(mostMoney), "Money: 2147483647 (full)");
 }
 
-TEST_F(Phases, AHeldSpiderStaysWhereItIsEndsThePhaseAndOnlyTheFirstFollows) {
-    spiders = {Spider(1, 10, 10), Spider(2, 300, 300), Spider(1, 500, 500)};
-    makeDue(spiders);
-    spiders[1].dragging = true;
-
+TEST_F(Phases, FreeSpidersWanderOnTheBoardUpToTheFirstHeldOneAndOnlyThatOneFollows) {
+    spiders = {Spider(5, 810, 900), Spider(5, -30, -0.5), Spider(1, 10, 10), Spider(2, 900, -90),
+               Spider(1, 500, 500)};
+    makeDue(1000000);
+    spiders[2].moveInterval = spiders[4].moveInterval = -1;
+    spiders[3].dragging = true;
     updateSpiders(spiders, money, rng);
-
-    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(300, 300));
-    EXPECT_NE(spiders[0].moveInterval, -1) << "spiders before the held one still wander";
-    EXPECT_EQ(spiders[2].moveInterval, -1) << "spiders after the held one stand still";
-    EXPECT_EQ(spiders[2].sprite.getPosition(), sf::Vector2f(500, 500));
-    EXPECT_EQ(money, 1);
-
-    // Of two held spiders, only the first follows the pointer.
-    spiders = {Spider(1, 100, 100), Spider(1, 300, 300)};
-    spiders[0].dragging = spiders[1].dragging = true;
-    moveHeldSpider(spiders, {600, 600});
-    EXPECT_EQ(centreOf(spiders[0].sprite), sf::Vector2f(600, 600));
-    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(300, 300));
-}
-
-TEST_F(Phases, ADroppedSpiderMergesWithTheFirstOverlappingPartnerBeforeOrAfterIt) {
-    for (bool partnerFirst : {true, false}) {
-        spiders = {Spider(2, 100, 100), Spider(2, 110, 110), Spider(2, 120, 120)};
-        makeDue(spiders, 1000000);
-        const std::size_t droppedAt = partnerFirst ? 2 : 0;
-        spiders[droppedAt].dropped = true;
-        const int droppedId = spiders[droppedAt].id;
-        const int partnerId = spiders[partnerFirst ? 0 : 1].id;
-
-        updateSpiders(spiders, money, rng);
-
-        ASSERT_EQ(spiders.size(), 2u);
-        for (const Spider& spider : spiders) {
-            EXPECT_NE(spider.id, partnerId);
-            if (spider.id == droppedId) {
-                EXPECT_EQ(spider.stage, 3);
-                EXPECT_FALSE(spider.dropped);
-                EXPECT_EQ(spider.sprite.getTexture(),
-                          &TextureManager::getTexture("spider_stage_3"));
-                EXPECT_EQ(spider.sprite.getPosition(),
-                          sf::Vector2f(100.f + 10 * droppedAt, 100.f + 10 * droppedAt));
-            } else {
-                EXPECT_EQ(spider.stage, 2) << "one drop merges at most once";
-            }
-        }
-        EXPECT_EQ(money, 0) << "a merge pays nothing";
-    }
-}
-
-TEST_F(Phases, NoMergeForTouchingEdgesOtherStagesOrStageTwelve) {
-    spiders = {Spider(2, 100, 100), Spider(2, 0, 0), Spider(1, 105, 105), Spider(3, 95, 95)};
+    EXPECT_EQ(money, 1) << "only the spider before the held one wanders";
     const sf::Vector2f size = sizeOf(spiders[0].sprite);
-    spiders[1].sprite.setPosition(100 + size.x, 100); // touching the right edge
-    spiders[0].dropped = true;
-    updateSpiders(spiders, money, rng);
-    EXPECT_EQ(spiders.size(), 4u);
-    EXPECT_EQ(spiders[0].stage, 2);
-    EXPECT_FALSE(spiders[0].dropped);
+    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(800 - size.x, 800 - size.y));
+    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(0, 0));
+    EXPECT_EQ(spiders[3].sprite.getPosition(), sf::Vector2f(900, -90)) << "held, it goes anywhere";
 
-    for (const int stage : {12, 11}) { // twelve is the last stage
-        spiders = {Spider(stage, 100, 100), Spider(stage, 110, 110)};
-        spiders[1].dropped = true;
-        updateSpiders(spiders, money, rng);
-        ASSERT_EQ(spiders.size(), stage == 12 ? 2u : 1u);
-        EXPECT_EQ(spiders.back().stage, 12);
-    }
+    spiders[4].dragging = true;
+    moveHeldSpider(spiders, {600, 600});
+    EXPECT_EQ(centreOf(spiders[3].sprite), sf::Vector2f(600, 600));
+    EXPECT_EQ(spiders[4].sprite.getPosition(), sf::Vector2f(500, 500));
 }
 
-TEST_F(Phases, AMergeDoesNotChainAndASecondDropWaitsForTheNextFrame) {
-    spiders = {Spider(2, 100, 100), Spider(2, 110, 110), Spider(3, 105, 105)};
-    spiders[0].dropped = true;
-    updateSpiders(spiders, money, rng);
-    ASSERT_EQ(spiders.size(), 2u);
-    EXPECT_EQ(spiders[0].stage, 3);
-    EXPECT_EQ(spiders[1].stage, 3);
-    updateSpiders(spiders, money, rng);
-    EXPECT_EQ(spiders.size(), 2u);
-
-    // Of two drops, only the earliest is checked in a frame.
-    spiders = {Spider(1, 100, 100), Spider(1, 110, 110), Spider(1, 500, 500), Spider(1, 510, 510)};
-    spiders[0].dropped = spiders[2].dropped = true;
-    updateSpiders(spiders, money, rng);
-    EXPECT_EQ(spiders.size(), 3u);
-    EXPECT_TRUE(spiders[1].dropped) << "the second drop waits for the next frame";
-    updateSpiders(spiders, money, rng);
-    EXPECT_EQ(spiders.size(), 2u);
+TEST_F(Phases, ADroppedSpiderMergesOnceWithTheFirstSpiderOfItsStageItOverlaps) {
+    const auto at = [](int stage, float place) { return Spider(stage, place, place); };
+    const struct {
+        const char* name;
+        std::vector<Spider> before;
+        std::vector<std::size_t> drops;
+        const char* once;  // the spiders left, a for the first one made, their stage, D if dropped
+        const char* twice; // after one more frame, when not as `once`
+    } cases[] = {
+        {"a partner before it", {at(2, 100), at(2, 110), at(2, 120)}, {2}, "b2 c3 ", ""},
+        {"a partner after it", {at(2, 100), at(2, 110), at(2, 120)}, {0}, "a3 c2 ", ""},
+        {"other stages", {at(2, 100), at(1, 105), at(3, 95)}, {0}, "a2 b1 c3 ", ""},
+        {"the last stage", {at(12, 100), at(12, 110)}, {1}, "a12 b12 ", ""},
+        {"the one before", {at(11, 100), at(11, 110)}, {1}, "b12 ", ""},
+        {"no chain", {at(2, 100), at(2, 110), at(3, 105)}, {0}, "a3 c3 ", ""},
+        {"two drops", {at(1, 0), at(1, 10), at(1, 99), at(1, 109)}, {0, 2}, "a2 c1D d1 ", "a2 c2 "},
+    };
+    for (const auto& [name, before, drops, once, twice] : cases) {
+        spiders = before;
+        makeDue(1000000);
+        for (const std::size_t drop : drops) {
+            spiders[drop].dropped = true;
+        }
+        const auto left = [&, first = before[0].id] {
+            std::string text;
+            for (const Spider& spider : spiders) {
+                text += static_cast<char>('a' + spider.id - first) + std::to_string(spider.stage) +
+                        (spider.dropped ? "D " : " ");
+            }
+            return text;
+        };
+        updateSpiders(spiders, money, rng);
+        EXPECT_EQ(left(), once) << name;
+        updateSpiders(spiders, money, rng);
+        EXPECT_EQ(left(), *twice ? twice : once) << name;
+    }
+    EXPECT_EQ(money, 0) << "a merge pays nothing";
 }
 
 TEST_F(Phases, AShownSpiderLateForItsStepMakesOneStepAndAMinimizedOneMakesUpForEveryStep) {
@@ -247,7 +197,7 @@ TEST_F(Phases, AShownSpiderLateForItsStepMakesOneStepAndAMinimizedOneMakesUpForE
     // spider making up for lost time makes a second one.
     for (const bool catchUp : {false, true}) {
         spiders = {Spider(3, 400, 400)};
-        spiders[0].moveInterval = 1;
+        makeDue(1);
         rng.seed(106);
         money = 0;
         sf::sleep(sf::milliseconds(1100)); // held, or behind a held one, meanwhile
@@ -261,11 +211,10 @@ TEST_F(Phases, AWanderStepGoesAtMostFiftyRestsOneToFiveSecondsAndPaysTheStageSqu
     sf::sleep(sf::milliseconds(200)); // a spider that has rested a while
     for (int i = 0; i < 300; ++i) {
         spiders[0].sprite.setPosition(400, 400);
-        makeDue(spiders);
+        makeDue();
         money = 0;
-        const sf::Time rested = spiders[0].moveClock.getElapsedTime();
         updateSpiders(spiders, money, rng);
-        ASSERT_TRUE(i > 0 || spiders[0].moveClock.getElapsedTime() < rested)
+        ASSERT_TRUE(i > 0 || spiders[0].moveClock.getElapsedTime() < sf::milliseconds(200))
             << "rest not restarted";
         const sf::Vector2f step = spiders[0].sprite.getPosition() - sf::Vector2f(400, 400);
         ASSERT_TRUE(step != sf::Vector2f() && std::abs(step.x) <= 50 && std::abs(step.y) <= 50);
@@ -276,107 +225,68 @@ TEST_F(Phases, AWanderStepGoesAtMostFiftyRestsOneToFiveSecondsAndPaysTheStageSqu
     }
 }
 
-TEST_F(Phases, FreeSpidersAreKeptWhollyOnTheBoard) {
-    spiders = {Spider(5, 810, 900), Spider(5, -30, -0.5), Spider(5, 300, 300)};
-    makeDue(spiders, 1000000);
-    spiders[2].dragging = true;
-    spiders[2].sprite.setPosition(900, -90);
-    updateSpiders(spiders, money, rng);
-    const sf::Vector2f size = sizeOf(spiders[0].sprite);
-    EXPECT_EQ(spiders[0].sprite.getPosition(), sf::Vector2f(800 - size.x, 800 - size.y));
-    EXPECT_EQ(spiders[1].sprite.getPosition(), sf::Vector2f(0, 0));
-    EXPECT_GT(spiders[2].sprite.getPosition().x, 800 - size.x) << "a held spider goes anywhere";
-
-    // Once dropped (and checked), it is brought back on its next free visit.
-    handleMouseRelease(spiders);
-    updateSpiders(spiders, money, rng);
-    updateSpiders(spiders, money, rng);
-    const sf::Vector2f back = spiders[2].sprite.getPosition();
-    EXPECT_TRUE(back.x >= 0 && back.x <= 800 - size.x && back.y >= 0 && back.y <= 800 - size.y);
-
-    // Wandering from the edges, many times over, never leaves the board.
-    for (int i = 0; i < 2000; ++i) {
-        makeDue(spiders);
-        updateSpiders(spiders, money, rng);
-        for (const Spider& spider : spiders) {
-            const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
-            ASSERT_TRUE(bounds.left >= 0 && bounds.top >= 0 && bounds.left + bounds.width <= 800 &&
-                        bounds.top + bounds.height <= 800);
-        }
-    }
-}
-
-class Spawning : public Phases {
-protected:
-    void fill(std::size_t spiderCount, std::size_t boxCount) {
+TEST_F(Phases, ABoxComesAndIsAwaitedOnlyWhileTheBoardHoldsAtMostFiftyThingsAndTenBoxes) {
+    for (const auto& [spiderCount, boxCount, room] :
+         {std::tuple(40u, 10u, true), std::tuple(30u, 11u, false), std::tuple(46u, 5u, false),
+          std::tuple(45u, 5u, true)}) {
         spiders.assign(spiderCount, Spider(1, 10, 10));
         boxes.assign(boxCount, Box(20, 20));
+        spawnDelay = -1;
+        EXPECT_EQ(untilSpawn(spiders, boxes, spawnClock, spawnDelay),
+                  room ? sf::Time::Zero : farAhead);
+        EXPECT_EQ(spawn(), room) << "a new box is saved at once";
+        EXPECT_EQ(boxes.size(), boxCount + room);
     }
-    bool spawn() { return spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay); }
-
-    std::random_device randomDevice;
-    sf::Clock spawnClock;
-    int spawnDelay = -1; // already run out
-};
-
-TEST_F(Spawning, TheLimitsAllowFiftyOneThingsAndElevenBoxes) {
-    fill(40, 10);
-    EXPECT_TRUE(spawn()) << "a new box is saved at once";
-    EXPECT_EQ(boxes.size(), 11u);
-
-    fill(30, 11);
-    spawnDelay = -1;
-    EXPECT_FALSE(spawn());
-    EXPECT_EQ(boxes.size(), 11u) << "eleven boxes are the most";
-
-    fill(46, 5);
-    spawn();
-    EXPECT_EQ(boxes.size(), 5u) << "51 things are the most";
-    fill(45, 5);
-    spawn();
-    EXPECT_EQ(boxes.size(), 6u);
 }
 
-TEST_F(Spawning, AHeldBackSpawnHappensAsSoonAsALimitClears) {
-    fill(0, 11);
+TEST_F(Phases, AHeldBackBoxComesAsSoonAsALimitClearsAndTheNextDelayCountsFromIt) {
+    boxes.assign(11, Box(0, 0));
     spawnDelay = 0;
     sf::sleep(sf::milliseconds(100));
-    spawn();
-    EXPECT_EQ(boxes.size(), 11u);
+    EXPECT_FALSE(spawn());
     boxes.pop_back();
-    const sf::Time waited = spawnClock.getElapsedTime();
-    spawn();
-    EXPECT_EQ(boxes.size(), 11u) << "no fresh delay is waited for";
-    EXPECT_GE(spawnDelay, 5000);
-    EXPECT_LE(spawnDelay, 10000);
-    EXPECT_LT(spawnClock.getElapsedTime(), waited) << "the next delay counts from the new box";
-
+    EXPECT_TRUE(spawn()) << "no fresh delay is waited for";
+    EXPECT_TRUE(spawnDelay >= 5000 && spawnDelay <= 10000) << spawnDelay;
     boxes.pop_back();
-    spawn();
-    EXPECT_EQ(boxes.size(), 10u) << "the new delay has not run out";
+    const sf::Time wait = untilSpawn(spiders, boxes, spawnClock, spawnDelay);
+    EXPECT_GT(wait, sf::milliseconds(spawnDelay - 50)) << "the delay counts from the new box";
+    EXPECT_LE(wait, sf::milliseconds(spawnDelay) + sf::microseconds(1));
+    EXPECT_FALSE(spawn()) << "the new delay has not run out";
 }
 
-TEST_F(Spawning, NewBoxesLieWhollyOnTheBoard) {
-    const sf::Vector2u texture = TextureManager::getTexture("box_damage_0").getSize();
-    const float width = texture.x / 4.f;
-    const float height = texture.y / 4.f;
+TEST_F(Phases, NewBoxesLieWhollyOnTheBoard) {
+    const sf::Vector2f size = sizeOf(Box(0, 0).sprite);
     for (int i = 0; i < 5000; ++i) {
         const sf::Vector2f place = randomBoxPosition(rng);
-        ASSERT_TRUE(place.x >= 0 && place.x < 800 - width && place.y >= 0 &&
-                    place.y < 800 - height);
+        ASSERT_TRUE(place.x >= 0 && place.x < 800 - size.x && place.y >= 0 &&
+                    place.y < 800 - size.y);
     }
 }
 
-TEST_F(Phases, BoxesAreDrawnOverSpidersButTheHeldOneAndANoticeBandFillsItsMargins) {
+TEST_F(Phases, SpidersThenBoxesThenTheHeldSpiderAreDrawnAndANoticeBandFillsItsMargins) {
+    spiders = {Spider(1, 0, 0), Spider(2, 300, 300), Spider(3, 600, 600)};
+    boxes = {Box(100, 100), Box(500, 500)};
+    using Order = std::vector<const sf::Sprite*>;
+    const auto order = [&] {
+        Order drawn;
+        forEachSpriteInDrawingOrder(spiders, boxes,
+                                    [&](const sf::Sprite& sprite) { drawn.push_back(&sprite); });
+        return drawn;
+    };
+    EXPECT_EQ(order(), (Order{&spiders[0].sprite, &spiders[1].sprite, &spiders[2].sprite,
+                              &boxes[0].sprite, &boxes[1].sprite}));
+    spiders[1].dragging = spiders[2].dragging = true;
+    EXPECT_EQ(order(), (Order{&spiders[0].sprite, &spiders[2].sprite, &boxes[0].sprite,
+                              &boxes[1].sprite, &spiders[1].sprite}));
+
     sf::RenderTexture target;
     ASSERT_TRUE(target.create(800, 800));
     const sf::Font font = gameFont();
     sf::Text label("", font, 24);
-    sf::Texture& background = TextureManager::getTexture("background");
-
     const auto pixelAt = [&](const std::vector<Spider>& drawnSpiders,
                              const std::vector<Box>& drawnBoxes, sf::Vector2f point) {
-        drawScene(target, background, drawnSpiders, drawnBoxes, label, 1000);
+        drawScene(target, TextureManager::getTexture("background"), drawnSpiders, drawnBoxes, label,
+                  0);
         target.display();
         return target.getTexture().copyToImage().getPixel(static_cast<unsigned>(point.x),
                                                           static_cast<unsigned>(point.y));
@@ -384,24 +294,9 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersButTheHeldOneAndANoticeBandFillsItsMargin
     const std::vector<Spider> spider{Spider(12, 300, 300)};
     const std::vector<Box> box{Box(300, 300)};
     const sf::Vector2f point = centreOf(box[0].sprite);
-
-    EXPECT_EQ(pixelAt(spider, box, point), pixelAt({}, box, point));
+    EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, {}, point)) << "no spider drawn";
     EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, box, point));
-    const sf::Vector2f body = centreOf(spider[0].sprite);
-    EXPECT_NE(pixelAt(spider, {}, body), pixelAt({}, {}, body)) << "no spider drawn";
-    EXPECT_EQ(label.getString().toAnsiString(), "Money: 1000");
-
-    // A held spider is drawn over the boxes and the other spiders, dropped it is
-    // back in its place, and the picture's signature follows the order.
-    std::vector<Spider> held{Spider(1, 0, 0), Spider(12, 300, 300)};
-    held[0].sprite.setPosition(point - sizeOf(held[0].sprite) / 2.f);
-    const std::uint64_t beforePress = sceneSignature(held, box, 0, "");
-    held[0].dragging = true;
-    EXPECT_NE(pixelAt({held[0]}, {}, point), pixelAt({}, box, point));
-    EXPECT_EQ(pixelAt(held, box, point), pixelAt({held[0]}, {}, point)) << "held, yet hidden";
-    EXPECT_NE(sceneSignature(held, box, 0, ""), beforePress);
-    handleMouseRelease(held);
-    EXPECT_EQ(pixelAt(held, box, point), pixelAt({}, box, point));
+    EXPECT_EQ(pixelAt(spider, box, point), pixelAt({}, box, point));
 
     // A notice darkens a band across the middle; an empty one draws nothing.
     Messages messages(font, TANGLEROOT_ASSETS "/fonts/roboto.ttf");
@@ -410,21 +305,19 @@ TEST_F(Phases, BoxesAreDrawnOverSpidersButTheHeldOneAndANoticeBandFillsItsMargin
         messages.show(notice, "", "", 1.f);
         messages.draw(target);
         target.display();
-        return target.getTexture().copyToImage().getPixel(5, 400);
+        return target.getTexture().copyToImage();
     };
-    EXPECT_EQ(middleWith(""), sf::Color::White);
-    EXPECT_NE(middleWith("The board was not saved"), sf::Color::White);
-    middleWith(std::string(300, 'x')); // a long line is broken 30 from the right edge
-    const sf::Image band = target.getTexture().copyToImage();
-    int ink = 0;
-    int pastMargin = 0;
+    EXPECT_EQ(middleWith("").getPixel(5, 400), sf::Color::White);
+    EXPECT_NE(middleWith("The board was not saved").getPixel(5, 400), sf::Color::White);
+    // A long line is broken 30 from the right edge.
+    const sf::Image band = middleWith(std::string(300, 'x'));
+    int ink[2] = {0, 0}; // before the margin, in it
     for (unsigned x = 745; x < 800; ++x) {
         for (unsigned y = 370; y < 430; ++y) {
-            (x < 770 ? ink : pastMargin) += band.getPixel(x, y).g > 150;
+            ink[x < 770 ? 0 : 1] += band.getPixel(x, y).g > 150;
         }
     }
-    EXPECT_GT(ink, 0) << "the line was broken before the margin";
-    EXPECT_EQ(pastMargin, 0) << "the line runs into the margin";
+    EXPECT_TRUE(ink[0] > 0 && ink[1] == 0) << "the line was not broken at the margin";
 }
 
 TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheOutlinedLabelIsMadeAtItsSizeOnScreen) {
@@ -444,7 +337,7 @@ TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheOutlinedLabelIsMadeAtItsSiz
         sf::Sprite picture(background);
         picture.setScale(scale, scale);
         sharp.draw(picture);
-        sf::Text letters(moneyLabel(1000), font, static_cast<unsigned>(std::lround(24 * scale)));
+        sf::Text letters("Money: 1000", font, static_cast<unsigned>(std::lround(24 * scale)));
         letters.setFillColor(sf::Color::Black);
         letters.setOutlineColor(sf::Color::White);
         letters.setOutlineThickness(2 * scale);
@@ -461,14 +354,4 @@ TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheOutlinedLabelIsMadeAtItsSiz
         EXPECT_LT(differ, 10) << "the label is not made at its size on a " << side << " px window";
         EXPECT_EQ(background.isSmooth(), side != 800) << side;
     }
-}
-
-TEST_F(Phases, ABoxIsAwaitedOnlyWhileThereIsRoomForIt) {
-    sf::Clock spawnClock;
-    const sf::Time wait = untilSpawn(spiders, boxes, spawnClock, 6000);
-    EXPECT_GT(wait, sf::milliseconds(5900));
-    EXPECT_LE(wait, sf::milliseconds(6000) + sf::microseconds(1));
-    EXPECT_EQ(untilSpawn(spiders, boxes, spawnClock, -1), sf::Time::Zero);
-    boxes.assign(11, Box(0, 0));
-    EXPECT_GT(untilSpawn(spiders, boxes, spawnClock, -1), sf::seconds(60));
 }

@@ -1,5 +1,3 @@
-// Starting and ending: the folder lock, the pictures the game needs, and the
-// ends asked for from outside.
 #include "game/Startup.hpp"
 #include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
@@ -39,41 +37,22 @@ TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
     EXPECT_EQ(nowhere.problem(), std::strerror(ENOENT));
 }
 
-TEST(Startup, APictureMissingOrNotAnImageIsNamed) {
-    const ScratchFolder scratch;
-    std::filesystem::create_directory("textures");
-    const auto problem = [] {
-        try {
-            loadGameTextures("textures");
-        } catch (const StartupError& error) {
-            return std::string(error.what());
-        }
-        return std::string();
-    };
-    TextureManager::textures.clear();
-    EXPECT_NE(problem().find("picture \"background\" not found"), std::string::npos);
-    writeFile("textures/background.png", "");
-    EXPECT_NE(problem().find("picture \"background\" cannot be loaded"), std::string::npos);
-    TextureManager::textures.clear(); // the next test loads the game's own
-}
-
 // What Xlib does when the connection to the X server dies.
 void loseTheDisplay() {
     XSetIOErrorHandler(nullptr)(nullptr);
 }
 
-TEST(Console, OnlyAConsoleOfTheGamesOwnClosesWithIt) {
-    EXPECT_TRUE(consoleIsTheGamesAlone(1));
-    EXPECT_FALSE(consoleIsTheGamesAlone(2)) << "the command prompt shares it";
-    EXPECT_FALSE(consoleIsTheGamesAlone(0)) << "no console at all";
-}
-
-TEST(Console, AMessageBoxOnlyWhereNobodyReadsStderr) {
-    EXPECT_TRUE(stderrGoesUnread(0, false)) << "started detached: stderr goes nowhere";
-    EXPECT_TRUE(stderrGoesUnread(1, false)) << "a double-click: the console closes with the game";
-    EXPECT_FALSE(stderrGoesUnread(2, false)) << "a command prompt shows it";
-    EXPECT_FALSE(stderrGoesUnread(0, true)) << "a launcher reads the pipe";
-    EXPECT_FALSE(stderrGoesUnread(1, true)) << "a log file keeps it";
+TEST(Console, OnlyAConsoleOfTheGamesOwnClosesWithItAndAMessageBoxOnlyWhereNobodyReadsStderr) {
+    // No console, the game's own, one shared with a command prompt.
+    EXPECT_EQ(std::vector<bool>({consoleIsTheGamesAlone(0), consoleIsTheGamesAlone(1),
+                                 consoleIsTheGamesAlone(2)}),
+              std::vector<bool>({false, true, false}));
+    // Started detached, by a double-click, from a command prompt; read by a
+    // launcher through a pipe, kept in a log file.
+    EXPECT_EQ(std::vector<bool>({stderrGoesUnread(0, false), stderrGoesUnread(1, false),
+                                 stderrGoesUnread(2, false), stderrGoesUnread(0, true),
+                                 stderrGoesUnread(1, true)}),
+              std::vector<bool>({true, true, false, false, false}));
 }
 
 TEST(EndRequests, SignalsAskForTheEndUnlessIgnoredAndALostDisplaySavesFirst) {

@@ -19,40 +19,50 @@
 
 namespace {
 
-// A Windows 10 caption of 31 pixels and thin borders, at 100% and at 200%.
-constexpr FrameSize windowsFrame{3, 31, 3, 3};
-constexpr FrameSize windowsFrameAt200{6, 62, 6, 6};
+// A Windows 10 caption of 31 pixels and thin borders.
+constexpr FrameSize win10{3, 31, 3, 3};
 
 std::vector<int> edges(ScreenArea area) {
     return {area.left, area.top, area.width, area.height};
 }
 
-TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaAndIsAsLargeAsAllowed) {
+std::vector<int> placed(WindowPlace place) {
+    return {place.frameLeft, place.frameTop, static_cast<int>(place.side)};
+}
+
+TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaCentredOrNearWhereItWasPutAsLargeAsAllowed) {
     const struct {
         const char* name;
         ScreenArea work;
         FrameSize frame;
         float scale;
-        unsigned side; // the largest allowed
+        std::vector<int> place; // the frame's left and top, the side
     } desktops[] = {
-        {"1366 x 768, 40 px task bar", {0, 0, 1366, 728}, windowsFrame, 1.f, 694},
-        {"1920 x 1080", {0, 0, 1920, 1040}, windowsFrame, 1.f, 800},
-        {"1920 x 1080 at 125%", {0, 0, 1920, 1032}, {4, 39, 4, 4}, 1.25f, 989},
-        {"3840 x 2160 at 200%", {0, 0, 3840, 2080}, windowsFrameAt200, 2.f, 1600},
-        {"second monitor, task bar on top", {1920, 40, 1280, 984}, windowsFrame, 1.f, 800},
-        {"a narrow portrait screen", {0, 0, 600, 1000}, windowsFrame, 1.f, 594},
-        {"3200 x 1800 at 200%, frame not told", {0, 0, 3200, 1800}, {0, 180, 0, 0}, 2.f, 1600},
+        {"1366 x 768, 40 px task bar", {0, 0, 1366, 728}, win10, 1.f, {333, 0, 694}},
+        {"1920 x 1080", {0, 0, 1920, 1040}, win10, 1.f, {557, 103, 800}},
+        {"1920 x 1080 at 125%", {0, 0, 1920, 1032}, {4, 39, 4, 4}, 1.25f, {461, 0, 989}},
+        {"3840 x 2160 at 200%", {0, 0, 3840, 2080}, {6, 62, 6, 6}, 2.f, {1114, 206, 1600}},
+        {"second monitor, bar on top", {1920, 40, 1280, 984}, win10, 1.f, {2157, 115, 800}},
+        {"a narrow portrait screen", {0, 0, 600, 1000}, win10, 1.f, {0, 186, 594}},
+        {"3200 x 1800 at 200%, guessed", {0, 0, 3200, 1800}, {0, 180, 0, 0}, 2.f, {800, 10, 1600}},
+        {"at 50%", {0, 0, 1920, 1080}, {}, 0.5f, {760, 340, 400}},
+        {"tiny: the top-left corner first", {0, 0, 120, 90}, win10, 1.f, {7, 0, 100}},
     };
-    for (const auto& [name, work, frame, scale, side] : desktops) {
-        const WindowPlace place = placeWindow(work, frame, scale);
-        EXPECT_EQ(place.side, side) << name;
-        // The frame centred in the work area, within a pixel: with the side
-        // above, that is also the whole frame inside it.
-        const int spareX = work.width - frame.left - frame.right - static_cast<int>(side);
-        const int spareY = work.height - frame.top - frame.bottom - static_cast<int>(side);
-        EXPECT_LE(std::abs(2 * (place.frameLeft - work.left) - spareX), 1) << name;
-        EXPECT_LE(std::abs(2 * (place.frameTop - work.top) - spareY), 1) << name;
+    for (const auto& [name, work, frame, scale, place] : desktops) {
+        EXPECT_EQ(placed(placeWindow(work, frame, scale)), place) << name;
     }
+    for (const float scale : {0.f, -2.f, std::nanf(""), INFINITY}) {
+        EXPECT_EQ(placeWindow({0, 0, 1920, 1080}, {}, scale).side, 800u) << "nonsense: " << scale;
+    }
+    EXPECT_EQ(guessedFrame({0, 0, 1366, 761}).top, 77) << "a tenth, rounded up";
+    // Moved to a 1080p laptop at 150% on the right, Windows suggests the same
+    // look there, 1200 px: centred on that, as high as the work area.
+    EXPECT_EQ(placed(placeWindow({1920, 0, 1920, 1040}, {5, 46, 5, 5}, 1.5f,
+                                 ScreenArea{2400, 100, 1210, 1251})),
+              (std::vector<int>{2505, 0, 989}));
+    // Back at 100%, suggested across the monitor's edges: moved in the least.
+    EXPECT_EQ(placed(placeWindow({0, 0, 1920, 1040}, win10, 1.f, ScreenArea{1700, 300, 806, 834})),
+              (std::vector<int>{1114, 206, 800}));
 }
 
 TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
@@ -67,65 +77,35 @@ TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
                              {2600, 700, 2705, 160},
                              {3300, -90, 2841, 0}};
     for (const auto& p : places) {
-        const WindowPlace place =
-            keepDraggedPlace(fitted, frame, {p[0], p[1], 1210, 1251}, desktop);
-        EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop, int(place.side)}),
+        EXPECT_EQ(placed(keepDraggedPlace(fitted, frame, {p[0], p[1], 1210, 1251}, desktop)),
                   std::vector<int>({p[2], p[3], 989}));
     }
-}
-
-TEST(WindowSize, AWindowMovedToAMonitorOfAnotherScaleFitsThereNearWhereItWasPut) {
-    // From 100% to a 1080p laptop at 150% on the right, whose work area is
-    // 1040 px high: Windows suggests the same look there, 1200 px.
-    const ScreenArea laptop{1920, 0, 1920, 1040};
-    const FrameSize frameAt150{5, 46, 5, 5};
-    WindowPlace place = placeWindow(laptop, frameAt150, 1.5f, ScreenArea{2400, 100, 1210, 1251});
-    EXPECT_EQ(place.side, 989u);
-    EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop}), std::vector<int>({2505, 0}))
-        << "centred where suggested, as high as the work area";
-    // Back at 100%, suggested across the monitor's right and bottom edges.
-    place = placeWindow({0, 0, 1920, 1040}, windowsFrame, 1.f, ScreenArea{1700, 300, 806, 834});
-    EXPECT_EQ(place.side, 800u);
-    EXPECT_EQ(std::vector<int>({place.frameLeft, place.frameTop}), std::vector<int>({1114, 206}))
-        << "moved in the least";
-}
-
-TEST(WindowSize, ANonsenseScaleCountsAsOneAndATinyAreaStillGetsAWindow) {
-    for (const float scale : {0.f, -2.f, std::nanf(""), INFINITY}) {
-        EXPECT_EQ(placeWindow({0, 0, 1920, 1080}, {}, scale).side, 800u) << scale;
-    }
-    EXPECT_EQ(placeWindow({0, 0, 1920, 1080}, {}, 0.5f).side, 400u);
-    EXPECT_EQ(placeWindow({0, 0, 120, 90}, windowsFrame, 1.f).side, smallestWindowSide);
-    EXPECT_EQ(guessedFrame({0, 0, 1366, 761}).top, 77) << "a tenth, rounded up";
 }
 
 TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     // A 1366 x 768 laptop with a 1920 x 1080 monitor to its right, bottoms
     // aligned; the window manager's work area spans both less a 40 px bar.
-    DesktopLayout layout;
-    layout.screen = {0, 0, 3286, 1080};
-    layout.monitors = {{0, 312, 1366, 768}, {1366, 0, 1920, 1080}};
-    layout.workArea = ScreenArea{0, 0, 3286, 1040};
-    layout.pointerX = 200;
-    layout.pointerY = 700;
-    EXPECT_EQ(edges(usableArea(layout)), (std::vector<int>{0, 312, 1366, 728}));
-
-    layout.pointerX = 1366; // the big monitor's first column
-    EXPECT_EQ(edges(usableArea(layout)), (std::vector<int>{1366, 0, 1920, 1040}));
-
+    const std::vector<ScreenArea> monitors{{0, 312, 1366, 768}, {1366, 0, 1920, 1080}};
+    const ScreenArea work{0, 0, 3286, 1040}, elsewhere{5000, 0, 100, 100};
+    const struct {
+        const char* name;
+        std::vector<ScreenArea> monitors;
+        std::optional<ScreenArea> work;
+        int x, y;
+        std::vector<int> usable;
+    } cases[] = {
+        {"on the laptop", monitors, work, 200, 700, {0, 312, 1366, 728}},
+        {"the big monitor's first column", monitors, work, 1366, 700, {1366, 0, 1920, 1040}},
+        {"a work area elsewhere: all of it", monitors, elsewhere, 1366, 0, {1366, 0, 1920, 1080}},
+        {"no monitors told: the whole screen", {}, {}, 1366, 0, {0, 0, 3286, 1080}},
+        {"below the big monitor: the first one", monitors, {}, 1366, 2000, {0, 312, 1366, 768}},
+    };
+    for (const auto& [name, shown, told, x, y, usable] : cases) {
+        const DesktopLayout layout{{0, 0, 3286, 1080}, shown, x, y, told};
+        EXPECT_EQ(edges(usableArea(layout)), usable) << name;
+    }
     EXPECT_EQ(overlap({0, 0, 10, 10}, {20, 0, 10, 10}).width, 0) << "side by side";
     EXPECT_EQ(overlap({0, 0, 10, 10}, {0, 20, 10, 10}).height, 0) << "one above the other";
-    // A work area off the monitor says nothing about it: the whole monitor.
-    layout.workArea = ScreenArea{5000, 0, 100, 100};
-    EXPECT_EQ(usableArea(layout).width, 1920);
-    // No monitors told: the whole screen, whatever the pointer.
-    layout.monitors.clear();
-    layout.workArea.reset();
-    EXPECT_EQ(usableArea(layout).width, 3286);
-    // The pointer outside every monitor: the first one.
-    layout.monitors = {{0, 0, 1366, 768}, {1366, 0, 1920, 1080}};
-    layout.pointerY = 2000;
-    EXPECT_EQ(usableArea(layout).width, 1366);
 }
 
 void setCardinals(Display* x, const char* name, std::vector<long> values, Atom type = XA_CARDINAL) {
@@ -200,25 +180,23 @@ TEST(Desktop, AWindowManagerIsToldByWhatItIsNotByWhatItLeftBehind) {
     // A window manager that ran would be asked for its frame, and never answer.
     setCardinals(x, "_NET_SUPPORTED",
                  {static_cast<long>(XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False))}, XA_ATOM);
-    struct Case {
+    const struct {
         const char* name;
-        Window checked;  // named by the root's _NET_SUPPORTING_WM_CHECK
-        Window ownsWmS0; // the owner of the screen's WM_S0 selection
-        bool noFrame;    // true: none at all; false: not told, the guess applies
-    };
-    const Case cases[] = {
-        {"nothing manages windows", None, None, true},
-        {"a window manager that has exited", gone, None, true},
-        {"a window that does not name itself", plain, None, true},
-        {"an older window manager", gone, plain, false},
+        Window checked;         // named by the root's _NET_SUPPORTING_WM_CHECK
+        Window ownsWmS0;        // the owner of the screen's WM_S0 selection
+        std::vector<int> frame; // none at all, or empty: not told, the guess applies
+    } cases[] = {
+        {"nothing manages windows", None, None, {0, 0, 0, 0}},
+        {"a window manager that has exited", gone, None, {0, 0, 0, 0}},
+        {"a window that does not name itself", plain, None, {0, 0, 0, 0}},
+        {"an older window manager", gone, plain, {}},
     };
     const Desktop desktop;
-    for (const Case& c : cases) {
-        setCardinals(x, "_NET_SUPPORTING_WM_CHECK", {static_cast<long>(c.checked)}, XA_WINDOW);
-        XSetSelectionOwner(x, XInternAtom(x, "WM_S0", False), c.ownsWmS0, CurrentTime);
+    for (const auto& [name, checked, ownsWmS0, frame] : cases) {
+        setCardinals(x, "_NET_SUPPORTING_WM_CHECK", {static_cast<long>(checked)}, XA_WINDOW);
+        XSetSelectionOwner(x, XInternAtom(x, "WM_S0", False), ownsWmS0, CurrentTime);
         XSync(x, False);
-        const auto told = c.noFrame ? std::optional<FrameSize>(FrameSize{}) : std::nullopt;
-        EXPECT_EQ(sides(desktop.frame()), sides(told)) << c.name;
+        EXPECT_EQ(sides(desktop.frame()), frame) << name;
     }
     XDeleteProperty(x, DefaultRootWindow(x), XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", False));
     XDeleteProperty(x, DefaultRootWindow(x), XInternAtom(x, "_NET_SUPPORTED", False));
