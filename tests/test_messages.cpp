@@ -16,14 +16,6 @@ namespace {
 
 const char* const fontFile = TANGLEROOT_ASSETS "/fonts/roboto.ttf";
 
-// Widths as the window measures them, at 20 pixels.
-WidthOf widthsAt20() {
-    const auto engine = std::make_shared<TextEngine>(fontFile, "Roboto");
-    return [engine](const sf::String& line) {
-        return static_cast<float>(engine->width(encodedUtf8(line), 20));
-    };
-}
-
 // Whether the ink of `picture` is a hollow rectangle, as the box drawn for a
 // letter that no font has: full rows at its top and bottom, a row across its
 // middle mostly empty (where a thin stroke or a dot is full).
@@ -54,7 +46,10 @@ std::size_t inkOf(const TextPicture& picture) {
 } // namespace
 
 TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
-    const WidthOf measure = widthsAt20();
+    const TextEngine engine(fontFile, "Roboto");
+    const WidthOf measure = [&engine](const sf::String& line) { // as the window measures, at 20
+        return static_cast<float>(engine.width(encodedUtf8(line), 20));
+    };
     const auto widest = [&](const char* first, const char* second) {
         return std::max(measure(decoded(first)), measure(decoded(second)));
     };
