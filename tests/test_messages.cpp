@@ -103,7 +103,8 @@ TEST(Text, IllFormedUtf8BecomesOneReplacementPerBadSequenceAndKeepsWhatFollows) 
     };
     for (const auto& [bytes, expected] : cases) {
         const std::basic_string<sf::Uint32> letters = decodedUtf8(bytes).toUtf32();
-        EXPECT_EQ(std::u32string(letters.begin(), letters.end()), expected) << bytes;
+        EXPECT_EQ(std::u32string(letters.begin(), letters.end()), expected)
+            << ::testing::PrintToString(bytes);
     }
 }
 
