@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -57,7 +58,8 @@ sf::Vector2f centreOf(const sf::Sprite& sprite) {
 
 } // namespace
 
-TEST_F(Phases, EachPressPaysForAndPicksUpTheFirstSpiderAndHitsTheFirstBoxUnderIt) {
+TEST_F(Phases,
+       EachPressPaysForAndPicksUpTheFirstSpiderAndHitsTheFirstBoxUnderItAndOneReleaseDropsThemAll) {
     spiders = {Spider(3, 100, 100), Spider(2, 105, 105), Spider(1, 400, 400), Spider(1, 700, 700)};
     boxes = {Box(100, 100), Box(102, 102)};
     handleMousePress(spiders, boxes, money, {120, 120});
@@ -155,6 +157,7 @@ TEST_F(Phases, FreeSpidersWanderOnTheBoardUpToTheFirstHeldOneAndOnlyThatOneFollo
 
 TEST_F(Phases, ADroppedSpiderMergesOnceWithTheFirstSpiderOfItsStageItOverlaps) {
     const auto at = [](int stage, float place) { return Spider(stage, place, place); };
+    const float side = sizeOf(at(2, 0).sprite).x;
     const struct {
         const char* name;
         std::vector<Spider> before;
@@ -169,6 +172,7 @@ TEST_F(Phases, ADroppedSpiderMergesOnceWithTheFirstSpiderOfItsStageItOverlaps) {
         {"the one before", {at(11, 100), at(11, 110)}, {1}, "b12 ", ""},
         {"no chain", {at(2, 100), at(2, 110), at(3, 105)}, {0}, "a3 c3 ", ""},
         {"two drops", {at(1, 0), at(1, 10), at(1, 99), at(1, 109)}, {0, 2}, "a2 c1D d1 ", "a2 c2 "},
+        {"edges touching", {at(2, 100), Spider(2, 100 + side, 100)}, {1}, "a2 b2 ", ""},
     };
     for (const auto& [name, before, drops, once, twice] : cases) {
         spiders = before;
@@ -188,6 +192,12 @@ TEST_F(Phases, ADroppedSpiderMergesOnceWithTheFirstSpiderOfItsStageItOverlaps) {
         EXPECT_EQ(left(), once) << name;
         updateSpiders(spiders, money, rng);
         EXPECT_EQ(left(), *twice ? twice : once) << name;
+        // A merged spider stays where it was dropped, drawn as its new stage.
+        for (const Spider& spider : spiders) {
+            const Spider& was = *std::find(before.begin(), before.end(), spider);
+            EXPECT_EQ(spider.sprite.getPosition(), was.sprite.getPosition()) << name;
+            EXPECT_EQ(spider.sprite.getTexture(), at(spider.stage, 0).sprite.getTexture()) << name;
+        }
     }
     EXPECT_EQ(money, 0) << "a merge pays nothing";
 }

@@ -119,6 +119,7 @@ TEST_F(SaveFile, SaveThenLoadGivesBackTheBoardWithFreshIdsAndEveryBoxOnIt) {
         EXPECT_EQ(spiders[i].stage, saved[i].stage);
         EXPECT_EQ(spiders[i].sprite.getPosition(), saved[i].sprite.getPosition());
         EXPECT_NE(spiders[i].id, saved[i].id);
+        EXPECT_FALSE(spiders[i].dragging || spiders[i].dropped) << "spider " << i + 1;
     }
     ASSERT_EQ(boxes.size(), std::size(moves));
     for (std::size_t i = 0; i < boxes.size(); ++i) {

@@ -175,9 +175,13 @@ TEST_F(SavingTest,
     saving->closeRequested(again, spiders, boxes, money);
     EXPECT_TRUE(again.isOpen()) << "an old notice counted as read for the new failure";
 
-    // A new cause while saves still fail (a folder where save.json was) is told too.
-    cause = "cannot replace save.json: Is a directory";
+    // A new cause while saves still fail (a folder where save.json was) is told too, once.
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        cause = "cannot replace save.json: Is a directory";
+    }
     ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(saving->saveNow(spiders, boxes, ++money));
     EXPECT_FALSE(saving->saveNow(spiders, boxes, ++money));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), notSavedLine(cause) + "\n");
     EXPECT_EQ(saving->failureLine(), "The board is not being saved: " + cause);

@@ -64,6 +64,7 @@ def main(binary, assets):
         # The pointer where the opening's press goes before the first frame: no move is needed.
         game.xdotool("mousemove", *(str((side - 800) // 2 + 70) for side in screen.size))
         game.start().find_window()
+        game.pointer = (70, 70)  # the window lies in the middle of the screen
         # The opening, which any working game turns into a merge, a broken box
         # and 121 in money: the twins stay in their corners for a second or more.
         width, _ = game_driver.picture_size("spider_stage_11")

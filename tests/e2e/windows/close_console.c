@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (argc > 2 && strcmp(argv[2], "move") == 0) {
-        if (!PostMessageW(FindWindowW(NULL, L"Tangleroot"), WM_SYSCOMMAND, SC_MOVE, 0)) {
+        HWND window = FindWindowW(NULL, L"Tangleroot"); /* none would post to this thread */
+        if (!window || !PostMessageW(window, WM_SYSCOMMAND, SC_MOVE, 0)) {
             return 2;
         }
         Sleep(300); /* the move's loop has begun */
