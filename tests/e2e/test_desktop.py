@@ -44,7 +44,6 @@ class SmallScreen(DesktopTest):
         self.assert_broke(game, 300.0, bottom)
 
 
-
 @unittest.skipIf(LAUNCHER, "the X11 window managers and resources")
 class LinuxDesktop(DesktopTest):
     def test_under_a_window_manager_with_a_task_bar_the_board_lies_in_the_work_area(self):
