@@ -2,6 +2,7 @@
 // needs, measured in the same run.
 #include "assets/TextureManager.hpp"
 #include "game/Phases.hpp"
+#include "game/Picture.hpp"
 #include "game/Saving.hpp"
 #include "persistence/SaveFile.hpp"
 #include "persistence/SaveWriter.hpp"
@@ -31,7 +32,7 @@ struct FullBoard {
         std::mt19937 place(1);
         std::uniform_real_distribution<float> coordinate(0.f, 700.f);
         for (int i = 0; i < 40; ++i) {
-            spiders.emplace_back(1 + i % 12, coordinate(place), coordinate(place));
+            spiders.emplace_back(1 + i % lastStage, coordinate(place), coordinate(place));
             spiders.back().moveInterval = 1000000;
         }
         for (int i = 0; i < 11; ++i) {
@@ -216,12 +217,15 @@ void Frame_Game(benchmark::State& state) {
     std::random_device randomDevice;
     sf::Clock spawnClock;
     int spawnDelay = -1;
+    Picture picture;
     for (auto _ : state) {
         sf::Event event;
         while (s.window.pollEvent(event)) {
         }
         frameLogic(board, rng, randomDevice, spawnClock, spawnDelay);
-        drawScene(s.window, background, board.spiders, board.boxes, s.label, board.money);
+        picture.clear();
+        composeScene(picture, background, board.spiders, board.boxes, s.label, board.money, 1.f);
+        picture.draw(s.window);
         s.window.display();
     }
 }

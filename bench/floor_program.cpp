@@ -1,5 +1,5 @@
 // The least an SFML program showing Tangleroot's board must do: open the same
-// window, load the same 16 pictures (ready to be drawn as cleanly) and the
+// window, load the same pictures (ready to be drawn as cleanly) and the
 // font, then draw the background,
 // 51 sprites and a label every frame. Benchmarks compare the game with it.
 //   floor_program [seconds] [--quiet] [--idle] [--rate N] [--save] [--press]
@@ -12,6 +12,8 @@
 // new box's frame and its save can cost); --press draws 11 boxes, once, then
 // again at each press of a mouse button, polling events without pause between
 // (the soonest a press can be shown).
+#include "entities/Board.hpp"
+
 #include <SFML/Graphics.hpp>
 
 #include <fcntl.h>
@@ -85,7 +87,7 @@ int main(int argc, char** argv) {
     std::vector<sf::Sprite> sprites;
     for (int i = 0; i < (quiet ? 2 : press ? 11 : 51); ++i) {
         const std::string name =
-            i < 11 ? "box_damage_0" : "spider_stage_" + std::to_string(1 + i % 12);
+            i < 11 ? "box_damage_0" : "spider_stage_" + std::to_string(1 + i % lastStage);
         sprites.emplace_back(textures[name]);
         sprites.back().setScale(0.25f, 0.25f);
         sprites.back().setPosition(coordinate(rng), coordinate(rng));

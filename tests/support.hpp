@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assets/TextureManager.hpp"
+#include "entities/Board.hpp"
 
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/System/String.hpp>
@@ -17,7 +18,7 @@
 
 // Fills the registry with the game's own pictures, unless it holds them already.
 inline void useGameTextures() {
-    if (TextureManager::textures.size() != 16 ||
+    if (TextureManager::textures.size() != gameTextureNames().size() ||
         TextureManager::textures.count("background") == 0) {
         TextureManager::textures.clear();
         TextureManager::addTextures(std::filesystem::path(TANGLEROOT_ASSETS) / "textures");

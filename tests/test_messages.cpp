@@ -1,5 +1,4 @@
 #include "game/Messages.hpp"
-#include "game/Pacing.hpp"
 #include "platform/Console.hpp"
 #include "support.hpp"
 
@@ -109,10 +108,16 @@ TEST(Text, IllFormedUtf8BecomesOneReplacementPerBadSequenceAndKeepsWhatFollows) 
 }
 
 TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
-    EXPECT_NE(sceneSignature({}, {}, 0, "ab", "c"), sceneSignature({}, {}, 0, "a", "bc"));
-    EXPECT_NE(sceneSignature({}, {}, 0, "", "", "back"), sceneSignature({}, {}, 0, "", ""));
     const sf::Font font = gameFont();
     Messages messages(font, fontFile);
+    const auto signature = [&](const char* notice, const char* failure, const char* restored) {
+        messages.show(notice, failure, restored, 1.f);
+        Picture picture;
+        messages.addTo(picture);
+        return picture.signature();
+    };
+    EXPECT_NE(signature("ab", "c", ""), signature("a", "bc", ""));
+    EXPECT_NE(signature("", "", "back"), signature("", "", ""));
     const TextEngine& engine = messages.engine();
     messages.show("", "The board is not being saved: two\r\nlines", "", 1.f);
     EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
@@ -146,17 +151,17 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     }
 
     // The line stays at the bottom, the restored board's above it.
-    sf::RenderTexture picture;
-    ASSERT_TRUE(picture.create(800, 800));
-    const sf::Color grey(128, 128, 128);
-    picture.clear(grey);
+    sf::RenderTexture window;
+    ASSERT_TRUE(window.create(800, 800));
     messages.show("", line, "save.json could not be read; the board saved at 10:00 is back", 1.f);
-    messages.draw(picture);
-    picture.display();
-    const sf::Image shown = picture.getTexture().copyToImage();
+    Picture picture;
+    messages.addTo(picture);
+    picture.draw(window);
+    window.display();
+    const sf::Image shown = window.getTexture().copyToImage();
     EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
     EXPECT_GT(shown.getPixel(400, 745).r, shown.getPixel(400, 745).g) << "no restored line";
-    EXPECT_EQ(shown.getPixel(400, 700), grey);
+    EXPECT_EQ(shown.getPixel(400, 700), sf::Color::White);
 
     // Each reason whole, and each of its letters in a font that has it.
     ASSERT_TRUE(boxed(engine.draw("\xCD\xB8", 40))) << "a letter no font has (U+0378) is a box";

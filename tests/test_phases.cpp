@@ -1,5 +1,4 @@
 #include "game/Messages.hpp"
-#include "game/Pacing.hpp"
 #include "game/Phases.hpp"
 #include "support.hpp"
 
@@ -94,7 +93,7 @@ TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
     // A window half the board's size, showing the whole board.
     sf::RenderTexture window;
     ASSERT_TRUE(window.create(400, 400));
-    window.setView(sf::View(sf::FloatRect(0, 0, boardSize, boardSize)));
+    window.setView(sf::View(sf::FloatRect(0, 0, boardSide, boardSide)));
     spiders = {Spider(1, 100, 100), Spider(1, 400, 400)};
     boxes = {Box(600, 600)};
     const sf::Vector2f home = centreOf(spiders[0].sprite), moved(-40, 900); // unclamped
@@ -150,7 +149,7 @@ TEST_F(Phases, FreeSpidersWanderOnTheBoardUpToTheFirstHeldOneAndOnlyThatOneFollo
     EXPECT_EQ(spiders[3].sprite.getPosition(), sf::Vector2f(900, -90)) << "held, it goes anywhere";
 
     spiders[4].dragging = true;
-    moveHeldSpider(spiders, {600, 600});
+    moveDraggedSpider(spiders, {600, 600});
     EXPECT_EQ(centreOf(spiders[3].sprite), sf::Vector2f(600, 600));
     EXPECT_EQ(spiders[4].sprite.getPosition(), sf::Vector2f(500, 500));
 }
@@ -295,8 +294,10 @@ TEST_F(Phases, SpidersThenBoxesThenTheHeldSpiderAreDrawnAndANoticeBandFillsItsMa
     sf::Text label("", font, 24);
     const auto pixelAt = [&](const std::vector<Spider>& drawnSpiders,
                              const std::vector<Box>& drawnBoxes, sf::Vector2f point) {
-        drawScene(target, TextureManager::getTexture("background"), drawnSpiders, drawnBoxes, label,
-                  0);
+        Picture picture;
+        composeScene(picture, TextureManager::getTexture("background"), drawnSpiders, drawnBoxes,
+                     label, 0, 1.f);
+        picture.draw(target);
         target.display();
         return target.getTexture().copyToImage().getPixel(static_cast<unsigned>(point.x),
                                                           static_cast<unsigned>(point.y));
@@ -311,9 +312,10 @@ TEST_F(Phases, SpidersThenBoxesThenTheHeldSpiderAreDrawnAndANoticeBandFillsItsMa
     // A notice darkens a band across the middle; an empty one draws nothing.
     Messages messages(font, TANGLEROOT_ASSETS "/fonts/roboto.ttf");
     const auto middleWith = [&](const std::string& notice) {
-        target.clear(sf::Color::White);
+        Picture picture;
         messages.show(notice, "", "", 1.f);
-        messages.draw(target);
+        messages.addTo(picture);
+        picture.draw(target);
         target.display();
         return target.getTexture().copyToImage();
     };
@@ -337,12 +339,14 @@ TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheOutlinedLabelIsMadeAtItsSiz
         sf::RenderTexture game;
         sf::RenderTexture sharp; // the label as letters made for this window
         ASSERT_TRUE(game.create(side, side) && sharp.create(side, side));
-        game.setView(sf::View(sf::FloatRect(0, 0, boardSize, boardSize)));
+        game.setView(sf::View(sf::FloatRect(0, 0, boardSide, boardSide)));
         sf::Text label("", font, 24);
         label.setFillColor(sf::Color::Black);
-        drawScene(game, background, {}, {}, label, 1000);
+        Picture scene;
+        composeScene(scene, background, {}, {}, label, 1000, side / boardSide);
+        scene.draw(game);
         game.display();
-        const float scale = side / boardSize;
+        const float scale = side / boardSide;
         sharp.clear(sf::Color::White);
         sf::Sprite picture(background);
         picture.setScale(scale, scale);

@@ -2,6 +2,7 @@
 #include "game/Saving.hpp"
 #include "persistence/AtomicFile.hpp"
 #include "persistence/SaveFile.hpp"
+#include "persistence/SystemFiles.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -88,8 +89,6 @@ void failSystemCall(int number, int error) {
 }
 
 } // namespace
-
-static_assert(savedBoardSide == boardSize, "saved places are on the board the game draws");
 
 // A hand-edited or damaged file may put a box where nobody can see or break
 // it: it comes back at the nearest place on the board.

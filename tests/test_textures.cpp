@@ -1,4 +1,5 @@
 #include "assets/TextureManager.hpp"
+#include "entities/Board.hpp"
 #include "game/Startup.hpp"
 #include "support.hpp"
 

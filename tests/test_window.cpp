@@ -1,8 +1,6 @@
 #include "game/Startup.hpp"
 #include "game/WindowSize.hpp"
 #include "platform/Display.hpp"
-#include "platform/DraggedPlace.hpp"
-#include "platform/NativeWindow.hpp"
 #include "support.hpp"
 
 #include <SFML/Graphics/RenderWindow.hpp>
@@ -14,8 +12,9 @@
 #include <cstdlib>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
+#include "platform/Unix/X11.hpp"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
 namespace {
 
@@ -67,19 +66,19 @@ TEST(WindowSize, TheWholeFramedWindowFitsTheWorkAreaCentredOrNearWhereItWasPutAs
 
 TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
     // A monitor at 100% with a 1920 x 1200 laptop at 150% on its right: the
-    // window is placed where Windows suggests, centred across, moved only to
-    // stay on the desktop
-    const ScreenArea desktop{0, 0, 3840, 1200};
-    const FrameSize frame{5, 46, 5, 5};
-    const WindowPlace fitted{2505, 0, 989}; // placed anew, wholly on the laptop
-    const int places[][4] = {               // suggested left and top, then where it goes
+    // window takes the laptop's side and is placed where Windows suggests,
+    // centred across, moved only to stay on the desktop
+    ScaleChange change{{1920, 0, 1920, 1040}, {5, 46, 5, 5}, 1.5f, {}, true, {0, 0, 3840, 1200}};
+    const int places[][4] = {// suggested left and top, then where it goes
                              {1500, 100, 1605, 100},
                              {2600, 700, 2705, 160},
                              {3300, -90, 2841, 0}};
     for (const auto& p : places) {
-        EXPECT_EQ(placed(keepDraggedPlace(fitted, frame, {p[0], p[1], 1210, 1251}, desktop)),
-                  std::vector<int>({p[2], p[3], 989}));
+        change.suggested = {p[0], p[1], 1210, 1251};
+        EXPECT_EQ(placed(placeAfterScaleChange(change)), std::vector<int>({p[2], p[3], 989}));
     }
+    change.dragged = false; // moved by the system, or by the keyboard: placed anew near there
+    EXPECT_EQ(placed(placeAfterScaleChange(change)), (std::vector<int>{2841, 0, 989}));
 }
 
 TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {

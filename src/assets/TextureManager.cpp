@@ -42,14 +42,3 @@ MissingTexture::MissingTexture(const std::string& name)
 std::string filenameNoExtension(std::filesystem::path path) {
     return path.stem().string();
 }
-
-std::vector<std::string> gameTextureNames() {
-    std::vector<std::string> names{"background"};
-    for (int damage = 0; damage <= 2; ++damage) {
-        names.push_back("box_damage_" + std::to_string(damage));
-    }
-    for (int stage = 1; stage <= 12; ++stage) {
-        names.push_back("spider_stage_" + std::to_string(stage));
-    }
-    return names;
-}

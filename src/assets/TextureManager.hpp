@@ -6,7 +6,6 @@
 #include <map>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 // Every picture of the game, loaded once at start-up and handed out by name
 // (the file name without its extension) for the whole run.
@@ -33,6 +32,3 @@ public:
 // "assets/textures/spider_stage_3.png" -> "spider_stage_3"; one extension is
 // removed, and a leading dot does not start one.
 std::string filenameNoExtension(std::filesystem::path path);
-
-// The 16 names the game asks the registry for.
-std::vector<std::string> gameTextureNames();

@@ -1,6 +1,6 @@
 #include "game/Messages.hpp"
 
-#include "game/Phases.hpp"
+#include "entities/Board.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -125,9 +125,13 @@ void Messages::show(const std::string& noticeText, const std::string& failureLin
 }
 
 void Messages::layOut() {
-    layOutNotice();
-    // The failure line at the very bottom, the restored board's above it.
-    layOutLine(restored, layOutLine(failure, boardSize));
+    // The notice on a band across the middle; the failure line at the very
+    // bottom, the restored board's above it.
+    layOut(notice, noticeSize, noticeMargin, false,
+           [](float band) { return (boardSide - band) / 2; });
+    const float failureTop =
+        layOut(failure, lineSize, lineMargin, true, [](float band) { return boardSide - band; });
+    layOut(restored, lineSize, lineMargin, true, [&](float band) { return failureTop - band; });
 }
 
 float Messages::drawLetters(Message& message, unsigned pixelSize) {
@@ -155,42 +159,23 @@ unsigned onScreen(unsigned size, float scale) {
     return std::max(1u, static_cast<unsigned>(std::lround(static_cast<float>(size) * scale)));
 }
 
-} // namespace
-
-void Messages::layOutNotice() {
-    const unsigned pixelSize = onScreen(noticeSize, scale);
-    const WidthOf widthOf = [&](const sf::String& line) {
-        return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
-    };
-    notice.shown =
-        wrapToWidth(decodedUtf8(notice.utf8), widthOf, (boardSize - 2 * noticeMargin) * scale);
-    const float height = drawLetters(notice, pixelSize);
-    notice.back.setSize({boardSize, height + 2 * noticeMargin});
-    notice.back.setPosition(0.f, (boardSize - notice.back.getSize().y) / 2);
-    // On whole window pixels, where the letters were made to lie.
-    notice.letters.setPosition(std::round(noticeMargin * scale) / scale,
-                               std::round((notice.back.getPosition().y + noticeMargin) * scale) /
-                                   scale);
-}
-
-float Messages::layOutLine(Message& message, float bottom) {
-    sf::String shown = decodedUtf8(message.utf8);
-    for (std::size_t at = 0; at < shown.getSize(); ++at) {
-        if (shown[at] < ' ') {
-            shown[at] = ' '; // the line's own breaks only, whatever the reason holds
+// `text` in two lines at most, each `width` wide at most as `widthOf` measures
+// it: the line's own breaks only, whatever the text holds, and the rest of a
+// text too long for them cut between two letters, with "..." (the whole of a
+// reason is on stderr).
+sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
+    for (std::size_t at = 0; at < text.getSize(); ++at) {
+        if (text[at] < ' ') {
+            text[at] = ' ';
         }
     }
-    // Two lines at most: the rest of a reason too long for them is cut
-    // between two letters, with "..."; the whole of it is on stderr.
-    const unsigned pixelSize = onScreen(lineSize, scale);
-    const float width = (boardSize - 2 * lineMargin) * scale;
-    const WidthOf widthOf = [&](const sf::String& line) {
-        return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
-    };
     const auto fits = [&](const sf::String& candidate) { return widthOf(candidate) <= width; };
-    shown = wrapToWidth(shown, widthOf, width);
-    const std::size_t firstBreak = shown.find("\n");
-    sf::String second = firstBreak == sf::String::InvalidPos ? "" : shown.substring(firstBreak + 1);
+    text = wrapToWidth(text, widthOf, width);
+    const std::size_t firstBreak = text.find("\n");
+    if (firstBreak == sf::String::InvalidPos) {
+        return text;
+    }
+    sf::String second = text.substring(firstBreak + 1);
     for (std::size_t at = 0; at < second.getSize(); ++at) {
         if (second[at] == '\n') {
             second[at] = ' ';
@@ -209,27 +194,38 @@ float Messages::layOutLine(Message& message, float bottom) {
         }
         second = second.substring(0, kept) + "...";
     }
-    if (firstBreak != sf::String::InvalidPos) {
-        shown = shown.substring(0, firstBreak + 1) + second;
-    }
-    message.shown = shown;
-    if (shown.isEmpty()) {
-        return bottom;
+    return text.substring(0, firstBreak + 1) + second;
+}
+
+} // namespace
+
+float Messages::layOut(Message& message, unsigned size, float margin, bool twoLines,
+                       const std::function<float(float band)>& topOf) {
+    const unsigned pixelSize = onScreen(size, scale);
+    const float width = (boardSide - 2 * margin) * scale;
+    const WidthOf widthOf = [&](const sf::String& line) {
+        return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
+    };
+    const sf::String text = decodedUtf8(message.utf8);
+    message.shown = twoLines ? inTwoLines(text, widthOf, width) : wrapToWidth(text, widthOf, width);
+    if (message.shown.isEmpty()) {
+        return topOf(0.f);
     }
     const float height = drawLetters(message, pixelSize);
-    message.back.setSize({boardSize, height + 2 * lineMargin});
-    const float top = bottom - message.back.getSize().y;
+    message.back.setSize({boardSide, height + 2 * margin});
+    const float top = topOf(message.back.getSize().y);
     message.back.setPosition(0.f, top);
-    message.letters.setPosition(std::round(lineMargin * scale) / scale,
-                                std::round((top + lineMargin) * scale) / scale);
+    // On whole window pixels, where the letters were made to lie.
+    message.letters.setPosition(std::round(margin * scale) / scale,
+                                std::round((top + margin) * scale) / scale);
     return top;
 }
 
-void Messages::draw(sf::RenderTarget& target) const {
+void Messages::addTo(Picture& picture) const {
     for (const Message* message : {&failure, &restored, &notice}) {
         if (!message->utf8.empty()) {
-            target.draw(message->back);
-            target.draw(message->letters);
+            picture.add(message->back);
+            picture.add(message->letters, message->utf8);
         }
     }
 }

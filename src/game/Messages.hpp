@@ -1,10 +1,10 @@
 #pragma once
 
+#include "game/Picture.hpp"
 #include "platform/TextEngine.hpp"
 
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RectangleShape.hpp>
-#include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Texture.hpp>
 
@@ -16,7 +16,8 @@
 // the line saying that saves fail and the line saying that a board was
 // brought back. Texts come as UTF-8; the system's text engine shapes them and
 // finds fonts for every script, each is laid out once, when it (or the
-// window's scale) changes, into a picture, and drawing changes nothing.
+// window's scale) changes, into a picture, and adding it to a frame's
+// picture changes nothing.
 class Messages {
 public:
     // Set in `font`, read from `fontFile`, where it has the letters.
@@ -28,7 +29,8 @@ public:
     void show(const std::string& notice, const std::string& failureLine,
               const std::string& restoredLine, float scale);
 
-    void draw(sf::RenderTarget& target) const;
+    // Adds the texts shown, each over its band or strip, on top of `picture`.
+    void addTo(Picture& picture) const;
 
     bool showsNotice() const { return !notice.utf8.empty(); }
 
@@ -50,10 +52,12 @@ private:
     };
 
     void layOut();
-    void layOutNotice();
-    // Lays out a message of one or two lines with its strip's bottom at `bottom`;
-    // returns its strip's top.
-    float layOutLine(Message& message, float bottom);
+    // Lays `message` out in letters `size` board pixels high, within
+    // `margin` of the board's sides (in two lines at most, with `twoLines`),
+    // on a band `margin` wider than the letters each way, whose top `topOf`
+    // gives for the band's height. Returns the band's top.
+    float layOut(Message& message, unsigned size, float margin, bool twoLines,
+                 const std::function<float(float band)>& topOf);
     // Draws `message.shown` at `pixelSize` into its picture; returns the
     // picture's height in board pixels.
     float drawLetters(Message& message, unsigned pixelSize);

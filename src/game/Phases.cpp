@@ -1,7 +1,6 @@
 #include "game/Phases.hpp"
 
 #include "assets/TextureManager.hpp"
-#include "game/Pacing.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,25 +9,20 @@
 
 namespace {
 
-constexpr int highestMergingStage = 11;
-constexpr std::size_t mostThingsBeforeSpawn = 50;
-constexpr std::size_t mostBoxesBeforeSpawn = 10;
-
 // A dropped spider merges with the first other spider of its stage that it
 // overlaps; it evolves where it lies and the other one goes.
 void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
+    dropped.dropped = false;
     const sf::FloatRect bounds = dropped.sprite.getGlobalBounds();
     for (const Spider& other : spiders) {
         if (other != dropped && bounds.intersects(other.sprite.getGlobalBounds()) &&
-            other.stage == dropped.stage && dropped.stage <= highestMergingStage) {
+            other.stage == dropped.stage && dropped.stage < lastStage) {
             const Spider partner = other;
             dropped.evolve();
-            dropped.dropped = false;
             spiders.erase(std::find(spiders.begin(), spiders.end(), partner));
             return;
         }
     }
-    dropped.dropped = false;
 }
 
 bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes) {
@@ -40,14 +34,23 @@ void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     sf::Time elapsed = spider.moveClock.getElapsedTime();
     if (!catchUp) {
         // One step at most, counted from now: a spider that stood still
-        // behind a held one, or through a stalled loop, does not make up for it
+        // behind a dragged one, or through a stalled loop, does not make up for it
         elapsed = std::min(elapsed, sf::milliseconds(std::max(spider.moveInterval, 0)) +
                                         sf::microseconds(1));
     }
     if (wanderSteps(spider, elapsed, money, rng) > 0) {
         spider.moveClock.restart();
     }
-    keepOnBoard(spider);
+    keepOnBoard(spider.sprite);
+}
+
+// The first spider that is dragged or dropped, which stands still and stops
+// the others after it; spiders.size() when there is none.
+std::size_t firstStillSpider(const std::vector<Spider>& spiders) {
+    const auto still = std::find_if(spiders.begin(), spiders.end(), [](const Spider& spider) {
+        return spider.dragging || spider.dropped;
+    });
+    return static_cast<std::size_t>(still - spiders.begin());
 }
 
 } // namespace
@@ -67,7 +70,7 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
         const float dy = step(rng);
         const float dx = step(rng);
         spider.sprite.move(dx, dy);
-        keepOnBoard(spider);
+        keepOnBoard(spider.sprite);
         addMoney(money, spider.earnMoney());
         late -= sf::milliseconds(spider.moveInterval);
         ++steps;
@@ -83,27 +86,15 @@ void addMoney(int& money, int amount) {
                                                       std::numeric_limits<int>::max()));
 }
 
-void keepOnBoard(Spider& spider) {
-    const sf::FloatRect bounds = spider.sprite.getGlobalBounds();
-    const sf::Vector2f position = spider.sprite.getPosition();
-    const sf::Vector2f onBoard(
-        std::clamp(position.x, 0.f, std::max(0.f, boardSize - bounds.width)),
-        std::clamp(position.y, 0.f, std::max(0.f, boardSize - bounds.height)));
-    // Moving a sprite makes it work out its transform again: only when needed.
-    if (onBoard != position) {
-        spider.sprite.setPosition(onBoard);
-    }
-}
-
 sf::Vector2f randomBoxPosition(std::mt19937& rng) {
     // Every box keeps the size of its first picture.
     const sf::Vector2u size = TextureManager::getTexture("box_damage_0").getSize();
     const float width = 0.25f * static_cast<float>(size.x);
     const float height = 0.25f * static_cast<float>(size.y);
     const float y =
-        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSize - height))(rng);
+        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - height))(rng);
     const float x =
-        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSize - width))(rng);
+        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - width))(rng);
     return {x, y};
 }
 
@@ -126,8 +117,8 @@ void handleInput(const sf::Event& event, const sf::RenderTarget& window,
         seen.boardTouched = seen.redraw = true;
         break;
     case sf::Event::MouseMoved:
-        // A held spider's new place changes the picture, which draws it.
-        moveHeldSpider(spiders, window.mapPixelToCoords({event.mouseMove.x, event.mouseMove.y}));
+        // A dragged spider's new place changes the picture, which draws it.
+        moveDraggedSpider(spiders, window.mapPixelToCoords({event.mouseMove.x, event.mouseMove.y}));
         break;
     case sf::Event::GainedFocus:
     case sf::Event::MouseEntered:
@@ -173,26 +164,26 @@ void handleMouseRelease(std::vector<Spider>& spiders) {
     }
 }
 
-void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point) {
-    const std::size_t held = heldSpider(spiders);
-    if (held < spiders.size()) {
-        sf::Sprite& sprite = spiders[held].sprite;
+void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point) {
+    const std::size_t dragged = draggedSpider(spiders);
+    if (dragged < spiders.size()) {
+        sf::Sprite& sprite = spiders[dragged].sprite;
         const sf::FloatRect bounds = sprite.getGlobalBounds();
         sprite.setPosition(point.x - 0.5f * bounds.width, point.y - 0.5f * bounds.height);
     }
 }
 
-std::size_t heldSpider(const std::vector<Spider>& spiders) {
-    const auto held = std::find_if(spiders.begin(), spiders.end(),
-                                   [](const Spider& spider) { return spider.dragging; });
-    return static_cast<std::size_t>(held - spiders.begin());
+std::size_t draggedSpider(const std::vector<Spider>& spiders) {
+    const auto dragged = std::find_if(spiders.begin(), spiders.end(),
+                                      [](const Spider& spider) { return spider.dragging; });
+    return static_cast<std::size_t>(dragged - spiders.begin());
 }
 
 void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                                  const std::function<void(const sf::Sprite&)>& visit) {
-    const std::size_t held = heldSpider(spiders);
+    const std::size_t dragged = draggedSpider(spiders);
     for (std::size_t i = 0; i < spiders.size(); ++i) {
-        if (i != held) {
+        if (i != dragged) {
             visit(spiders[i].sprite);
         }
     }
@@ -200,22 +191,33 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
         visit(box.sprite);
     }
     // The player keeps sight of what they move, over whatever it passes.
-    if (held < spiders.size()) {
-        visit(spiders[held].sprite);
+    if (dragged < spiders.size()) {
+        visit(spiders[dragged].sprite);
     }
 }
 
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng, bool catchUp) {
-    for (Spider& spider : spiders) {
-        if (spider.dragging) {
-            return;
-        }
-        if (spider.dropped) {
-            mergeDropped(spiders, spider);
-            return;
-        }
-        wander(spider, money, rng, catchUp);
+    const std::size_t still = firstStillSpider(spiders);
+    for (std::size_t i = 0; i < still; ++i) {
+        wander(spiders[i], money, rng, catchUp);
     }
+    if (still < spiders.size() && spiders[still].dropped) {
+        mergeDropped(spiders, spiders[still]);
+    }
+}
+
+sf::Time untilSpidersMove(const std::vector<Spider>& spiders) {
+    const std::size_t still = firstStillSpider(spiders);
+    if (still < spiders.size() && spiders[still].dropped) {
+        return sf::Time::Zero;
+    }
+    sf::Time rest = farAhead;
+    for (std::size_t i = 0; i < still; ++i) {
+        // A step comes once the interval is more than over.
+        rest = std::min(rest, sf::milliseconds(spiders[i].moveInterval) -
+                                  spiders[i].moveClock.getElapsedTime() + sf::microseconds(1));
+    }
+    return std::max(rest, sf::Time::Zero);
 }
 
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
@@ -248,7 +250,7 @@ std::string moneyLabel(int money) {
 
 float windowScale(const sf::RenderTarget& target) {
     const sf::Vector2u size = target.getSize();
-    return static_cast<float>(std::min(size.x, size.y)) / boardSize;
+    return static_cast<float>(std::min(size.x, size.y)) / boardSide;
 }
 
 void setScreenSize(sf::Text& text, unsigned size, float scale) {
@@ -257,10 +259,8 @@ void setScreenSize(sf::Text& text, unsigned size, float scale) {
     text.setScale(1 / scale, 1 / scale);
 }
 
-void drawScene(sf::RenderTarget& target, sf::Texture& background,
-               const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-               sf::Text& moneyText, int money) {
-    const float scale = windowScale(target);
+void composeScene(Picture& picture, sf::Texture& background, const std::vector<Spider>& spiders,
+                  const std::vector<Box>& boxes, sf::Text& moneyText, int money, float scale) {
     // Nearest pixels would make steps of the thin branches, and blocks at
     // 200%; at 800 px the picture is copied as it is.
     background.setSmooth(scale != 1.f);
@@ -270,9 +270,8 @@ void drawScene(sf::RenderTarget& target, sf::Texture& background,
     moneyText.setOutlineThickness(moneyLabelOutline * scale);
     const std::string label = moneyLabel(money);
     moneyText.setString(sf::String::fromUtf8(label.begin(), label.end()));
-    target.clear(sf::Color::White);
-    target.draw(sf::Sprite(background));
+    picture.addBackground(background);
     forEachSpriteInDrawingOrder(spiders, boxes,
-                                [&target](const sf::Sprite& sprite) { target.draw(sprite); });
-    target.draw(moneyText);
+                                [&picture](const sf::Sprite& sprite) { picture.add(sprite); });
+    picture.add(moneyText);
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "entities/Board.hpp"
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "game/Picture.hpp"
 
-#include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Graphics/Text.hpp>
@@ -17,8 +18,9 @@
 #include <string>
 #include <vector>
 
-// The board is 800 x 800 window pixels.
-constexpr float boardSize = 800.f;
+// The wait for something that is not coming (no room for a box, no spider
+// step): far beyond any other wake-up.
+const sf::Time farAhead = sf::seconds(3600);
 
 // Adds to the money total, stopping at the largest 32-bit amount instead of
 // wrapping round to a negative one.
@@ -37,8 +39,8 @@ struct InputSeen {
 };
 
 // The player's input events, each at its own point mapped to the board
-// through `window`'s view: a press, a release, a move, which a held spider
-// follows, and a lost focus, which drops every held spider as a release would
+// through `window`'s view: a press, a release, a move, which a dragged spider
+// follows, and a lost focus, which drops every dragged spider as a release would
 // (the release itself may never reach the window). A regained focus, the mouse
 // entering or a new size ask for the window to be drawn again; anything else
 // is left alone. Adds what the event did to `seen`.
@@ -52,29 +54,33 @@ void handleInput(const sf::Event& event, const sf::RenderTarget& window,
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
                       sf::Vector2f point);
 
-// Mouse release (any button): every held spider is dropped.
+// Mouse release (any button): every dragged spider is dropped.
 void handleMouseRelease(std::vector<Spider>& spiders);
 
-// The first held spider, if any, puts its picture's centre on `point`, unclamped.
-void moveHeldSpider(std::vector<Spider>& spiders, sf::Vector2f point);
+// The first dragged spider, if any, puts its picture's centre on `point`, unclamped.
+void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point);
 
-// The index of the spider that follows the pointer, the first held one;
-// spiders.size() when none is held.
-std::size_t heldSpider(const std::vector<Spider>& spiders);
+// The index of the spider that follows the pointer, the first dragged one;
+// spiders.size() when none is dragged.
+std::size_t draggedSpider(const std::vector<Spider>& spiders);
 
 // Calls `visit` with every sprite of the board in the order it is drawn: the
 // spiders, then the boxes, each in their sequence's order, except that the
-// held spider (see heldSpider) comes last of all, on top of everything.
+// dragged spider (see draggedSpider) comes last of all, on top of everything.
 void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                                  const std::function<void(const sf::Sprite&)>& visit);
 
-// Spider phase: a dropped spider may merge, free ones wander and earn. Ends at
-// the first held or dropped spider: those after it stand still. A free spider
-// makes one step once its interval has run out; with `catchUp` (a minimized
-// window, whose loop wakes only once a second) it makes every step that came
-// due since its last one (wanderSteps).
+// Spider phase: the free spiders before the first dragged or dropped one
+// wander and earn; a dropped one there may merge; it and those after it
+// stand still. A free spider makes one step once its interval has run out;
+// with `catchUp` (a minimized window, whose loop wakes only once a second) it
+// makes every step that came due since its last one (wanderSteps).
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
                    bool catchUp = false);
+
+// How long until updateSpiders has work: at once for a dropped spider, else
+// just after the soonest wander step is due; `farAhead` when none is.
+sf::Time untilSpidersMove(const std::vector<Spider>& spiders);
 
 // The wander steps `spider` has come to `elapsed` after its last step (on
 // its moveClock), each counted from the moment the one before came due, not
@@ -86,8 +92,8 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
 int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng);
 
 // Spawn phase: a new box once the delay has run out, while the board holds at
-// most 50 things and at most 10 boxes. Returns whether a box came, which the
-// game saves at once.
+// most mostThingsBeforeSpawn things and mostBoxesBeforeSpawn boxes. Returns whether a box came,
+// which the game saves at once.
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay);
 
@@ -116,14 +122,10 @@ float windowScale(const sf::RenderTarget& target);
 // sharp on a large window as at 800 px.
 void setScreenSize(sf::Text& text, unsigned size, float scale);
 
-// Draw phase, up to (not including) display: white, background, the board's
+// Draw phase, composed: adds to `picture` the background, the board's
 // sprites in drawing order (see forEachSpriteInDrawingOrder), then the money
-// label. The background is smoothed unless the window shows it pixel for
-// pixel, and the label is set at its size on the screen, with a white outline
-// made at that size too.
-void drawScene(sf::RenderTarget& target, sf::Texture& background,
-               const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-               sf::Text& moneyText, int money);
-
-// Keeps a free spider's whole picture on the board.
-void keepOnBoard(Spider& spider);
+// label, for a window `scale` times the board (windowScale). The background is
+// smoothed unless the window shows it pixel for pixel, and the label is set at
+// its size on the screen, with a white outline made at that size too.
+void composeScene(Picture& picture, sf::Texture& background, const std::vector<Spider>& spiders,
+                  const std::vector<Box>& boxes, sf::Text& moneyText, int money, float scale);

@@ -1,11 +1,10 @@
 #include "game/Startup.hpp"
 
 #include "assets/TextureManager.hpp"
-#include "game/Phases.hpp"
+#include "entities/Board.hpp"
 #include "game/WindowSize.hpp"
 #include "persistence/AtomicFile.hpp"
 #include "platform/Display.hpp"
-#include "platform/NativeWindow.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 
@@ -18,6 +17,15 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const runFromHint = "run the game from the folder that holds assets/";
+
+// Throws StartupError unless `path` is a folder (or, without `folder`, a file).
+void requireGameFile(const fs::path& path, const std::string& what, bool folder = false) {
+    std::error_code error;
+    if (!(folder ? fs::is_directory(path, error) : fs::is_regular_file(path, error))) {
+        throw StartupError(what + " not found: looked for " + where(path) + " (" + runFromHint +
+                           ")");
+    }
+}
 
 } // namespace
 
@@ -40,35 +48,17 @@ void requireFolderLock(const FolderLock& lock, const fs::path& file) {
 }
 
 void loadGameFont(sf::Font& font, const fs::path& path) {
-    requireFile(path, "font");
     if (!font.loadFromFile(path.string())) {
         throw StartupError("font cannot be loaded: " + where(path) + " is empty or broken");
     }
 }
 
-void requireFile(const fs::path& path, const std::string& what) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
-        throw StartupError(what + " not found: looked for " + where(path) + " (" + runFromHint +
-                           ")");
-    }
-}
-
 void requireGameFiles(const fs::path& textures, const fs::path& font) {
-    std::error_code error;
-    if (!fs::is_directory(textures, error)) {
-        throw StartupError("texture folder not found: looked for " + where(textures) + " (" +
-                           runFromHint + ")");
-    }
-    requireFile(font, "font");
+    requireGameFile(textures, "texture folder", true);
+    requireGameFile(font, "font");
 }
 
 void loadGameTextures(const fs::path& folder) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        throw StartupError("texture folder not found: looked for " + where(folder) + " (" +
-                           runFromHint + ")");
-    }
     try {
         TextureManager::addTextures(folder);
     } catch (const fs::filesystem_error& listing) {
@@ -98,23 +88,20 @@ void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
         window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
                       sf::Style::Titlebar | sf::Style::Close);
     }
-    fitClientArea(window.getSystemHandle(), place.side);
+    desktop.fitClientArea(window.getSystemHandle(), place.side);
     // Placed by hand: SFML 2.5 on X11 centres the window's top by the screen's
     // width, and on every system by the whole screen rather than what is free.
     window.setPosition({place.frameLeft, place.frameTop});
-    followMonitorScale(window.getSystemHandle(), placeWindow);
+    desktop.followMonitorScale(window.getSystemHandle(), placeAfterScaleChange);
     window.setVerticalSyncEnabled(true);
     // However large the window, the board spans 0 to 800.
-    window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSize, boardSize)));
+    window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSide, boardSide)));
 }
 
 void setWindowIcon(sf::Window& window, const Desktop& desktop, const fs::path& path) {
     sf::Image icon;
     if (icon.loadFromFile(path.string())) {
         window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
-    }
-    if (setIconsFromProgram(window.getSystemHandle())) {
-        return;
     }
     // The smaller pictures beside it, so no size has to be shrunk on the fly.
     std::vector<sf::Image> icons;

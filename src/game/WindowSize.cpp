@@ -1,33 +1,55 @@
 #include "game/WindowSize.hpp"
 
-#include "game/Phases.hpp"
+#include "entities/Board.hpp"
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+// Where a window `outer` long starts on a line from `start`, `length` long,
+// when it would start at `wanted`: moved the least that keeps it on the line,
+// or at the line's start should it be longer than the line.
+int keptWithin(long wanted, long start, long length, long outer) {
+    return static_cast<int>(std::max(start, std::min(wanted, start + length - outer)));
+}
+
+} // namespace
 
 WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
                         std::optional<ScreenArea> near) {
     if (!std::isfinite(scale) || scale <= 0.f) {
         scale = 1.f;
     }
-    const long board = std::lround(boardSize * scale);
+    const long board = std::lround(boardSide * scale);
     const long roomX = static_cast<long>(workArea.width) - frame.left - frame.right;
     const long roomY = static_cast<long>(workArea.height) - frame.top - frame.bottom;
     const long side = std::max<long>(smallestWindowSide, std::min({board, roomX, roomY}));
     const long outerWidth = side + frame.left + frame.right;
     const long outerHeight = side + frame.top + frame.bottom;
-    // Centred on `around`, then kept in the work area (its top-left corner
-    // first, should the smallest window not fit).
+    // Centred on `around`, then kept in the work area.
     const ScreenArea around = near.value_or(workArea);
-    const auto within = [](long start, long length, long aroundStart, long aroundLength,
-                           long outer) {
-        const long centred = aroundStart + (aroundLength - outer) / 2;
-        return static_cast<int>(std::max(start, std::min(centred, start + length - outer)));
-    };
     WindowPlace place;
-    place.frameLeft = within(workArea.left, workArea.width, around.left, around.width, outerWidth);
-    place.frameTop = within(workArea.top, workArea.height, around.top, around.height, outerHeight);
+    place.frameLeft = keptWithin(around.left + (around.width - outerWidth) / 2, workArea.left,
+                                 workArea.width, outerWidth);
+    place.frameTop = keptWithin(around.top + (around.height - outerHeight) / 2, workArea.top,
+                                workArea.height, outerHeight);
     place.side = static_cast<unsigned>(side);
+    return place;
+}
+
+WindowPlace placeAfterScaleChange(const ScaleChange& change) {
+    WindowPlace place = placeWindow(change.workArea, change.frame, change.scale, change.suggested);
+    if (change.dragged) {
+        const FrameSize& frame = change.frame;
+        const long outerWidth = static_cast<long>(place.side) + frame.left + frame.right;
+        const long outerHeight = static_cast<long>(place.side) + frame.top + frame.bottom;
+        const ScreenArea& suggested = change.suggested;
+        place.frameLeft = keptWithin(suggested.left + (suggested.width - outerWidth) / 2,
+                                     change.desktop.left, change.desktop.width, outerWidth);
+        place.frameTop =
+            keptWithin(suggested.top, change.desktop.top, change.desktop.height, outerHeight);
+    }
     return place;
 }
 

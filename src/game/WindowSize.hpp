@@ -16,6 +16,13 @@ constexpr unsigned smallestWindowSide = 100;
 WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
                         std::optional<ScreenArea> near = std::nullopt);
 
+// Where the window goes after a move to a monitor of another scale: placed
+// anew there, near where the system suggests (placeWindow). A window the
+// player is dragging keeps the suggested top and is centred across the
+// suggested rectangle, which keeps the title bar under the pointer so the
+// drag goes on; it is moved only as far as it must to stay on the desktop.
+WindowPlace placeAfterScaleChange(const ScaleChange& change);
+
 // The frame to allow for when the window system does not say: a tenth of the
 // area's height above the window, for a title bar and a task bar together.
 FrameSize guessedFrame(ScreenArea workArea);

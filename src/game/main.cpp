@@ -3,43 +3,25 @@
 #include "assets/TextureManager.hpp"
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
+#include "game/FrameLoop.hpp"
 #include "game/Messages.hpp"
-#include "game/Pacing.hpp"
 #include "game/Phases.hpp"
+#include "game/Picture.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
 #include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
-#include "platform/EventWait.hpp"
 #include "platform/FolderLock.hpp"
 
 #include <SFML/Graphics.hpp>
 
-#include <cstdint>
 #include <iostream>
 #include <random>
 #include <vector>
 
-namespace {
-
-// What changed the board in a frame, for the autosave: a new box goes before
-// the player's doing, which goes before wandering alone.
-Change changeOf(bool spawned, bool boardTouched) {
-    if (spawned) {
-        return Change::newBox;
-    }
-    if (boardTouched) {
-        return Change::byPlayer;
-    }
-    return Change::wandering;
-}
-
-} // namespace
-
 int main() try {
-    // Messages keep every letter of a path, and a Windows console never holds the game up
-    useUtf8Console();
+    // A Windows console never holds the game up, and shows every letter of a path
     keepConsoleFromBlocking();
     // The system's reasons for a failure in the player's language
     useSystemLanguage();
@@ -107,19 +89,15 @@ int main() try {
     sf::Clock spawnClock;
     int spawnDelay = drawSpawnDelay(randomDevice);
 
-    // Frames come when there is work, at most 60 a second while a spider is
-    // held; only those that change the picture are drawn, and none while the
-    // window is minimized. Between them the game sleeps, woken by input, by
-    // what the window system says of the window or by an end from outside.
-    EventWait eventWait(window, desktop);
-    FrameSchedule schedule;
-    schedule.safetyRedraws = !eventWait.tellsUncovering();
-    const sf::Clock loopClock;
+    // Frames come when there is work, and only those that change the picture
+    // are drawn; between them the game sleeps (FrameLoop)
+    FrameLoop loop(window, desktop);
+    Picture picture;
 
     try {
         while (window.isOpen()) {
             // Events, each where it happened: presses, releases, moves of a
-            // held spider, a lost focus, and the close request, which saves
+            // dragged spider, a lost focus, and the close request, which saves
             InputSeen input;
             sf::Event event;
             while (window.pollEvent(event)) {
@@ -133,7 +111,7 @@ int main() try {
                     restoredLine.clear();
                 }
             }
-            const WindowNews news = eventWait.takeNews();
+            const WindowNews news = loop.takeNews();
 
             // An end asked for from outside (a signal, the console): save and close
             if (endRequested() && window.isOpen()) {
@@ -151,34 +129,35 @@ int main() try {
             const bool spawned =
                 spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
 
-            // Autosave: what the player did within 2 s, a new box at once,
+            // Autosave: a new box at once, what the player did within 2 s,
             // wandering alone within 30 s
-            saving.autosave(spiders, boxes, money, changeOf(spawned, input.boardTouched));
+            saving.autosave(spiders, boxes, money,
+                            spawned              ? Change::newBox
+                            : input.boardTouched ? Change::byPlayer
+                                                 : Change::wandering);
 
             // Draw, when the picture changed or the window needs it; saving
             // counts the notice's reading time from the first frame that shows it
-            const FrameAsk ask{sceneSignature(spiders, boxes, money, saving.notice(),
-                                              saving.failureLine(), restoredLine),
-                               input.redraw || news.redraw, holdsSpider(spiders), news.minimized};
-            if (frameNeedsDrawing(schedule, ask, loopClock.getElapsedTime())) {
-                messages.show(saving.notice(), saving.failureLine(), restoredLine,
-                              windowScale(window));
-                drawScene(window, background, spiders, boxes, moneyText, money);
-                messages.draw(window);
+            const float scale = windowScale(window);
+            picture.clear();
+            composeScene(picture, background, spiders, boxes, moneyText, money, scale);
+            messages.show(saving.notice(), saving.failureLine(), restoredLine, scale);
+            messages.addTo(picture);
+            if (loop.decideFrame(picture.signature(), input.redraw,
+                                 draggedSpider(spiders) < spiders.size())) {
+                picture.draw(window);
                 window.display();
-                advancePastFrame(schedule, ask.scene, loopClock.getElapsedTime());
+                loop.drawn();
                 if (messages.showsNotice()) {
                     saving.noticeOnScreen();
                 }
             }
 
-            // Sleep until the first of: an input event, a held spider's next
-            // frame, the next spider step, the next spawn, the next autosave
-            const sf::Time now = loopClock.getElapsedTime();
-            const Waits waits{untilNextFrame(schedule, ask, now),
-                              untilSpawn(spiders, boxes, spawnClock, spawnDelay),
-                              saving.untilAutosave(), untilSafetyRedraw(schedule, now)};
-            eventWait.sleep(restAfterFrame(spiders, waits, ask.minimized));
+            // Sleep until the first of: an input event, a dragged spider's
+            // next frame, the next spider step, the next spawn, the next autosave
+            loop.sleep({untilSpidersMove(spiders),
+                        untilSpawn(spiders, boxes, spawnClock, spawnDelay),
+                        saving.untilAutosave()});
         }
     } catch (const std::exception& error) {
         // Keep the board if it can still be kept, then say why the game stopped

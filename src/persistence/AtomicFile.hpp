@@ -33,12 +33,3 @@ std::string where(const std::filesystem::path& path);
 // On failure `problem` is the system's reason ("Accès refusé").
 bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
               std::string& problem);
-
-// Windows error codes (GetLastError) worth another try at a move or a
-// replace: another program holds the file for a moment. Every other error
-// (a missing folder, a full or read-only disk) stays as it is.
-bool moveMayWorkLater(unsigned long windowsError);
-
-// Of a Windows file's attributes, those a save keeps: read-only, hidden,
-// system and not-indexed, which a player or another program gave it.
-unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes);

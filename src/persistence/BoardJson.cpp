@@ -1,18 +1,16 @@
 #include "persistence/BoardJson.hpp"
 
+#include "entities/Board.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <sstream>
 
 using nlohmann::json;
 
 namespace {
-
-constexpr int lowestStage = 1;
-constexpr int highestStage = 12;
 
 json coordinate(float value) {
     return static_cast<double>(value);
@@ -21,42 +19,22 @@ json coordinate(float value) {
 // A whole number as the save file allows it: any JSON number (a fraction is
 // cut off toward zero) or a boolean (1 or 0), within the 32-bit range.
 bool readInt(const json& value, const std::string& what, int& out, std::string& problem) {
-    constexpr auto lowest = std::numeric_limits<int>::min();
-    constexpr auto highest = std::numeric_limits<int>::max();
-    switch (value.type()) {
-    case json::value_t::boolean:
+    if (value.is_boolean()) {
         out = value.get<bool>() ? 1 : 0;
         return true;
-    case json::value_t::number_integer: {
-        const auto number = value.get<std::int64_t>();
-        if (number >= lowest && number <= highest) {
-            out = static_cast<int>(number);
-            return true;
-        }
-        break;
     }
-    case json::value_t::number_unsigned: {
-        const auto number = value.get<std::uint64_t>();
-        if (number <= static_cast<std::uint64_t>(highest)) {
-            out = static_cast<int>(number);
-            return true;
-        }
-        break;
-    }
-    case json::value_t::number_float: {
-        const double number = std::trunc(value.get<double>());
-        if (number >= lowest && number <= highest) {
-            out = static_cast<int>(number);
-            return true;
-        }
-        break;
-    }
-    default:
+    if (!value.is_number()) {
         problem = what + " is not a number";
         return false;
     }
-    problem = what + " is outside the 32-bit range";
-    return false;
+    // A double holds every 32-bit number exactly; one beyond is beyond either way.
+    const double number = std::trunc(value.get<double>());
+    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
+        problem = what + " is outside the 32-bit range";
+        return false;
+    }
+    out = static_cast<int>(number);
+    return true;
 }
 
 // A board coordinate: any JSON number that stays finite as a 32-bit float.
@@ -87,21 +65,6 @@ const json* member(const json& entry, const char* key, const std::string& entryN
     return &*found;
 }
 
-// The array under `key`, or nullptr with no problem when the root has none.
-bool entriesOf(const json& root, const char* key, const json*& entries, std::string& problem) {
-    entries = nullptr;
-    const auto found = root.find(key);
-    if (found == root.end()) {
-        return true;
-    }
-    if (!found->is_array()) {
-        problem = std::string("\"") + key + "\" is not an array";
-        return false;
-    }
-    entries = &*found;
-    return true;
-}
-
 bool readPosition(const json& entry, const std::string& name, float& x, float& y,
                   std::string& problem) {
     const json* jsonX = member(entry, "x", name, problem);
@@ -112,28 +75,49 @@ bool readPosition(const json& entry, const std::string& name, float& x, float& y
 
 bool readSpider(const json& entry, const std::string& name, SavedSpider& spider,
                 std::string& problem) {
-    if (!entry.is_object()) {
-        problem = name + " is not an object";
-        return false;
-    }
     const json* stage = member(entry, "stage", name, problem);
     if (!stage || !readPosition(entry, name, spider.x, spider.y, problem) ||
         !readInt(*stage, name + " \"stage\"", spider.stage, problem)) {
         return false;
     }
-    if (spider.stage < lowestStage || spider.stage > highestStage) {
-        problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to 12";
+    if (spider.stage < 1 || spider.stage > lastStage) {
+        problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to " +
+                  std::to_string(lastStage);
         return false;
     }
     return true;
 }
 
 bool readBox(const json& entry, const std::string& name, SavedBox& box, std::string& problem) {
-    if (!entry.is_object()) {
-        problem = name + " is not an object";
+    return readPosition(entry, name, box.x, box.y, problem);
+}
+
+// Appends to `read` each object in the array under `key` (none when the root
+// has no `key`), read by `readOne` and named `name` and its number.
+template <typename Entry, typename ReadOne>
+bool readEntries(const json& root, const char* key, const std::string& name,
+                 std::vector<Entry>& read, std::string& problem, ReadOne readOne) {
+    const auto entries = root.find(key);
+    if (entries == root.end()) {
+        return true;
+    }
+    if (!entries->is_array()) {
+        problem = std::string("\"") + key + "\" is not an array";
         return false;
     }
-    return readPosition(entry, name, box.x, box.y, problem);
+    for (const json& entry : *entries) {
+        const std::string entryName = name + " " + std::to_string(read.size() + 1);
+        Entry one{};
+        if (!entry.is_object()) {
+            problem = entryName + " is not an object";
+            return false;
+        }
+        if (!readOne(entry, entryName, one, problem)) {
+            return false;
+        }
+        read.push_back(one);
+    }
+    return true;
 }
 
 } // namespace
@@ -176,30 +160,9 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
     }
 
     SavedBoard read;
-    const json* spiders = nullptr;
-    const json* boxes = nullptr;
-    if (!entriesOf(root, "spiders", spiders, problem) ||
-        !entriesOf(root, "boxes", boxes, problem)) {
+    if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
+        !readEntries(root, "boxes", "box", read.boxes, problem, readBox)) {
         return false;
-    }
-    if (spiders) {
-        for (const json& entry : *spiders) {
-            SavedSpider spider{};
-            if (!readSpider(entry, "spider " + std::to_string(read.spiders.size() + 1), spider,
-                            problem)) {
-                return false;
-            }
-            read.spiders.push_back(spider);
-        }
-    }
-    if (boxes) {
-        for (const json& entry : *boxes) {
-            SavedBox box{};
-            if (!readBox(entry, "box " + std::to_string(read.boxes.size() + 1), box, problem)) {
-                return false;
-            }
-            read.boxes.push_back(box);
-        }
     }
     const auto money = root.find("money");
     if (money == root.end()) {

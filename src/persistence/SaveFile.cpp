@@ -1,5 +1,6 @@
 #include "persistence/SaveFile.hpp"
 
+#include "entities/Board.hpp"
 #include "persistence/AtomicFile.hpp"
 
 #include <algorithm>
@@ -85,43 +86,29 @@ UnusableSaveFile cannotKeepAside(const fs::path& path, const std::string& proble
                             "; not starting, so that it is not overwritten");
 }
 
-// The first name `path`.unusable-N that is not taken, so that no earlier kept
-// file is ever replaced. Throws UnusableSaveFile when every one is taken.
-fs::path keptName(const fs::path& path, const std::string& problem) {
+// Moves the file at `path`, which is not a board for `problem`, to the first
+// free name `path`.unusable-N beside it, or with `copy` copies it there and it
+// stays where it is too, until something replaces it. No earlier kept file is
+// ever replaced. Returns the name; throws UnusableSaveFile, with nothing
+// moved, when it cannot.
+fs::path keepAside(const fs::path& path, const std::string& problem, bool copy) {
     for (int number = 1; number < 100000; ++number) {
-        fs::path candidate = path;
-        candidate += ".unusable-" + std::to_string(number);
-        if (isFree(candidate)) {
-            return candidate;
+        fs::path kept = path;
+        kept += ".unusable-" + std::to_string(number);
+        if (!isFree(kept)) {
+            continue;
         }
+        std::string reason; // the system's own
+        std::error_code error;
+        if (copy ? fs::copy_file(path, kept, error) : moveFile(path, kept, reason)) {
+            return kept;
+        }
+        throw cannotKeepAside(path, problem,
+                              std::string(copy ? "cannot be copied" : "cannot be moved") +
+                                  " aside to " + kept.u8string() + " (" +
+                                  (copy ? error.message() : reason) + ")");
     }
     throw cannotKeepAside(path, problem, "every name to keep it aside under is taken");
-}
-
-// Moves the file at `path`, which is not a board for `problem`, to a free
-// name beside it, and returns that name. Throws UnusableSaveFile, with
-// nothing moved, when it cannot.
-fs::path moveAside(const fs::path& path, const std::string& problem) {
-    const fs::path kept = keptName(path, problem);
-    std::string reason; // the system's own
-    if (!moveFile(path, kept, reason)) {
-        throw cannotKeepAside(path, problem,
-                              "cannot be moved aside to " + kept.u8string() + " (" + reason + ")");
-    }
-    return kept;
-}
-
-// The same, but the file stays where it is too, until something replaces it.
-fs::path copyAside(const fs::path& path, const std::string& problem) {
-    const fs::path kept = keptName(path, problem);
-    std::error_code error;
-    fs::copy_file(path, kept, error);
-    if (error) {
-        throw cannotKeepAside(path, problem,
-                              "cannot be copied aside to " + kept.u8string() + " (" +
-                                  error.message() + ")");
-    }
-    return kept;
 }
 
 // The local date and time of a file's modification time, to the minute.
@@ -155,7 +142,7 @@ struct Replaced {
 Replaced restoreBackup(const SaveOnDisk& save, const SaveOnDisk& backup) {
     Replaced done;
     if (!save.isMissing()) {
-        done.saveKept = copyAside(saveFilePath, save.problem);
+        done.saveKept = keepAside(saveFilePath, save.problem, true);
     }
     std::error_code error;
     const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
@@ -181,10 +168,10 @@ Replaced restoreBackup(const SaveOnDisk& save, const SaveOnDisk& backup) {
 Replaced keepBothAside(const SaveOnDisk& save, const SaveOnDisk& backup) {
     Replaced done;
     if (!save.isMissing()) {
-        done.saveKept = moveAside(saveFilePath, save.problem);
+        done.saveKept = keepAside(saveFilePath, save.problem, false);
     }
     if (!backup.isMissing()) {
-        done.backupKept = moveAside(backupFilePath, backup.problem);
+        done.backupKept = keepAside(backupFilePath, backup.problem, false);
     }
     return done;
 }
@@ -231,18 +218,6 @@ std::string stderrLine(const SaveOnDisk& save, const SaveOnDisk& backup, const R
     return line + ", and the game starts a new board";
 }
 
-// Keeps a loaded box's whole picture on the board, at the nearest place.
-void keepOnBoard(Box& box) {
-    // Its size from its picture, not from where it is: far off the board a
-    // float cannot hold its place and its size together.
-    const sf::FloatRect picture = box.sprite.getLocalBounds();
-    const sf::Vector2f scale = box.sprite.getScale();
-    const sf::Vector2f position = box.sprite.getPosition();
-    box.sprite.setPosition(
-        std::clamp(position.x, 0.f, std::max(0.f, savedBoardSide - picture.width * scale.x)),
-        std::clamp(position.y, 0.f, std::max(0.f, savedBoardSide - picture.height * scale.y)));
-}
-
 void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Box>& boxes,
            int& money) {
     std::vector<Spider> loadedSpiders;
@@ -252,7 +227,7 @@ void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Bo
     std::vector<Box> loadedBoxes;
     for (const SavedBox& box : board.boxes) {
         loadedBoxes.emplace_back(box.x, box.y);
-        keepOnBoard(loadedBoxes.back());
+        keepOnBoard(loadedBoxes.back().sprite);
     }
     spiders = std::move(loadedSpiders);
     boxes = std::move(loadedBoxes);

@@ -15,8 +15,9 @@ inline const std::filesystem::path saveFilePath = "save.json";
 // it was saved as the file's modification time.
 inline const std::filesystem::path backupFilePath = "save.json.bak";
 
-// Writes the board to save.json. A failed save leaves the previous file as it
-// was and says so on stderr; the game carries on.
+// Writes the board to save.json at once, on the caller's thread, crash-safely.
+// A failed save leaves the previous file as it was and says so on stderr. The
+// game saves through Saving, on a writer thread; tests and benchmarks call this.
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money);
 
 // What stderr says of a save that failed with `problem`, as one line.
@@ -71,9 +72,6 @@ void requireReadableSave();
 // moved to the nearest place on it. Throws UnusableSaveFile when a file
 // cannot be kept aside or the backup's board cannot be written back.
 LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money);
-
-// The side of the square board that saved places are on, as the game draws it.
-constexpr float savedBoardSide = 800.f;
 
 class UnusableSaveFile : public std::runtime_error {
 public:

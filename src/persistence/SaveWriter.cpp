@@ -3,101 +3,86 @@
 #include <utility>
 
 SaveWriter::SaveWriter(WriteFunction write, ResultFunction told, std::chrono::milliseconds patience)
-    : write(std::move(write)), told(std::move(told)), patience(patience),
-      thread([this] { run(); }) {}
+    : patience(patience), shared(std::make_shared<Shared>(std::move(write), std::move(told))),
+      thread(shared, [shared = shared] { run(*shared); }) {}
 
-SaveWriter::~SaveWriter() {
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
-    }
-    wake.notify_one();
-    thread.join();
-}
-
-std::uint64_t SaveWriter::handOver(std::string bytes) {
+std::uint64_t SaveWriter::submit(std::string bytes) {
     std::uint64_t number = 0;
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        waiting = std::move(bytes);
-        number = ++handedIn;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->waiting = std::move(bytes);
+        number = ++shared->handedIn;
     }
-    wake.notify_one();
+    shared->wake.notify_one();
     return number;
 }
 
-void SaveWriter::submit(std::string bytes) {
-    handOver(std::move(bytes));
-}
-
 SaveWriter::Result SaveWriter::submitAndWait(std::string bytes) {
-    return waitFor(handOver(std::move(bytes)));
+    return waitFor(submit(std::move(bytes)));
 }
 
 SaveWriter::Result SaveWriter::waitFor(std::uint64_t number) {
-    std::unique_lock<std::mutex> lock(mutex);
-    if (!finished.wait_for(lock, patience, [&] { return done >= number; })) {
-        return {last.number, false, "the disk has not answered yet"};
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    if (!shared->finished.wait_for(lock, patience, [&] { return shared->done >= number; })) {
+        return {shared->last.number, false, "the disk has not answered yet"};
     }
-    return last;
+    return shared->last;
 }
 
 SaveWriter::Result SaveWriter::lastResult() const {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return last;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->last;
 }
 
 SaveWriter::Result SaveWriter::settled() {
     std::uint64_t newest = 0;
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        newest = handedIn;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        newest = shared->handedIn;
     }
     return waitFor(newest);
 }
 
 void SaveWriter::runOnce(std::function<void()> job) {
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        jobs.push_back(std::move(job));
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->jobs.push_back(std::move(job));
     }
-    wake.notify_one();
+    shared->wake.notify_one();
 }
 
-SaveWriter::Work SaveWriter::nextWork() {
-    std::unique_lock<std::mutex> lock(mutex);
-    wake.wait(lock, [&] { return stopping || done < handedIn || !jobs.empty(); });
-    Work work;
-    if (!jobs.empty()) {
-        work.job = std::move(jobs.front());
-        jobs.erase(jobs.begin());
-    } else if (done < handedIn) {
-        work.number = handedIn;
-        work.bytes = std::move(waiting);
-    }
-    return work;
-}
-
-void SaveWriter::run() {
-    for (Work work = nextWork(); work.job || work.number > 0; work = nextWork()) {
-        if (work.job) {
-            work.job();
+void SaveWriter::run(Shared& shared) {
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    for (;;) {
+        shared.wake.wait(lock, [&] {
+            return shared.stopping || shared.done < shared.handedIn || !shared.jobs.empty();
+        });
+        if (!shared.jobs.empty()) {
+            const std::function<void()> job = std::move(shared.jobs.front());
+            shared.jobs.erase(shared.jobs.begin());
+            lock.unlock();
+            job();
+            lock.lock();
             continue;
         }
-        std::string problem;
-        const bool ok = write(work.bytes, problem);
-        Result now;
-        Result before;
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            done = work.number;
-            before = last;
-            last = {last.number + 1, ok, ok ? std::string() : problem};
-            now = last;
-            finished.notify_all();
+        if (shared.done == shared.handedIn) {
+            return; // stopping, and nothing left to do
         }
-        if (told) {
-            told(now, before);
+        const std::uint64_t number = shared.handedIn;
+        const std::string bytes = std::move(shared.waiting);
+        lock.unlock();
+        std::string problem;
+        const bool ok = shared.write(bytes, problem);
+        lock.lock();
+        const Result before = shared.last;
+        shared.done = number;
+        shared.last = {before.number + 1, ok, ok ? std::string() : problem};
+        const Result now = shared.last;
+        shared.finished.notify_all();
+        if (shared.told) {
+            lock.unlock();
+            shared.told(now, before);
+            lock.lock();
         }
     }
 }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "system/WorkerThread.hpp"
+
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 // Writes snapshots of the board on a thread of its own, so that a slow flush
@@ -34,12 +34,12 @@ public:
     explicit SaveWriter(WriteFunction write, ResultFunction told = nullptr,
                         std::chrono::milliseconds patience = std::chrono::seconds(5));
     // Writes what is still waiting, runs the jobs left, then stops the thread.
-    ~SaveWriter();
+    ~SaveWriter() = default;
     SaveWriter(const SaveWriter&) = delete;
     SaveWriter& operator=(const SaveWriter&) = delete;
 
-    // Hands a snapshot over and returns at once.
-    void submit(std::string bytes);
+    // Hands a snapshot over and returns at once, with its number.
+    std::uint64_t submit(std::string bytes);
 
     // Hands a snapshot over and returns once it is on the disk, or once
     // writing it has failed, or after `patience` with a failure saying the
@@ -58,34 +58,30 @@ public:
     void runOnce(std::function<void()> job);
 
 private:
-    // What the thread does next: a job, or the newest snapshot with its
-    // number; neither once it is stopping with nothing left to do.
-    struct Work {
-        std::function<void()> job;
-        std::uint64_t number = 0;
-        std::string bytes;
+    // What the thread and the frame loop share; the thread keeps it alive
+    // for as long as it runs.
+    struct Shared : WorkerState {
+        Shared(WriteFunction write, ResultFunction told)
+            : write(std::move(write)), told(std::move(told)) {}
+        const WriteFunction write;
+        const ResultFunction told;
+        std::condition_variable finished; // a write is done
+        std::string waiting;
+        std::vector<std::function<void()>> jobs;
+        std::uint64_t handedIn = 0; // snapshots handed over so far
+        std::uint64_t done = 0;     // the newest snapshot written or failed
+        Result last;
     };
 
-    std::uint64_t handOver(std::string bytes);
-    // Waits for work and takes it, jobs first.
-    Work nextWork();
-    // Does the work until there is none: each snapshot is written outside
-    // the lock, and its result recorded under it, then told.
+    // Does the work until there is none and the thread is to stop: jobs
+    // first, then the newest snapshot, each outside the lock; a write's result
+    // is recorded under it, then told.
+    static void run(Shared& shared);
+
     // Waits, at most `patience`, until snapshot `number` is written or failed.
     Result waitFor(std::uint64_t number);
-    void run();
 
-    WriteFunction write;
-    ResultFunction told;
     std::chrono::milliseconds patience;
-    mutable std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable finished;
-    std::string waiting;
-    std::vector<std::function<void()>> jobs;
-    std::uint64_t handedIn = 0; // snapshots handed over so far
-    std::uint64_t done = 0;     // the newest snapshot written or failed
-    Result last;
-    bool stopping = false;
-    std::thread thread; // last, so it starts once the rest is ready
+    std::shared_ptr<Shared> shared;
+    WorkerThread thread; // last, so it starts once the rest is ready
 };

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-struct _XDisplay; // Xlib's Display
-
 // A rectangle of the desktop, in screen pixels.
 struct ScreenArea {
     int left = 0;
@@ -44,6 +42,19 @@ struct DesktopLayout {
     std::optional<ScreenArea> workArea; // what task bars and docks leave free
 };
 
+// A move of the window to a monitor of another scale, as the system tells it.
+struct ScaleChange {
+    ScreenArea workArea;  // the new monitor's
+    FrameSize frame;      // the window's frame at the new scale
+    float scale = 1.f;    // screen pixels per board pixel there
+    ScreenArea suggested; // the frame rectangle the system suggests
+    bool dragged = false; // the player is dragging the window
+    ScreenArea desktop;   // the rectangle round every monitor
+};
+
+// Where the window goes after a ScaleChange.
+using PlaceAfterScaleChange = WindowPlace (*)(const ScaleChange& change);
+
 // The desktop the game's window shows on, asked over one connection opened
 // once and kept for the game's whole life (X11; Windows needs none). Each
 // question asks the desktop anew.
@@ -55,7 +66,7 @@ public:
     ~Desktop();
     Desktop(Desktop&&) noexcept;
 
-    bool reachable() const;
+    bool reachable() const { return connection_ != nullptr; }
     const std::string& problem() const { return problem_; }
 
     // Windows: every monitor, the pointer, and the work area (less the task
@@ -78,27 +89,30 @@ public:
     // does not say (an older one, or one that cannot be asked).
     std::optional<FrameSize> frame() const;
 
-    // X11: offers the window manager every picture (_NET_WM_ICON), each at its
-    // own size, so title bar and task switcher pick the one that fits. False
-    // when it cannot, and on other systems.
+    // Windows: makes the client area of `window` `side` pixels square, keeping
+    // its top-left corner. SFML sizes the frame for the scale the player signed
+    // in with, which may not be the monitor's own. X11: nothing.
+    void fitClientArea(sf::WindowHandle window, unsigned side) const;
+
+    // Windows: when the window moves to a monitor of another scale
+    // (WM_DPICHANGED), places it there through `place`. X11: nothing.
+    void followMonitorScale(sf::WindowHandle window, PlaceAfterScaleChange place) const;
+
+    // The window's icons. Windows: the program's own icon, at each size the
+    // system asks (`icons` are not needed). X11: every picture offered to the
+    // window manager (_NET_WM_ICON), each at its own size, so title bar and
+    // task switcher pick the one that fits. False when it cannot.
     bool offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const;
 
-    // X11: the connection itself, over which the frame loop's sleep is told
-    // of the window being uncovered (EventWait); null without one, and on
-    // other systems.
-    _XDisplay* x11Connection() const;
+    // What the system's other services need of the connection (X11: the
+    // Xlib Display, for the frame loop's sleep); null without one.
+    struct Connection;
+    const Connection* connection() const { return connection_.get(); }
 
 private:
-    struct Connection;
     std::unique_ptr<Connection> connection_;
     std::string problem_;
 };
-
-#ifndef _WIN32
-// X11: the values of a 32-bit property of `window`, read over `display` (an
-// Xlib Display); empty when it is not set.
-std::vector<long> cardinals(_XDisplay* display, sf::WindowHandle window, const char* name);
-#endif
 
 // While one lives, an error the X server answers a request with is left to
 // the caller instead of ending the game through Xlib's default handler. SFML
@@ -113,5 +127,5 @@ public:
     XErrorsSurvived& operator=(const XErrorsSurvived&) = delete;
 
 private:
-    int (*previous)(_XDisplay*, void*) = nullptr;
+    void (*previous)() = nullptr; // the handler before, as a function of no type in particular
 };

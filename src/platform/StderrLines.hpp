@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/WorkerThread.hpp"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -24,7 +26,7 @@ public:
     explicit LineWriter(WriteFunction write, std::size_t room = 64);
     // Writes what waits, then stops the thread: only once the output has
     // come unstuck. The game's own writer is never destroyed.
-    ~LineWriter();
+    ~LineWriter() = default;
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
@@ -36,17 +38,22 @@ public:
     bool drain(std::chrono::milliseconds bound);
 
 private:
-    void run();
+    // What the thread and the game share; the thread keeps it alive.
+    struct Shared : WorkerState {
+        Shared(WriteFunction write, std::size_t room) : write(std::move(write)), room(room) {}
+        const WriteFunction write;
+        const std::size_t room;
+        std::condition_variable empty; // every line queued is written
+        std::deque<std::string> lines;
+        bool writing = false;
+    };
 
-    WriteFunction write;
-    const std::size_t room;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable empty;
-    std::deque<std::string> lines;
-    bool writing = false;
-    bool stopping = false;
-    std::thread thread; // last, so it starts once the rest is ready
+    // Writes the lines as they come, each outside the lock, until stopped
+    // with none left.
+    static void run(Shared& shared);
+
+    std::shared_ptr<Shared> shared;
+    WorkerThread thread; // last, so it starts once the rest is ready
 };
 
 // A stream buffer that hands each whole line written to it, '\n' included,
@@ -65,13 +72,3 @@ private:
     std::mutex mutex;
     std::map<std::thread::id, std::string> pending;
 };
-
-// From now on std::cerr (and SFML's error stream) go through a LineWriter;
-// on Windows lines reach a console through WriteConsoleW, so every letter
-// shows in any font and any version, and a file or pipe gets UTF-8 bytes.
-// Elsewhere nothing changes: a terminal never blocks a writer for good.
-void writeStderrInTheBackground();
-
-// Waits at most `bound` for the lines told so far to be written; returns
-// whether they are. True where stderr is written directly.
-bool flushStderrLines(std::chrono::milliseconds bound);

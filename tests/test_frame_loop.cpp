@@ -1,4 +1,4 @@
-#include "game/Pacing.hpp"
+#include "game/FrameLoop.hpp"
 #include "game/Phases.hpp"
 #include "support.hpp"
 
@@ -12,24 +12,33 @@
 
 namespace {
 
-class Pacing : public ::testing::Test {
+class Frames : public ::testing::Test {
 protected:
     void SetUp() override { useGameTextures(); }
+
+    // The signature of the scene as the game composes it.
+    std::uint64_t scene() {
+        Picture picture;
+        composeScene(picture, TextureManager::getTexture("background"), spiders, boxes, label,
+                     money, 1.f);
+        return picture.signature();
+    }
 
     std::vector<Spider> spiders;
     std::vector<Box> boxes;
     int money = 0;
+    sf::Text label;
 };
 
 } // namespace
 
-TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhileMinimized) {
+TEST_F(Frames, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhileMinimized) {
     spiders = {Spider(3, 100, 100)};
     boxes = {Box(300, 300)};
     FrameSchedule schedule;
     sf::Time now = sf::seconds(5);
     const auto ask = [&](bool redraw = false, bool minimized = false) {
-        return FrameAsk{sceneSignature(spiders, boxes, money, ""), redraw, false, minimized};
+        return FrameAsk{scene(), redraw, false, minimized};
     };
     // Asks as the loop does, and draws when told to.
     const auto drawn = [&](bool redraw = false, bool minimized = false) {
@@ -58,20 +67,20 @@ TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhile
         EXPECT_TRUE(drawn()) << "change " << i;
         EXPECT_FALSE(drawn()) << "change " << i;
     }
-    EXPECT_NE(sceneSignature(spiders, boxes, money, "not saved"), ask().scene);
-    EXPECT_NE(sceneSignature({}, {}, 0, "a", "bc"), sceneSignature({}, {}, 0, "a", "b", "c"))
-        << "where the failure line ends and the restored one begins";
 
+    // With nothing else due, the loop rests until the safety redraw.
     FrameSchedule toldOfUncovering = schedule;
     toldOfUncovering.safetyRedraws = false;
-    EXPECT_GT(untilSafetyRedraw(schedule, now), sf::milliseconds(900));
+    const auto rest = [&](const FrameSchedule& drawnSoFar) {
+        return restAfterFrame(drawnSoFar, ask(), Waits{}, now);
+    };
+    EXPECT_GT(rest(schedule), sf::milliseconds(900));
     now += sf::seconds(1); // the picture is drawn at least once a second
-    EXPECT_EQ(untilSafetyRedraw(schedule, now), sf::Time::Zero);
+    EXPECT_EQ(rest(schedule), sf::Time::Zero);
     EXPECT_FALSE(frameNeedsDrawing(toldOfUncovering, ask(), now)) << "none where not needed";
-    EXPECT_GT(untilSafetyRedraw(toldOfUncovering, now), sf::seconds(60));
+    EXPECT_GT(rest(toldOfUncovering), sf::seconds(60));
     EXPECT_TRUE(drawn()) << "the safety redraw";
-    EXPECT_GT(untilSafetyRedraw(schedule, now), sf::milliseconds(900))
-        << "drawn: its wait starts again";
+    EXPECT_GT(rest(schedule), sf::milliseconds(900)) << "drawn: its wait starts again";
 
     std::set<std::uint64_t> amounts;
     for (money = 0; money < 4096; ++money) {
@@ -84,7 +93,7 @@ TEST_F(Pacing, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhile
 // when its rest is over, reads every event that has come, updates, draws if
 // asked and rests. A minute of moves over the board at a mouse's rate, with a
 // quick click now and then, then a press on a spider and a second's drag.
-TEST_F(Pacing, AHeldSpiderFollowsEveryMoveWithinAFramePeriodAfterAnyMinuteOfMoves) {
+TEST_F(Frames, ADraggedSpiderFollowsEveryMoveWithinAFramePeriodAfterAnyMinuteOfMoves) {
     sf::RenderTexture window;
     ASSERT_TRUE(window.create(800, 800));
     std::mt19937 rng(5);
@@ -126,23 +135,23 @@ TEST_F(Pacing, AHeldSpiderFollowsEveryMoveWithinAFramePeriodAfterAnyMinuteOfMove
                 handleInput(inputs[next].second, window, spiders, boxes, money, input);
             }
             updateSpiders(spiders, money, rng);
-            const FrameAsk ask{sceneSignature(spiders, boxes, money, ""), input.redraw,
-                               holdsSpider(spiders), false};
+            const FrameAsk ask{scene(), input.redraw, draggedSpider(spiders) < spiders.size(),
+                               false};
             if (frameNeedsDrawing(schedule, ask, now)) {
                 advancePastFrame(schedule, ask.scene, now);
-                heldFrames += ask.held && now >= pressAt;
-                if (ask.held && now >= lastMove) {
+                heldFrames += ask.dragging && now >= pressAt;
+                if (ask.dragging && now >= lastMove) {
                     lastMoveShownAt = std::min(lastMoveShownAt, now);
                 }
             }
             pacerAhead = std::max(pacerAhead, schedule.nextFrame - now);
-            const Waits waits{untilNextFrame(schedule, ask, now)};
-            const sf::Time wake = now + restAfterFrame(spiders, waits, false);
+            const sf::Time wake =
+                now + restAfterFrame(schedule, ask, {untilSpidersMove(spiders)}, now);
             if (next < inputs.size() && inputs[next].first < wake) {
                 now = inputs[next].first; // input ends every sleep
             } else {
                 longestHeldSleep =
-                    ask.held ? std::max(longestHeldSleep, wake - now) : longestHeldSleep;
+                    ask.dragging ? std::max(longestHeldSleep, wake - now) : longestHeldSleep;
                 now = std::max(wake, now + sf::microseconds(1));
             }
         }
@@ -153,53 +162,55 @@ TEST_F(Pacing, AHeldSpiderFollowsEveryMoveWithinAFramePeriodAfterAnyMinuteOfMove
         EXPECT_LE(ms(lastMoveShownAt - lastMove), ms(framePeriod)) << "the last move shown late";
         EXPECT_LE(heldFrames, 61 + 20) << "more than one frame a period while held";
         EXPECT_GE(heldFrames, 55) << "a held spider is drawn as it moves";
-        EXPECT_FALSE(holdsSpider(spiders)) << "the release was read";
+        EXPECT_EQ(draggedSpider(spiders), spiders.size()) << "the release was read";
     }
 }
 
-TEST_F(Pacing, TheLoopRestsUntilTheFirstThingDueOrAtOnceForADropAndASecondWhileMinimized) {
-    const sf::Time far = sf::seconds(30);
-    const auto rest = [&](sf::Time frame, sf::Time spawn, sf::Time autosave, sf::Time redraw,
-                          bool minimized = false) {
-        return restAfterFrame(spiders, {frame, spawn, autosave, redraw}, minimized);
+TEST_F(Frames, TheLoopRestsUntilTheFirstThingDueOrAtOnceForADropAndASecondWhileMinimized) {
+    const sf::Time far = sf::seconds(30), now = sf::seconds(10);
+    FrameSchedule schedule;
+    schedule.safetyRedraws = false;
+    advancePastFrame(schedule, 1, now);
+    const auto rest = [&](const Waits& waits, std::uint64_t scene = 1, bool minimized = false) {
+        return restAfterFrame(schedule, {scene, false, true, minimized}, waits, now);
     };
-    EXPECT_EQ(rest(far, sf::seconds(7), sf::seconds(9), far), sf::seconds(7));
-    EXPECT_EQ(rest(far, far, sf::seconds(2), far), sf::seconds(2));
-    EXPECT_EQ(rest(far, far, far, sf::seconds(1)), sf::seconds(1));
-    EXPECT_EQ(rest(sf::milliseconds(16), far, far, far), sf::milliseconds(16));
+    EXPECT_EQ(rest({far, sf::seconds(7), sf::seconds(9)}), sf::seconds(7));
+    EXPECT_EQ(rest({far, far, sf::seconds(2)}), sf::seconds(2));
+    EXPECT_EQ(rest({sf::seconds(3), far, far}), sf::seconds(3));
+    EXPECT_EQ(rest({far, far, far}, 2), framePeriod) << "a dragged spider's next frame";
 
-    // The soonest wander step, just after its interval is over.
+    // Minimized: at most one wake-up a second, whatever is due.
+    EXPECT_EQ(rest({sf::milliseconds(16), far, far}, 2, true), minimizedRest);
+    EXPECT_EQ(rest({far, far, sf::seconds(5)}, 1, true), sf::seconds(5));
+
+    schedule.safetyRedraws = true;
+    EXPECT_EQ(rest({far, far, far}), safetyRedraw);
+}
+
+TEST_F(Frames, SpidersMoveJustAfterTheSoonestStepAtOnceForADropAndNotAfterADraggedOne) {
+    EXPECT_EQ(untilSpidersMove(spiders), farAhead);
     spiders = {Spider(1, 0, 0), Spider(1, 0, 0), Spider(1, 0, 0)};
     spiders[0].moveInterval = 4000;
     spiders[1].moveInterval = 1500;
     spiders[2].moveInterval = 3000;
-    const sf::Time untilStep = rest(far, sf::seconds(7), far, far);
+    const sf::Time untilStep = untilSpidersMove(spiders);
     EXPECT_GT(untilStep, sf::milliseconds(1400));
     EXPECT_LE(untilStep, sf::milliseconds(1500) + sf::microseconds(1));
-    EXPECT_EQ(rest(far, sf::milliseconds(900), far, far), sf::milliseconds(900));
     spiders[2].moveInterval = -5;
-    EXPECT_EQ(rest(far, far, far, far), sf::Time::Zero) << "a step overdue";
+    EXPECT_EQ(untilSpidersMove(spiders), sf::Time::Zero) << "a step overdue";
 
-    // Minimized: at most one wake-up a second, whatever is due.
-    EXPECT_EQ(rest(sf::milliseconds(16), far, far, far, true), minimizedRest);
-    EXPECT_EQ(rest(far, far, far, far, true), minimizedRest);
-    spiders[2].moveInterval = 100000;
-    EXPECT_GT(rest(far, far, far, far, true), sf::milliseconds(1400)) << "a step due later";
-
-    // A drop merges at once; the spiders after a held one stand still.
+    // A drop merges at once; the spiders after a dragged one stand still.
     spiders[1].dropped = true;
-    EXPECT_EQ(rest(far, far, far, far), sf::Time::Zero);
+    EXPECT_EQ(untilSpidersMove(spiders), sf::Time::Zero);
     spiders[1].dropped = false;
     spiders[1].dragging = true;
-    spiders[2].moveInterval = -5;
-    EXPECT_GT(rest(far, far, far, far), sf::seconds(3));
-    EXPECT_EQ(rest(sf::milliseconds(5), far, far, far), sf::milliseconds(5));
+    EXPECT_GT(untilSpidersMove(spiders), sf::seconds(3));
 }
 
 // A minute of wandering, with the loop waking just after each step (as when
 // shown), or once a second or once in ten (as when minimized): the same
 // steps, each counted from when it came due, and the same earnings.
-TEST_F(Pacing, AMinimizedSpiderMakesTheStepsAndEarningsOfAShownOne) {
+TEST_F(Frames, AMinimizedSpiderMakesTheStepsAndEarningsOfAShownOne) {
     for (const int wake : {1, 10}) {
         for (unsigned seed = 1; seed <= 8; ++seed) {
             SCOPED_TRACE(testing::Message() << "waking every " << wake << " s, seed " << seed);

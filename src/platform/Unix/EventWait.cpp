@@ -1,140 +1,15 @@
 #include "platform/EventWait.hpp"
 
-#include "platform/EndRequests.hpp"
+#include "platform/Unix/WakeUp.hpp"
+#include "platform/Unix/X11.hpp"
 
-#include <algorithm>
-#include <utility>
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include <commctrl.h>
-#else
 #include <GL/glx.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
-#endif
-
-namespace {
-
-const sf::Time shortestLook = sf::seconds(1.f / 60);
-
-} // namespace
-
-#ifdef _WIN32
-
-#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
-#endif
-
-namespace {
-
-// What the window's procedure notes as the messages come.
-struct Notes {
-    bool redraw = false;
-    bool minimized = false;
-};
-
-// This file's part in the window procedure's chain of subclasses.
-constexpr UINT_PTR newsWatch = 2;
-
-// Notes what Windows says of the window in the Notes `data` points to. A
-// paint request is then answered by the default procedure, which marks the
-// window as painted; the next frame draws it.
-LRESULT CALLBACK noteWindowNews(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                DWORD_PTR data) {
-    Notes& notes = *reinterpret_cast<Notes*>(data);
-    switch (message) {
-    case WM_PAINT:
-        notes.redraw = true;
-        break;
-    case WM_SIZE:
-        if (wParam == SIZE_MINIMIZED) {
-            notes.minimized = true;
-        } else {
-            notes.redraw = notes.redraw || notes.minimized; // restored
-            notes.minimized = false;
-        }
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, noteWindowNews, newsWatch);
-        break;
-    default:
-        break;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
-}
-
-} // namespace
-
-struct EventWait::State {
-    HANDLE timer = nullptr;
-    HWND window = nullptr;
-    Notes notes;
-};
-
-EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_unique<State>()) {
-    state->window = window.getSystemHandle();
-    state->notes.minimized = IsIconic(state->window);
-    SetWindowSubclass(state->window, noteWindowNews, newsWatch,
-                      reinterpret_cast<DWORD_PTR>(&state->notes));
-    // A precise timer of its own: the system's timer resolution stays as it
-    // is, which lets the processor rest (sf::sleep raises it at every call).
-    // Older Windows lack the precise kind; the plain one is late by up to a
-    // tick, which only a held spider's frames notice.
-    state->timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                          TIMER_ALL_ACCESS);
-    if (!state->timer) {
-        state->timer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
-    }
-}
-
-EventWait::~EventWait() {
-    RemoveWindowSubclass(state->window, noteWindowNews, newsWatch);
-    if (state->timer) {
-        CloseHandle(state->timer);
-    }
-}
-
-void EventWait::sleep(sf::Time timeout) {
-    if (timeout <= sf::Time::Zero || state->notes.redraw) {
-        return;
-    }
-    HANDLE handles[2];
-    DWORD count = 0;
-    DWORD milliseconds = static_cast<DWORD>((timeout.asMicroseconds() + 999) / 1000);
-    LARGE_INTEGER due;
-    due.QuadPart = -10 * timeout.asMicroseconds(); // relative, in 100 ns
-    if (state->timer && SetWaitableTimer(state->timer, &due, 0, nullptr, nullptr, FALSE)) {
-        handles[count++] = state->timer;
-        milliseconds = INFINITE;
-    }
-    if (HANDLE end = static_cast<HANDLE>(endRequestEvent())) {
-        handles[count++] = end;
-    }
-    const DWORD woken =
-        MsgWaitForMultipleObjectsEx(count, handles, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woken == WAIT_FAILED) {
-        Sleep(static_cast<DWORD>(std::min(timeout, shortestLook).asMilliseconds()));
-    }
-}
-
-WindowNews EventWait::takeNews() {
-    WindowNews news;
-    news.redraw = std::exchange(state->notes.redraw, false);
-    news.minimized = state->notes.minimized || IsIconic(state->window);
-    return news;
-}
-
-bool EventWait::tellsUncovering() const {
-    return true;
-}
-
-#else
 
 struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
@@ -187,7 +62,7 @@ EventWait::EventWait(sf::Window& window, const Desktop& desktop)
     }
     // Any number of clients may be told of a window's exposure, mapping and
     // properties. Told first, then asked: no change falls between the two.
-    state->own = desktop.x11Connection();
+    state->own = desktop.connection() ? desktop.connection()->x : nullptr;
     if (state->own) {
         state->wmState = XInternAtom(state->own, "WM_STATE", False);
         XSelectInput(state->own, state->window,
@@ -210,7 +85,7 @@ void EventWait::sleep(sf::Time timeout) {
     }
     pollfd watched[3];
     nfds_t count = 0;
-    const int endPipe = endRequestPipe();
+    const int endPipe = wakeUpPipe();
     if (endPipe >= 0) {
         watched[count++] = {endPipe, POLLIN, 0};
     }
@@ -271,5 +146,3 @@ WindowNews EventWait::takeNews() {
 bool EventWait::tellsUncovering() const {
     return state->own != nullptr;
 }
-
-#endif

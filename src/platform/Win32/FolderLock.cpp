@@ -1,18 +1,8 @@
 #include "platform/FolderLock.hpp"
 
-#ifdef _WIN32
 #include "system/SystemMessage.hpp"
 
 #include <windows.h>
-#else
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
-#ifdef _WIN32
 
 FolderLock::FolderLock(const std::filesystem::path& file) {
     // Shared, and for reading only, so that an indexer, a virus scanner or a
@@ -42,28 +32,3 @@ FolderLock::~FolderLock() {
         CloseHandle(reinterpret_cast<HANDLE>(handle));
     }
 }
-
-#else
-
-FolderLock::FolderLock(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        why = std::strerror(errno);
-        return;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        takenByOther = errno == EWOULDBLOCK;
-        why = std::strerror(errno);
-        ::close(fd);
-        return;
-    }
-    handle = fd;
-}
-
-FolderLock::~FolderLock() {
-    if (held()) {
-        ::close(static_cast<int>(handle));
-    }
-}
-
-#endif

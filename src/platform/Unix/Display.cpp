@@ -1,157 +1,18 @@
 #include "platform/Display.hpp"
 
-#include <vector>
+#include "platform/Unix/X11.hpp"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
-
-#include <X11/Xatom.h>
 #include <poll.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#endif
-
-#ifdef _WIN32
-
-struct Desktop::Connection {};
-
-namespace {
-
-ScreenArea areaOf(const RECT& rect) {
-    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-}
-
-BOOL CALLBACK addMonitor(HMONITOR, HDC, LPRECT rect, LPARAM layout) {
-    reinterpret_cast<DesktopLayout*>(layout)->monitors.push_back(areaOf(*rect));
-    return TRUE;
-}
-
-// Where the pointer is; the primary monitor's corner when that is not known.
-POINT pointerOrPrimary() {
-    POINT pointer{0, 0};
-    if (!GetCursorPos(&pointer)) {
-        pointer = POINT{0, 0};
-    }
-    return pointer;
-}
-
-} // namespace
-
-Desktop::Desktop() = default;
-
-bool Desktop::reachable() const {
-    return true;
-}
-
-DesktopLayout Desktop::layout() const {
-    DesktopLayout layout;
-    layout.screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    // The primary display's mode as it is now. Wine keeps the monitors it saw
-    // first for as long as its server runs, even when the screen has changed
-    // since: then only the mode is to be trusted.
-    DEVMODEW mode{};
-    mode.dmSize = sizeof mode;
-    if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
-        layout.screen = {0, 0, static_cast<int>(mode.dmPelsWidth),
-                         static_cast<int>(mode.dmPelsHeight)};
-    }
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    const bool current = GetMonitorInfoW(primary, &info) &&
-                         info.rcMonitor.right - info.rcMonitor.left == layout.screen.width &&
-                         info.rcMonitor.bottom - info.rcMonitor.top == layout.screen.height;
-    if (current) {
-        // Every monitor, and the work area of the one under the pointer,
-        // where the window opens (the primary one when the pointer is not known)
-        layout.screen = areaOf(
-            RECT{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                 GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                 GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
-        EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&layout));
-        const POINT pointer = pointerOrPrimary();
-        layout.pointerX = pointer.x;
-        layout.pointerY = pointer.y;
-        if (GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info)) {
-            layout.workArea = areaOf(info.rcWork);
-        }
-    }
-    return layout;
-}
-
-namespace {
-
-// The dots per inch of the monitor the window opens on (the one under the
-// pointer, as `layout` tells): its own where the system says (Windows 8.1 and later),
-// else the system's.
-unsigned openingDpi() {
-    UINT dpiX = 0;
-    UINT dpiY = 0;
-    if (const HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
-        // MONITOR_DPI_TYPE's MDT_EFFECTIVE_DPI is 0.
-        using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-        const auto getDpi = reinterpret_cast<GetDpiForMonitor>(
-            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
-        if (getDpi == nullptr ||
-            FAILED(getDpi(MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTOPRIMARY), 0, &dpiX,
-                          &dpiY))) {
-            dpiY = 0;
-        }
-        FreeLibrary(shcore);
-    }
-    if (dpiY == 0) {
-        const HDC screen = GetDC(nullptr);
-        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        dpiY = dpi > 0 ? static_cast<UINT>(dpi) : 0u;
-    }
-    return dpiY > 0 ? dpiY : 96u;
-}
-
-} // namespace
-
-float Desktop::scale() const {
-    return static_cast<float>(openingDpi()) / 96.f;
-}
-
-std::optional<FrameSize> Desktop::frame() const {
-    // The style SFML gives a window with a title bar and a close button.
-    const DWORD style = WS_CAPTION | WS_MINIMIZEBOX | WS_SYSMENU;
-    RECT outer{0, 0, 0, 0};
-    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    const bool adjusted = adjustForDpi != nullptr
-                              ? adjustForDpi(&outer, style, FALSE, 0, openingDpi())
-                              : AdjustWindowRectEx(&outer, style, FALSE, 0);
-    if (!adjusted) {
-        return std::nullopt;
-    }
-    return FrameSize{-outer.left, -outer.top, outer.right, outer.bottom};
-}
-
-bool Desktop::offerIcons(sf::WindowHandle, const std::vector<sf::Image>&) const {
-    return false;
-}
-
-_XDisplay* Desktop::x11Connection() const {
-    return nullptr;
-}
-
-#else
-
-struct Desktop::Connection {
-    Display* x = nullptr;
-    ~Connection() { XCloseDisplay(x); }
-};
+#include <vector>
 
 std::vector<long> cardinals(Display* display, Window window, const char* name) {
     Atom type = None;
@@ -297,10 +158,6 @@ Desktop::Desktop() {
     connection_->x = display;
 }
 
-bool Desktop::reachable() const {
-    return connection_ != nullptr;
-}
-
 DesktopLayout Desktop::layout() const {
     DesktopLayout layout;
     layout.screen = {0, 0, 800, 800};
@@ -429,23 +286,16 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
     return true;
 }
 
-_XDisplay* Desktop::x11Connection() const {
-    return connection_ ? connection_->x : nullptr;
-}
+void Desktop::fitClientArea(sf::WindowHandle, unsigned) const {}
+
+void Desktop::followMonitorScale(sf::WindowHandle, PlaceAfterScaleChange) const {}
 
 XErrorsSurvived::XErrorsSurvived()
-    : previous(reinterpret_cast<int (*)(_XDisplay*, void*)>(XSetErrorHandler(ignoreError))) {}
+    : previous(reinterpret_cast<void (*)()>(XSetErrorHandler(ignoreError))) {}
 
 XErrorsSurvived::~XErrorsSurvived() {
     XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous));
 }
-
-#endif
-
-#ifdef _WIN32
-XErrorsSurvived::XErrorsSurvived() = default;
-XErrorsSurvived::~XErrorsSurvived() = default;
-#endif
 
 Desktop::~Desktop() = default;
 Desktop::Desktop(Desktop&&) noexcept = default;

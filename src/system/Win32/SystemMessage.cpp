@@ -1,12 +1,6 @@
 #include "system/SystemMessage.hpp"
 
-#ifdef _WIN32
 #include <windows.h>
-#else
-#include <system_error>
-#endif
-
-#ifdef _WIN32
 
 std::string systemMessage(unsigned long code) {
     // The wide message, so that no letter is lost to the ANSI code page
@@ -27,11 +21,3 @@ std::string systemMessage(unsigned long code) {
     }
     return message.empty() ? "error " + std::to_string(code) : message;
 }
-
-#else
-
-std::string systemMessage(unsigned long code) {
-    return std::system_category().message(static_cast<int>(code));
-}
-
-#endif

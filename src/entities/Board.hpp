@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace sf {
+class Sprite;
+}
+
+// The board's numbers, each in this one place. A stage beyond the last also
+// needs its picture (assets/textures, drawn by assets/art/make_art.py).
+
+// Spiders go from stage 1 up to this one, which does not merge further.
+constexpr int lastStage = 12;
+
+// The board is this many window pixels square: 0 to 800 both ways.
+constexpr float boardSide = 800.f;
+
+// A new box comes only while the board holds at most this many boxes, and at
+// most this many things (boxes and spiders) in all.
+constexpr std::size_t mostBoxesBeforeSpawn = 10;
+constexpr std::size_t mostThingsBeforeSpawn = 50;
+
+// Moves a thing's sprite the least that puts its whole picture on the board.
+// Its size comes from its picture, not from where it is: far off the board a
+// float cannot hold a place and a size together.
+void keepOnBoard(sf::Sprite& sprite);
+
+// Every picture the game asks the texture registry for: "background",
+// "box_damage_0" to "box_damage_2" and "spider_stage_1" to the last stage's.
+std::vector<std::string> gameTextureNames();

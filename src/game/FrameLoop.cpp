@@ -1,0 +1,79 @@
+#include "game/FrameLoop.hpp"
+
+#include <algorithm>
+
+namespace {
+
+// How long from `now` until a scene that waits for its frame period may be
+// drawn (zero: at once); `farAhead` when no scene waits, or the window is
+// minimized.
+sf::Time untilNextFrame(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
+    if (ask.minimized || ask.scene == schedule.drawnScene) {
+        return farAhead;
+    }
+    return std::max(sf::Time::Zero, schedule.nextFrame - now);
+}
+
+// How long from `now` until the safety redraw is due; far ahead where there is none.
+sf::Time untilSafetyRedraw(const FrameSchedule& schedule, sf::Time now) {
+    if (!schedule.safetyRedraws) {
+        return farAhead;
+    }
+    return std::max(sf::Time::Zero, safetyRedraw - (now - schedule.drawnAt));
+}
+
+} // namespace
+
+bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
+    if (ask.minimized) {
+        return false;
+    }
+    if (ask.redraw || !schedule.drawnOnce || untilSafetyRedraw(schedule, now) == sf::Time::Zero) {
+        return true;
+    }
+    return ask.scene != schedule.drawnScene && (!ask.dragging || now >= schedule.nextFrame);
+}
+
+void advancePastFrame(FrameSchedule& schedule, std::uint64_t scene, sf::Time now) {
+    schedule.drawnScene = scene;
+    schedule.drawnOnce = true;
+    schedule.drawnAt = now;
+    const sf::Time next = schedule.nextFrame + framePeriod;
+    schedule.nextFrame = next < now ? now + framePeriod : std::min(next, now + framePeriod);
+}
+
+sf::Time restAfterFrame(const FrameSchedule& schedule, const FrameAsk& ask, const Waits& waits,
+                        sf::Time now) {
+    const sf::Time rest =
+        std::max(sf::Time::Zero,
+                 std::min({waits.spiders, waits.spawn, waits.autosave,
+                           untilNextFrame(schedule, ask, now), untilSafetyRedraw(schedule, now)}));
+    return ask.minimized ? std::max(rest, minimizedRest) : rest;
+}
+
+FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop) : wait(window, desktop) {
+    schedule.safetyRedraws = !wait.tellsUncovering();
+}
+
+WindowNews FrameLoop::takeNews() {
+    const WindowNews news = wait.takeNews();
+    redrawAsked = redrawAsked || news.redraw;
+    ask.minimized = news.minimized;
+    return news;
+}
+
+bool FrameLoop::decideFrame(std::uint64_t picture, bool redraw, bool dragging) {
+    ask.scene = picture;
+    ask.redraw = redraw || redrawAsked;
+    ask.dragging = dragging;
+    redrawAsked = false;
+    return frameNeedsDrawing(schedule, ask, clock.getElapsedTime());
+}
+
+void FrameLoop::drawn() {
+    advancePastFrame(schedule, ask.scene, clock.getElapsedTime());
+}
+
+void FrameLoop::sleep(const Waits& waits) {
+    wait.sleep(restAfterFrame(schedule, ask, waits, clock.getElapsedTime()));
+}

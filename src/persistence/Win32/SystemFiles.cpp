@@ -1,0 +1,152 @@
+#include "persistence/SystemFiles.hpp"
+
+#include "persistence/AtomicFile.hpp"
+
+#include "system/SystemMessage.hpp"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+HANDLE handleOf(File file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+// Calls `attempt` (true on success, GetLastError set on failure) again while
+// another program (an indexer, a virus scanner) holds the file for a moment:
+// for 2 seconds, 40 pauses of 50 ms. Returns whether an attempt succeeded;
+// GetLastError then holds the last failure's reason.
+template <typename Attempt> bool retriedWhileHeld(Attempt attempt) {
+    for (int pauses = 0;; ++pauses) {
+        if (attempt()) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (!moveMayWorkLater(error) || pauses == 40) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
+// Gets the new file `from` ready to replace `to`: it takes the hidden,
+// system and not-indexed attributes `to` has, and a read-only `to` is made
+// writable, which a replace needs. Returns `to`'s attributes as they were
+// (INVALID_FILE_ATTRIBUTES when it has none, as a missing file).
+DWORD carryAttributes(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const DWORD before = GetFileAttributesW(to.c_str());
+    if (before == INVALID_FILE_ATTRIBUTES) {
+        return before;
+    }
+    const DWORD kept = attributesKeptAcrossSave(before) & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    if (kept != 0) {
+        SetFileAttributesW(from.c_str(), kept);
+    }
+    if (before & FILE_ATTRIBUTE_READONLY) {
+        const DWORD writable = before & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        SetFileAttributesW(to.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
+    return before;
+}
+
+// After the replace, or a failed one: `to` is read-only again if it was.
+void restoreReadOnly(const std::filesystem::path& to, DWORD before) {
+    if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY)) {
+        const DWORD now = GetFileAttributesW(to.c_str());
+        if (now != INVALID_FILE_ATTRIBUTES) {
+            SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
+        }
+    }
+}
+
+} // namespace
+
+const File noFile = reinterpret_cast<File>(INVALID_HANDLE_VALUE);
+
+unsigned long lastFileError() {
+    return GetLastError();
+}
+
+int processId() {
+    return static_cast<int>(GetCurrentProcessId());
+}
+
+File openNew(const std::filesystem::path& path) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    retriedWhileHeld([&] {
+        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    return reinterpret_cast<File>(file);
+}
+
+File openExisting(const std::filesystem::path& path) {
+    return reinterpret_cast<File>(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+long readSome(File file, char* buffer, std::size_t size) {
+    DWORD count = 0;
+    if (!ReadFile(handleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr)) {
+        return -1;
+    }
+    return static_cast<long>(count);
+}
+
+long writeSome(File file, const char* bytes, std::size_t size) {
+    DWORD count = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30));
+    if (!WriteFile(handleOf(file), bytes, chunk, &count, nullptr)) {
+        return -1;
+    }
+    return static_cast<long>(count);
+}
+
+bool flushToDisk(File file) {
+    return FlushFileBuffers(handleOf(file)) != 0;
+}
+
+bool closeFile(File file) {
+    return CloseHandle(handleOf(file)) != 0;
+}
+
+void removeFile(const std::filesystem::path& path) {
+    DeleteFileW(path.c_str());
+}
+
+// Retried while another program holds the old file open. A read-only `to`
+// is replaced too, and stays read-only.
+bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
+             std::string& problem) {
+    const DWORD attributes = carryAttributes(from, to);
+    const bool replaced = retriedWhileHeld([&] {
+        return MoveFileExW(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    });
+    const DWORD error = GetLastError();
+    restoreReadOnly(to, attributes);
+    if (replaced) {
+        return true;
+    }
+    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(error);
+    return false;
+}
+
+bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::string& problem) {
+    // Not MOVEFILE_REPLACE_EXISTING: a file already at `to` stays
+    if (retriedWhileHeld(
+            [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; })) {
+        return true;
+    }
+    problem = systemMessage(GetLastError());
+    return false;
+}
+
+// Windows has no folder sync: MOVEFILE_WRITE_THROUGH makes the move durable.
+void syncFolder(const std::filesystem::path&) {}

@@ -1,0 +1,75 @@
+#include "platform/EndRequests.hpp"
+
+#include "platform/Unix/WakeUp.hpp"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int wakePipe[2] = {-1, -1};
+
+extern "C" void onEndSignal(int) {
+    askForTheEnd();
+}
+
+// Xlib calls this on the thread that found the connection gone and ends the
+// process when it returns, so it saves and ends the process itself. It makes
+// no X call: the connection is dead.
+extern "C" int onDisplayLost(Display*) {
+    const bool saved = saveIfHanded();
+    std::fputs(saved ? "Tangleroot cannot go on: the connection to the X display was lost; the "
+                       "board was saved\n"
+                     : "Tangleroot cannot go on: the connection to the X display was lost; the "
+                       "board was not saved\n",
+               stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+} // namespace
+
+void listenForEndRequests() {
+    if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        wakePipe[0] = wakePipe[1] = -1; // then a request waits for the next frame
+    }
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction before {};
+        // One the player's shell told the game to ignore stays ignored.
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaction(signal, &action, nullptr);
+    }
+    XSetIOErrorHandler(onDisplayLost);
+}
+
+int wakeUpPipe() {
+    return wakePipe[0];
+}
+
+void wakeFrameLoop() {
+    // Safe in a signal handler; a full pipe wakes the loop already.
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t written = write(wakePipe[1], "!", 1);
+    errno = saved;
+}
+
+SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
+    : window(window) {
+    handOverSave(std::move(saveNow));
+}
+
+SaveBeforeTheEnd::~SaveBeforeTheEnd() {
+    handOverSave(nullptr);
+}

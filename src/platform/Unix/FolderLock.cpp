@@ -1,0 +1,29 @@
+#include "platform/FolderLock.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+FolderLock::FolderLock(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        takenByOther = errno == EWOULDBLOCK;
+        why = std::strerror(errno);
+        ::close(fd);
+        return;
+    }
+    handle = fd;
+}
+
+FolderLock::~FolderLock() {
+    if (held()) {
+        ::close(static_cast<int>(handle));
+    }
+}

@@ -1,0 +1,106 @@
+#include "platform/TextEngine.hpp"
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+
+// Pango's own font map over fontconfig, which knows the game's font besides
+// the system's; fontconfig's fallback fonts fill in the letters it lacks.
+// Made at the first text, so a game that shows none never reads the fonts.
+struct TextEngine::Engine {
+    std::string fontFile;
+    std::string family;
+    PangoFontMap* fontMap = nullptr;
+    PangoContext* context = nullptr;
+
+    ~Engine() {
+        if (context != nullptr) {
+            g_object_unref(context);
+        }
+        if (fontMap != nullptr) {
+            g_object_unref(fontMap);
+        }
+    }
+
+    void makeContext() {
+        // Made known before the font map is made, which reads the list once.
+        FcConfigAppFontAddFile(FcConfigGetCurrent(),
+                               reinterpret_cast<const FcChar8*>(fontFile.c_str()));
+        fontMap = pango_cairo_font_map_new();
+        context = pango_font_map_create_context(fontMap);
+        // Grey edges, no colour fringes; advances on whole pixels, so that a
+        // line is as wide drawn as measured.
+        cairo_font_options_t* const options = cairo_font_options_create();
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+        pango_cairo_context_set_font_options(context, options);
+        cairo_font_options_destroy(options);
+    }
+
+    // A layout of `utf8` at `pixelSize`, each line a paragraph of its own
+    // whose direction its first strong letter sets. The caller unrefs it.
+    PangoLayout* layout(const std::string& utf8, unsigned pixelSize) {
+        if (context == nullptr) {
+            makeContext();
+        }
+        PangoLayout* const laidOut = pango_layout_new(context);
+        PangoFontDescription* const font = pango_font_description_new();
+        pango_font_description_set_family(font, family.c_str());
+        pango_font_description_set_absolute_size(font,
+                                                 static_cast<double>(pixelSize) * PANGO_SCALE);
+        pango_layout_set_font_description(laidOut, font);
+        pango_font_description_free(font);
+        pango_layout_set_text(laidOut, utf8.data(), static_cast<int>(utf8.size()));
+        return laidOut;
+    }
+};
+
+TextEngine::TextEngine(const std::string& fontFile, const std::string& family)
+    : engine_(std::make_unique<Engine>()) {
+    engine_->fontFile = fontFile;
+    engine_->family = family.empty() ? "sans-serif" : family;
+}
+
+int TextEngine::width(const std::string& utf8, unsigned pixelSize) const {
+    PangoLayout* const laidOut = engine_->layout(utf8, pixelSize);
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(laidOut, nullptr, &logical);
+    g_object_unref(laidOut);
+    return logical.width;
+}
+
+TextPicture TextEngine::draw(const std::string& utf8, unsigned pixelSize) const {
+    TextPicture picture;
+    if (utf8.empty()) {
+        return picture;
+    }
+    PangoLayout* const laidOut = engine_->layout(utf8, pixelSize);
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(laidOut, nullptr, &logical);
+    if (logical.width > 0 && logical.height > 0) {
+        cairo_surface_t* const surface =
+            cairo_image_surface_create(CAIRO_FORMAT_A8, logical.width, logical.height);
+        cairo_t* const cairo = cairo_create(surface);
+        cairo_move_to(cairo, -logical.x, -logical.y);
+        pango_cairo_show_layout(cairo, laidOut);
+        cairo_destroy(cairo);
+        cairo_surface_flush(surface);
+        picture.width = static_cast<unsigned>(logical.width);
+        picture.height = static_cast<unsigned>(logical.height);
+        picture.alpha.resize(static_cast<std::size_t>(picture.width) * picture.height);
+        const unsigned char* const data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        for (unsigned y = 0; y < picture.height; ++y) {
+            std::copy_n(data + static_cast<std::ptrdiff_t>(y) * stride, picture.width,
+                        picture.alpha.begin() + static_cast<std::ptrdiff_t>(y) * picture.width);
+        }
+        cairo_surface_destroy(surface);
+    }
+    g_object_unref(laidOut);
+    return picture;
+}
+
+TextEngine::~TextEngine() = default;

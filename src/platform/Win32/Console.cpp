@@ -1,0 +1,111 @@
+#include "platform/Console.hpp"
+
+#include "platform/StderrLines.hpp"
+#include "platform/Win32/Utf16.hpp"
+
+#include <SFML/System/Err.hpp>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+// Whether the game has a console window of its own, one that closes with the
+// game (started by a double-click): a console opened by a command prompt
+// lists the prompt too.
+bool consoleClosesWithGame() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+LineWriter* stderrWriter = nullptr; // lives until the process ends
+
+// One line to the handle stderr had at the start: as UTF-16 to a console,
+// as UTF-8 bytes to anything else.
+void writeToStderr(const std::string& line) {
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = utf16(line);
+        // Windows 7 writes at most some 64 KB at a time, and says how much it did
+        for (std::size_t done = 0; done < wide.size();) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+            if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) ||
+                written == 0) {
+                return;
+            }
+            done += written;
+        }
+        return;
+    }
+    for (std::size_t done = 0; done < line.size();) {
+        DWORD written = 0;
+        if (!WriteFile(handle, line.data() + done, static_cast<DWORD>(line.size() - done), &written,
+                       nullptr) ||
+            written == 0) {
+            return;
+        }
+        done += written;
+    }
+}
+
+// What a returning main or exit() still has to say gets a moment to be said.
+void flushAtExit() {
+    flushStderrLines(std::chrono::milliseconds(500));
+}
+
+// From now on std::cerr and SFML's error stream go through a LineWriter.
+void writeStderrInTheBackground() {
+    // Both live until the process ends: a stream may be written to by the
+    // last destructor, and the writer's thread may be stuck in a console
+    stderrWriter = new LineWriter(writeToStderr);
+    auto* const buffer =
+        new LineBuffer([](std::string line) { stderrWriter->tell(std::move(line)); });
+    std::cerr.rdbuf(buffer);
+    sf::err().rdbuf(buffer);
+    std::atexit(flushAtExit);
+}
+
+} // namespace
+
+bool nobodyReadsStderr() {
+    DWORD processes[2];
+    const DWORD type = GetFileType(GetStdHandle(STD_ERROR_HANDLE));
+    return stderrGoesUnread(GetConsoleProcessList(processes, 2),
+                            type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE);
+}
+
+void useSystemLanguage() {}
+
+void keepConsoleFromBlocking() {
+    if (stderrWriter != nullptr) {
+        return;
+    }
+    if (consoleClosesWithGame()) {
+        // The console's own input, even when stdin comes from elsewhere
+        const HANDLE input =
+            CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD mode = 0;
+        if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+            // ENABLE_EXTENDED_FLAGS makes Windows take the QuickEdit bit as given
+            SetConsoleMode(input, (mode & ~DWORD{ENABLE_QUICK_EDIT_MODE}) | ENABLE_EXTENDED_FLAGS);
+        }
+        if (input != INVALID_HANDLE_VALUE) {
+            CloseHandle(input);
+        }
+    }
+    writeStderrInTheBackground();
+}
+
+bool flushStderrLines(std::chrono::milliseconds bound) {
+    return stderrWriter == nullptr || stderrWriter->drain(bound);
+}
+
+void showMessageBox(const std::string& line) {
+    MessageBoxW(nullptr, utf16(line).c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
+}
