@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the SVG sources of Tangleroot's sixteen pictures.
+"""Writes the SVG sources of Tangleroot's pictures.
 
 Everything is drawn from code with a fixed random seed, so running this again
 gives the same files. scripts/make-art renders them to PNG. The spiders' stage
@@ -11,6 +11,7 @@ import colorsys
 import math
 import os
 import random
+import re
 import sys
 
 from fontTools.pens.boundsPen import BoundsPen
@@ -21,6 +22,9 @@ from fontTools.ttLib import TTFont
 HERE = os.path.dirname(os.path.abspath(__file__))
 FONT = os.path.join(HERE, "..", "fonts", "roboto.ttf")  # the game's own Roboto
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "svg")
+# The last spider stage, from the board's numbers in the game's source
+with open(os.path.join(HERE, "..", "..", "src", "entities", "Board.hpp")) as board:
+    LAST_STAGE = int(re.search(r"constexpr int lastStage = (\d+);", board.read()).group(1))
 
 
 def svg(width, height, body, defs=""):
@@ -224,7 +228,9 @@ def box(damage):
 
 # ------------------------------------------------------------------- spider
 
+# One hue a stage: a new stage needs its own here.
 STAGE_HUES = [95, 45, 20, 0, 330, 290, 260, 220, 190, 160, 50, 240]
+assert len(STAGE_HUES) >= LAST_STAGE, f"STAGE_HUES has no hue for stage {LAST_STAGE}"
 
 # Body lightness (perceived, OKLab) runs light, mid, dark round the stages, so
 # any three stages in a row differ in lightness as well as hue: they still read
@@ -238,11 +244,11 @@ def palette(stage):
     # the stage's hue, a little more colourful than the hue alone would give
     _, chroma, hue = oklch_of(hsl(STAGE_HUES[stage - 1], 0.55 + 0.03 * stage, 0.42))
     chroma *= 1.25
-    depth = (DARK, MID, LIGHT)[stage % 3] if stage < 12 else MIDNIGHT
+    depth = (DARK, MID, LIGHT)[stage % 3] if stage < LAST_STAGE else MIDNIGHT
     shades = [oklch(depth, chroma, hue), oklch(depth * 0.5, chroma, hue),
               oklch(min(0.95, depth + 0.13), chroma, hue), oklch(depth * 0.62, chroma, hue)]
     # markings stand out from the body by lightness, not by hue alone
-    if stage >= 11:  # the last stages wear gold
+    if stage >= LAST_STAGE - 1:  # the last two stages wear gold
         accent = "#5a3a00" if depth == LIGHT else "#ffd54a"
     else:
         accent = oklch(0.38 if depth == LIGHT else 0.88, 0.12, hue + 180)
@@ -274,9 +280,9 @@ def numeral(text, height, colour):
 
 def stage_badge(stage, size, cx, cy):
     """The stage's numeral, cream on a near-black badge: 9 px tall on the board
-    at stage 1, 12 at stage 12, whatever the spider's size (in drawing units)."""
+    at stage 1, 12 at the last stage, whatever the spider's size (in drawing units)."""
     units_per_board_pixel = 800 / size
-    height = (9 + 3 * (stage - 1) / 11) * units_per_board_pixel
+    height = (9 + 3 * (stage - 1) / (LAST_STAGE - 1)) * units_per_board_pixel
     text, width = numeral(str(stage), height, "#fff4dc")
     tall = height * 1.5
     wide = max(tall, width + height * 0.6)
@@ -289,7 +295,7 @@ def stage_badge(stage, size, cx, cy):
 
 def spider(stage):
     rng = random.Random(200 + stage)
-    size = round(192 + (stage - 1) * 208 / 11)  # 48 px on the board at stage 1, 100 at stage 12
+    size = round(192 + (stage - 1) * 208 / (LAST_STAGE - 1))  # 48 px on the board at stage 1, 100 at the last
     c = size / 2
     u = size / 200  # drawing unit: the spider is drawn in a 200-wide box and scaled
     depth, body, dark, light, leg_colour, accent = palette(stage)
@@ -308,7 +314,7 @@ def spider(stage):
     g = f'<g transform="translate({f(c)},{f(c)}) scale({f(u)})">'
     parts.append(g)
     if stage >= 9:
-        parts.append(f'<circle r="{94 if stage < 12 else 98}" fill="url(#glow)"/>')
+        parts.append(f'<circle r="{94 if stage < LAST_STAGE else 98}" fill="url(#glow)"/>')
     parts.append('<ellipse cx="4" cy="16" rx="44" ry="56" fill="#000" opacity="0.35" filter="url(#shadow)"/>')
     # legs: four a side, each two segments bending outward; thicker and spikier as it grows
     leg_width = 5 + stage * 0.35
@@ -369,7 +375,7 @@ def spider(stage):
                      f'<circle cx="{ex - r * 0.35:.1f}" cy="{ey - r * 0.35:.1f}" r="{r * 0.38:.1f}" fill="#fff"/>')
     if stage >= 10:  # small horns
         parts.append(f'<path d="M-18,-36 l-8,-14 l12,8Z M18,-36 l8,-14 l-12,8Z" fill="{accent}" stroke="{dark}" stroke-width="2"/>')
-    if stage == 12:  # the crown
+    if stage == LAST_STAGE:  # the crown
         parts.append('<path d="M-22,-44 L-22,-62 L-11,-52 L0,-68 L11,-52 L22,-62 L22,-44Z" fill="#ffcf33" stroke="#7a5200" stroke-width="3" stroke-linejoin="round"/>')
         for x in (-11, 0, 11):
             parts.append(f'<circle cx="{x}" cy="-50" r="3.2" fill="#e0245e"/>')
@@ -424,7 +430,7 @@ def main():
     files = {"background": background()}
     for damage in range(3):
         files[f"box_damage_{damage}"] = box(damage)
-    for stage in range(1, 13):
+    for stage in range(1, LAST_STAGE + 1):
         files[f"spider_stage_{stage}"] = spider(stage)
     for name, text in files.items():
         with open(os.path.join(OUT, name + ".svg"), "w") as out:
