@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -60,7 +62,12 @@ std::string inChild(const std::function<void()>& work) {
     const pid_t child = fork();
     if (child == 0) {
         ::dup2(pipeEnds[1], 2);
-        work();
+        try {
+            work();
+        } catch (const std::exception& error) { // never back into the tests' own loop
+            std::cerr << error.what();
+            _exit(4);
+        }
         _exit(0);
     }
     ::close(pipeEnds[1]);
@@ -72,20 +79,33 @@ std::string inChild(const std::function<void()>& work) {
     return text;
 }
 
-// From here on every call of `number` in this process fails with `error`, as
-// a failing disk would make it: a filter the kernel applies to the process.
-void failSystemCall(int number, int error) {
+// From here on every call of `number` in this process, with all of `bits` in
+// its third argument, meets `action`: a filter the kernel applies to the
+// process. Returns the filter's listener when `flags` asks for one.
+int filterSystemCall(int number, unsigned action, unsigned flags = 0, unsigned bits = 0) {
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(number), 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(number), 0, 4),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, bits),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, bits, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, action),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+    const long listener = ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+                              ? -1
+                              : ::syscall(__NR_seccomp, SECCOMP_SET_MODE_FILTER, flags, &program);
+    if (listener < 0) {
         _exit(3);
     }
+    return static_cast<int>(listener);
+}
+
+// From here on every call of `number` in this process fails with `error`, as
+// a failing disk would make it.
+void failSystemCall(int number, int error) {
+    filterSystemCall(number, SECCOMP_RET_ERRNO | static_cast<unsigned>(error));
 }
 
 } // namespace
@@ -146,6 +166,91 @@ TEST_F(SaveFile, AnUnusableFileOrFolderIsKeptAsideAndNeverOverwritten) {
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(readFile("save.json.unusable-1"), first);
     EXPECT_EQ(readFile("save.json.unusable-2/inside"), "kept");
+}
+
+// Another program makes save.json.unusable-1 after the load found the name
+// free, before save.json is moved there, or copied there to put the backup's
+// board back: that file stays, and save.json takes the next name.
+TEST_F(SaveFile, ANameTakenJustBeforeTheMoveOrCopyGivesWayToTheNext) {
+    const std::tuple<const char*, int, unsigned> keeps[] = {
+        {nullptr, __NR_renameat2, 0}, {R"({"money":2})", SYS_openat, O_CREAT | O_EXCL}};
+    for (const auto& [backup, number, bits] : keeps) {
+        SCOPED_TRACE(number);
+        writeFile("save.json", "{");
+        if (backup != nullptr) {
+            writeFile("save.json.bak", backup);
+        }
+        const std::string told = inChild([&, number = number, bits = bits] {
+            const int listener = filterSystemCall(number, SECCOMP_RET_USER_NOTIF,
+                                                  SECCOMP_FILTER_FLAG_NEW_LISTENER, bits);
+            std::thread([listener] { // each call waits until this thread has made the name
+                for (seccomp_notif call{}; ::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &call) == 0;
+                     call = {}) {
+                    writeFile("save.json.unusable-1", "another program's");
+                    seccomp_notif_resp resume{call.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
+                    ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &resume);
+                }
+            })
+                .detach();
+            load(spiders, boxes, money);
+        });
+        EXPECT_NE(told.find("it was kept as save.json.unusable-2"), std::string::npos) << told;
+        EXPECT_EQ(readFile("save.json.unusable-1"), "another program's");
+        EXPECT_EQ(readFile("save.json.unusable-2"), "{");
+        for (const std::string& name : folderEntries()) {
+            fs::remove(name);
+        }
+    }
+}
+
+// A move never replaces what is at the name it is given, also where the file
+// system lacks the rename that refuses to (renameat2 failing as there).
+TEST_F(SaveFile, AMoveOntoATakenNameSaysSoAndLeavesBothAsTheyWere) {
+    for (const int lacking : {0, EINVAL, ENOSYS}) {
+        SCOPED_TRACE(lacking);
+        writeFile("save.json", "{");
+        writeFile("save.json.unusable-1", "kept");
+        fs::create_directory("folder");
+        const std::string told = inChild([lacking] {
+            if (lacking != 0) {
+                failSystemCall(__NR_renameat2, lacking);
+            }
+            const char* const said[] = {"done ", "taken ", "failed "};
+            std::string problem;
+            for (const auto& [from, to] : {std::pair{"save.json", "save.json.unusable-1"},
+                                           {"folder", "save.json.unusable-1"},
+                                           {"save.json", "save.json.unusable-2"},
+                                           {"folder", "save.json.unusable-3"}}) {
+                std::cerr << said[static_cast<int>(moveFile(from, to, problem))];
+            }
+            std::cerr << problem;
+        });
+        EXPECT_EQ(told, "taken taken done done ");
+        EXPECT_EQ(readFile("save.json.unusable-1"), "kept");
+        EXPECT_EQ(readFile("save.json.unusable-2"), "{");
+        EXPECT_TRUE(fs::is_directory("save.json.unusable-3"));
+        EXPECT_EQ(folderEntries().size(), 3u) << "neither save.json nor folder left";
+        fs::remove("save.json.unusable-2");
+        fs::remove("save.json.unusable-3");
+    }
+}
+
+// A save keeps the permissions a player gave save.json, read-only included;
+// a new save.json gets the usual ones.
+TEST_F(SaveFile, ASaveKeepsTheModeOfTheFileItReplaces) {
+    const mode_t mask = ::umask(022);
+    for (const auto& [before, after] : {std::pair{0444, 0444}, {0600, 0600}, {-1, 0644}}) {
+        SCOPED_TRACE(before);
+        if (before >= 0) {
+            writeFile("save.json", "{");
+            fs::permissions("save.json", fs::perms(before));
+        }
+        save({}, {}, 1);
+        EXPECT_EQ(fs::status("save.json").permissions(), fs::perms(after));
+        EXPECT_EQ(readFile("save.json"), R"({"money":1})");
+        fs::remove("save.json");
+    }
+    ::umask(mask);
 }
 
 TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
@@ -357,11 +462,13 @@ TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFileAndRetriesOnlyWhatPasses) {
     for (const auto& k : kept) {
         EXPECT_EQ(attributesKeptAcrossSave(k[0]), k[1]) << std::hex << k[0];
     }
-    // Access denied, sharing and lock violations pass; a missing file or
-    // folder, a write-protected or full disk, a name taken do not
-    const unsigned long retried[][2] = {{5, 1}, {32, 1}, {33, 1},  {2, 0},
-                                        {3, 0}, {19, 0}, {112, 0}, {183, 0}};
+    // Sharing and lock violations pass; access denied passes for a move, not
+    // for a new file; a missing file or folder, a write-protected or full
+    // disk, a name taken do not
+    const unsigned long retried[][3] = {{5, 1, 0}, {32, 1, 1}, {33, 1, 1},  {2, 0, 0},
+                                        {3, 0, 0}, {19, 0, 0}, {112, 0, 0}, {183, 0, 0}};
     for (const auto& r : retried) {
         EXPECT_EQ(moveMayWorkLater(r[0]), r[1] == 1) << r[0];
+        EXPECT_EQ(createMayWorkLater(r[0]), r[2] == 1) << r[0];
     }
 }

@@ -12,10 +12,14 @@ std::string where(const std::filesystem::path& path) {
     return (error ? path : absolute).u8string();
 }
 
+bool createMayWorkLater(unsigned long windowsError) {
+    // ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION
+    return windowsError == 32 || windowsError == 33;
+}
+
 bool moveMayWorkLater(unsigned long windowsError) {
-    // ERROR_ACCESS_DENIED (also a file being deleted), ERROR_SHARING_VIOLATION,
-    // ERROR_LOCK_VIOLATION
-    return windowsError == 5 || windowsError == 32 || windowsError == 33;
+    // ERROR_ACCESS_DENIED (also a file being deleted)
+    return windowsError == 5 || createMayWorkLater(windowsError);
 }
 
 unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes) {

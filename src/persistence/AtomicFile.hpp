@@ -28,8 +28,12 @@ bool readWholeFileBytes(const std::filesystem::path& path, std::string& bytes,
 // The path as a player reads it in a message: absolute when it can be made so.
 std::string where(const std::filesystem::path& path);
 
-// Moves the file at `from` to `to`, which must be free, in one step; another
-// program holding the file for a moment gets as long as a replace gives it.
-// On failure `problem` is the system's reason ("Accès refusé").
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
-              std::string& problem);
+enum class Moved { done, taken, failed };
+
+// Moves the file (or folder) at `from` to `to` in one step, never over
+// anything already at `to`: `taken` then, with both left as they were, even
+// when `to` appeared only a moment before. Another program holding the file
+// for a moment gets as long as a replace gives it. On `failed`, `problem` is
+// the system's reason ("Accès refusé").
+Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+               std::string& problem);

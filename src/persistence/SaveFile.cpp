@@ -86,11 +86,26 @@ UnusableSaveFile cannotKeepAside(const fs::path& path, const std::string& proble
                             "; not starting, so that it is not overwritten");
 }
 
+// Copies the file at `from` to `to`, never over anything there, as moveFile
+// moves it. On `failed`, `problem` is the system's reason.
+Moved copyFile(const fs::path& from, const fs::path& to, std::string& problem) {
+    std::error_code error;
+    if (fs::copy_file(from, to, error)) {
+        return Moved::done;
+    }
+    if (error == std::errc::file_exists) {
+        return Moved::taken;
+    }
+    problem = error.message();
+    return Moved::failed;
+}
+
 // Moves the file at `path`, which is not a board for `problem`, to the first
 // free name `path`.unusable-N beside it, or with `copy` copies it there and it
 // stays where it is too, until something replaces it. No earlier kept file is
-// ever replaced. Returns the name; throws UnusableSaveFile, with nothing
-// moved, when it cannot.
+// ever replaced, even one another program makes meanwhile: the next name is
+// taken then. Returns the name; throws UnusableSaveFile, with nothing moved,
+// when it cannot.
 fs::path keepAside(const fs::path& path, const std::string& problem, bool copy) {
     for (int number = 1; number < 100000; ++number) {
         fs::path kept = path;
@@ -99,14 +114,15 @@ fs::path keepAside(const fs::path& path, const std::string& problem, bool copy) 
             continue;
         }
         std::string reason; // the system's own
-        std::error_code error;
-        if (copy ? fs::copy_file(path, kept, error) : moveFile(path, kept, reason)) {
+        const Moved moved = copy ? copyFile(path, kept, reason) : moveFile(path, kept, reason);
+        if (moved == Moved::done) {
             return kept;
         }
-        throw cannotKeepAside(path, problem,
-                              std::string(copy ? "cannot be copied" : "cannot be moved") +
-                                  " aside to " + kept.u8string() + " (" +
-                                  (copy ? error.message() : reason) + ")");
+        if (moved == Moved::failed) {
+            throw cannotKeepAside(path, problem,
+                                  std::string(copy ? "cannot be copied" : "cannot be moved") +
+                                      " aside to " + kept.u8string() + " (" + reason + ")");
+        }
     }
     throw cannotKeepAside(path, problem, "every name to keep it aside under is taken");
 }

@@ -42,9 +42,14 @@ bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
 void syncFolder(const std::filesystem::path& folder);
 
 // Windows error codes (GetLastError) worth another try at a move or a
-// replace: another program holds the file for a moment. Every other error
-// (a missing folder, a full or read-only disk) stays as it is.
+// replace: another program holds the file for a moment, or is deleting it.
+// Every other error (a missing folder, a full or read-only disk) stays as it is.
 bool moveMayWorkLater(unsigned long windowsError);
+
+// Of those, the ones worth another try at creating a new file: access denied
+// is not, as nobody else holds a name just made up; the folder's permissions
+// or Controlled Folder Access refuse it, and go on refusing.
+bool createMayWorkLater(unsigned long windowsError);
 
 // Of a Windows file's attributes, those a save keeps: read-only, hidden,
 // system and not-indexed, which a player or another program gave it.

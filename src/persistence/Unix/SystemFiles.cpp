@@ -5,9 +5,48 @@
 #include "system/SystemMessage.hpp"
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+namespace {
+
+// Gives the file at `from` the name `to` unless something has it, in one
+// step. Returns whether it did; errno is EEXIST when `to` was taken.
+bool renameWithoutReplacing(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without that rename: link() refuses a taken name, then
+    // the old name goes.
+    if (::link(from, to) == 0) {
+        if (::unlink(from) == 0) {
+            return true;
+        }
+        const int error = errno;
+        ::unlink(to);
+        errno = error;
+        return false;
+    }
+    if (errno != EPERM) {
+        return false;
+    }
+    // A folder, or a file system without links: a look, then a rename, which
+    // is the best left.
+    struct stat found;
+    if (::lstat(to, &found) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from, to) == 0;
+}
+
+} // namespace
 
 const File noFile = -1;
 
@@ -59,6 +98,13 @@ void removeFile(const std::filesystem::path& path) {
 
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
+    // The new file takes the permissions of the file it replaces, as a player
+    // may have made save.json read-only. A file system without permissions
+    // still gets the bytes.
+    struct stat old;
+    if (::stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::chmod(from.c_str(), old.st_mode & 0777);
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
         problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(errno);
         return false;
@@ -66,13 +112,16 @@ bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
     return true;
 }
 
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
-              std::string& problem) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        problem = systemMessage(errno);
-        return false;
+Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+               std::string& problem) {
+    if (renameWithoutReplacing(from.c_str(), to.c_str())) {
+        return Moved::done;
     }
-    return true;
+    if (errno == EEXIST) {
+        return Moved::taken;
+    }
+    problem = systemMessage(errno);
+    return Moved::failed;
 }
 
 // Some file systems cannot sync a folder; the new file is whole either way,

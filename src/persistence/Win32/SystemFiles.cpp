@@ -14,17 +14,20 @@ HANDLE handleOf(File file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-// Calls `attempt` (true on success, GetLastError set on failure) again while
-// another program (an indexer, a virus scanner) holds the file for a moment:
-// for 2 seconds, 40 pauses of 50 ms. Returns whether an attempt succeeded;
-// GetLastError then holds the last failure's reason.
-template <typename Attempt> bool retriedWhileHeld(Attempt attempt) {
-    for (int pauses = 0;; ++pauses) {
+// Calls `attempt` (true on success, GetLastError set on failure) again every
+// 50 ms for 2 seconds while `mayWorkLater` says its error may pass, as when
+// another program (an indexer, a virus scanner) holds the file for a moment.
+// Returns whether an attempt succeeded; GetLastError then holds the last
+// failure's reason.
+template <typename Attempt>
+bool retriedWhileHeld(bool (*mayWorkLater)(unsigned long), Attempt attempt) {
+    const ULONGLONG deadline = GetTickCount64() + 2000;
+    for (;;) {
         if (attempt()) {
             return true;
         }
         const DWORD error = GetLastError();
-        if (!moveMayWorkLater(error) || pauses == 40) {
+        if (!mayWorkLater(error) || GetTickCount64() >= deadline) {
             SetLastError(error);
             return false;
         }
@@ -32,10 +35,9 @@ template <typename Attempt> bool retriedWhileHeld(Attempt attempt) {
     }
 }
 
-// Gets the new file `from` ready to replace `to`: it takes the hidden,
-// system and not-indexed attributes `to` has, and a read-only `to` is made
-// writable, which a replace needs. Returns `to`'s attributes as they were
-// (INVALID_FILE_ATTRIBUTES when it has none, as a missing file).
+// Gives the new file `from` the hidden, system and not-indexed attributes
+// `to` has. Returns `to`'s attributes (INVALID_FILE_ATTRIBUTES when it has
+// none, as a missing file).
 DWORD carryAttributes(const std::filesystem::path& from, const std::filesystem::path& to) {
     const DWORD before = GetFileAttributesW(to.c_str());
     if (before == INVALID_FILE_ATTRIBUTES) {
@@ -45,20 +47,20 @@ DWORD carryAttributes(const std::filesystem::path& from, const std::filesystem::
     if (kept != 0) {
         SetFileAttributesW(from.c_str(), kept);
     }
-    if (before & FILE_ATTRIBUTE_READONLY) {
-        const DWORD writable = before & ~DWORD{FILE_ATTRIBUTE_READONLY};
-        SetFileAttributesW(to.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
-    }
     return before;
 }
 
-// After the replace, or a failed one: `to` is read-only again if it was.
-void restoreReadOnly(const std::filesystem::path& to, DWORD before) {
-    if (before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY)) {
-        const DWORD now = GetFileAttributesW(to.c_str());
-        if (now != INVALID_FILE_ATTRIBUTES) {
-            SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
-        }
+// Makes `to`, read-only in `before`, writable, which a replace needs.
+void clearReadOnly(const std::filesystem::path& to, DWORD before) {
+    const DWORD writable = before & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    SetFileAttributesW(to.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+}
+
+// Makes `to` read-only again, keeping its other attributes.
+void restoreReadOnly(const std::filesystem::path& to) {
+    const DWORD now = GetFileAttributesW(to.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
     }
 }
 
@@ -76,7 +78,7 @@ int processId() {
 
 File openNew(const std::filesystem::path& path) {
     HANDLE file = INVALID_HANDLE_VALUE;
-    retriedWhileHeld([&] {
+    retriedWhileHeld(createMayWorkLater, [&] {
         file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         return file != INVALID_HANDLE_VALUE;
@@ -120,32 +122,51 @@ void removeFile(const std::filesystem::path& path) {
 }
 
 // Retried while another program holds the old file open. A read-only `to`
-// is replaced too, and stays read-only.
+// is replaced too, and stays read-only: it is writable only during each
+// attempt, so that a kill between attempts leaves it read-only.
 bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
              std::string& problem) {
-    const DWORD attributes = carryAttributes(from, to);
-    const bool replaced = retriedWhileHeld([&] {
-        return MoveFileExW(from.c_str(), to.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const DWORD before = carryAttributes(from, to);
+    const bool readOnly = before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY);
+    const bool replaced = retriedWhileHeld(moveMayWorkLater, [&] {
+        if (readOnly) {
+            clearReadOnly(to, before);
+        }
+        if (MoveFileExW(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (readOnly) {
+            restoreReadOnly(to);
+        }
+        SetLastError(error);
+        return false;
     });
-    const DWORD error = GetLastError();
-    restoreReadOnly(to, attributes);
     if (replaced) {
+        if (readOnly) {
+            restoreReadOnly(to);
+        }
         return true;
     }
-    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(error);
+    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(GetLastError());
     return false;
 }
 
-bool moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
-              std::string& problem) {
+Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+               std::string& problem) {
     // Not MOVEFILE_REPLACE_EXISTING: a file already at `to` stays
-    if (retriedWhileHeld(
-            [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; })) {
-        return true;
+    if (retriedWhileHeld(moveMayWorkLater, [&] {
+            return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        })) {
+        return Moved::done;
     }
-    problem = systemMessage(GetLastError());
-    return false;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        return Moved::taken;
+    }
+    problem = systemMessage(error);
+    return Moved::failed;
 }
 
 // Windows has no folder sync: MOVEFILE_WRITE_THROUGH makes the move durable.
