@@ -70,6 +70,8 @@ TEST(Notice, LongLinesAreBrokenToFitAndNothingIsLost) {
         {"i WWWW", measure("i WWW"), ""},
         {"ab\nl. MMMMMMM and more", measure("l. MMMMMM"), ""},
         {"WWWW", measure("W"), "W\nW\nW\nW"},
+        {"a" + std::string(60, ' ') + "b", measure("a     "), ""}, // spaces are measured too
+        {"ab cd   ef", measure("ab cd"), "ab cd\n  ef"},           // the space at the break goes
         {"Accès refusé", widest("Accès", "refusé"), "Accès\nrefusé"},
         {"Отказано в доступе", widest("Отказано в", "доступе"), "Отказано в\nдоступе"},
         {"数据保存失败", widest("数据保存", "失败"), "数据保存\n失败"},
@@ -165,6 +167,8 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
 
     // Each reason whole, and each of its letters in a font that has it.
     ASSERT_TRUE(boxed(engine.draw("\xCD\xB8", 40))) << "a letter no font has (U+0378) is a box";
+    const TextPicture overWide = engine.draw(std::string(3000, 'W'), 40); // past Cairo's 32,767
+    EXPECT_TRUE(overWide.width == 0 && overWide.alpha.empty()) << overWide.width;
     for (const std::string reason : {"Accès refusé", "Отказано в доступе", "数据保存失败",
                                      "访问被拒绝。", "تم رفض الوصول", "הגישה נדחתה"}) {
         const std::string notice = "The board was not saved:\ncannot replace save.json: " + reason +

@@ -11,16 +11,22 @@ using namespace std::chrono_literals;
 TEST(LineWriter, AStuckOutputHoldsUpNobodyAndKeepsItsOrderOnceFree) {
     std::promise<void> unstick; // a console in Select mode, until Esc
     const std::shared_future<void> stuck = unstick.get_future().share();
+    std::promise<void> taken;
+    std::future<void> holding = taken.get_future();
     std::vector<std::string> written;
     LineWriter writer(
         [&](const std::string& line) {
+            if (written.empty()) {
+                taken.set_value();
+            }
             stuck.wait();
             written.push_back(line);
         },
         3);
-    // The writer takes the first line and is stuck; three wait; the rest are dropped
+    // The writer takes the first line and is stuck; three wait; each line
+    // after them pushes the oldest waiting one out, the last word is kept
     std::vector<bool> kept{writer.tell("0\n")};
-    std::this_thread::sleep_for(50ms);
+    holding.wait();
     for (const char* line : {"1\n", "2\n", "3\n", "4\n", "5\n"}) {
         kept.push_back(writer.tell(line));
     }
@@ -28,7 +34,7 @@ TEST(LineWriter, AStuckOutputHoldsUpNobodyAndKeepsItsOrderOnceFree) {
     EXPECT_EQ(kept, (std::vector<bool>{true, true, true, true, false, false}));
     unstick.set_value();
     EXPECT_TRUE(writer.drain(10s));
-    EXPECT_EQ(written, (std::vector<std::string>{"0\n", "1\n", "2\n", "3\n"}));
+    EXPECT_EQ(written, (std::vector<std::string>{"0\n", "3\n", "4\n", "5\n"}));
 }
 
 TEST(LineBuffer, EachThreadsLinesArriveWholeHoweverTheyAreWrittenAndFlushed) {

@@ -1,5 +1,7 @@
 #include "assets/TextureManager.hpp"
 
+#include <system_error>
+
 std::map<std::string, sf::Texture> TextureManager::textures;
 
 namespace {
@@ -22,8 +24,13 @@ void addTextureFile(const std::filesystem::path& path) {
 
 } // namespace
 
-void TextureManager::addTextures(std::filesystem::path folder) {
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+void TextureManager::addTextures(std::filesystem::path path) {
+    std::error_code unreadable;
+    if (std::filesystem::is_regular_file(path, unreadable)) {
+        addTextureFile(path);
+        return;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
         addTextureFile(entry.path());
     }
 }

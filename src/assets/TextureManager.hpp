@@ -13,10 +13,12 @@ class TextureManager {
 public:
     static std::map<std::string, sf::Texture> textures;
 
-    // Loads every entry directly inside `folder`. Entries that fail to load
-    // still get a (empty) texture under their name. Throws
-    // std::filesystem::filesystem_error when `folder` cannot be listed.
-    static void addTextures(std::filesystem::path folder);
+    // Loads every entry directly inside the folder `path`, or the one file
+    // `path` when it is a regular file. Entries that fail to load still get
+    // a (empty) texture under their name. Throws
+    // std::filesystem::filesystem_error when `path` is neither a file nor a
+    // folder that can be listed.
+    static void addTextures(std::filesystem::path path);
 
     // The texture registered under `name`; throws MissingTexture when there
     // is none.

@@ -88,8 +88,11 @@ sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float wid
         if (c == '\n') {
             wrapped += line + c;
             line.clear();
-        } else if (c == ' ' || line.empty() || fits(line + c)) {
+        } else if (line.empty() || fits(line + c)) {
             line += c; // a letter wider than the whole line stands alone
+        } else if (c == ' ') {
+            wrapped += line + sf::Uint32('\n'); // a space that does not fit breaks, dropped
+            line.clear();
         } else {
             // Broken at the last space that fits, or inside a word with none;
             // the letter is tried again on the shorter line that is left.

@@ -7,15 +7,22 @@ LineWriter::LineWriter(WriteFunction write, std::size_t room)
       thread(shared, [shared = shared] { run(*shared); }) {}
 
 bool LineWriter::tell(std::string line) {
+    bool dropped = false;
     {
         const std::lock_guard<std::mutex> lock(shared->mutex);
         if (shared->lines.size() >= shared->room) {
-            return false;
+            if (shared->lines.empty()) {
+                return false; // room for none: this line is the one dropped
+            }
+            // The oldest waiting line makes room: the newest is most often
+            // the last word on what went wrong
+            shared->lines.pop_front();
+            dropped = true;
         }
         shared->lines.push_back(std::move(line));
     }
     shared->wake.notify_one();
-    return true;
+    return !dropped;
 }
 
 bool LineWriter::drain(std::chrono::milliseconds bound) {

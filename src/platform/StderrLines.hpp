@@ -21,8 +21,9 @@ public:
     // Puts one line, its '\n' included, where it belongs; may block.
     using WriteFunction = std::function<void(const std::string& line)>;
 
-    // At most `room` lines wait; more than that while the output is stuck
-    // are dropped, the newest first, so memory stays bounded.
+    // At most `room` lines wait, so memory stays bounded: a line told while
+    // that many wait (the output is stuck) is kept, and the oldest waiting
+    // line is dropped for it.
     explicit LineWriter(WriteFunction write, std::size_t room = 64);
     // Writes what waits, then stops the thread: only once the output has
     // come unstuck. The game's own writer is never destroyed.
@@ -30,7 +31,8 @@ public:
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
-    // Queues `line` and returns at once; false when it was dropped.
+    // Queues `line` and returns at once; false when a line was dropped for
+    // it (with no room at all, `line` itself).
     bool tell(std::string line);
 
     // Waits until every line queued is written, at most `bound`; returns

@@ -31,8 +31,9 @@ public:
 
     // `utf8`'s lines ('\n' between them), one under another at `pixelSize`,
     // each laid out as its own paragraph; the picture is as wide as the
-    // widest line and as high as the lines are together. Empty text: an
-    // empty picture.
+    // widest line and as high as the lines are together. Empty text, or a
+    // picture larger than the system can make (Cairo's limit is 32,767
+    // pixels either way): an empty picture.
     TextPicture draw(const std::string& utf8, unsigned pixelSize) const;
 
 private:

@@ -81,21 +81,28 @@ TextPicture TextEngine::draw(const std::string& utf8, unsigned pixelSize) const 
     PangoRectangle logical{};
     pango_layout_get_pixel_extents(laidOut, nullptr, &logical);
     if (logical.width > 0 && logical.height > 0) {
+        // Past 32,767 pixels either way (or out of memory) Cairo gives a
+        // surface in an error state, without pixels: then no picture.
         cairo_surface_t* const surface =
             cairo_image_surface_create(CAIRO_FORMAT_A8, logical.width, logical.height);
-        cairo_t* const cairo = cairo_create(surface);
-        cairo_move_to(cairo, -logical.x, -logical.y);
-        pango_cairo_show_layout(cairo, laidOut);
-        cairo_destroy(cairo);
-        cairo_surface_flush(surface);
-        picture.width = static_cast<unsigned>(logical.width);
-        picture.height = static_cast<unsigned>(logical.height);
-        picture.alpha.resize(static_cast<std::size_t>(picture.width) * picture.height);
-        const unsigned char* const data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        for (unsigned y = 0; y < picture.height; ++y) {
-            std::copy_n(data + static_cast<std::ptrdiff_t>(y) * stride, picture.width,
-                        picture.alpha.begin() + static_cast<std::ptrdiff_t>(y) * picture.width);
+        const unsigned char* data = nullptr;
+        if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+            cairo_t* const cairo = cairo_create(surface);
+            cairo_move_to(cairo, -logical.x, -logical.y);
+            pango_cairo_show_layout(cairo, laidOut);
+            cairo_destroy(cairo);
+            cairo_surface_flush(surface);
+            data = cairo_image_surface_get_data(surface);
+        }
+        if (data != nullptr) {
+            picture.width = static_cast<unsigned>(logical.width);
+            picture.height = static_cast<unsigned>(logical.height);
+            picture.alpha.resize(static_cast<std::size_t>(picture.width) * picture.height);
+            const int stride = cairo_image_surface_get_stride(surface);
+            for (unsigned y = 0; y < picture.height; ++y) {
+                std::copy_n(data + static_cast<std::ptrdiff_t>(y) * stride, picture.width,
+                            picture.alpha.begin() + static_cast<std::ptrdiff_t>(y) * picture.width);
+            }
         }
         cairo_surface_destroy(surface);
     }

@@ -104,9 +104,15 @@ TextPicture TextEngine::draw(const std::string& utf8, unsigned pixelSize) const 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    // A picture too large for memory (or for GDI) gives no bitmap: then no
+    // picture. The pixels below are read within the bitmap made here, at
+    // the size measured, whatever width the drawing takes.
     void* bits = nullptr;
     const HBITMAP bitmap = CreateDIBSection(engine_->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr) {
+    if (bitmap == nullptr || bits == nullptr) {
+        if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+        }
         return picture;
     }
     const HGDIOBJ before = SelectObject(engine_->dc, bitmap);
