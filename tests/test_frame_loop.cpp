@@ -3,6 +3,8 @@
 #include "support.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/System/Sleep.hpp>
+#include <SFML/Window/Window.hpp>
 
 #include <gtest/gtest.h>
 
@@ -236,5 +238,57 @@ TEST_F(Frames, AMinimizedSpiderMakesTheStepsAndEarningsOfAShownOne) {
                 EXPECT_EQ(minimized.sprite.getPosition(), shown.sprite.getPosition());
             }
         }
+    }
+}
+
+// The loop's own pace and clock, on a test clock, with a real window.
+class FrameLoopClock : public ::testing::Test {
+protected:
+    sf::Window window{sf::VideoMode(10, 10), "frames"};
+    const Desktop desktop;
+    sf::Time now;
+    FrameLoop loop{window, desktop, [this] { return now; }};
+};
+
+// A spider dragged by a mouse moving 1000 times a second, where the display
+// waits for the screen's next refresh at 60 Hz, as a buffer swap paced by
+// vertical sync does: the pace counts from when each frame was decided.
+TEST_F(FrameLoopClock, ADragKeepsSixtyFramesASecondWhereTheDisplayWaitsForTheRefresh) {
+    const sf::Int64 refresh = 1000000 / 60;
+    int frames = 0;
+    for (std::uint64_t move = 1; now < sf::seconds(1); ++move, now += sf::milliseconds(1)) {
+        if (loop.decideFrame(move, false, true)) {
+            // display() returns a moment after the next refresh, 0.1 to 0.9 ms,
+            // a little later each frame and then early again
+            const sf::Int64 late = 100 * (1 + frames % 9);
+            now = sf::microseconds((now.asMicroseconds() / refresh + 1) * refresh + late);
+            loop.drawn();
+            ++frames;
+        }
+    }
+    EXPECT_GE(frames, 55);
+}
+
+// A minimized loop makes every step that came due while it slept as it asked;
+// time beyond that (a stopped process, a machine asleep) earns one step.
+TEST_F(FrameLoopClock, AMinimizedLoopCatchesUpOnlyTheTimeItRan) {
+    window.setVisible(false);
+    FrameLoop::News news;
+    for (int tries = 0; tries < 500 && !news.minimized; ++tries) {
+        sf::sleep(sf::milliseconds(10)); // the window system tells of it in its time
+        news = loop.takeNews();
+    }
+    ASSERT_TRUE(news.minimized);
+    const struct {
+        sf::Time slept;
+        bool catchUp;
+    } wakes[] = {{minimizedRest, true},
+                 {minimizedRest + wakeMargin, true},
+                 {sf::seconds(3600), false},
+                 {minimizedRest + sf::milliseconds(300), false}};
+    for (const auto& [slept, catchUp] : wakes) {
+        loop.sleep({sf::Time::Zero}); // asks for a second's rest, minimized
+        now += slept;
+        EXPECT_EQ(loop.takeNews().catchUp, catchUp) << slept.asSeconds();
     }
 }

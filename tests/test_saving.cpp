@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -49,7 +50,7 @@ protected:
             sf::sleep(sf::milliseconds(2));
         }
         ASSERT_EQ(attempts, count);
-        saving->settle(); // the writer has taken in how the last one went
+        saving->settle(std::chrono::steady_clock::now() + std::chrono::seconds(5)); // taken in
         saving->autosave(spiders, boxes, money);
     }
 
@@ -261,7 +262,8 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirstAndOneThatCannotSaysSoEvenWhenToldAn
     sf::Window window(sf::VideoMode(10, 10), "saving"); // before the capture: SFML may speak
     ::testing::internal::CaptureStderr();
     const std::runtime_error error("out of pictures");
-    EXPECT_EQ(saving->endAfterError(error, spiders, boxes, ++money), 1);
+    EXPECT_EQ(saving->endAfterError(error, spiders, boxes, ++money),
+              "Tangleroot cannot go on: out of pictures; the board was saved");
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
     failing = true;
     saving->autosave(spiders, boxes, ++money, Change::newBox);
@@ -269,11 +271,46 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirstAndOneThatCannotSaysSoEvenWhenToldAn
     saving->endFromOutside(window, spiders, boxes, money);
     EXPECT_FALSE(window.isOpen());
     EXPECT_EQ(saving->exitStatus(), 1) << "a signal that lost the board ended with 0";
-    EXPECT_EQ(saving->endAfterError(error, spiders, boxes, money), 1);
+    EXPECT_EQ(saving->endAfterError(error, spiders, boxes, money),
+              "Tangleroot cannot go on: out of pictures; the board was not saved");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Tangleroot cannot go on: out of pictures; the board was saved\n"
               "Tangleroot: the board was not saved (no space left); the previous save is kept\n"
-              "Tangleroot: ended from outside; the board was not saved (no space left)\n"
-              "Tangleroot cannot go on: out of pictures; the board was not saved\n");
+              "Tangleroot: ended from outside; the board was not saved (no space left)\n");
     EXPECT_EQ(attempts, 6);
+}
+
+// A disk that hangs (a network share that dropped, a USB disk that stalls):
+// a close waits for it once, within its bound, and the notice says so; a
+// second close once the notice was read does not wait for it again.
+TEST(Saving, AClosePastItsBoundWithTheDiskSilentSaysSoAndTheNextOneDoesNotWait) {
+    useGameTextures();
+    const std::vector<Spider> spiders{Spider(2, 10, 20)};
+    const std::vector<Box> boxes;
+    auto answer = std::make_shared<std::promise<void>>(); // outlives the writer's thread
+    sf::Time clock;
+    Saving saving([disk = answer->get_future().share()](const std::string&,
+                                                        std::string&) { return disk.wait(), true; },
+                  "", [&] { return clock; }, std::chrono::seconds(1));
+    sf::Window window(sf::VideoMode(10, 10), "saving");
+    ::testing::internal::CaptureStderr();
+    saving.autosave(spiders, boxes, 1, Change::newBox); // the disk hangs on this write
+    const auto since = [](std::chrono::steady_clock::time_point start) {
+        return std::chrono::steady_clock::now() - start;
+    };
+    const auto asked = std::chrono::steady_clock::now();
+    saving.closeRequested(window, spiders, boxes, 2);
+    EXPECT_LT(since(asked), std::chrono::milliseconds(1800)) << "the close waited past its bound";
+    EXPECT_TRUE(window.isOpen());
+    EXPECT_EQ(saving.notice(), "The board was not saved:\nthe disk has not answered yet\n\n"
+                               "Close the window again to quit without waiting for the disk.");
+
+    saving.noticeOnScreen();
+    clock += noticeReadTime;
+    const auto again = std::chrono::steady_clock::now();
+    saving.closeRequested(window, spiders, boxes, 2);
+    EXPECT_LT(since(again), std::chrono::milliseconds(500)) << "the second close waited again";
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(saving.exitStatus(), 1);
+    ::testing::internal::GetCapturedStderr();
+    answer->set_value();
 }

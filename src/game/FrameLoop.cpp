@@ -51,15 +51,21 @@ sf::Time restAfterFrame(const FrameSchedule& schedule, const FrameAsk& ask, cons
     return ask.minimized ? std::max(rest, minimizedRest) : rest;
 }
 
-FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop) : wait(window, desktop) {
+FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop, Now clock)
+    : wait(window, desktop),
+      now(clock ? std::move(clock) : [started = sf::Clock()] { return started.getElapsedTime(); }) {
     schedule.safetyRedraws = !wait.tellsUncovering();
+    lastLook = now();
 }
 
-WindowNews FrameLoop::takeNews() {
-    const WindowNews news = wait.takeNews();
-    redrawAsked = redrawAsked || news.redraw;
-    ask.minimized = news.minimized;
-    return news;
+FrameLoop::News FrameLoop::takeNews() {
+    const WindowNews told = wait.takeNews();
+    redrawAsked = redrawAsked || told.redraw;
+    ask.minimized = told.minimized;
+    const sf::Time at = now();
+    const bool asAsked = at - lastLook <= restAsked + wakeMargin;
+    lastLook = at;
+    return {told.minimized, told.minimized && asAsked};
 }
 
 bool FrameLoop::decideFrame(std::uint64_t picture, bool redraw, bool dragging) {
@@ -67,13 +73,15 @@ bool FrameLoop::decideFrame(std::uint64_t picture, bool redraw, bool dragging) {
     ask.redraw = redraw || redrawAsked;
     ask.dragging = dragging;
     redrawAsked = false;
-    return frameNeedsDrawing(schedule, ask, clock.getElapsedTime());
+    decidedAt = now();
+    return frameNeedsDrawing(schedule, ask, decidedAt);
 }
 
 void FrameLoop::drawn() {
-    advancePastFrame(schedule, ask.scene, clock.getElapsedTime());
+    advancePastFrame(schedule, ask.scene, decidedAt);
 }
 
 void FrameLoop::sleep(const Waits& waits) {
-    wait.sleep(restAfterFrame(schedule, ask, waits, clock.getElapsedTime()));
+    restAsked = restAfterFrame(schedule, ask, waits, now());
+    wait.sleep(restAsked);
 }

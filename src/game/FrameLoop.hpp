@@ -9,6 +9,7 @@
 #include <SFML/Window/Window.hpp>
 
 #include <cstdint>
+#include <functional>
 
 // While a spider is dragged, its moves are drawn at most this many frames a second.
 constexpr int framesPerSecond = 60;
@@ -21,6 +22,11 @@ const sf::Time safetyRedraw = sf::seconds(1);
 // While the window is minimized the loop wakes at most this often, and makes
 // every wander step that came due meanwhile.
 const sf::Time minimizedRest = sf::seconds(1);
+
+// A wake this much later than the rest the loop asked for is not the loop's:
+// the process was stopped, the machine paused or asleep. That time earns no
+// catching up: each spider makes one step, as on a shown board.
+const sf::Time wakeMargin = sf::milliseconds(250);
 
 // What the frame loop knows of a frame when it decides whether to draw it.
 struct FrameAsk {
@@ -73,20 +79,32 @@ sf::Time restAfterFrame(const FrameSchedule& schedule, const FrameAsk& ask, cons
 // the window system says of the window, or by an end from outside.
 class FrameLoop {
 public:
-    // Made once `window` is open; `desktop` must outlive it.
-    FrameLoop(sf::Window& window, const Desktop& desktop);
+    // What the loop learnt since the last frame.
+    struct News {
+        bool minimized = false; // nobody can see the window
+        bool catchUp = false;   // minimized, and the loop woke as it asked: the
+                                // spiders make every step that came due
+    };
 
-    // What the window system said of the window since the last call: whether
-    // it must be drawn again (kept for decideFrame) and whether it is
-    // minimized now. Call it once a frame, after the window's events are read.
-    WindowNews takeNews();
+    // Made once `window` is open; `desktop` must outlive it. `now` is the
+    // loop's clock; by default the time since the loop was made.
+    using Now = std::function<sf::Time()>;
+    FrameLoop(sf::Window& window, const Desktop& desktop, Now now = nullptr);
+
+    // What the window system said of the window since the last call (a
+    // redraw it asks for is kept for decideFrame), and whether the loop woke
+    // within wakeMargin of the rest it asked for. Call it once a frame, after
+    // the window's events are read, and only while the window is open.
+    News takeNews();
 
     // Decides whether this frame is drawn, for the picture with signature
     // `picture`: true when it must be drawn now (frameNeedsDrawing). `redraw`
     // says that input asks for it; `dragging` that a spider is dragged.
     bool decideFrame(std::uint64_t picture, bool redraw, bool dragging);
 
-    // The frame decideFrame asked for is on the screen.
+    // The frame decideFrame asked for is on the screen. The pace counts from
+    // when it was decided: a display that waits for the screen's refresh does
+    // not put the next frame a period late.
     void drawn();
 
     // Sleeps until input, an end from outside, or restAfterFrame is over.
@@ -94,8 +112,11 @@ public:
 
 private:
     EventWait wait;
-    const sf::Clock clock;
+    Now now;
     FrameSchedule schedule;
     FrameAsk ask;             // the frame last decided on
+    sf::Time decidedAt;       // when
     bool redrawAsked = false; // by the window system, since the last frame decided on
+    sf::Time lastLook;        // when takeNews last ran
+    sf::Time restAsked;       // the rest the last sleep asked for
 };

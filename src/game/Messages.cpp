@@ -137,18 +137,24 @@ void Messages::layOut() {
     layOut(restored, lineSize, lineMargin, true, [&](float band) { return failureTop - band; });
 }
 
-float Messages::drawLetters(Message& message, unsigned pixelSize) {
-    const TextPicture drawn = engine_.draw(encodedUtf8(message.shown), pixelSize);
+bool lettersTexture(const TextPicture& drawn, sf::Texture& texture) {
+    if (drawn.width == 0 || drawn.height == 0 || !texture.create(drawn.width, drawn.height)) {
+        return false;
+    }
     std::vector<sf::Uint8> pixels(drawn.alpha.size() * 4, 255);
     for (std::size_t i = 0; i < drawn.alpha.size(); ++i) {
         pixels[4 * i + 3] = drawn.alpha[i];
     }
-    if (drawn.width == 0 || drawn.height == 0 ||
-        !message.picture.create(drawn.width, drawn.height)) {
+    texture.update(pixels.data());
+    return true;
+}
+
+float Messages::drawLetters(Message& message, unsigned pixelSize) {
+    const TextPicture drawn = engine_.draw(encodedUtf8(message.shown), pixelSize);
+    if (!lettersTexture(drawn, message.picture)) {
         message.letters.setTextureRect({});
         return 0.f;
     }
-    message.picture.update(pixels.data());
     message.letters.setTexture(message.picture, true);
     // Laid out in the window's own pixels, then shrunk back to the board's.
     message.letters.setScale(1 / scale, 1 / scale);

@@ -73,12 +73,18 @@ private:
 using WidthOf = std::function<float(const sf::String&)>;
 
 // `text` with line breaks added so that no line is wider than `width` as
-// `widthOf` measures it: at the last space that fits, or between two letters
-// of a word too long for a line.
+// `widthOf` measures it, spaces included: at the last space that fits, or at
+// a space that does not (the space at a break is dropped), or between two
+// letters of a word too long for a line. A letter wider than the whole line
+// stands alone on it.
 sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float width);
 
 // `text` as UTF-8.
 std::string encodedUtf8(const sf::String& text);
+
+// Makes `texture` the letters `drawn`, white; false when there are none, or
+// too many for a texture.
+bool lettersTexture(const TextPicture& drawn, sf::Texture& texture);
 
 // The letters of `utf8`. Each ill-formed sequence (a stray or missing
 // continuation byte, an overlong form, a surrogate, a code point past

@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <iostream>
 
-Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
-    : now(std::move(now)), lastHandedIn(std::move(onDisk)),
+Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now,
+               std::chrono::milliseconds bound)
+    : now(std::move(now)), bound(bound), lastHandedIn(std::move(onDisk)),
       writer(std::move(write),
              [](const SaveWriter::Result& result, const SaveWriter::Result& before) {
                  // A failure, or the success that ends one, is shown at once,
@@ -18,6 +19,7 @@ Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
              }) {}
 
 void Saving::actOn(const SaveWriter::Result& result) {
+    diskSilent = result.silent;
     if (result.ok) {
         causeTold.clear();
         failure.clear();
@@ -78,32 +80,42 @@ void Saving::startFrom(const LoadedSave& loaded) {
 }
 
 bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {
+    return saveNow(spiders, boxes, money, std::chrono::steady_clock::now() + bound);
+}
+
+bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                     SaveWriter::Deadline deadline) {
     lastHandedIn = boardSnapshot(spiders, boxes, money);
-    const SaveWriter::Result result = writer.submitAndWait(lastHandedIn);
+    const SaveWriter::Result result = writer.submitAndWait(lastHandedIn, deadline);
     actOn(result);
     return result.ok;
 }
 
-void Saving::settle() {
-    actOn(writer.settled());
+void Saving::settle(SaveWriter::Deadline deadline) {
+    actOn(writer.settled(deadline));
 }
 
 void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                             const std::vector<Box>& boxes, int money) {
-    // A save that landed since the last frame looked, or that is landing
-    // now, makes the notice stale: the verdict waits for the write in flight.
-    settle();
-    if (noticeShown && now() - noticeShownAt >= noticeReadTime) {
+    const SaveWriter::Deadline deadline = std::chrono::steady_clock::now() + bound;
+    const bool read = noticeShown && now() - noticeShownAt >= noticeReadTime;
+    // A save that landed since the last frame looked, or that lands before
+    // the deadline, makes the notice stale: the verdict waits for the write
+    // in flight, unless the disk has not answered the close already.
+    if (!(read && diskSilent)) {
+        settle(deadline);
+    }
+    if (noticeShown && read) {
         endUnsaved("closed again after the notice");
         window.close(); // seen, and closed again: quit without saving
         return;
     }
-    if (saveNow(spiders, boxes, money)) {
+    if (saveNow(spiders, boxes, money, deadline)) {
         window.close();
         return;
     }
-    closeNotice = "The board was not saved:\n" + causeTold +
-                  "\n\nClose the window again to quit without saving.";
+    closeNotice = "The board was not saved:\n" + causeTold + "\n\nClose the window again to quit " +
+                  (diskSilent ? "without waiting for the disk." : "without saving.");
 }
 
 void Saving::endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
@@ -119,17 +131,16 @@ void Saving::endUnsaved(const std::string& how) {
     std::cerr << "Tangleroot: " << how << "; the board was not saved (" << causeTold << ")\n";
 }
 
-int Saving::endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
-                          const std::vector<Box>& boxes, int money) {
+std::string Saving::endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
+                                  const std::vector<Box>& boxes, int money) {
     bool saved = false;
     try {
         saved = saveNow(spiders, boxes, money);
     } catch (const std::exception&) {
         // The board cannot even be made into a snapshot; there is nothing to keep.
     }
-    std::cerr << "Tangleroot cannot go on: " << error.what() << "; the board was "
-              << (saved ? "saved" : "not saved") << "\n";
-    return 1;
+    return std::string("Tangleroot cannot go on: ") + error.what() + "; the board was " +
+           (saved ? "saved" : "not saved");
 }
 
 void Saving::noticeOnScreen() {

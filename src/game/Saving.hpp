@@ -8,6 +8,7 @@
 #include <SFML/System/Clock.hpp>
 #include <SFML/Window/Window.hpp>
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <string>
@@ -48,6 +49,12 @@ private:
 // a key held down) is a first close again.
 const sf::Time noticeReadTime = sf::seconds(1);
 
+// Each end of the game (the close button, an end from outside, an error)
+// waits at most this long for the disk, counted from when it was asked for:
+// inside the 5 seconds Windows gives a window that does not answer, or a
+// console that is closing.
+const std::chrono::milliseconds endBound = std::chrono::seconds(4);
+
 // Saving as the frame loop knows it: the writer thread, the newest snapshot
 // handed to it, the failure already told on stderr, and the texts the window
 // shows about it (Messages draws them). Each way the game ends is one call
@@ -55,12 +62,14 @@ const sf::Time noticeReadTime = sf::seconds(1);
 class Saving {
 public:
     // `write` puts the bytes on the disk (writeSaveFile in the game);
-    // `onDisk` is the board the save file already holds. Its waits are
-    // measured on `now`: by default the time since saving began.
+    // `onDisk` is the board the save file already holds. The cadence and the
+    // notice's reading time are measured on `now`: by default the time since
+    // saving began. An end waits for the disk `bound` at most.
     using Now = std::function<sf::Time()>;
     Saving(
         SaveWriter::WriteFunction write, std::string onDisk,
-        Now now = [clock = sf::Clock()] { return clock.getElapsedTime(); });
+        Now now = [clock = sf::Clock()] { return clock.getElapsedTime(); },
+        std::chrono::milliseconds bound = endBound);
 
     // When the cadence says so for `change` (and for a save that failed,
     // tried again within `autosaveInterval`), hands the writer a snapshot of
@@ -78,15 +87,19 @@ public:
     // stderr; the game goes on.
     void startFrom(const LoadedSave& loaded);
 
-    // Saves the board and waits until it is on the disk; returns whether it is.
+    // Saves the board and waits until it is on the disk, at most the end's
+    // bound; returns whether it is.
     bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
 
-    // Waits for the write in flight, if any, and acts on how it went.
-    void settle();
+    // Waits for the write in flight, if any, at most until `deadline`, and
+    // acts on how it went.
+    void settle(SaveWriter::Deadline deadline);
 
-    // The window's close button: saves and closes. When the save fails the
-    // window stays open with the close notice. A close once the notice was
-    // read quits without saving, unless the write still in flight lands.
+    // The window's close button: saves and closes, all within the end's
+    // bound. When the save fails the window stays open with the close notice.
+    // A close once the notice was read quits without saving, unless the write
+    // still in flight lands within the bound; when the disk did not answer
+    // the first close, the second one does not wait for it at all.
     void closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
@@ -95,11 +108,10 @@ public:
     void endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
-    // An error that stopped the frame loop: keeps the board if it still can,
-    // then tells the error, and whether the board was saved, in one line.
-    // Returns the exit status.
-    int endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
-                      const std::vector<Box>& boxes, int money);
+    // An error that stopped the frame loop: keeps the board if it still can.
+    // Returns the line that tells the error, and whether the board was saved.
+    std::string endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
+                              const std::vector<Box>& boxes, int money);
 
     // Over the board: the close notice, when a close could not save; and at
     // the bottom, while saves fail, one line saying so.
@@ -117,14 +129,18 @@ private:
     void actOn(const SaveWriter::Result& result);
     // The game ends `how` without its board: says so, whatever was told before.
     void endUnsaved(const std::string& how);
+    bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                 SaveWriter::Deadline deadline);
 
     Now now;
+    std::chrono::milliseconds bound;
     AutosaveCadence cadence;
     std::string lastHandedIn; // the newest snapshot given to the writer
     std::string causeTold;    // the failure last told on stderr
     std::string failure;      // the line shown while saves fail
     std::string closeNotice;
     bool noticeShown = false;
+    bool diskSilent = false; // the last wait for the disk gave up
     bool endedUnsaved = false;
     sf::Time noticeShownAt;
     SaveWriter writer; // last: its thread stops first

@@ -9,6 +9,7 @@
 #include <SFML/Graphics/Image.hpp>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,21 +79,48 @@ void loadGameTextures(const fs::path& folder) {
     }
 }
 
-void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
-    const ScreenArea area = usableArea(desktop.layout());
-    const WindowPlace place =
-        placeWindow(area, desktop.frame().value_or(guessedFrame(area)), desktop.scale());
+namespace {
+
+// Makes `window` anew, `place.side` pixels square, its frame's corner asked
+// for at `corner`.
+void makeWindow(sf::RenderWindow& window, const Desktop& desktop, WindowPlace place,
+                sf::Vector2i corner) {
     {
         // A window manager that has exited must not end the game here
         const XErrorsSurvived survived;
         window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
                       sf::Style::Titlebar | sf::Style::Close);
     }
-    desktop.fitClientArea(window.getSystemHandle(), place.side);
+    // Before any move: one onto a monitor of another scale places it anew there
+    desktop.followMonitorScale(window.getSystemHandle(), placeAfterScaleChange);
     // Placed by hand: SFML 2.5 on X11 centres the window's top by the screen's
     // width, and on every system by the whole screen rather than what is free.
-    window.setPosition({place.frameLeft, place.frameTop});
-    desktop.followMonitorScale(window.getSystemHandle(), placeAfterScaleChange);
+    // SFML sized the frame for the scale the player signed in with, and the
+    // move may rescale it: the client is fitted before and after.
+    desktop.fitClientArea(window.getSystemHandle(), place.side);
+    window.setPosition(corner);
+    desktop.fitClientArea(window.getSystemHandle(), place.side);
+}
+
+} // namespace
+
+void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
+    const ScreenArea area = usableArea(desktop.layout());
+    const std::optional<FrameSize> told = desktop.frame();
+    const WindowPlace place = placeWindow(area, told.value_or(guessedFrame(area)), desktop.scale());
+    makeWindow(window, desktop, place, {place.frameLeft, place.frameTop});
+    // A window manager that told nothing of its frame (twm) is measured once
+    // it has framed the window, and the window made again by that: a window
+    // made anew draws at its own size from its first frame, which one resized
+    // may not. Such a manager may place a frame otherwise than by its outer
+    // corner: the corner asked for moves by as much as the frame landed off it.
+    if (const std::optional<PlacedFrame> placed =
+            told ? std::nullopt : desktop.placedFrame(window.getSystemHandle())) {
+        const WindowPlace measured = placeWindow(area, placed->frame, desktop.scale());
+        makeWindow(window, desktop, measured,
+                   {measured.frameLeft + place.frameLeft - placed->left,
+                    measured.frameTop + place.frameTop - placed->top});
+    }
     window.setVerticalSyncEnabled(true);
     // However large the window, the board spans 0 to 800.
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSide, boardSide)));

@@ -7,6 +7,7 @@
 #include "game/Messages.hpp"
 #include "game/Phases.hpp"
 #include "game/Picture.hpp"
+#include "game/Refusal.hpp"
 #include "game/Saving.hpp"
 #include "game/Startup.hpp"
 #include "persistence/SaveFile.hpp"
@@ -20,156 +21,166 @@
 #include <random>
 #include <vector>
 
-int main() try {
-    // A Windows console never holds the game up, and shows every letter of a path
-    keepConsoleFromBlocking();
-    // The system's reasons for a failure in the player's language
-    useSystemLanguage();
-
-    // A signal or Ctrl+C from now on ends the game through its own save
-    listenForEndRequests();
-
-    // This folder must be the game's before anything is written into it
-    requireGameFiles("assets/textures", "assets/fonts/roboto.ttf");
-
-    // A save.json this player may not read stops the game here, before
-    // anything is written into the folder, the lock file included
-    requireReadableSave();
-
-    // One game per folder, and nothing left of a save cut off earlier
-    const FolderLock folderLock("tangleroot.lock");
-    requireFolderLock(folderLock, "tangleroot.lock");
-    removeLeftoverTemporaryFiles();
-
-    // Random sources: rng for places and wandering, the device for spawn delays
-    std::random_device randomDevice;
-    std::mt19937 rng(randomDevice());
-
-    // A desktop to show the window on, then the pictures, read once from the working folder
-    const Desktop desktop = requireDesktop();
-    loadGameTextures("assets/textures");
-
-    // The font, before any window: a game that cannot start shows none
-    sf::Font font;
-    loadGameFont(font, "assets/fonts/roboto.ttf");
-
-    // The window: 800 x 800, or smaller on a small screen, showing the whole board
-    sf::RenderWindow window;
-    openWindow(window, desktop);
-    setWindowIcon(window, desktop, "assets/icon/tangleroot-256.png");
-
-    // The money label in the top-left corner, and what the window says of saving
-    sf::Text moneyText;
-    moneyText.setFont(font);
-    moneyText.setFillColor(sf::Color::Black);
-    Messages messages(font, "assets/fonts/roboto.ttf");
-
-    sf::Texture& background = TextureManager::getTexture("background");
-
-    // The board: two fresh boxes, unless a saved board replaces them
-    std::vector<Spider> spiders;
-    std::vector<Box> boxes;
-    int money = 0;
-    for (int i = 0; i < 2; ++i) {
-        const sf::Vector2f place = randomBoxPosition(rng);
-        boxes.emplace_back(place.x, place.y);
-    }
-    const LoadedSave loaded = load(spiders, boxes, money);
-    // A board replaced at start says so until the player's next press or release
-    std::string restoredLine = loaded.told;
-
-    // Saving: the frame loop makes snapshots, a thread of its own writes them.
-    // A lost display or the end of the session saves through it too.
-    Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
-    saving.startFrom(loaded);
-    const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
-                                            [&] { return saving.saveNow(spiders, boxes, money); });
-
-    // The first box spawn
-    sf::Clock spawnClock;
-    int spawnDelay = drawSpawnDelay(randomDevice);
-
-    // Frames come when there is work, and only those that change the picture
-    // are drawn; between them the game sleeps (FrameLoop)
-    FrameLoop loop(window, desktop);
-    Picture picture;
-
+int main(int argc, char* argv[]) {
+    // The menu entry asks for refusals in a window too, where its player looks
+    const StartOptions options = readOptions({argv + 1, argv + argc});
     try {
-        while (window.isOpen()) {
-            // Events, each where it happened: presses, releases, moves of a
-            // dragged spider, a lost focus, and the close request, which saves
-            InputSeen input;
-            sf::Event event;
-            while (window.pollEvent(event)) {
-                if (event.type == sf::Event::Closed) {
-                    saving.closeRequested(window, spiders, boxes, money);
-                } else {
-                    handleInput(event, window, spiders, boxes, money, input);
-                }
-                if (event.type == sf::Event::MouseButtonPressed ||
-                    event.type == sf::Event::MouseButtonReleased) {
-                    restoredLine.clear();
-                }
-            }
-            const WindowNews news = loop.takeNews();
+        // A Windows console never holds the game up, and shows every letter of a path
+        keepConsoleFromBlocking();
+        // The system's reasons for a failure in the player's language
+        useSystemLanguage();
 
-            // An end asked for from outside (a signal, the console): save and close
-            if (endRequested() && window.isOpen()) {
-                saving.endFromOutside(window, spiders, boxes, money);
-                endRequestAnswered();
-            }
-
-            // Closed: the board stays as it was saved
-            if (!window.isOpen()) {
-                break;
-            }
-
-            // World update: while minimized, every wander step that came due
-            updateSpiders(spiders, money, rng, news.minimized);
-            const bool spawned =
-                spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
-
-            // Autosave: a new box at once, what the player did within 2 s,
-            // wandering alone within 30 s
-            saving.autosave(spiders, boxes, money,
-                            spawned              ? Change::newBox
-                            : input.boardTouched ? Change::byPlayer
-                                                 : Change::wandering);
-
-            // Draw, when the picture changed or the window needs it; saving
-            // counts the notice's reading time from the first frame that shows it
-            const float scale = windowScale(window);
-            picture.clear();
-            composeScene(picture, background, spiders, boxes, moneyText, money, scale);
-            messages.show(saving.notice(), saving.failureLine(), restoredLine, scale);
-            messages.addTo(picture);
-            if (loop.decideFrame(picture.signature(), input.redraw,
-                                 draggedSpider(spiders) < spiders.size())) {
-                picture.draw(window);
-                window.display();
-                loop.drawn();
-                if (messages.showsNotice()) {
-                    saving.noticeOnScreen();
-                }
-            }
-
-            // Sleep until the first of: an input event, a dragged spider's
-            // next frame, the next spider step, the next spawn, the next autosave
-            loop.sleep({untilSpidersMove(spiders),
-                        untilSpawn(spiders, boxes, spawnClock, spawnDelay),
-                        saving.untilAutosave()});
+        // What the launcher could not get ready, told as the game's own refusals are
+        if (options.cannotStart) {
+            throw StartupError(*options.cannotStart);
         }
+
+        // A signal or Ctrl+C from now on ends the game through its own save
+        listenForEndRequests();
+
+        // This folder must be the game's before anything is written into it
+        requireGameFiles("assets/textures", "assets/fonts/roboto.ttf");
+
+        // A save.json this player may not read stops the game here, before
+        // anything is written into the folder, the lock file included
+        requireReadableSave();
+
+        // One game per folder, and nothing left of a save cut off earlier
+        const FolderLock folderLock("tangleroot.lock");
+        requireFolderLock(folderLock, "tangleroot.lock");
+        removeLeftoverTemporaryFiles();
+
+        // Random sources: rng for places and wandering, the device for spawn delays
+        std::random_device randomDevice;
+        std::mt19937 rng(randomDevice());
+
+        // A desktop to show the window on, then the pictures, read once from the working folder
+        const Desktop desktop = requireDesktop();
+        loadGameTextures("assets/textures");
+
+        // The font, before any window: a game that cannot start shows none
+        sf::Font font;
+        loadGameFont(font, "assets/fonts/roboto.ttf");
+
+        // The window: 800 x 800, or smaller on a small screen, showing the whole board
+        sf::RenderWindow window;
+        openWindow(window, desktop);
+        setWindowIcon(window, desktop, "assets/icon/tangleroot-256.png");
+
+        // The money label in the top-left corner, and what the window says of saving
+        sf::Text moneyText;
+        moneyText.setFont(font);
+        moneyText.setFillColor(sf::Color::Black);
+        Messages messages(font, "assets/fonts/roboto.ttf");
+
+        sf::Texture& background = TextureManager::getTexture("background");
+
+        // The board: two fresh boxes, unless a saved board replaces them
+        std::vector<Spider> spiders;
+        std::vector<Box> boxes;
+        int money = 0;
+        for (int i = 0; i < 2; ++i) {
+            const sf::Vector2f place = randomBoxPosition(rng);
+            boxes.emplace_back(place.x, place.y);
+        }
+        const LoadedSave loaded = load(spiders, boxes, money);
+        // A board replaced at start says so until the player's next press or release
+        std::string restoredLine = loaded.told;
+
+        // Saving: the frame loop makes snapshots, a thread of its own writes them.
+        // A lost display or the end of the session saves through it too.
+        Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
+        saving.startFrom(loaded);
+        const SaveBeforeTheEnd saveBeforeTheEnd(
+            window.getSystemHandle(), [&] { return saving.saveNow(spiders, boxes, money); });
+
+        // The first box spawn
+        sf::Clock spawnClock;
+        int spawnDelay = drawSpawnDelay(randomDevice);
+
+        // Frames come when there is work, and only those that change the picture
+        // are drawn; between them the game sleeps (FrameLoop)
+        FrameLoop loop(window, desktop);
+        Picture picture;
+
+        try {
+            while (window.isOpen()) {
+                // Events, each where it happened: presses, releases, moves of a
+                // dragged spider, a lost focus, and the close request, which saves
+                InputSeen input;
+                sf::Event event;
+                while (window.pollEvent(event)) {
+                    if (event.type == sf::Event::Closed) {
+                        saving.closeRequested(window, spiders, boxes, money);
+                    } else {
+                        handleInput(event, window, spiders, boxes, money, input);
+                    }
+                    if (event.type == sf::Event::MouseButtonPressed ||
+                        event.type == sf::Event::MouseButtonReleased) {
+                        restoredLine.clear();
+                    }
+                }
+
+                // An end asked for from outside (a signal, the console): save and close
+                if (endRequested() && window.isOpen()) {
+                    saving.endFromOutside(window, spiders, boxes, money);
+                    endRequestAnswered();
+                }
+
+                // Closed: the board stays as it was saved
+                if (!window.isOpen()) {
+                    break;
+                }
+                const FrameLoop::News news = loop.takeNews();
+
+                // World update: while minimized, every wander step that came due
+                // while the game ran
+                updateSpiders(spiders, money, rng, news.catchUp);
+                const bool spawned =
+                    spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
+
+                // Autosave: a new box at once, what the player did within 2 s,
+                // wandering alone within 30 s
+                saving.autosave(spiders, boxes, money,
+                                spawned              ? Change::newBox
+                                : input.boardTouched ? Change::byPlayer
+                                                     : Change::wandering);
+
+                // Draw, when the picture changed or the window needs it; saving
+                // counts the notice's reading time from the first frame that shows it
+                const float scale = windowScale(window);
+                picture.clear();
+                composeScene(picture, background, spiders, boxes, moneyText, money, scale);
+                messages.show(saving.notice(), saving.failureLine(), restoredLine, scale);
+                messages.addTo(picture);
+                if (loop.decideFrame(picture.signature(), input.redraw,
+                                     draggedSpider(spiders) < spiders.size())) {
+                    picture.draw(window);
+                    window.display();
+                    loop.drawn();
+                    if (messages.showsNotice()) {
+                        saving.noticeOnScreen();
+                    }
+                }
+
+                // Sleep until the first of: an input event, a dragged spider's
+                // next frame, the next spider step, the next spawn, the next autosave
+                loop.sleep({untilSpidersMove(spiders),
+                            untilSpawn(spiders, boxes, spawnClock, spawnDelay),
+                            saving.untilAutosave()});
+            }
+        } catch (const std::exception& error) {
+            // Keep the board if it can still be kept, then say why the game stopped
+            const std::string line = saving.endAfterError(error, spiders, boxes, money);
+            window.close();
+            tellWhyTheGameStops(line, options.showErrors);
+            return 1;
+        }
+        return saving.exitStatus();
     } catch (const std::exception& error) {
-        // Keep the board if it can still be kept, then say why the game stopped
-        return saving.endAfterError(error, spiders, boxes, money);
+        // One line; where the player looks rather than at stderr, a window too
+        tellWhyTheGameStops(std::string("Tangleroot cannot start: ") + error.what(),
+                            options.showErrors);
+        return 1;
     }
-    return saving.exitStatus();
-} catch (const std::exception& error) {
-    // One line; and where nobody will read it, a message box too
-    const std::string line = std::string("Tangleroot cannot go on: ") + error.what();
-    std::cerr << line << "\n";
-    if (nobodyReadsStderr()) {
-        showMessageBox(line);
-    }
-    return 1;
 }

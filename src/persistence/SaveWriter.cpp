@@ -2,9 +2,13 @@
 
 #include <utility>
 
-SaveWriter::SaveWriter(WriteFunction write, ResultFunction told, std::chrono::milliseconds patience)
-    : patience(patience), shared(std::make_shared<Shared>(std::move(write), std::move(told))),
+SaveWriter::SaveWriter(WriteFunction write, ResultFunction told)
+    : shared(std::make_shared<Shared>(std::move(write), std::move(told))),
       thread(shared, [shared = shared] { run(*shared); }) {}
+
+SaveWriter::~SaveWriter() {
+    thread.stop(stopBound);
+}
 
 std::uint64_t SaveWriter::submit(std::string bytes) {
     std::uint64_t number = 0;
@@ -17,14 +21,14 @@ std::uint64_t SaveWriter::submit(std::string bytes) {
     return number;
 }
 
-SaveWriter::Result SaveWriter::submitAndWait(std::string bytes) {
-    return waitFor(submit(std::move(bytes)));
+SaveWriter::Result SaveWriter::submitAndWait(std::string bytes, Deadline deadline) {
+    return waitFor(submit(std::move(bytes)), deadline);
 }
 
-SaveWriter::Result SaveWriter::waitFor(std::uint64_t number) {
+SaveWriter::Result SaveWriter::waitFor(std::uint64_t number, Deadline deadline) {
     std::unique_lock<std::mutex> lock(shared->mutex);
-    if (!shared->finished.wait_for(lock, patience, [&] { return shared->done >= number; })) {
-        return {shared->last.number, false, "the disk has not answered yet"};
+    if (!shared->finished.wait_until(lock, deadline, [&] { return shared->done >= number; })) {
+        return {shared->last.number, false, "the disk has not answered yet", true};
     }
     return shared->last;
 }
@@ -34,13 +38,13 @@ SaveWriter::Result SaveWriter::lastResult() const {
     return shared->last;
 }
 
-SaveWriter::Result SaveWriter::settled() {
+SaveWriter::Result SaveWriter::settled(Deadline deadline) {
     std::uint64_t newest = 0;
     {
         const std::lock_guard<std::mutex> lock(shared->mutex);
         newest = shared->handedIn;
     }
-    return waitFor(newest);
+    return waitFor(newest, deadline);
 }
 
 void SaveWriter::runOnce(std::function<void()> job) {

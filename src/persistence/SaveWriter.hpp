@@ -22,19 +22,24 @@ public:
         std::uint64_t number = 0; // how many writes have finished, failed ones too
         bool ok = true;           // how the newest of them went
         std::string problem;
+        bool silent = false; // a wait that gave up: the disk has not answered
     };
+
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    // A game that ends with a write stuck (a disk that hangs) waits for it
+    // at most this long, then leaves it: the write is atomic, and the next
+    // start removes what it left.
+    static constexpr std::chrono::milliseconds stopBound = std::chrono::seconds(1);
 
     // Called on the writer's thread after each write, once its result is
     // what lastResult() returns, with the result before it.
     using ResultFunction = std::function<void(const Result& now, const Result& before)>;
 
-    // A wait for the disk gives up after `patience`: an end of the game
-    // (the close, the end of the session, a closed console) must come in the
-    // seconds the system and the player give it, even when a disk hangs.
-    explicit SaveWriter(WriteFunction write, ResultFunction told = nullptr,
-                        std::chrono::milliseconds patience = std::chrono::seconds(5));
-    // Writes what is still waiting, runs the jobs left, then stops the thread.
-    ~SaveWriter() = default;
+    explicit SaveWriter(WriteFunction write, ResultFunction told = nullptr);
+    // Writes what is still waiting, runs the jobs left, then stops the
+    // thread; waits at most `stopBound` for that.
+    ~SaveWriter();
     SaveWriter(const SaveWriter&) = delete;
     SaveWriter& operator=(const SaveWriter&) = delete;
 
@@ -42,16 +47,17 @@ public:
     std::uint64_t submit(std::string bytes);
 
     // Hands a snapshot over and returns once it is on the disk, or once
-    // writing it has failed, or after `patience` with a failure saying the
-    // disk did not answer (the write goes on, and lastResult() tells how it
-    // ended).
-    Result submitAndWait(std::string bytes);
+    // writing it has failed, or at `deadline` with a silent failure saying
+    // the disk has not answered (the write goes on, and lastResult() tells
+    // how it ended). An end of the game must come in the seconds the system
+    // and the player give it, even when a disk hangs.
+    Result submitAndWait(std::string bytes, Deadline deadline);
 
     Result lastResult() const;
 
     // Waits until every snapshot handed over is on the disk or has failed;
     // returns how the newest of them went. Gives up as submitAndWait does.
-    Result settled();
+    Result settled(Deadline deadline);
 
     // Runs `job` once on the writer's thread, before the next snapshot, and
     // returns at once: a write of another file that no frame waits for.
@@ -78,10 +84,9 @@ private:
     // is recorded under it, then told.
     static void run(Shared& shared);
 
-    // Waits, at most `patience`, until snapshot `number` is written or failed.
-    Result waitFor(std::uint64_t number);
+    // Waits, until `deadline` at most, until snapshot `number` is written or failed.
+    Result waitFor(std::uint64_t number, Deadline deadline);
 
-    std::chrono::milliseconds patience;
     std::shared_ptr<Shared> shared;
     WorkerThread thread; // last, so it starts once the rest is ready
 };

@@ -33,5 +33,6 @@ void keepConsoleFromBlocking();
 // returns whether they are. True where stderr is written directly.
 bool flushStderrLines(std::chrono::milliseconds bound);
 
-// Shows `line` (UTF-8) in a message box, where the operating system has one.
-void showMessageBox(const std::string& line);
+// Shows `line` (UTF-8) in a message box until the player closes it, where
+// the operating system has one (Windows); false elsewhere.
+bool showMessageBox(const std::string& line);

@@ -42,6 +42,14 @@ struct DesktopLayout {
     std::optional<ScreenArea> workArea; // what task bars and docks leave free
 };
 
+// Where the window system put a window's frame: the frame's outer corner, and
+// what it puts round the client area.
+struct PlacedFrame {
+    int left = 0;
+    int top = 0;
+    FrameSize frame;
+};
+
 // A move of the window to a monitor of another scale, as the system tells it.
 struct ScaleChange {
     ScreenArea workArea;  // the new monitor's
@@ -88,6 +96,12 @@ public:
     // all when nothing manages windows; nothing told when a window manager
     // does not say (an older one, or one that cannot be asked).
     std::optional<FrameSize> frame() const;
+
+    // X11: where the window manager put `window`'s frame, measured once it
+    // has (waiting at most half a second); nothing when it has not by then,
+    // or when nothing manages windows. Windows: nothing, as the system puts
+    // a frame where it is asked to.
+    std::optional<PlacedFrame> placedFrame(sf::WindowHandle window) const;
 
     // Windows: makes the client area of `window` `side` pixels square, keeping
     // its top-left corner. SFML sizes the frame for the scale the player signed

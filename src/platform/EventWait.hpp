@@ -22,6 +22,7 @@ struct WindowNews {
 // asked for from outside (listenForEndRequests) wakes it too. Where no
 // connection can be had, it sleeps at most a 60th of a second, as a loop
 // reading input 60 times a second does.
+//
 // Where the wait cannot watch the window's connection, it looks at least this often.
 const sf::Time shortestLook = sf::seconds(1.f / 60);
 

@@ -188,13 +188,13 @@ class Game:
     def stderr(self):
         return self.read(self.stderr_path)
 
-    def start(self, display=True):
+    def start(self, display=True, args=()):
         # A window still open from an earlier game is never taken for this one's.
         self.older_windows = self.windows_titled_tangleroot()
         env = {name: value for name, value in self.env().items() if display or name != "DISPLAY"}
         with open(self.stderr_path, "w") as err:
-            self.process = subprocess.Popen(LAUNCHER + [BINARY], cwd=self.folder, env=env, stdout=subprocess.DEVNULL,
-                                            stderr=err, preexec_fn=as_from_a_terminal)
+            self.process = subprocess.Popen(LAUNCHER + [BINARY, *args], cwd=self.folder, env=env,
+                                            stdout=subprocess.DEVNULL, stderr=err, preexec_fn=as_from_a_terminal)
         return self
 
     def env(self):

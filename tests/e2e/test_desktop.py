@@ -89,18 +89,23 @@ class LinuxDesktop(DesktopTest):
             frame = frame.query_tree().parent
         outer = frame.get_geometry()
         self.assertGreater(outer.height, inner.get_geometry().height, "no title bar")
-        # twm puts a frame asked for at the screen's edge with its thin border
-        # just past it: the whole frame, title bar included, is on the screen.
+        # twm tells nothing of its frame and puts it by its inside corner: the
+        # game measures it, and the whole frame, title bar and border included,
+        # is on the screen, as high as the screen allows.
         border = outer.border_width
-        self.assertTrue(0 <= outer.x + border and outer.x + outer.width + 2 * border <= 1366
-                        and 0 <= outer.y + border and outer.y + outer.height + 2 * border <= 768,
+        self.assertTrue(0 <= outer.x and outer.x + outer.width + 2 * border <= 1366
+                        and 0 <= outer.y and outer.y + outer.height + 2 * border <= 768,
                         "the frame runs off the screen: %r" % outer)
+        self.assertGreaterEqual(outer.y + outer.height + 2 * border, 767, "room left unused below")
+        side = game.geometry()[2]
+        self.assertGreater(image_stat(game.screenshot(), "mean", crop=(40, 40, side - 40, side - 40)), 0.05,
+                           "the board does not reach the window's corner")
         game.break_box(*LOW_BOX)
         self.assert_broke(game)
 
     def test_a_minimized_game_draws_nothing_earns_on_and_shows_the_board_when_restored(self):
         screen = self.own_screen("1024x1024")
-        start_window_manager(self, screen)  # icewm iconifies windows
+        manager = start_window_manager(self, screen)  # icewm iconifies windows
         # Twenty stage-5 spiders: each steps at least once in any 5 s, and earns 25.
         spiders = ",".join('{"stage":5,"x":%d.0,"y":%d.0}' % (150 + 100 * (i % 5), 150 + 100 * (i // 5))
                            for i in range(20))
@@ -121,6 +126,15 @@ class LinuxDesktop(DesktopTest):
 
         game.frames.after(lambda: game.xdotool("windowactivate", str(game.window)), "the restore")
         self.assertGreater(image_stat(game.screenshot("restored.png"), "mean"), 0.05, "no board shown")
+
+        # A window manager that dies while the game is minimized maps the
+        # window back and leaves WM_STATE Iconic: the game draws again.
+        game.xdotool("windowminimize", str(game.window))
+        self.assertTrue(eventually(lambda: cardinals(screen, "WM_STATE", game.window)[:1] == [3], 5, step=0.05))
+        manager.kill()
+        manager.wait()
+        drawn = swaps()
+        self.assertTrue(eventually(lambda: swaps() > drawn, 10, step=0.05), "no frame once the window was back")
         self.assertEqual(game.close(), 0, game.stderr())
 
 

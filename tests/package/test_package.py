@@ -74,6 +74,13 @@ def play_debian_package(deb, screen, place):
         assert [spider["stage"] for spider in board["spiders"]] == [1], board
         assert not os.path.exists(os.path.join(home, "save.json")), "saved outside the data folder"
         game.clean_up()
+        # A data folder that cannot be made: the launcher's refusal, told as the game's own
+        blocked = os.path.join(place, "a-file")
+        open(blocked, "w").close()
+        run = subprocess.run([game_driver.BINARY], env=dict(os.environ, XDG_DATA_HOME=blocked),
+                             capture_output=True, text=True, timeout=30)
+        told = "Tangleroot cannot start: cannot make the folder %s/tangleroot (Not a directory)\n" % blocked
+        assert (run.returncode, run.stderr) == (1, told), (run.returncode, run.stderr)
     finally:
         apt_get("remove", "tangleroot")
     assert not installed() and not os.path.exists("/usr/games/tangleroot")

@@ -21,4 +21,6 @@ bool flushStderrLines(std::chrono::milliseconds) {
     return true;
 }
 
-void showMessageBox(const std::string&) {}
+bool showMessageBox(const std::string&) {
+    return false;
+}

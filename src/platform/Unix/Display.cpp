@@ -286,6 +286,48 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
     return true;
 }
 
+std::optional<PlacedFrame> Desktop::placedFrame(sf::WindowHandle window) const {
+    if (!connection_ || !windowsAreManaged(connection_->x, DefaultRootWindow(connection_->x))) {
+        return std::nullopt;
+    }
+    Display* const x = connection_->x;
+    const Window root = DefaultRootWindow(x);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    do {
+        // The frame is the root's child that holds the window, once the
+        // window manager has put it in one and shown it.
+        Window frame = window;
+        Window parent = window;
+        while (parent != root) {
+            frame = parent;
+            Window rootBack = None;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(x, frame, &rootBack, &parent, &children, &count)) {
+                return std::nullopt;
+            }
+            XFree(children);
+        }
+        XWindowAttributes inner{};
+        XWindowAttributes outer{};
+        int clientLeft = 0;
+        int clientTop = 0;
+        Window child = None;
+        if (frame != window && XGetWindowAttributes(x, window, &inner) &&
+            inner.map_state == IsViewable && XGetWindowAttributes(x, frame, &outer) &&
+            XTranslateCoordinates(x, window, root, 0, 0, &clientLeft, &clientTop, &child)) {
+            const int right = outer.x + outer.width + 2 * outer.border_width;
+            const int bottom = outer.y + outer.height + 2 * outer.border_width;
+            return PlacedFrame{outer.x, outer.y,
+                               FrameSize{clientLeft - outer.x, clientTop - outer.y,
+                                         right - clientLeft - inner.width,
+                                         bottom - clientTop - inner.height}};
+        }
+        poll(nullptr, 0, 10);
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+}
+
 void Desktop::fitClientArea(sf::WindowHandle, unsigned) const {}
 
 void Desktop::followMonitorScale(sf::WindowHandle, PlaceAfterScaleChange) const {}

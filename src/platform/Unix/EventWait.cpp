@@ -16,8 +16,7 @@ struct EventWait::State {
     ::Window window = 0;
     Display* own = nullptr; // the desktop's, told what becomes of the window
     Atom wmState = None;
-    bool mapped = true;
-    bool iconic = false;
+    bool shown = true;
 };
 
 namespace {
@@ -45,10 +44,13 @@ bool eventQueuedFor(Display* display, ::Window window) {
     return scan.found;
 }
 
-// Whether the window manager keeps `window` as an icon (WM_STATE Iconic).
-bool iconic(Display* display, ::Window window) {
-    const std::vector<long> state = cardinals(display, window, "WM_STATE");
-    return !state.empty() && state[0] == IconicState;
+// Whether `window` is on the screen: mapped, and its frame too. Whatever the
+// window manager's WM_STATE says: one that died while the window was an icon
+// maps it back, and leaves WM_STATE Iconic.
+bool viewable(Display* display, ::Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) == 0 ||
+           attributes.map_state == IsViewable;
 }
 
 } // namespace
@@ -67,10 +69,7 @@ EventWait::EventWait(sf::Window& window, const Desktop& desktop)
         state->wmState = XInternAtom(state->own, "WM_STATE", False);
         XSelectInput(state->own, state->window,
                      ExposureMask | StructureNotifyMask | PropertyChangeMask);
-        XWindowAttributes attributes{};
-        state->mapped = XGetWindowAttributes(state->own, state->window, &attributes) == 0 ||
-                        attributes.map_state != IsUnmapped;
-        state->iconic = iconic(state->own, state->window);
+        state->shown = viewable(state->own, state->window);
     }
 }
 
@@ -112,34 +111,24 @@ void EventWait::sleep(sf::Time timeout) {
 WindowNews EventWait::takeNews() {
     State& s = *state;
     WindowNews news;
+    bool placed = false; // mapped, unmapped, reparented or iconified
     while (s.own && XPending(s.own) > 0) {
         XEvent event;
         XNextEvent(s.own, &event);
         if (event.xany.window != s.window) {
             continue; // what the window manager said of the frame at start-up
         }
-        switch (event.type) {
-        case Expose:
-            news.redraw = true;
-            break;
-        case MapNotify:
-            news.redraw = true;
-            s.mapped = true;
-            break;
-        case UnmapNotify:
-            s.mapped = false;
-            break;
-        case PropertyNotify:
-            if (event.xproperty.atom == s.wmState) {
-                s.iconic = iconic(s.own, s.window);
-                news.redraw = news.redraw || !s.iconic;
-            }
-            break;
-        default:
-            break;
-        }
+        news.redraw = news.redraw || event.type == Expose;
+        placed = placed || event.type == MapNotify || event.type == UnmapNotify ||
+                 event.type == ReparentNotify ||
+                 (event.type == PropertyNotify && event.xproperty.atom == s.wmState);
     }
-    news.minimized = !s.mapped || s.iconic;
+    // Only a viewable window is exposed: one whose frame the window manager
+    // maps after it tells of the window itself.
+    const bool was = s.shown;
+    s.shown = placed ? viewable(s.own, s.window) : s.shown || news.redraw;
+    news.redraw = news.redraw || (s.shown && !was);
+    news.minimized = !s.shown;
     return news;
 }
 

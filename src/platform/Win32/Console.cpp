@@ -106,6 +106,7 @@ bool flushStderrLines(std::chrono::milliseconds bound) {
     return stderrWriter == nullptr || stderrWriter->drain(bound);
 }
 
-void showMessageBox(const std::string& line) {
+bool showMessageBox(const std::string& line) {
     MessageBoxW(nullptr, utf16(line).c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
+    return true;
 }

@@ -186,6 +186,10 @@ void Desktop::followMonitorScale(sf::WindowHandle window, PlaceAfterScaleChange 
     SetWindowSubclass(window, watchScaleChange, scaleWatch, reinterpret_cast<DWORD_PTR>(place));
 }
 
+std::optional<PlacedFrame> Desktop::placedFrame(sf::WindowHandle) const {
+    return std::nullopt;
+}
+
 void Desktop::fitClientArea(sf::WindowHandle window, unsigned side) const {
     RECT client{0, 0, 0, 0};
     RECT outer{0, 0, 0, 0};

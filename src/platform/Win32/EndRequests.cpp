@@ -18,35 +18,54 @@ std::atomic<HWND> hookedWindow{nullptr}; // the console handler's thread reads i
 // thread, whatever loop it is in, and answers 1 once the board is on the disk.
 const UINT saveOnTheWindowsThread = WM_APP + 1;
 
-// Waits until the frame loop has answered an end request, at most `bound`
-// milliseconds; returns whether it has.
-bool answeredWithin(int bound) {
-    for (int waited = 0; waited < bound && !endAnswered(); waited += 10) {
+std::atomic<int> endsAsked{0};
+
+// Waits until the frame loop has answered an end request, or GetTickCount64
+// reaches `deadline`; returns whether it has answered.
+bool answeredBy(ULONGLONG deadline) {
+    while (!endAnswered() && GetTickCount64() < deadline) {
         Sleep(10);
     }
     return endAnswered();
 }
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
+    const ULONGLONG asked = GetTickCount64();
+    const bool again = endsAsked++ > 0;
     askForTheEnd();
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        return TRUE; // the game closes itself
+        // The game closes itself. Asked again while the first end still waits
+        // for the disk, it ends without the write: the write is atomic, and
+        // the next start removes what it left.
+        if (again && !answeredBy(asked + 500)) {
+            std::cerr << "Tangleroot: asked again to end before the disk answered; the board was "
+                         "not saved\n";
+            flushStderrLines(std::chrono::milliseconds(500));
+            ExitProcess(1);
+        }
+        return TRUE;
     }
     // The console is closing, or the session ends: Windows ends the process
     // once this returns, and allows about 5 seconds. The frame loop saves and
     // answers at once, unless Windows holds it in a modal loop of its own (a
     // drag of the window, its system menu): after a second the window, whose
-    // procedure such a loop still runs, saves instead. Every wait is bounded,
-    // so what the game had to say is out before the 5 seconds run out.
-    if (!answeredWithin(1000)) {
+    // procedure such a loop still runs, saves instead. Every wait ends by the
+    // clock, within 4 seconds, so what the game had to say is out in time.
+    const ULONGLONG deadline = asked + 4000;
+    if (!answeredBy(asked + 1000)) {
         const HWND window = hookedWindow;
-        DWORD_PTR saved = 0;
         if (window == nullptr) {
-            answeredWithin(2500); // still starting: the loop may yet come
-        } else if (SendMessageTimeoutW(window, saveOnTheWindowsThread, 0, 0,
-                                       SMTO_NORMAL | SMTO_ABORTIFHUNG, 2500, &saved) &&
-                   saved == 0 && !endAnswered()) {
-            std::cerr << "Tangleroot: the console was closed; the board was not saved\n";
+            answeredBy(deadline); // still starting: there is no board to lose yet
+        } else {
+            DWORD_PTR saved = 0;
+            const ULONGLONG now = GetTickCount64();
+            const UINT left = static_cast<UINT>(deadline > now ? deadline - now : 1);
+            const bool sent = SendMessageTimeoutW(window, saveOnTheWindowsThread, 0, 0,
+                                                  SMTO_NORMAL | SMTO_ABORTIFHUNG, left, &saved);
+            if (!(sent && saved == 1) && !endAnswered()) {
+                std::cerr << "Tangleroot: the console was closed before the board was saved; "
+                             "it was not saved\n";
+            }
         }
     }
     flushStderrLines(std::chrono::milliseconds(500));

@@ -1,0 +1,106 @@
+#include "game/Refusal.hpp"
+
+#include "game/Messages.hpp"
+#include "game/WindowSize.hpp"
+#include "platform/Console.hpp"
+#include "platform/Display.hpp"
+#include "platform/EventWait.hpp"
+#include "platform/TextEngine.hpp"
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Window/Event.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+const char* const fontFile = "assets/fonts/roboto.ttf";
+constexpr float textSize = 16.f; // pixels, at the desktop's scale
+constexpr float textWidth = 460.f;
+constexpr float margin = 20.f;
+
+// Shows `line` in a window of its own, titled with the line's first part,
+// until the player closes it.
+void showInWindow(const std::string& line) {
+    const Desktop desktop;
+    if (!desktop.reachable()) {
+        return; // stderr has it
+    }
+    const float scale = desktop.scale() > 0.f ? desktop.scale() : 1.f;
+    sf::Font font;
+    const bool gameFont = font.loadFromFile(fontFile);
+    const TextEngine engine(gameFont ? fontFile : "", gameFont ? font.getInfo().family : "");
+    const auto pixelSize = static_cast<unsigned>(std::lround(textSize * scale));
+    const sf::String shown = wrapToWidth(
+        decodedUtf8(line),
+        [&](const sf::String& part) {
+            return static_cast<float>(engine.width(encodedUtf8(part), pixelSize));
+        },
+        textWidth * scale);
+    sf::Texture picture;
+    const bool drawn = lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
+    const auto border = static_cast<unsigned>(std::lround(margin * scale));
+    const sf::Vector2u size(static_cast<unsigned>(std::lround(textWidth * scale)) + 2 * border,
+                            (drawn ? picture.getSize().y : 0) + 2 * border);
+    const std::string title = line.substr(0, line.find(": "));
+    sf::RenderWindow window(sf::VideoMode(size.x, size.y),
+                            sf::String::fromUtf8(title.begin(), title.end()),
+                            sf::Style::Titlebar | sf::Style::Close);
+    // In the middle of the free part of the monitor under the pointer
+    const ScreenArea area = usableArea(desktop.layout());
+    window.setPosition({area.left + (area.width - static_cast<int>(size.x)) / 2,
+                        area.top + (area.height - static_cast<int>(size.y)) / 2});
+    sf::Sprite letters(picture);
+    letters.setPosition(static_cast<float>(border), static_cast<float>(border));
+
+    // Drawn when the window is shown or uncovered; asleep otherwise.
+    EventWait wait(window, desktop);
+    bool redraw = true;
+    while (window.isOpen()) {
+        sf::Event event;
+        while (window.pollEvent(event)) {
+            if (event.type == sf::Event::Closed) {
+                window.close();
+            }
+            redraw = true;
+        }
+        if (!window.isOpen()) {
+            break;
+        }
+        redraw = wait.takeNews().redraw || redraw;
+        if (redraw) {
+            window.clear(sf::Color(90, 20, 20));
+            if (drawn) {
+                window.draw(letters);
+            }
+            window.display();
+            redraw = false;
+        }
+        wait.sleep(wait.tellsUncovering() ? sf::seconds(3600) : sf::seconds(1));
+    }
+}
+
+} // namespace
+
+StartOptions readOptions(const std::vector<std::string>& arguments) {
+    StartOptions options;
+    for (std::size_t at = 0; at < arguments.size(); ++at) {
+        if (arguments[at] == "--show-errors") {
+            options.showErrors = true;
+        } else if (arguments[at] == "--cannot-start" && at + 1 < arguments.size()) {
+            options.cannotStart = arguments[++at];
+        }
+    }
+    return options;
+}
+
+void tellWhyTheGameStops(const std::string& line, bool inWindow) {
+    std::cerr << line << "\n";
+    if ((inWindow || nobodyReadsStderr()) && !showMessageBox(line)) {
+        showInWindow(line);
+    }
+}
