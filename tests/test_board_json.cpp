@@ -1,3 +1,4 @@
+#include "entities/Board.hpp"
 #include "persistence/BoardJson.hpp"
 
 #include <gtest/gtest.h>
@@ -100,4 +101,17 @@ TEST(BoardJson, RefusesUnusableDocumentsWithoutTouchingTheBoard) {
         EXPECT_FALSE(problem.empty()) << text;
         EXPECT_EQ(boardToJson(board), boardToJson(before)) << text;
     }
+}
+
+TEST(BoardJson, ABoardOfTheMostThingsLoadsAndOneMoreIsNoBoard) {
+    SavedBoard most;
+    most.spiders.assign(mostThingsInASave / 2, {3, 1.5f, 2});
+    most.boxes.assign(mostThingsInASave - most.spiders.size(), {4, 5});
+    SavedBoard read;
+    std::string problem;
+    EXPECT_TRUE(parseBoard(boardToJson(most), read, problem)) << problem;
+    EXPECT_EQ(read.spiders.size() + read.boxes.size(), mostThingsInASave);
+    most.boxes.push_back({6, 7});
+    EXPECT_FALSE(parseBoard(boardToJson(most), read, problem));
+    EXPECT_EQ(problem, "it holds 10001 things, more than the 10000 a board may hold");
 }

@@ -155,7 +155,10 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
     // The line stays at the bottom, the restored board's above it.
     sf::RenderTexture window;
     ASSERT_TRUE(window.create(800, 800));
-    messages.show("", line, "save.json could not be read; the board saved at 10:00 is back", 1.f);
+    messages.show("", line,
+                  "save.json is not a board (it is not JSON), kept as save.json.unusable-1; the "
+                  "board saved at 10:00 is back",
+                  1.f);
     Picture picture;
     messages.addTo(picture);
     picture.draw(window);

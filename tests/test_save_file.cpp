@@ -1,3 +1,4 @@
+#include "game/Messages.hpp"
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
 #include "persistence/AtomicFile.hpp"
@@ -166,6 +167,16 @@ TEST_F(SaveFile, AnUnusableFileOrFolderIsKeptAsideAndNeverOverwritten) {
     ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(readFile("save.json.unusable-1"), first);
     EXPECT_EQ(readFile("save.json.unusable-2/inside"), "kept");
+
+    // A file larger than any board is not read, though it holds one after
+    // all that white space.
+    writeFile("save.json", std::string(mostSaveBytes, ' ') + R"({"money":5})");
+    ::testing::internal::CaptureStderr();
+    load(spiders, boxes, money);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("it is larger than 8 MiB"),
+              std::string::npos);
+    EXPECT_EQ(money, 0);
+    EXPECT_EQ(fs::file_size("save.json.unusable-3"), mostSaveBytes + 11);
 }
 
 // Another program makes save.json.unusable-1 after the load found the name
@@ -386,23 +397,25 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
     const std::string kinds = "SBsk-";
     const std::string bytes[] = {R"({"money":1})", R"({"money":2,"spiders":[]})",
                                  "{\"money\":", "{\"money\":\"\"", ""};
-    const std::string saveKept = "save.json could not be read (it is not JSON); it was kept as "
+    const std::string saveKept = "save.json is not a board (it is not JSON), kept as "
                                  "save.json.unusable-1";
-    const std::string backupKept = "save.json.bak could not be read (it is not JSON); it was "
-                                   "kept as save.json.bak.unusable-1 and a new board starts";
+    const std::string backupKept = "save.json.bak is not a board (it is not JSON), kept as "
+                                   "save.json.bak.unusable-1; a new board starts";
     const std::string back = "; the board saved at 2025-03-04 05:06 is back";
     const char* const rows[] = {"S- SS--", "SL SS--", "Sk SS--", "SB SS--", "L- L---", "LL LL--",
                                 "Lk Lk--", "LB LB--", "-- ----", "-L -L--", "-k ---k", "-B BB--",
                                 "s- --s-", "sL sL--", "sk --sk", "sB BBs-"};
     const std::map<std::string, std::string> lines{{"-k", "save.json was missing; " + backupKept},
                                                    {"-B", "save.json was missing" + back},
-                                                   {"s-", saveKept + " and a new board starts"},
+                                                   {"s-", saveKept + "; a new board starts"},
                                                    {"sk", saveKept + "; " + backupKept},
-                                                   {"sB", "save.json could not be read" + back}};
+                                                   {"sB", saveKept + back}};
     std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
     const auto savedAt = fs::file_time_type::clock::now() +
                          (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
                           std::chrono::system_clock::now());
+    const sf::Font font = gameFont();
+    Messages messages(font, TANGLEROOT_ASSETS "/fonts/roboto.ttf");
     for (const std::string row : rows) {
         const std::string before = row.substr(0, 2);
         const std::string after = row.substr(3);
@@ -447,6 +460,9 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         EXPECT_EQ(folderEntries(), std::vector<std::string>{});
         EXPECT_EQ(refused, after.find('L') != std::string::npos);
         EXPECT_EQ(window, lines.count(before) ? lines.at(before) : "");
+        messages.show("", "", window, 719 / 800.f); // the window on a 1366 x 768 screen
+        EXPECT_EQ(utf8Of(messages.restoredLineShown()).find("..."), std::string::npos)
+            << "longer than its two lines: " << window;
         EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), refused || !window.empty() ? 1 : 0)
             << told;
         const std::string unreadable = (scratch.path / names[before[0] == 'L' ? 0 : 1]).string();

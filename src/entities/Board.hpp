@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,14 @@ constexpr float boardSide = 800.f;
 // most this many things (boxes and spiders) in all.
 constexpr std::size_t mostBoxesBeforeSpawn = 10;
 constexpr std::size_t mostThingsBeforeSpawn = 50;
+
+// A save of more things than this is not a board: play makes some fifty, and
+// a board this large already takes seconds to load and is drawn a few times a
+// second; one far larger would freeze the game.
+constexpr std::size_t mostThingsInASave = 10000;
+// Nor is a file larger than this, which is not even read: a board of the most
+// things takes well under a tenth of it, however it is laid out.
+constexpr std::uintmax_t mostSaveBytes = 8 << 20;
 
 // Moves a thing's sprite the least that puts its whole picture on the board.
 // Its size comes from its picture, not from where it is: far off the board a

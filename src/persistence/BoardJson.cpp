@@ -164,6 +164,12 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
         !readEntries(root, "boxes", "box", read.boxes, problem, readBox)) {
         return false;
     }
+    const std::size_t things = read.spiders.size() + read.boxes.size();
+    if (things > mostThingsInASave) {
+        problem = "it holds " + std::to_string(things) + " things, more than the " +
+                  std::to_string(mostThingsInASave) + " a board may hold";
+        return false;
+    }
     const auto money = root.find("money");
     if (money == root.end()) {
         problem = "\"money\" is missing";

@@ -15,10 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Read { missing, ok, notAFile, failed };
+enum class Read { missing, ok, notABoard, failed };
 
 // A file that cannot be examined, opened or read is `failed`; one that is not
-// a regular file (a folder in its place) is not a board, like bytes that are not.
+// a regular file (a folder in its place), or one larger than any board, is not
+// a board, like bytes that are not, and is not read.
 Read readWholeFile(const fs::path& path, std::string& text, std::string& problem) {
     std::error_code error;
     if (fs::symlink_status(path, error).type() == fs::file_type::not_found) {
@@ -31,7 +32,12 @@ Read readWholeFile(const fs::path& path, std::string& text, std::string& problem
     }
     if (!fs::is_regular_file(status)) {
         problem = "it is not a regular file";
-        return Read::notAFile;
+        return Read::notABoard;
+    }
+    if (fs::file_size(path, error) > mostSaveBytes) {
+        problem = "it is larger than " + std::to_string(mostSaveBytes >> 20) +
+                  " MiB, more than any board";
+        return Read::notABoard;
     }
     if (!readWholeFileBytes(path, text, problem)) {
         return Read::failed;
@@ -198,22 +204,22 @@ std::string shortReason(const std::string& problem) {
     return problem.substr(0, problem.find(": "));
 }
 
-// The window's line on what `done` did.
+// The window's line on what `done` did: a file that was read and is not a
+// board says so, with where it was kept.
 std::string windowLine(const SaveOnDisk& save, const SaveOnDisk& backup, const Replaced& done) {
-    const std::string saveName = saveFilePath.u8string();
+    const auto notABoard = [](const fs::path& name, const SaveOnDisk& file, const fs::path& kept) {
+        return name.u8string() + " is not a board (" + shortReason(file.problem) + "), kept as " +
+               kept.u8string();
+    };
+    std::string line = save.isMissing() ? saveFilePath.u8string() + " was missing"
+                                        : notABoard(saveFilePath, save, done.saveKept);
     if (!done.backAt.empty()) {
-        return saveName + (save.isMissing() ? " was missing" : " could not be read") +
-               "; the board saved at " + done.backAt + " is back";
+        return line + "; the board saved at " + done.backAt + " is back";
     }
-    std::string line = save.isMissing()
-                           ? saveName + " was missing"
-                           : saveName + " could not be read (" + shortReason(save.problem) +
-                                 "); it was kept as " + done.saveKept.u8string();
     if (!done.backupKept.empty()) {
-        line += "; " + backupFilePath.u8string() + " could not be read (" +
-                shortReason(backup.problem) + "); it was kept as " + done.backupKept.u8string();
+        line += "; " + notABoard(backupFilePath, backup, done.backupKept);
     }
-    return line + " and a new board starts";
+    return line + "; a new board starts";
 }
 
 // stderr's line on what `done` did, with each problem whole.
