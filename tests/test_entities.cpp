@@ -25,7 +25,7 @@ TEST(Entities, ThingsShowTheirWholePictureAtAQuarterWhereTheyAreMadeAndTakeTheNe
 
 TEST(Entities, AStageWithoutAPictureCannotBeMade) {
     useGameTextures();
-    EXPECT_THROW(Spider(13, 0, 0), MissingTexture);
-    Spider top(12, 0, 0);
+    EXPECT_THROW(Spider(lastStage + 1, 0, 0), MissingTexture);
+    Spider top(lastStage, 0, 0);
     EXPECT_THROW(top.evolve(), MissingTexture);
 }

@@ -149,6 +149,6 @@ TEST(SaveWriter, AWaitForAHangingDiskGivesUpAtItsDeadlineTheWriteStillCountsAndT
     writer->submit("2");
     const auto ending = std::chrono::steady_clock::now();
     writer.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - ending, 2 * SaveWriter::stopBound);
+    EXPECT_LT(std::chrono::steady_clock::now() - ending, 10 * SaveWriter::stopBound); // not forever
     never->set_value(); // the thread left behind ends in its own time
 }

@@ -290,7 +290,7 @@ TEST(Saving, AClosePastItsBoundWithTheDiskSilentSaysSoAndTheNextOneDoesNotWait) 
     sf::Time clock;
     Saving saving([disk = answer->get_future().share()](const std::string&,
                                                         std::string&) { return disk.wait(), true; },
-                  "", [&] { return clock; }, std::chrono::seconds(1));
+                  "", [&] { return clock; }, std::chrono::seconds(2));
     sf::Window window(sf::VideoMode(10, 10), "saving");
     ::testing::internal::CaptureStderr();
     saving.autosave(spiders, boxes, 1, Change::newBox); // the disk hangs on this write
@@ -299,16 +299,19 @@ TEST(Saving, AClosePastItsBoundWithTheDiskSilentSaysSoAndTheNextOneDoesNotWait) 
     };
     const auto asked = std::chrono::steady_clock::now();
     saving.closeRequested(window, spiders, boxes, 2);
-    EXPECT_LT(since(asked), std::chrono::milliseconds(1800)) << "the close waited past its bound";
+    EXPECT_LT(since(asked), std::chrono::seconds(3)) << "the close waited twice its bound";
     EXPECT_TRUE(window.isOpen());
-    EXPECT_EQ(saving.notice(), "The board was not saved:\nthe disk has not answered yet\n\n"
-                               "Close the window again to quit without waiting for the disk.");
-
-    saving.noticeOnScreen();
-    clock += noticeReadTime;
+    // Frames go on as the notice is read: it stays while the disk is silent
+    for (int frame = 0; frame < 2; ++frame) {
+        saving.autosave(spiders, boxes, 2);
+        EXPECT_EQ(saving.notice(), "The board was not saved:\nthe disk has not answered yet\n\n"
+                                   "Close the window again to quit without waiting for the disk.");
+        saving.noticeOnScreen();
+        clock += noticeReadTime;
+    }
     const auto again = std::chrono::steady_clock::now();
     saving.closeRequested(window, spiders, boxes, 2);
-    EXPECT_LT(since(again), std::chrono::milliseconds(500)) << "the second close waited again";
+    EXPECT_LT(since(again), std::chrono::seconds(1)) << "the second close waited again";
     EXPECT_FALSE(window.isOpen());
     EXPECT_EQ(saving.exitStatus(), 1);
     ::testing::internal::GetCapturedStderr();

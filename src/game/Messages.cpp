@@ -1,6 +1,7 @@
 #include "game/Messages.hpp"
 
 #include "entities/Board.hpp"
+#include "game/Phases.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -163,11 +164,6 @@ float Messages::drawLetters(Message& message, unsigned pixelSize) {
 
 namespace {
 
-// Pixels on a window `scale` times the board for a size given in board pixels.
-unsigned onScreen(unsigned size, float scale) {
-    return std::max(1u, static_cast<unsigned>(std::lround(static_cast<float>(size) * scale)));
-}
-
 // `text` in two lines at most, each `width` wide at most as `widthOf` measures
 // it: the line's own breaks only, whatever the text holds, and the rest of a
 // text too long for them cut between two letters, with "..." (the whole of a
@@ -210,7 +206,7 @@ sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
 
 float Messages::layOut(Message& message, unsigned size, float margin, bool twoLines,
                        const std::function<float(float band)>& topOf) {
-    const unsigned pixelSize = onScreen(size, scale);
+    const unsigned pixelSize = onScreen(static_cast<float>(size), scale);
     const float width = (boardSide - 2 * margin) * scale;
     const WidthOf widthOf = [&](const sf::String& line) {
         return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));

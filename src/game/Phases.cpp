@@ -253,9 +253,12 @@ float windowScale(const sf::RenderTarget& target) {
     return static_cast<float>(std::min(size.x, size.y)) / boardSide;
 }
 
+unsigned onScreen(float size, float scale) {
+    return std::max(1u, static_cast<unsigned>(std::lround(size * scale)));
+}
+
 void setScreenSize(sf::Text& text, unsigned size, float scale) {
-    const unsigned onScreen = std::max(1u, static_cast<unsigned>(std::lround(size * scale)));
-    text.setCharacterSize(onScreen);
+    text.setCharacterSize(onScreen(static_cast<float>(size), scale));
     text.setScale(1 / scale, 1 / scale);
 }
 

@@ -116,6 +116,10 @@ constexpr float moneyLabelOutline = 2.f;
 // How many window pixels show one board pixel: 1 for an 800 px window.
 float windowScale(const sf::RenderTarget& target);
 
+// Whole window pixels, at least one, for `size` board pixels on a window
+// `scale` times the board.
+unsigned onScreen(float size, float scale);
+
 // Sets `text` `size` board pixels high, drawn at its own size on a window
 // `scale` times the board: its letters are made at size x scale pixels and
 // shrunk back by as much, which the view then undoes, so that they are as

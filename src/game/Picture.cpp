@@ -34,8 +34,8 @@ void Picture::add(const sf::Sprite& sprite) {
     parts.push_back(&sprite);
     signPlace(sprite);
     sign(sprite.getTexture());
-    sign(sprite.getTextureRect().width);
-    sign(sprite.getTextureRect().height);
+    sign(sprite.getTextureRect());
+    sign(sprite.getColor());
 }
 
 void Picture::add(const sf::Text& text) {
@@ -45,7 +45,10 @@ void Picture::add(const sf::Text& text) {
         sign(letter);
     }
     sign(text.getString().getSize()); // where this text ends and the next part begins
+    sign(text.getFont());
     sign(text.getCharacterSize());
+    sign(text.getFillColor());
+    sign(text.getOutlineColor());
     sign(text.getOutlineThickness());
 }
 
@@ -54,6 +57,7 @@ void Picture::add(const sf::RectangleShape& band) {
     signPlace(band);
     sign(band.getSize().x);
     sign(band.getSize().y);
+    sign(band.getFillColor());
 }
 
 void Picture::add(const sf::Sprite& sprite, const std::string& shows) {

@@ -12,9 +12,9 @@
 
 // What a frame shows: its parts in drawing order, and one signature of all
 // they show. Every part drawn is added here, and each add signs what it
-// shows, so nothing can be drawn that the signature misses: two pictures with
-// the same signature look the same. The parts are not copied; they must live
-// until the picture is drawn.
+// shows (place, scale, picture, colours, letters and font), so nothing can
+// be drawn that the signature misses. The parts are not copied; they must
+// live until the picture is drawn.
 class Picture {
 public:
     // Empties the picture for the next frame.

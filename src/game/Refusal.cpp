@@ -1,9 +1,11 @@
 #include "game/Refusal.hpp"
 
 #include "game/Messages.hpp"
+#include "game/Phases.hpp"
 #include "game/WindowSize.hpp"
 #include "platform/Console.hpp"
 #include "platform/Display.hpp"
+#include "platform/EndRequests.hpp"
 #include "platform/EventWait.hpp"
 #include "platform/TextEngine.hpp"
 
@@ -34,7 +36,7 @@ void showInWindow(const std::string& line) {
     sf::Font font;
     const bool gameFont = font.loadFromFile(fontFile);
     const TextEngine engine(gameFont ? fontFile : "", gameFont ? font.getInfo().family : "");
-    const auto pixelSize = static_cast<unsigned>(std::lround(textSize * scale));
+    const unsigned pixelSize = onScreen(textSize, scale);
     const sf::String shown = wrapToWidth(
         decodedUtf8(line),
         [&](const sf::String& part) {
@@ -43,8 +45,8 @@ void showInWindow(const std::string& line) {
         textWidth * scale);
     sf::Texture picture;
     const bool drawn = lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
-    const auto border = static_cast<unsigned>(std::lround(margin * scale));
-    const sf::Vector2u size(static_cast<unsigned>(std::lround(textWidth * scale)) + 2 * border,
+    const unsigned border = onScreen(margin, scale);
+    const sf::Vector2u size(onScreen(textWidth, scale) + 2 * border,
                             (drawn ? picture.getSize().y : 0) + 2 * border);
     const std::string title = line.substr(0, line.find(": "));
     sf::RenderWindow window(sf::VideoMode(size.x, size.y),
@@ -68,7 +70,8 @@ void showInWindow(const std::string& line) {
             }
             redraw = true;
         }
-        if (!window.isOpen()) {
+        // An end asked for from outside (a signal, a logout) takes the window too
+        if (!window.isOpen() || endRequested()) {
             break;
         }
         redraw = wait.takeNews().redraw || redraw;

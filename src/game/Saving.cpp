@@ -20,6 +20,9 @@ Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now,
 
 void Saving::actOn(const SaveWriter::Result& result) {
     diskSilent = result.silent;
+    if (!result.silent) {
+        actedOn = result.number;
+    }
     if (result.ok) {
         causeTold.clear();
         failure.clear();
@@ -44,8 +47,12 @@ void AutosaveCadence::note(Change change, sf::Time now) {
 
 void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
                       Change change) {
+    // Only a write that finished since changes what is shown: a close that
+    // gave up on a silent disk keeps its notice until the disk answers.
     const SaveWriter::Result result = writer.lastResult();
-    actOn(result);
+    if (result.number > actedOn) {
+        actOn(result);
+    }
     const sf::Time at = now();
     cadence.note(change, at);
     if (!result.ok) {
@@ -123,6 +130,9 @@ void Saving::endFromOutside(sf::Window& window, const std::vector<Spider>& spide
     if (!saveNow(spiders, boxes, money)) {
         endUnsaved("ended from outside");
     }
+    // Answered before the window goes: a Windows console handler that meanwhile
+    // turned to the window must not take its going for a lost board.
+    endRequestAnswered();
     window.close();
 }
 

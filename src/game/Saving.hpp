@@ -9,6 +9,7 @@
 #include <SFML/Window/Window.hpp>
 
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <string>
@@ -103,8 +104,9 @@ public:
     void closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
-    // An end asked for from outside the window: saves, waits, closes. A save
-    // that fails is told in one line, and the exit status becomes 1.
+    // An end asked for from outside the window: saves, waits, answers the
+    // request (endRequestAnswered), closes. A save that fails is told in one
+    // line, and the exit status becomes 1.
     void endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
                         const std::vector<Box>& boxes, int money);
 
@@ -135,7 +137,8 @@ private:
     Now now;
     std::chrono::milliseconds bound;
     AutosaveCadence cadence;
-    std::string lastHandedIn; // the newest snapshot given to the writer
+    std::uint64_t actedOn = 0; // the number of the newest finished write acted on
+    std::string lastHandedIn;  // the newest snapshot given to the writer
     std::string causeTold;    // the failure last told on stderr
     std::string failure;      // the line shown while saves fail
     std::string closeNotice;

@@ -1,4 +1,4 @@
-// Tangleroot: break boxes, raise spiders, merge them up to stage 12.
+// Tangleroot: break boxes, raise spiders, merge them up to the last stage.
 
 #include "assets/TextureManager.hpp"
 #include "entities/Box.hpp"
@@ -124,7 +124,6 @@ int main(int argc, char* argv[]) {
                 // An end asked for from outside (a signal, the console): save and close
                 if (endRequested() && window.isOpen()) {
                     saving.endFromOutside(window, spiders, boxes, money);
-                    endRequestAnswered();
                 }
 
                 // Closed: the board stays as it was saved

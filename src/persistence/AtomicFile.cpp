@@ -56,7 +56,7 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
 
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
+bool writeFileAtomically(std::filesystem::path path, const std::string& bytes,
                          std::string& problem,
                          std::optional<std::filesystem::file_time_type> modified) {
     // Messages name the file being replaced, never the temporary one: its name

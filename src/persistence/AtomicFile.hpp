@@ -11,8 +11,9 @@
 // On failure the old file is left as it was, the temporary file is removed,
 // and `problem` says what went wrong.
 // With `modified`, the new file carries that modification time from the
-// moment it has its name.
-bool writeFileAtomically(const std::filesystem::path& path, const std::string& bytes,
+// moment it has its name. The path is taken by value: a write left stuck on
+// a disk that hangs may end after the game has.
+bool writeFileAtomically(std::filesystem::path path, const std::string& bytes,
                          std::string& problem,
                          std::optional<std::filesystem::file_time_type> modified = std::nullopt);
 

@@ -159,15 +159,20 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
         return false;
     }
 
-    SavedBoard read;
-    if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
-        !readEntries(root, "boxes", "box", read.boxes, problem, readBox)) {
-        return false;
+    // Counted before any entry is read: a board far too big is refused at once.
+    std::size_t things = 0;
+    for (const char* key : {"spiders", "boxes"}) {
+        const auto entries = root.find(key);
+        things += entries != root.end() && entries->is_array() ? entries->size() : 0;
     }
-    const std::size_t things = read.spiders.size() + read.boxes.size();
     if (things > mostThingsInASave) {
         problem = "it holds " + std::to_string(things) + " things, more than the " +
                   std::to_string(mostThingsInASave) + " a board may hold";
+        return false;
+    }
+    SavedBoard read;
+    if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
+        !readEntries(root, "boxes", "box", read.boxes, problem, readBox)) {
         return false;
     }
     const auto money = root.find("money");

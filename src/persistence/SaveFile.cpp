@@ -34,7 +34,12 @@ Read readWholeFile(const fs::path& path, std::string& text, std::string& problem
         problem = "it is not a regular file";
         return Read::notABoard;
     }
-    if (fs::file_size(path, error) > mostSaveBytes) {
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) {
+        problem = "cannot be examined: " + error.message();
+        return Read::failed;
+    }
+    if (size > mostSaveBytes) {
         problem = "it is larger than " + std::to_string(mostSaveBytes >> 20) +
                   " MiB, more than any board";
         return Read::notABoard;
