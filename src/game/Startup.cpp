@@ -79,12 +79,21 @@ void loadGameTextures(const fs::path& folder) {
     }
 }
 
-namespace {
-
-// Makes `window` anew, `place.side` pixels square, its frame's corner asked
-// for at `corner`.
-void makeWindow(sf::RenderWindow& window, const Desktop& desktop, WindowPlace place,
-                sf::Vector2i corner) {
+void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
+    const ScreenArea area = usableArea(desktop.layout());
+    const std::optional<FrameSize> told = desktop.frame();
+    WindowPlace place = placeWindow(area, told.value_or(guessedFrame(area)), desktop.scale());
+    sf::Vector2i corner(place.frameLeft, place.frameTop);
+    // A window manager that tells nothing of its frame (twm) is measured on a
+    // window shown for a moment, and the game's placed by that. Such a manager
+    // may place a frame otherwise than by its outer corner: the corner asked
+    // for moves by as much as the frame landed off it.
+    if (const std::optional<PlacedFrame> probed = told ? std::nullopt : desktop.probeFrame(place)) {
+        const WindowPlace measured = placeWindow(area, probed->frame, desktop.scale());
+        corner = {measured.frameLeft + place.frameLeft - probed->left,
+                  measured.frameTop + place.frameTop - probed->top};
+        place = measured;
+    }
     {
         // A window manager that has exited must not end the game here
         const XErrorsSurvived survived;
@@ -100,27 +109,6 @@ void makeWindow(sf::RenderWindow& window, const Desktop& desktop, WindowPlace pl
     desktop.fitClientArea(window.getSystemHandle(), place.side);
     window.setPosition(corner);
     desktop.fitClientArea(window.getSystemHandle(), place.side);
-}
-
-} // namespace
-
-void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
-    const ScreenArea area = usableArea(desktop.layout());
-    const std::optional<FrameSize> told = desktop.frame();
-    const WindowPlace place = placeWindow(area, told.value_or(guessedFrame(area)), desktop.scale());
-    makeWindow(window, desktop, place, {place.frameLeft, place.frameTop});
-    // A window manager that told nothing of its frame (twm) is measured once
-    // it has framed the window, and the window made again by that: a window
-    // made anew draws at its own size from its first frame, which one resized
-    // may not. Such a manager may place a frame otherwise than by its outer
-    // corner: the corner asked for moves by as much as the frame landed off it.
-    if (const std::optional<PlacedFrame> placed =
-            told ? std::nullopt : desktop.placedFrame(window.getSystemHandle())) {
-        const WindowPlace measured = placeWindow(area, placed->frame, desktop.scale());
-        makeWindow(window, desktop, measured,
-                   {measured.frameLeft + place.frameLeft - placed->left,
-                    measured.frameTop + place.frameTop - placed->top});
-    }
     window.setVerticalSyncEnabled(true);
     // However large the window, the board spans 0 to 800.
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSide, boardSide)));

@@ -97,11 +97,12 @@ public:
     // does not say (an older one, or one that cannot be asked).
     std::optional<FrameSize> frame() const;
 
-    // X11: where the window manager put `window`'s frame, measured once it
-    // has (waiting at most half a second); nothing when it has not by then,
-    // or when nothing manages windows. Windows: nothing, as the system puts
-    // a frame where it is asked to.
-    std::optional<PlacedFrame> placedFrame(sf::WindowHandle window) const;
+    // X11: where the window manager puts the frame of a window placed as
+    // `asked`, measured on a window of the same size shown for a moment and
+    // taken away (waiting at most half a second); nothing when it has not
+    // framed it by then, or when nothing manages windows. Windows: nothing,
+    // as the system puts a frame where it is asked to.
+    std::optional<PlacedFrame> probeFrame(WindowPlace asked) const;
 
     // Windows: makes the client area of `window` `side` pixels square, keeping
     // its top-left corner. SFML sizes the frame for the scale the player signed

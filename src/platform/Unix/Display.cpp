@@ -286,46 +286,90 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
     return true;
 }
 
-std::optional<PlacedFrame> Desktop::placedFrame(sf::WindowHandle window) const {
+namespace {
+
+// Where the window manager has framed `window`: its frame's outer corner and
+// the frame's sides; nothing while it is not framed and shown.
+std::optional<PlacedFrame> framedAt(Display* x, Window window) {
+    const Window root = DefaultRootWindow(x);
+    // The frame is the root's child that holds the window.
+    Window frame = window;
+    Window parent = window;
+    while (parent != root) {
+        frame = parent;
+        Window rootBack = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(x, frame, &rootBack, &parent, &children, &count)) {
+            return std::nullopt;
+        }
+        XFree(children);
+    }
+    XWindowAttributes inner{};
+    XWindowAttributes outer{};
+    int clientLeft = 0;
+    int clientTop = 0;
+    Window child = None;
+    if (frame == window || !XGetWindowAttributes(x, window, &inner) ||
+        inner.map_state != IsViewable || !XGetWindowAttributes(x, frame, &outer) ||
+        !XTranslateCoordinates(x, window, root, 0, 0, &clientLeft, &clientTop, &child)) {
+        return std::nullopt;
+    }
+    const int right = outer.x + outer.width + 2 * outer.border_width;
+    const int bottom = outer.y + outer.height + 2 * outer.border_width;
+    return PlacedFrame{outer.x, outer.y,
+                       FrameSize{clientLeft - outer.x, clientTop - outer.y,
+                                 right - clientLeft - inner.width,
+                                 bottom - clientTop - inner.height}};
+}
+
+// `window`'s frame as soon as `done` says it is where it should be, waiting
+// at most until `end`; the frame as it last was otherwise.
+template <typename Done>
+std::optional<PlacedFrame> framedWhen(Display* x, Window window,
+                                      std::chrono::steady_clock::time_point end, Done done) {
+    std::optional<PlacedFrame> framed;
+    do {
+        poll(nullptr, 0, 10);
+        framed = framedAt(x, window);
+    } while (!(framed && done(*framed)) && std::chrono::steady_clock::now() < end);
+    return framed;
+}
+
+} // namespace
+
+std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
     if (!connection_ || !windowsAreManaged(connection_->x, DefaultRootWindow(connection_->x))) {
         return std::nullopt;
     }
     Display* const x = connection_->x;
-    const Window root = DefaultRootWindow(x);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    do {
-        // The frame is the root's child that holds the window, once the
-        // window manager has put it in one and shown it.
-        Window frame = window;
-        Window parent = window;
-        while (parent != root) {
-            frame = parent;
-            Window rootBack = None;
-            Window* children = nullptr;
-            unsigned count = 0;
-            if (!XQueryTree(x, frame, &rootBack, &parent, &children, &count)) {
-                return std::nullopt;
-            }
-            XFree(children);
-        }
-        XWindowAttributes inner{};
-        XWindowAttributes outer{};
-        int clientLeft = 0;
-        int clientTop = 0;
-        Window child = None;
-        if (frame != window && XGetWindowAttributes(x, window, &inner) &&
-            inner.map_state == IsViewable && XGetWindowAttributes(x, frame, &outer) &&
-            XTranslateCoordinates(x, window, root, 0, 0, &clientLeft, &clientTop, &child)) {
-            const int right = outer.x + outer.width + 2 * outer.border_width;
-            const int bottom = outer.y + outer.height + 2 * outer.border_width;
-            return PlacedFrame{outer.x, outer.y,
-                               FrameSize{clientLeft - outer.x, clientTop - outer.y,
-                                         right - clientLeft - inner.width,
-                                         bottom - clientTop - inner.height}};
-        }
-        poll(nullptr, 0, 10);
-    } while (std::chrono::steady_clock::now() < end);
-    return std::nullopt;
+    // A window of the same fixed size, shown, then moved as the game's window
+    // is: some window managers place a frame asked for when it is shown by
+    // another corner than one asked for by a move.
+    const Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), asked.frameLeft,
+                                             asked.frameTop, asked.side, asked.side, 0, 0, 0);
+    XSizeHints hints{};
+    hints.flags = USPosition | PMinSize | PMaxSize;
+    hints.x = asked.frameLeft;
+    hints.y = asked.frameTop;
+    hints.min_width = hints.max_width = static_cast<int>(asked.side);
+    hints.min_height = hints.max_height = static_cast<int>(asked.side);
+    XSetWMNormalHints(x, probe, &hints);
+    XMapWindow(x, probe);
+    const auto now = [] { return std::chrono::steady_clock::now(); };
+    std::optional<PlacedFrame> placed = framedWhen(x, probe, now() + std::chrono::milliseconds(500),
+                                                   [](const PlacedFrame&) { return true; });
+    if (placed) {
+        const PlacedFrame shown = *placed;
+        XMoveWindow(x, probe, asked.frameLeft, asked.frameTop);
+        placed = framedWhen(x, probe, now() + std::chrono::milliseconds(200),
+                            [&](const PlacedFrame& moved) {
+                                return moved.left != shown.left || moved.top != shown.top;
+                            });
+    }
+    XDestroyWindow(x, probe);
+    XSync(x, False);
+    return placed;
 }
 
 void Desktop::fitClientArea(sf::WindowHandle, unsigned) const {}

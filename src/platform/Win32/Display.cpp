@@ -186,7 +186,7 @@ void Desktop::followMonitorScale(sf::WindowHandle window, PlaceAfterScaleChange 
     SetWindowSubclass(window, watchScaleChange, scaleWatch, reinterpret_cast<DWORD_PTR>(place));
 }
 
-std::optional<PlacedFrame> Desktop::placedFrame(sf::WindowHandle) const {
+std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace) const {
     return std::nullopt;
 }
 
