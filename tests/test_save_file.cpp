@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -194,15 +195,20 @@ TEST_F(SaveFile, ANameTakenJustBeforeTheMoveOrCopyGivesWayToTheNext) {
         const std::string told = inChild([&, number = number, bits = bits] {
             const int listener = filterSystemCall(number, SECCOMP_RET_USER_NOTIF,
                                                   SECCOMP_FILTER_FLAG_NEW_LISTENER, bits);
-            std::thread([listener] { // each call waits until this thread has made the name
-                for (seccomp_notif call{}; ::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &call) == 0;
-                     call = {}) {
+            // The other program, a process of its own: each call waits until it
+            // has made the name; it ends once a second passes with no call.
+            if (fork() == 0) {
+                for (pollfd call{listener, POLLIN, 0}; ::poll(&call, 1, 1000) == 1;) {
+                    seccomp_notif made{};
+                    if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &made) != 0) {
+                        break;
+                    }
                     writeFile("save.json.unusable-1", "another program's");
-                    seccomp_notif_resp resume{call.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
+                    seccomp_notif_resp resume{made.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
                     ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &resume);
                 }
-            })
-                .detach();
+                _exit(0);
+            }
             load(spiders, boxes, money);
         });
         EXPECT_NE(told.find("it was kept as save.json.unusable-2"), std::string::npos) << told;
