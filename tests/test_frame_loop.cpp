@@ -57,6 +57,7 @@ TEST_F(Frames, OnlyAChangedPictureAnInputOrTheSafetyRedrawIsDrawnAndNothingWhile
 
     const std::vector<std::function<void()>> changes{
         [&] { spiders[0].sprite.move(0.5f, 0); },
+        [&] { spiders[0].sprite.move(0, 0.5f); },
         [&] { spiders[0].evolve(); },
         [&] { boxes[0].hit(); },
         [&] { ++money; },

@@ -16,9 +16,9 @@ WorkerThread::~WorkerThread() {
     stop();
 }
 
-bool WorkerThread::stop(std::optional<std::chrono::milliseconds> bound) {
+void WorkerThread::stop(std::optional<std::chrono::milliseconds> bound) {
     if (!thread.joinable()) {
-        return ended.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        return; // stopped already
     }
     {
         const std::lock_guard<std::mutex> lock(state->mutex);
@@ -27,8 +27,7 @@ bool WorkerThread::stop(std::optional<std::chrono::milliseconds> bound) {
     state->wake.notify_all();
     if (bound && ended.wait_for(*bound) != std::future_status::ready) {
         thread.detach();
-        return false;
+        return;
     }
     thread.join();
-    return true;
 }

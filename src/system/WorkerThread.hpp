@@ -34,9 +34,8 @@ public:
     WorkerThread& operator=(const WorkerThread&) = delete;
 
     // Asks the thread to stop and waits until it has ended, at most `bound`
-    // (none: for as long as it takes). Returns whether it ended; if not, it
-    // runs on alone.
-    bool stop(std::optional<std::chrono::milliseconds> bound = std::nullopt);
+    // (none: for as long as it takes); past that it runs on alone.
+    void stop(std::optional<std::chrono::milliseconds> bound = std::nullopt);
 
 private:
     std::shared_ptr<WorkerState> state;
