@@ -13,10 +13,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace {
@@ -24,18 +26,21 @@ namespace {
 const std::filesystem::path assets = TANGLEROOT_ASSETS;
 
 // A full board: 11 boxes and 40 spiders of mixed stages, all between steps.
+// A board of more things keeps that share of boxes (11 in 51).
 struct FullBoard {
-    FullBoard() {
+    explicit FullBoard(std::size_t things = 51) {
         if (TextureManager::textures.empty()) {
             TextureManager::addTextures(assets / "textures");
         }
         std::mt19937 place(1);
         std::uniform_real_distribution<float> coordinate(0.f, 700.f);
-        for (int i = 0; i < 40; ++i) {
-            spiders.emplace_back(1 + i % lastStage, coordinate(place), coordinate(place));
+        const std::size_t boxCount = things * 11 / 51;
+        for (std::size_t i = 0; i < things - boxCount; ++i) {
+            spiders.emplace_back(1 + static_cast<int>(i % lastStage), coordinate(place),
+                                 coordinate(place));
             spiders.back().moveInterval = 1000000;
         }
-        for (int i = 0; i < 11; ++i) {
+        for (std::size_t i = 0; i < boxCount; ++i) {
             boxes.emplace_back(coordinate(place), coordinate(place));
         }
     }
@@ -43,6 +48,13 @@ struct FullBoard {
     std::vector<Box> boxes;
     int money = 0;
 };
+
+// The boards that loading, a drawn frame, a save and a close are timed on:
+// a full board of play (51 things), then boards only an edited save holds, up
+// to ten times the most a save may hold (mostThingsInASave).
+void boardSizes(benchmark::internal::Benchmark* benchmark) {
+    benchmark->Arg(51)->Arg(1000)->Arg(10000)->Arg(100000);
+}
 
 // A scratch working folder for the save file while a benchmark runs.
 struct InScratchFolder {
@@ -98,24 +110,50 @@ void Logic_Floor(benchmark::State& state) {
 BENCHMARK(Logic_Floor);
 
 void Save_Game(benchmark::State& state) {
-    FullBoard board;
+    FullBoard board(state.range(0));
     InScratchFolder scratch;
     for (auto _ : state) {
         save(board.spiders, board.boxes, board.money);
     }
 }
-BENCHMARK(Save_Game)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(Save_Game)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Floor: the same bytes written over the file in place, with no flush to the
 // disk and no rename (fast, and not crash-safe).
 void Save_Floor(benchmark::State& state) {
-    FullBoard board;
+    FullBoard board(state.range(0));
     InScratchFolder scratch;
     for (auto _ : state) {
         std::ofstream("save.json") << boardToJson(savedBoardOf(board.spiders, board.boxes, 0));
     }
 }
-BENCHMARK(Save_Floor)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(Save_Floor)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The answer to a close on a sound disk: a snapshot of the board handed to the
+// writer thread, and the wait until it is on the disk (what closeRequested
+// does once nothing is in flight, before the window closes).
+void Close_Game(benchmark::State& state) {
+    FullBoard board(state.range(0));
+    InScratchFolder scratch;
+    Saving saving(writeSaveFile, "");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(saving.saveNow(board.spiders, board.boxes, board.money));
+    }
+}
+BENCHMARK(Close_Game)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Floor: the same bytes written as crash-safely, on the caller's thread, with
+// no snapshot made.
+void Close_Floor(benchmark::State& state) {
+    FullBoard board(state.range(0));
+    InScratchFolder scratch;
+    const std::string bytes = boardSnapshot(board.spiders, board.boxes, board.money);
+    for (auto _ : state) {
+        std::string problem;
+        benchmark::DoNotOptimize(writeSaveFile(bytes, problem));
+    }
+}
+BENCHMARK(Close_Floor)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Runs a frame's logic on a full board, the money changing every frame, with
 // `save` after it; reports each frame's median and worst time.
@@ -162,23 +200,30 @@ void SavingFrame_Floor(benchmark::State& state) {
 }
 BENCHMARK(SavingFrame_Floor)->Iterations(3000)->UseRealTime();
 
+// Above mostThingsInASave this is the refusal: the file parsed, then kept
+// aside (and a line on stderr); it is put back, untimed, for the next round.
 void Load_Game(benchmark::State& state) {
-    FullBoard board;
+    FullBoard board(state.range(0));
     InScratchFolder scratch;
     save(board.spiders, board.boxes, board.money);
     for (auto _ : state) {
         std::vector<Spider> spiders;
         std::vector<Box> boxes;
         int money = 0;
-        load(spiders, boxes, money);
+        const LoadedSave loaded = load(spiders, boxes, money);
         benchmark::DoNotOptimize(spiders.data());
+        if (!loaded.told.empty()) {
+            state.PauseTiming();
+            std::filesystem::rename("save.json.unusable-1", saveFilePath);
+            state.ResumeTiming();
+        }
     }
 }
-BENCHMARK(Load_Game)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Load_Game)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Floor: reading and parsing the same file, building nothing.
 void Load_Floor(benchmark::State& state) {
-    FullBoard board;
+    FullBoard board(state.range(0));
     InScratchFolder scratch;
     save(board.spiders, board.boxes, board.money);
     for (auto _ : state) {
@@ -187,7 +232,7 @@ void Load_Floor(benchmark::State& state) {
         benchmark::DoNotOptimize(document);
     }
 }
-BENCHMARK(Load_Floor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Load_Floor)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // One window for the drawn frames, unpaced so that frames cost what they cost.
 struct Screen {
@@ -209,8 +254,10 @@ Screen& screen() {
     return shared;
 }
 
+// Above mostThingsInASave the game never loads the board: the frame's
+// functions run on it all the same.
 void Frame_Game(benchmark::State& state) {
-    FullBoard board;
+    FullBoard board(state.range(0));
     Screen& s = screen();
     sf::Texture& background = TextureManager::getTexture("background");
     std::mt19937 rng(2);
@@ -229,11 +276,11 @@ void Frame_Game(benchmark::State& state) {
         s.window.display();
     }
 }
-BENCHMARK(Frame_Game)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Frame_Game)->Apply(boardSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Floor: the bare loop: clear, the background, the same 51 sprites, the label.
+// Floor: the bare loop: clear, the background, the same sprites, the label.
 void Frame_Floor(benchmark::State& state) {
-    FullBoard board;
+    FullBoard board(state.range(0));
     Screen& s = screen();
     const sf::Sprite background(TextureManager::getTexture("background"));
     std::vector<sf::Sprite> sprites;
@@ -257,6 +304,6 @@ void Frame_Floor(benchmark::State& state) {
         s.window.display();
     }
 }
-BENCHMARK(Frame_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Frame_Floor)->Apply(boardSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -23,9 +23,9 @@ constexpr float boardSide = 800.f;
 constexpr std::size_t mostBoxesBeforeSpawn = 10;
 constexpr std::size_t mostThingsBeforeSpawn = 50;
 
-// A save of more things than this is not a board: play makes some fifty, and
-// a board this large already takes seconds to load and is drawn a few times a
-// second; one far larger would freeze the game.
+// A save of more things than this is not a board: play makes some fifty. A
+// board this large loads in a few hundredths of a second but is drawn about
+// once a second on a software renderer; one far larger would freeze the game.
 constexpr std::size_t mostThingsInASave = 10000;
 // Nor is a file larger than this, which is not even read: a board of the most
 // things takes well under a tenth of it, however it is laid out.
