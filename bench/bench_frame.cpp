@@ -130,8 +130,7 @@ void Save_Floor(benchmark::State& state) {
 BENCHMARK(Save_Floor)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The answer to a close on a sound disk: a snapshot of the board handed to the
-// writer thread, and the wait until it is on the disk (what closeRequested
-// does once nothing is in flight, before the window closes).
+// writer thread, and the wait until it is on the disk.
 void Close_Game(benchmark::State& state) {
     FullBoard board(state.range(0));
     InScratchFolder scratch;
@@ -189,7 +188,7 @@ void SavingFrame_Game(benchmark::State& state) {
         },
         "");
     timeFrames(state, [&](FullBoard& board) {
-        saving.autosave(board.spiders, board.boxes, board.money, Change::newBox);
+        saving.update(board.spiders, board.boxes, board.money, Change::newBox);
     });
 }
 BENCHMARK(SavingFrame_Game)->Arg(0)->Arg(200)->Iterations(3000)->UseRealTime();

@@ -3,6 +3,8 @@
 //   goes to that file and the program ends;
 // - with $SWAP_COUNT_FILE, the number of swaps so far and the time of the
 //   last (CLOCK_MONOTONIC seconds) are kept in that file.
+// - with $FSYNC_STALL_FILE, a flush of a save's temporary file waits while
+//   that file exists: a disk that stopped answering.
 // The same probe serves the game and the floor program.
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 extern "C" void glXSwapBuffers(void* display, unsigned long drawable) {
     using Swap = void (*)(void*, unsigned long);
@@ -35,4 +38,19 @@ extern "C" void glXSwapBuffers(void* display, unsigned long drawable) {
         }
     }
     _exit(0);
+}
+
+extern "C" int fsync(int fd) {
+    using Flush = int (*)(int);
+    const auto real = reinterpret_cast<Flush>(dlsym(RTLD_NEXT, "fsync"));
+    const char* stall = std::getenv("FSYNC_STALL_FILE");
+    char path[4096] = {};
+    if (stall != nullptr &&
+        readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1) > 0 &&
+        std::strstr(path, ".tmp-") != nullptr) {
+        while (access(stall, F_OK) == 0) {
+            usleep(10000);
+        }
+    }
+    return real(fd);
 }

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,7 +14,7 @@
 
 namespace {
 
-SaveWriter::Deadline in(std::chrono::milliseconds wait) {
+Worker::Deadline in(std::chrono::milliseconds wait) {
     return std::chrono::steady_clock::now() + wait;
 }
 
@@ -47,8 +44,8 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
         std::mt19937 rng(11);
         for (int snapshot = 21; snapshot <= 400; ++snapshot) {
             if (rng() % 5 == 0) {
-                EXPECT_TRUE(
-                    writer.submitAndWait(std::to_string(snapshot), in(std::chrono::seconds(5))).ok);
+                EXPECT_TRUE(writer.waitFor(writer.submit(std::to_string(snapshot)),
+                                           in(std::chrono::seconds(5))));
                 const std::lock_guard<std::mutex> lock(mutex);
                 ASSERT_EQ(written.back(), snapshot)
                     << "a waiting save returned before its board was written";
@@ -64,29 +61,13 @@ TEST(SaveWriter, WritesNewerSnapshotsOnlyAndAWaitingSaveReturnsWithItsOwnOnTheDi
     EXPECT_LT(written.size(), 400u) << "no snapshot was left out for a newer one";
 }
 
-TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
+TEST(SaveWriter, TellsEachResultInOrderRunsJobsInTurnAndWritesWhatWaitsBeforeItEnds) {
     std::vector<std::string> written;
-    bool failing = true;
-    // The write of "c" is held at a gate that opens only once this thread
-    // sleeps in the writer's end (joining its thread), so the writer is told
-    // to stop while "d" still waits.
+    std::vector<std::string> told;
+    std::atomic<bool> failing{true};
     std::promise<void> inFlight;
     std::promise<void> gate;
-    std::atomic<bool> ending{false};
-    const std::string thisThread = "/proc/self/task/" + std::to_string(::syscall(SYS_gettid));
-    std::thread opener([&] {
-        const auto asleep = [&] {
-            const std::string stat = readFile(thisThread + "/stat");
-            return stat.compare(stat.rfind(')') + 2, 1, "S") == 0;
-        };
-        while (!ending || !asleep()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        gate.set_value();
-    });
-    // Each result is told once lastResult() gives it, with the one before.
-    std::vector<std::string> told;
-    SaveWriter* self = nullptr;
+    const std::thread::id caller = std::this_thread::get_id();
     {
         SaveWriter writer(
             [&, opened = gate.get_future().share()](const std::string& bytes,
@@ -99,56 +80,41 @@ TEST(SaveWriter, TellsHowTheNewestWriteWentAndWritesWhatWaitsBeforeStopping) {
                 problem = "disk full";
                 return !failing;
             },
-            [&](const SaveWriter::Result& now, const SaveWriter::Result& before) {
-                told.push_back(std::to_string(now.number) + (before.ok ? "+" : "-") +
-                               (self->lastResult().number == now.number ? "" : " early"));
+            [&](const SaveWriter::Result& result) {
+                told.push_back(std::to_string(result.snapshot) + (result.ok ? "+" : "-") +
+                               result.problem);
             });
-        self = &writer;
         const auto text = [](const SaveWriter::Result& result) {
-            return std::to_string(result.number) + (result.ok ? "+" : "-") + result.problem;
+            return std::to_string(result.snapshot) + (result.ok ? "+" : "-") + result.problem;
         };
-        EXPECT_EQ(text(writer.submitAndWait("a", in(std::chrono::seconds(5)))), "1-disk full");
+        EXPECT_TRUE(writer.waitFor(writer.submit("a"), in(std::chrono::seconds(5))));
+        EXPECT_EQ(text(writer.lastResult()), "1-disk full");
         failing = false;
-        EXPECT_EQ(text(writer.submitAndWait("b", in(std::chrono::seconds(5)))), "2+");
-        EXPECT_EQ(writer.lastResult().number, 2u);
-        const std::thread::id caller = std::this_thread::get_id();
+        EXPECT_TRUE(writer.waitFor(writer.submit("b"), in(std::chrono::seconds(5))));
+        EXPECT_EQ(text(writer.lastResult()), "2+");
         writer.runOnce(
             [&] { written.push_back(caller == std::this_thread::get_id() ? "" : "job"); });
         writer.submit("c");
         inFlight.get_future().wait();
         writer.submit("d");
-        ending = true;
+        writer.submit("e"); // "d" is dropped for it
+        gate.set_value();
     }
-    opener.join();
-    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "d"}));
-    EXPECT_EQ(told, (std::vector<std::string>{"1+", "2-", "3+", "4+"}));
+    EXPECT_EQ(written, (std::vector<std::string>{"a", "b", "job", "c", "e"}));
+    EXPECT_EQ(told, (std::vector<std::string>{"1-disk full", "2+", "3+", "5+"}));
 }
 
-TEST(SaveWriter, AWaitForAHangingDiskGivesUpAtItsDeadlineTheWriteStillCountsAndTheEndLeavesIt) {
-    // The writes wait for the disk; held through shared pointers, since a
-    // thread left behind outlives the test's own frame.
-    auto answer = std::make_shared<std::promise<void>>();
-    const std::shared_future<void> disk = answer->get_future().share();
-    const auto hanging = [disk](const std::string&, std::string&) { return disk.wait(), true; };
-    auto writer = std::make_unique<SaveWriter>(hanging);
-    const SaveWriter::Result given = writer->submitAndWait("1", in(std::chrono::milliseconds(300)));
-    EXPECT_EQ(std::make_tuple(given.ok, given.problem, given.silent),
-              std::make_tuple(false, std::string("the disk has not answered yet"), true));
-    EXPECT_FALSE(writer->settled(in(std::chrono::milliseconds(0))).ok);
-    EXPECT_TRUE(writer->lastResult().ok) << "nothing failed yet: the write goes on";
-    answer->set_value();
-    EXPECT_TRUE(writer->settled(in(std::chrono::seconds(10))).ok);
-    EXPECT_EQ(writer->lastResult().number, 1u);
-
-    // A game ending while its disk still hangs waits for the write at most a bound.
-    auto never = std::make_shared<std::promise<void>>();
-    writer = std::make_unique<SaveWriter>(
-        [stuck = never->get_future().share()](const std::string&, std::string&) {
-            return stuck.wait(), true;
-        });
-    writer->submit("2");
-    const auto ending = std::chrono::steady_clock::now();
-    writer.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - ending, 10 * SaveWriter::stopBound); // not forever
-    never->set_value(); // the thread left behind ends in its own time
+TEST(SaveWriter, AWaitForAHangingDiskGivesUpAtItsDeadlineAndTheWriteStillCounts) {
+    std::promise<void> answer;
+    const std::shared_future<void> disk = answer.get_future().share();
+    SaveWriter writer([disk](const std::string&, std::string&) { return disk.wait(), true; });
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(writer.waitFor(writer.submit("1"), in(std::chrono::milliseconds(300))));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+    EXPECT_FALSE(writer.finish(in(std::chrono::milliseconds(0))));
+    EXPECT_EQ(writer.lastResult().snapshot, 0u) << "nothing finished yet: the write goes on";
+    answer.set_value();
+    EXPECT_TRUE(writer.waitFor(1, in(std::chrono::seconds(10))));
+    EXPECT_TRUE(writer.lastResult().ok);
+    EXPECT_TRUE(writer.finish(in(std::chrono::seconds(10))));
 }

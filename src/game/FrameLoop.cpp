@@ -4,9 +4,6 @@
 
 namespace {
 
-// How long from `now` until a scene that waits for its frame period may be
-// drawn (zero: at once); `farAhead` when no scene waits, or the window is
-// minimized.
 sf::Time untilNextFrame(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
     if (ask.minimized || ask.scene == schedule.drawnScene) {
         return farAhead;
@@ -14,7 +11,6 @@ sf::Time untilNextFrame(const FrameSchedule& schedule, const FrameAsk& ask, sf::
     return std::max(sf::Time::Zero, schedule.nextFrame - now);
 }
 
-// How long from `now` until the safety redraw is due; far ahead where there is none.
 sf::Time untilSafetyRedraw(const FrameSchedule& schedule, sf::Time now) {
     if (!schedule.safetyRedraws) {
         return farAhead;
@@ -23,6 +19,11 @@ sf::Time untilSafetyRedraw(const FrameSchedule& schedule, sf::Time now) {
 }
 
 } // namespace
+
+sf::Time framePeriodAt(int refreshRate) {
+    return sf::microseconds(1000000 /
+                            (refreshRate >= 30 && refreshRate <= 1000 ? refreshRate : 60));
+}
 
 bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
     if (ask.minimized) {
@@ -38,15 +39,15 @@ void advancePastFrame(FrameSchedule& schedule, std::uint64_t scene, sf::Time now
     schedule.drawnScene = scene;
     schedule.drawnOnce = true;
     schedule.drawnAt = now;
-    const sf::Time next = schedule.nextFrame + framePeriod;
-    schedule.nextFrame = next < now ? now + framePeriod : std::min(next, now + framePeriod);
+    const sf::Time next = schedule.nextFrame + schedule.period;
+    schedule.nextFrame = next < now ? now + schedule.period : std::min(next, now + schedule.period);
 }
 
 sf::Time restAfterFrame(const FrameSchedule& schedule, const FrameAsk& ask, const Waits& waits,
                         sf::Time now) {
     const sf::Time rest =
         std::max(sf::Time::Zero,
-                 std::min({waits.spiders, waits.spawn, waits.autosave,
+                 std::min({waits.spiders, waits.spawn, waits.saving,
                            untilNextFrame(schedule, ask, now), untilSafetyRedraw(schedule, now)}));
     return ask.minimized ? std::max(rest, minimizedRest) : rest;
 }
@@ -58,14 +59,14 @@ FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop, Now clock)
     lastLook = now();
 }
 
-FrameLoop::News FrameLoop::takeNews() {
+bool FrameLoop::startFrame() {
     const WindowNews told = wait.takeNews();
     redrawAsked = redrawAsked || told.redraw;
     ask.minimized = told.minimized;
     const sf::Time at = now();
     const bool asAsked = at - lastLook <= restAsked + wakeMargin;
     lastLook = at;
-    return {told.minimized, told.minimized && asAsked};
+    return told.minimized && asAsked;
 }
 
 bool FrameLoop::decideFrame(std::uint64_t picture, bool redraw, bool dragging) {

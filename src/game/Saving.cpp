@@ -1,41 +1,22 @@
 #include "game/Saving.hpp"
 
-#include "persistence/SaveFile.hpp"
+#include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 
-Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now,
-               std::chrono::milliseconds bound)
-    : now(std::move(now)), bound(bound), lastHandedIn(std::move(onDisk)),
-      writer(std::move(write),
-             [](const SaveWriter::Result& result, const SaveWriter::Result& before) {
-                 // A failure, or the success that ends one, is shown at once,
-                 // even while the loop sleeps.
-                 if (!result.ok || !before.ok) {
-                     wakeFrameLoop();
-                 }
-             }) {}
+namespace {
 
-void Saving::actOn(const SaveWriter::Result& result) {
-    diskSilent = result.silent;
-    if (!result.silent) {
-        actedOn = result.number;
-    }
-    if (result.ok) {
-        causeTold.clear();
-        failure.clear();
-        closeNotice.clear();
-        noticeShown = false;
-        return;
-    }
-    failure = "The board is not being saved: " + result.problem;
-    if (result.problem != causeTold) {
-        std::cerr << notSavedLine(result.problem) << "\n";
-        causeTold = result.problem;
-    }
+const std::string diskSilent = "the disk has not answered yet";
+
+Worker::Deadline after(sf::Time bound) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(bound.asMilliseconds());
 }
+
+} // namespace
 
 void AutosaveCadence::note(Change change, sf::Time now) {
     if (change == Change::newBox) {
@@ -45,33 +26,79 @@ void AutosaveCadence::note(Change change, sf::Time now) {
     }
 }
 
-void Saving::autosave(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                      Change change) {
-    // Only a write that finished since changes what is shown: a close that
-    // gave up on a silent disk keeps its notice until the disk answers.
+Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
+    : now(std::move(now)), lastHandedIn(std::move(onDisk)),
+      writer(std::move(write), [](const SaveWriter::Result&) { wakeFrameLoop(); }) {}
+
+void Saving::actOn(const SaveWriter::Result& result) {
+    actedOn = result.snapshot;
+    if (result.ok) {
+        causeTold.clear();
+        failure.clear();
+        return;
+    }
+    failure = "The board is not being saved: " + result.problem;
+    if (result.problem != causeTold) {
+        std::cerr << notSavedLine(result.problem) << "\n";
+        causeTold = result.problem;
+    }
+    if (!closeNotice.empty()) {
+        showNotice(); // with the new cause
+    }
+}
+
+void Saving::handOver(std::string snapshot) {
+    lastHandedIn = std::move(snapshot);
+    handedNumber = writer.submit(lastHandedIn);
+}
+
+void Saving::update(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
+                    Change change) {
     const SaveWriter::Result result = writer.lastResult();
-    if (result.number > actedOn) {
+    if (result.snapshot > actedOn) {
         actOn(result);
     }
     const sf::Time at = now();
+    if (endAskedAt && !ended()) {
+        // The board left is on the disk; once play went on, only the board as it is now
+        if (result.ok && result.snapshot == handedNumber && result.snapshot >= endSnapshot &&
+            (playPaused() || boardSnapshot(spiders, boxes, money) == lastHandedIn)) {
+            end(0, "");
+            return;
+        }
+        if (outsideAskedAt && at - *outsideAskedAt >= endBound) {
+            end(1, "ended from outside");
+            return;
+        }
+        const bool closeFailed = !result.ok && result.snapshot >= endSnapshot;
+        if (closeAsked && closeNotice.empty() && (closeFailed || at - *endAskedAt >= endBound)) {
+            showNotice();
+        }
+    }
     cadence.note(change, at);
     if (!result.ok) {
-        cadence.note(Change::byPlayer, at); // a failed save is tried again soon, whatever changed
+        cadence.note(Change::byPlayer, at); // tried again soon, whatever changed
     }
     if (!cadence.due(at)) {
         return;
     }
     cadence.looked(at);
     std::string snapshot = boardSnapshot(spiders, boxes, money);
-    if (snapshot == lastHandedIn && result.ok) {
-        return; // nothing changed since the last save
+    if (snapshot != lastHandedIn || !result.ok) {
+        handOver(std::move(snapshot));
     }
-    lastHandedIn = snapshot;
-    writer.submit(std::move(snapshot));
 }
 
-sf::Time Saving::untilAutosave() const {
-    return std::max(sf::Time::Zero, cadence.nextSave() - now());
+sf::Time Saving::untilUpdate() const {
+    const sf::Time at = now();
+    sf::Time next = cadence.nextSave();
+    if (endAskedAt && closeNotice.empty()) {
+        next = std::min(next, *endAskedAt + endBound);
+    }
+    if (outsideAskedAt) {
+        next = std::min(next, *outsideAskedAt + endBound);
+    }
+    return std::max(sf::Time::Zero, next - at);
 }
 
 void Saving::startFrom(const LoadedSave& loaded) {
@@ -86,59 +113,71 @@ void Saving::startFrom(const LoadedSave& loaded) {
     }
 }
 
+void Saving::beginEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                      int money) {
+    if (!endAskedAt) {
+        endAskedAt = now();
+        handOver(boardSnapshot(spiders, boxes, money));
+        endSnapshot = handedNumber;
+    }
+}
+
+void Saving::closeRequested(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                            int money) {
+    if (noticeShownAt && now() - *noticeShownAt >= noticeReadTime) {
+        end(1, "closed again after the notice");
+        return;
+    }
+    closeAsked = true;
+    beginEnd(spiders, boxes, money);
+}
+
+void Saving::endRequested(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                          int money) {
+    if (!outsideAskedAt) {
+        outsideAskedAt = now();
+        beginEnd(spiders, boxes, money);
+    }
+}
+
+bool Saving::playPaused() const {
+    return endAskedAt && closeNotice.empty() && !ended();
+}
+
+void Saving::end(int status, const std::string& how) {
+    if (ended()) {
+        return;
+    }
+    endedWith = status;
+    if (status != 0) {
+        std::cerr << "Tangleroot: " << how << "; the board was not saved ("
+                  << (causeTold.empty() ? diskSilent : causeTold) << ")\n";
+    }
+    if (outsideAskedAt) {
+        endRequestAnswered();
+    }
+}
+
+void Saving::showNotice() {
+    closeNotice = "The board was not saved:\n" + (causeTold.empty() ? diskSilent : causeTold) +
+                  "\n\nThe game ends once it is saved. Close the window again to quit without "
+                  "saving.";
+}
+
+void Saving::noticeOnScreen() {
+    if (!closeNotice.empty() && !noticeShownAt) {
+        noticeShownAt = now();
+    }
+}
+
 bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {
-    return saveNow(spiders, boxes, money, std::chrono::steady_clock::now() + bound);
-}
-
-bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                     SaveWriter::Deadline deadline) {
-    lastHandedIn = boardSnapshot(spiders, boxes, money);
-    const SaveWriter::Result result = writer.submitAndWait(lastHandedIn, deadline);
+    handOver(boardSnapshot(spiders, boxes, money));
+    if (!writer.waitFor(handedNumber, after(endBound))) {
+        return false;
+    }
+    const SaveWriter::Result result = writer.lastResult();
     actOn(result);
-    return result.ok;
-}
-
-void Saving::settle(SaveWriter::Deadline deadline) {
-    actOn(writer.settled(deadline));
-}
-
-void Saving::closeRequested(sf::Window& window, const std::vector<Spider>& spiders,
-                            const std::vector<Box>& boxes, int money) {
-    const SaveWriter::Deadline deadline = std::chrono::steady_clock::now() + bound;
-    const bool read = noticeShown && now() - noticeShownAt >= noticeReadTime;
-    // A save that landed since the last frame looked, or that lands before
-    // the deadline, makes the notice stale: the verdict waits for the write
-    // in flight, unless the disk has not answered the close already.
-    if (!(read && diskSilent)) {
-        settle(deadline);
-    }
-    if (noticeShown && read) {
-        endUnsaved("closed again after the notice");
-        window.close(); // seen, and closed again: quit without saving
-        return;
-    }
-    if (saveNow(spiders, boxes, money, deadline)) {
-        window.close();
-        return;
-    }
-    closeNotice = "The board was not saved:\n" + causeTold + "\n\nClose the window again to quit " +
-                  (diskSilent ? "without waiting for the disk." : "without saving.");
-}
-
-void Saving::endFromOutside(sf::Window& window, const std::vector<Spider>& spiders,
-                            const std::vector<Box>& boxes, int money) {
-    if (!saveNow(spiders, boxes, money)) {
-        endUnsaved("ended from outside");
-    }
-    // Answered before the window goes: a Windows console handler that meanwhile
-    // turned to the window must not take its going for a lost board.
-    endRequestAnswered();
-    window.close();
-}
-
-void Saving::endUnsaved(const std::string& how) {
-    endedUnsaved = true;
-    std::cerr << "Tangleroot: " << how << "; the board was not saved (" << causeTold << ")\n";
+    return result.ok && result.snapshot == handedNumber;
 }
 
 std::string Saving::endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
@@ -149,13 +188,19 @@ std::string Saving::endAfterError(const std::exception& error, const std::vector
     } catch (const std::exception&) {
         // The board cannot even be made into a snapshot; there is nothing to keep.
     }
+    endRequestAnswered(); // what the line says is true: a second Ctrl+C needs not say more
     return std::string("Tangleroot cannot go on: ") + error.what() + "; the board was " +
            (saved ? "saved" : "not saved");
 }
 
-void Saving::noticeOnScreen() {
-    if (!closeNotice.empty() && !noticeShown) {
-        noticeShown = true;
-        noticeShownAt = now();
+bool Saving::finishWrites(sf::Time bound) {
+    return writer.finish(after(bound));
+}
+
+int Saving::leave(int status) {
+    if (!finishWrites(sf::milliseconds(200))) {
+        flushStderrLines(std::chrono::milliseconds(500));
+        std::_Exit(status);
     }
+    return status;
 }

@@ -99,20 +99,20 @@ int main(int argc, char* argv[]) {
         int spawnDelay = drawSpawnDelay(randomDevice);
 
         // Frames come when there is work, and only those that change the picture
-        // are drawn; between them the game sleeps (FrameLoop)
+        // are drawn; between them the game sleeps
         FrameLoop loop(window, desktop);
         Picture picture;
 
         try {
-            while (window.isOpen()) {
-                // Events, each where it happened: presses, releases, moves of a
-                // dragged spider, a lost focus, and the close request, which saves
+            while (!saving.ended()) {
+                // Events, each where it happened. A close hands the board to the
+                // writer; the game ends once it is on the disk.
                 InputSeen input;
                 sf::Event event;
                 while (window.pollEvent(event)) {
                     if (event.type == sf::Event::Closed) {
-                        saving.closeRequested(window, spiders, boxes, money);
-                    } else {
+                        saving.closeRequested(spiders, boxes, money);
+                    } else if (!saving.playPaused()) {
                         handleInput(event, window, spiders, boxes, money, input);
                     }
                     if (event.type == sf::Event::MouseButtonPressed ||
@@ -121,32 +121,32 @@ int main(int argc, char* argv[]) {
                     }
                 }
 
-                // An end asked for from outside (a signal, the console): save and close
-                if (endRequested() && window.isOpen()) {
-                    saving.endFromOutside(window, spiders, boxes, money);
+                // An end asked for from outside (a signal, the console) takes the same road
+                if (endRequested()) {
+                    saving.endRequested(spiders, boxes, money);
                 }
+                const bool catchUp = loop.startFrame();
 
-                // Closed: the board stays as it was saved
-                if (!window.isOpen()) {
-                    break;
+                // World update, paused while the game ends: while minimized, every
+                // wander step that came due while the game ran
+                bool spawned = false;
+                if (!saving.playPaused()) {
+                    updateSpiders(spiders, money, rng, catchUp);
+                    spawned = spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
                 }
-                const FrameLoop::News news = loop.takeNews();
-
-                // World update: while minimized, every wander step that came due
-                // while the game ran
-                updateSpiders(spiders, money, rng, news.catchUp);
-                const bool spawned =
-                    spawnBoxes(spiders, boxes, rng, randomDevice, spawnClock, spawnDelay);
 
                 // Autosave: a new box at once, what the player did within 2 s,
-                // wandering alone within 30 s
-                saving.autosave(spiders, boxes, money,
-                                spawned              ? Change::newBox
-                                : input.boardTouched ? Change::byPlayer
-                                                     : Change::wandering);
+                // wandering alone within 30 s; and the end, once its board is saved
+                saving.update(spiders, boxes, money,
+                              spawned              ? Change::newBox
+                              : input.boardTouched ? Change::byPlayer
+                                                   : Change::wandering);
+                if (saving.ended()) {
+                    break;
+                }
 
-                // Draw, when the picture changed or the window needs it; saving
-                // counts the notice's reading time from the first frame that shows it
+                // Draw, when the picture changed or the window needs it; the notice's
+                // reading time counts from the first frame that shows it
                 const float scale = windowScale(window);
                 picture.clear();
                 composeScene(picture, background, spiders, boxes, moneyText, money, scale);
@@ -163,19 +163,20 @@ int main(int argc, char* argv[]) {
                 }
 
                 // Sleep until the first of: an input event, a dragged spider's
-                // next frame, the next spider step, the next spawn, the next autosave
+                // next frame, the next spider step, the next spawn, saving's next work
                 loop.sleep({untilSpidersMove(spiders),
                             untilSpawn(spiders, boxes, spawnClock, spawnDelay),
-                            saving.untilAutosave()});
+                            saving.untilUpdate()});
             }
         } catch (const std::exception& error) {
             // Keep the board if it can still be kept, then say why the game stopped
             const std::string line = saving.endAfterError(error, spiders, boxes, money);
             window.close();
             tellWhyTheGameStops(line, options.showErrors);
-            return 1;
+            return saving.leave(1);
         }
-        return saving.exitStatus();
+        window.close();
+        return saving.leave(saving.exitStatus());
     } catch (const std::exception& error) {
         // One line; where the player looks rather than at stderr, a window too
         tellWhyTheGameStops(std::string("Tangleroot cannot start: ") + error.what(),

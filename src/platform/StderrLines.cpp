@@ -2,55 +2,6 @@
 
 #include <algorithm>
 
-LineWriter::LineWriter(WriteFunction write, std::size_t room)
-    : shared(std::make_shared<Shared>(std::move(write), room)),
-      thread(shared, [shared = shared] { run(*shared); }) {}
-
-bool LineWriter::tell(std::string line) {
-    bool dropped = false;
-    {
-        const std::lock_guard<std::mutex> lock(shared->mutex);
-        if (shared->lines.size() >= shared->room) {
-            if (shared->lines.empty()) {
-                return false; // room for none: this line is the one dropped
-            }
-            // The oldest waiting line makes room: the newest is most often
-            // the last word on what went wrong
-            shared->lines.pop_front();
-            dropped = true;
-        }
-        shared->lines.push_back(std::move(line));
-    }
-    shared->wake.notify_one();
-    return !dropped;
-}
-
-bool LineWriter::drain(std::chrono::milliseconds bound) {
-    std::unique_lock<std::mutex> lock(shared->mutex);
-    return shared->empty.wait_for(lock, bound,
-                                  [&] { return shared->lines.empty() && !shared->writing; });
-}
-
-void LineWriter::run(Shared& shared) {
-    std::unique_lock<std::mutex> lock(shared.mutex);
-    for (;;) {
-        shared.wake.wait(lock, [&] { return shared.stopping || !shared.lines.empty(); });
-        if (shared.lines.empty()) {
-            return; // stopping, and nothing left to write
-        }
-        const std::string line = std::move(shared.lines.front());
-        shared.lines.pop_front();
-        shared.writing = true;
-        lock.unlock();
-        shared.write(line);
-        lock.lock();
-        shared.writing = false;
-        if (shared.lines.empty()) {
-            shared.empty.notify_all();
-        }
-    }
-}
-
 LineBuffer::LineBuffer(std::function<void(std::string)> line) : line(std::move(line)) {}
 
 LineBuffer::int_type LineBuffer::overflow(int_type c) {

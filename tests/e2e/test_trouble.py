@@ -8,8 +8,8 @@ import tempfile
 import time
 import unittest
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, ONE_BOX, GameTest, difference, eventually, image_stat,
-                         through_a_file, windows_tool)
+from game_driver import (ASSETS, BINARY, LAUNCHER, ONE_BOX, GameTest, counting_swaps, difference, eventually,
+                         image_stat, through_a_file, windows_tool)
 
 
 class TroubleTest(GameTest):
@@ -30,7 +30,7 @@ class TroubleTest(GameTest):
 
 @unittest.skipIf(LAUNCHER, "Linux file systems and signals")
 class LinuxTrouble(TroubleTest):
-    def test_a_full_disk_keeps_the_last_save_refuses_the_close_and_saves_once_there_is_room(self):
+    def test_a_full_disk_keeps_the_last_save_and_a_refused_close_ends_the_game_once_there_is_room(self):
         folder = tempfile.mkdtemp(prefix="tangleroot-e2e-")
         self.addCleanup(shutil.rmtree, folder, True)
         if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=3m", "tmpfs", folder], capture_output=True).returncode:
@@ -49,11 +49,9 @@ class LinuxTrouble(TroubleTest):
 
         self.assert_close_refused(game)
 
-        os.remove(game.path("filler"))
-        self.assertTrue(eventually(lambda: self.spiders_saved(game) == 1, 5),
-                        "not saved once there was room")
-        self.assertTrue(eventually(lambda: not self.failure_line_shown(game), 3))
-        self.assertEqual(game.close(), 0, game.stderr())
+        os.remove(game.path("filler"))  # the close asked for is kept: saved, the game ends
+        self.assertEqual(game.process.wait(timeout=5), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
         told = [line for line in game.stderr().splitlines() if "not saved" in line]
         self.assertEqual(len(told), 1, "one cause, told once: %s" % told)
         self.assertIn("No space left on device", told[0])
@@ -82,6 +80,30 @@ class LinuxTrouble(TroubleTest):
         self.assertEqual(os.listdir(game.path("save.json")), [])
         if not german:
             self.skipTest("the reason in German needs Debian's locales package")
+
+    def test_five_closes_on_a_disk_that_stopped_answering_show_the_notice_in_time_and_end_saved_when_it_answers(self):
+        game = self.game(save=ONE_BOX)
+        swaps = counting_swaps(game)
+        stall = os.path.join(game.aside, "stall")
+        env = dict(game.env(), FSYNC_STALL_FILE=stall)
+        game.env = lambda: env
+        game.start().find_window()
+        open(stall, "w").close()
+        game.break_box(300, 300)
+        drawn = swaps()
+        asked = time.monotonic()
+        for _ in range(5):
+            game.close(timeout=None)
+            time.sleep(0.1)
+        self.assertTrue(eventually(game.notice_shown, 8, step=0.1), "no close notice")
+        self.assertGreater(swaps(), drawn, "no frame drawn while the disk was silent")
+        shown_at = float(game.read(os.path.join(game.aside, "swaps")).split()[1])  # the last frame's
+        self.assertLess(shown_at - asked, 4.5, "the notice came late")
+        self.assertIsNone(game.process.poll(), "ended before the disk answered")
+        os.remove(stall)
+        self.assertEqual(game.process.wait(timeout=10), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
+        self.assertNotIn("not saved", game.stderr())
 
     def test_a_save_json_this_player_may_not_read_stops_the_game_and_changes_nothing(self):
         if os.geteuid() != 0:
@@ -184,9 +206,8 @@ class WindowsTrouble(TroubleTest):
         self.assertEqual(game.read("save.json"), ONE_BOX)
 
         self.assertEqual(holder.stdout.readline().strip(), "free")
-        self.assertTrue(eventually(lambda: self.spiders_saved(game) == 1, 6),
-                        "not saved once the file was free")
-        self.assertEqual(game.close(timeout=20), 0, game.stderr())
+        self.assertEqual(game.process.wait(timeout=20), 0, game.stderr())  # the close was kept
+        self.assertEqual(self.spiders_saved(game), 1)
 
     def test_a_game_started_detached_that_cannot_start_says_why_in_a_box(self):
         # A launcher's DETACHED_PROCESS: no console, no stderr; only a box is seen.

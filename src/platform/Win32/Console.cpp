@@ -2,6 +2,7 @@
 
 #include "platform/StderrLines.hpp"
 #include "platform/Win32/Utf16.hpp"
+#include "system/Worker.hpp"
 
 #include <SFML/System/Err.hpp>
 
@@ -21,7 +22,7 @@ bool consoleClosesWithGame() {
     return GetConsoleProcessList(processes, 2) == 1;
 }
 
-LineWriter* stderrWriter = nullptr; // lives until the process ends
+Worker* stderrWriter = nullptr; // lives until the process ends
 
 // One line to the handle stderr had at the start: as UTF-16 to a console,
 // as UTF-8 bytes to anything else.
@@ -58,13 +59,13 @@ void flushAtExit() {
     flushStderrLines(std::chrono::milliseconds(500));
 }
 
-// From now on std::cerr and SFML's error stream go through a LineWriter.
+// From now on std::cerr and SFML's error stream are written on a thread of their own.
 void writeStderrInTheBackground() {
     // Both live until the process ends: a stream may be written to by the
     // last destructor, and the writer's thread may be stuck in a console
-    stderrWriter = new LineWriter(writeToStderr);
-    auto* const buffer =
-        new LineBuffer([](std::string line) { stderrWriter->tell(std::move(line)); });
+    stderrWriter = new Worker(64);
+    auto* const buffer = new LineBuffer(
+        [](std::string line) { stderrWriter->post([line] { writeToStderr(line); }); });
     std::cerr.rdbuf(buffer);
     sf::err().rdbuf(buffer);
     std::atexit(flushAtExit);
@@ -103,7 +104,8 @@ void keepConsoleFromBlocking() {
 }
 
 bool flushStderrLines(std::chrono::milliseconds bound) {
-    return stderrWriter == nullptr || stderrWriter->drain(bound);
+    return stderrWriter == nullptr ||
+           stderrWriter->finish(std::chrono::steady_clock::now() + bound);
 }
 
 bool showMessageBox(const std::string& line) {

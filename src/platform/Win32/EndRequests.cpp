@@ -14,14 +14,11 @@ HANDLE endEvent = nullptr;
 
 std::atomic<HWND> hookedWindow{nullptr}; // the console handler's thread reads it
 
-// Sent to the game's window by the console handler: saves on the game's own
-// thread, whatever loop it is in, and answers 1 once the board is on the disk.
+// Saves on the game's own thread, whatever loop it is in; answers 1 once the board is on the disk.
 const UINT saveOnTheWindowsThread = WM_APP + 1;
 
 std::atomic<int> endsAsked{0};
 
-// Waits until the frame loop has answered an end request, or GetTickCount64
-// reaches `deadline`; returns whether it has answered.
 bool answeredBy(ULONGLONG deadline) {
     while (!endAnswered() && GetTickCount64() < deadline) {
         Sleep(10);
@@ -34,23 +31,22 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     const bool again = endsAsked++ > 0;
     askForTheEnd();
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        // The game closes itself. Asked again while the first end still waits
-        // for the disk, it ends without the write: the write is atomic, and
-        // the next start removes what it left.
-        if (again && !answeredBy(asked + 500)) {
-            std::cerr << "Tangleroot: asked again to end before the disk answered; the board was "
-                         "not saved\n";
+        // The game ends itself. Asked again before it has, it quits: the write
+        // is atomic, and the next start removes what it left.
+        if (again) {
+            if (!answeredBy(asked + 500)) {
+                std::cerr << "Tangleroot: asked again to end before the disk answered; the board "
+                             "was not saved\n";
+            }
             flushStderrLines(std::chrono::milliseconds(500));
             ExitProcess(1);
         }
         return TRUE;
     }
-    // The console is closing, or the session ends: Windows ends the process
-    // once this returns, and allows about 5 seconds. The frame loop saves and
-    // answers at once, unless Windows holds it in a modal loop of its own (a
-    // drag of the window, its system menu): after a second the window, whose
-    // procedure such a loop still runs, saves instead. Every wait ends by the
-    // clock, within 4 seconds, so what the game had to say is out in time.
+    // The console is closing (logoff and shutdown reach the window instead,
+    // since user32 is loaded): Windows ends the process once this returns,
+    // about 5 s later. Windows may hold the frame loop in a modal loop of its
+    // own (a drag, the system menu): after a second the window saves instead.
     const ULONGLONG deadline = asked + 4000;
     if (!answeredBy(asked + 1000)) {
         const HWND window = hookedWindow;

@@ -1,4 +1,5 @@
 #include "platform/StderrLines.hpp"
+#include "system/Worker.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,33 +9,35 @@
 
 using namespace std::chrono_literals;
 
-TEST(LineWriter, AStuckOutputHoldsUpNobodyAndKeepsItsOrderOnceFree) {
+TEST(Worker, AStuckJobHoldsUpNobodyAndTheNewestWaitingJobsRunInOrderOnceFree) {
     std::promise<void> unstick; // a console in Select mode, until Esc
     const std::shared_future<void> stuck = unstick.get_future().share();
     std::promise<void> taken;
     std::future<void> holding = taken.get_future();
     std::vector<std::string> written;
-    LineWriter writer(
-        [&](const std::string& line) {
+    Worker worker(3);
+    const auto line = [&](std::string text) {
+        return [&, text] {
             if (written.empty()) {
                 taken.set_value();
             }
             stuck.wait();
-            written.push_back(line);
-        },
-        3);
-    // The writer takes the first line and is stuck; three wait; each line
+            written.push_back(text);
+        };
+    };
+    // The worker takes the first line and is stuck; three wait; each line
     // after them pushes the oldest waiting one out, the last word is kept
-    std::vector<bool> kept{writer.tell("0\n")};
+    std::vector<bool> kept{worker.post(line("0"))};
     holding.wait();
-    for (const char* line : {"1\n", "2\n", "3\n", "4\n", "5\n"}) {
-        kept.push_back(writer.tell(line));
+    for (const char* text : {"1", "2", "3", "4", "5"}) {
+        kept.push_back(worker.post(line(text)));
     }
-    EXPECT_FALSE(writer.drain(100ms)) << "drained while the output was stuck";
+    EXPECT_FALSE(worker.finish(std::chrono::steady_clock::now() + 100ms))
+        << "finished while the output was stuck";
     EXPECT_EQ(kept, (std::vector<bool>{true, true, true, true, false, false}));
     unstick.set_value();
-    EXPECT_TRUE(writer.drain(10s));
-    EXPECT_EQ(written, (std::vector<std::string>{"0\n", "3\n", "4\n", "5\n"}));
+    EXPECT_TRUE(worker.finish(std::chrono::steady_clock::now() + 10s));
+    EXPECT_EQ(written, (std::vector<std::string>{"0", "3", "4", "5"}));
 }
 
 TEST(LineBuffer, EachThreadsLinesArriveWholeHoweverTheyAreWrittenAndFlushed) {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// A thread of its own for work that may block (a disk, a console), so that
+// whoever hands the work over never waits for it.
+class Worker {
+public:
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    // At most `room` jobs wait; one more drops the oldest waiting job, since
+    // the newest is most often the last word.
+    explicit Worker(std::size_t room);
+    // Runs the jobs still waiting, then ends the thread.
+    ~Worker();
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    // Queues `job` and returns at once; false when a waiting job was dropped for it.
+    bool post(std::function<void()> job);
+
+    // Waits until every job posted so far has run, at most until `deadline`;
+    // returns whether they all have.
+    bool finish(Deadline deadline);
+
+private:
+    void run();
+
+    const std::size_t room;
+    std::mutex mutex;
+    std::condition_variable wake; // a job came, or the thread is to end
+    std::condition_variable idle; // no job waits or runs
+    std::deque<std::function<void()>> jobs;
+    bool busy = false;
+    bool stopping = false;
+    std::thread thread; // last, so it starts once the rest is ready
+};
