@@ -254,22 +254,31 @@ protected:
 };
 
 // A spider dragged by a mouse moving 1000 times a second, where the display
-// waits for the screen's next refresh at 60 Hz, as a buffer swap paced by
-// vertical sync does: the pace counts from when each frame was decided.
-TEST_F(FrameLoopClock, ADragKeepsSixtyFramesASecondWhereTheDisplayWaitsForTheRefresh) {
-    const sf::Int64 refresh = 1000000 / 60;
-    int frames = 0;
-    for (std::uint64_t move = 1; now < sf::seconds(1); ++move, now += sf::milliseconds(1)) {
-        if (loop.decideFrame(move, false, true)) {
-            // display() returns a moment after the next refresh, 0.1 to 0.9 ms,
-            // a little later each frame and then early again
-            const sf::Int64 late = 100 * (1 + frames % 9);
-            now = sf::microseconds((now.asMicroseconds() / refresh + 1) * refresh + late);
-            loop.drawn();
-            ++frames;
+// waits for the screen's next refresh, as a buffer swap paced by vertical
+// sync does: every refresh shows a new frame, at 60, 75 and 144 Hz alike.
+TEST(FramePace, ADragGetsAFrameAtEveryRefreshOfTheScreen) {
+    for (const int hertz : {60, 75, 144}) {
+        SCOPED_TRACE(hertz);
+        const sf::Int64 refresh = 1000000 / hertz;
+        FrameSchedule schedule;
+        schedule.period = framePeriodAt(hertz);
+        schedule.safetyRedraws = false;
+        int frames = 0;
+        sf::Time now;
+        for (std::uint64_t move = 1; now < sf::seconds(1); ++move, now += sf::milliseconds(1)) {
+            if (frameNeedsDrawing(schedule, {move, false, true, false}, now)) {
+                const sf::Time decidedAt = now;
+                // display() returns a moment after the next refresh, 0.1 to 0.9 ms,
+                // a little later each frame and then early again
+                const sf::Int64 late = 100 * (1 + frames % 9);
+                now = sf::microseconds((now.asMicroseconds() / refresh + 1) * refresh + late);
+                advancePastFrame(schedule, move, decidedAt);
+                ++frames;
+            }
         }
+        EXPECT_GE(frames, hertz - 2) << "refreshes that showed no new frame";
     }
-    EXPECT_GE(frames, 55);
+    EXPECT_EQ(framePeriodAt(0), sf::microseconds(16666)) << "60 a second where no rate is told";
 }
 
 // A minimized loop makes every step that came due while it slept as it asked;
