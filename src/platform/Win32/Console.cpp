@@ -3,8 +3,6 @@
 #include "platform/StderrLines.hpp"
 #include "platform/Win32/Utf16.hpp"
 
-#include <SFML/System/Err.hpp>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -33,7 +31,8 @@ void writeToStderr(const std::string& line) {
         // Windows 7 writes at most some 64 KB at a time, and says how much it did
         for (std::size_t done = 0; done < wide.size();) {
             DWORD written = 0;
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+            const auto chunk =
+                static_cast<DWORD>(unitsInWrite(wide.data() + done, wide.size() - done, 8192));
             if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) ||
                 written == 0) {
                 return;
@@ -58,15 +57,11 @@ void flushAtExit() {
     flushStderrLines(std::chrono::milliseconds(500));
 }
 
-// From now on std::cerr and SFML's error stream go through a LineWriter.
 void writeStderrInTheBackground() {
     // Both live until the process ends: a stream may be written to by the
     // last destructor, and the writer's thread may be stuck in a console
     stderrWriter = new LineWriter(writeToStderr);
-    auto* const buffer =
-        new LineBuffer([](std::string line) { stderrWriter->tell(std::move(line)); });
-    std::cerr.rdbuf(buffer);
-    sf::err().rdbuf(buffer);
+    std::cerr.rdbuf(new LineBuffer([](std::string line) { stderrWriter->tell(std::move(line)); }));
     std::atexit(flushAtExit);
 }
 
@@ -107,6 +102,5 @@ bool flushStderrLines(std::chrono::milliseconds bound) {
 }
 
 bool showMessageBox(const std::string& line) {
-    MessageBoxW(nullptr, utf16(line).c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
-    return true;
+    return MessageBoxW(nullptr, utf16(line).c_str(), L"Tangleroot", MB_OK | MB_ICONERROR) != 0;
 }
