@@ -109,26 +109,16 @@ bool ewmhWindowManagerRuns(Display* x, Window root) {
     return own.size() == 1 && own[0] == check[0];
 }
 
-std::optional<FrameSize> frameExtents(Display* x, Window probe, Clock::time_point end) {
-    const Atom extents = XInternAtom(x, "_NET_FRAME_EXTENTS", False);
-    for (;;) {
-        XEvent event{};
-        while (XCheckTypedWindowEvent(x, probe, PropertyNotify, &event)) {
-            const std::vector<long> sides = event.xproperty.atom == extents
-                                                ? cardinals(x, probe, "_NET_FRAME_EXTENTS")
-                                                : std::vector<long>();
-            if (sides.size() == 4) {
-                return FrameSize{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
-                                 static_cast<int>(sides[1]), static_cast<int>(sides[3])};
-            }
+// Asks `done` every 10 ms until it says yes, for at most `bound`.
+template <typename Done> bool within(Clock::duration bound, Done done) {
+    const Clock::time_point end = Clock::now() + bound;
+    while (!done()) {
+        if (Clock::now() >= end) {
+            return false;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now());
-        if (left.count() <= 0) {
-            return std::nullopt;
-        }
-        pollfd socket{ConnectionNumber(x), POLLIN, 0};
-        poll(&socket, 1, static_cast<int>(left.count()));
+        poll(nullptr, 0, 10);
     }
+    return true;
 }
 
 // Some window managers draw a thinner frame round a window of fixed size.
@@ -165,17 +155,6 @@ std::optional<PlacedFrame> framedAt(Display* x, Window window) {
                        FrameSize{clientLeft - outer.x, clientTop - outer.y,
                                  right - clientLeft - inner.width,
                                  bottom - clientTop - inner.height}};
-}
-
-template <typename Done>
-std::optional<PlacedFrame> framedWhen(Display* x, Window window, Clock::duration bound, Done done) {
-    const Clock::time_point end = Clock::now() + bound;
-    std::optional<PlacedFrame> framed;
-    do {
-        poll(nullptr, 0, 10);
-        framed = framedAt(x, window);
-    } while (!(framed && done(*framed)) && Clock::now() < end);
-    return framed;
 }
 
 } // namespace
@@ -260,10 +239,7 @@ std::optional<FrameSize> Desktop::frame() const {
         return std::nullopt;
     }
     // Asked of a window not yet shown: the answer is its _NET_FRAME_EXTENTS.
-    XSetWindowAttributes attributes{};
-    attributes.event_mask = PropertyChangeMask;
-    const Window probe = XCreateWindow(x, root, 0, 0, 100, 100, 0, CopyFromParent, InputOutput,
-                                       CopyFromParent, CWEventMask, &attributes);
+    const Window probe = XCreateSimpleWindow(x, root, 0, 0, 100, 100, 0, 0, 0);
     fixSize(x, probe, 100);
     XEvent message{};
     message.xclient.type = ClientMessage;
@@ -271,12 +247,16 @@ std::optional<FrameSize> Desktop::frame() const {
     message.xclient.message_type = request;
     message.xclient.format = 32;
     XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
-    XFlush(x);
-    const std::optional<FrameSize> frame =
-        frameExtents(x, probe, Clock::now() + std::chrono::milliseconds(500));
+    std::vector<long> sides;
+    within(std::chrono::milliseconds(500),
+           [&] { return (sides = cardinals(x, probe, "_NET_FRAME_EXTENTS")).size() == 4; });
     XDestroyWindow(x, probe);
     XFlush(x);
-    return frame;
+    if (sides.size() != 4) {
+        return std::nullopt;
+    }
+    return FrameSize{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
+                     static_cast<int>(sides[1]), static_cast<int>(sides[3])};
 }
 
 bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const {
@@ -318,13 +298,13 @@ std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
                                              asked.frameTop, asked.side, asked.side, 0, 0, 0);
     fixSize(x, probe, static_cast<int>(asked.side), USPosition);
     XMapWindow(x, probe);
-    std::optional<PlacedFrame> placed = framedWhen(x, probe, std::chrono::milliseconds(500),
-                                                   [](const PlacedFrame&) { return true; });
-    if (placed) {
+    std::optional<PlacedFrame> placed;
+    if (within(std::chrono::milliseconds(500), [&] { return (placed = framedAt(x, probe)); })) {
         const PlacedFrame shown = *placed;
         XMoveWindow(x, probe, asked.frameLeft, asked.frameTop);
-        placed = framedWhen(x, probe, std::chrono::milliseconds(200), [&](const PlacedFrame& now) {
-            return now.left != shown.left || now.top != shown.top;
+        within(std::chrono::milliseconds(200), [&] {
+            placed = framedAt(x, probe);
+            return placed && (placed->left != shown.left || placed->top != shown.top);
         });
     }
     XDestroyWindow(x, probe);
