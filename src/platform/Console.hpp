@@ -4,12 +4,10 @@
 #include <cstddef>
 #include <string>
 
-// Whether nobody reads stderr: it goes to no file or pipe, and the game has
-// no console (started detached) or one that closes with it.
+// Neither a file nor a pipe, and no console (started detached) or one that
+// closes with the game.
 bool stderrGoesUnread(unsigned long consoleProcesses, bool stderrIsFileOrPipe);
-
-// The same for this process where the system can tell; false elsewhere.
-bool nobodyReadsStderr();
+bool nobodyReadsStderr(); // false where the system cannot tell
 
 // strerror in the player's language, in UTF-8; numbers, and so the save
 // file, stay as they were. Windows answers in its display language already.
@@ -24,12 +22,10 @@ void silenceSfmlMessages();
 // written on a thread of its own. Elsewhere a terminal never blocks for good.
 void keepConsoleFromBlocking();
 
-// Waits at most `bound` for the lines told so far to be written, at an end
-// that skips what exit() runs; whether they are.
+// At an end that skips what exit() runs: whether the lines so far are written within `bound`.
 bool flushStderrLines(std::chrono::milliseconds bound);
 
-// Shows `line` (UTF-8) in a message box where the system has one (Windows);
-// false elsewhere, or when it cannot be shown.
+// False where the system has no message box, or cannot show one.
 bool showMessageBox(const std::string& line);
 
 // How many of `size` UTF-16 units go in a write of at most `most`: a

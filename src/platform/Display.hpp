@@ -12,12 +12,11 @@ struct ScreenArea {
     int left = 0, top = 0, width = 0, height = 0;
 };
 
-// The title bar and borders round a client area, in screen pixels.
 struct FrameSize {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// The outer corner of a window's frame and the side of its square client area.
+// The frame's outer corner, and the side of the square client area.
 struct WindowPlace {
     int frameLeft = 0, frameTop = 0;
     unsigned side = 0;
@@ -35,8 +34,7 @@ struct PlacedFrame {
     FrameSize frame;
 };
 
-// A move of the window to a monitor of another scale, as the system tells it.
-struct ScaleChange {
+struct ScaleChange {      // a move to a monitor of another scale
     ScreenArea workArea;  // the new monitor's
     FrameSize frame;      // the window's frame at the new scale
     float scale = 1.f;    // screen pixels per board pixel there
@@ -47,8 +45,7 @@ struct ScaleChange {
 
 using PlaceAfterScaleChange = WindowPlace (*)(const ScaleChange& change);
 
-// The desktop, asked anew at each question over one connection kept for the
-// game's life (X11; Windows needs none).
+// Asked anew at each question, over one connection kept for the game's life.
 class Desktop {
 public:
     Desktop();
@@ -58,8 +55,7 @@ public:
     bool reachable() const { return connection_ != nullptr; }
     const std::string& problem() const { return problem_; }
 
-    // With no X connection, an 800 x 800 screen.
-    DesktopLayout layout() const;
+    DesktopLayout layout() const; // without an X connection, an 800 x 800 screen
 
     // Screen pixels per board pixel: the monitor's dpi over 96 (Windows), or
     // Xft.dpi over 96 (X11); 1 when nothing is set.

@@ -31,9 +31,7 @@ std::vector<long> cardinals(Display* display, Window window, const char* name) {
         const long* items = reinterpret_cast<const long*>(data);
         values.assign(items, items + count);
     }
-    if (data != nullptr) {
-        XFree(data);
-    }
+    XFree(data);
     return values;
 }
 
@@ -50,13 +48,8 @@ bool windowsAreManaged(Display* x, Window root) {
 }
 
 float refreshRateOf(const XRRModeInfo& mode) {
-    double lines = mode.vTotal;
-    if (mode.modeFlags & RR_DoubleScan) {
-        lines *= 2;
-    }
-    if (mode.modeFlags & RR_Interlace) {
-        lines /= 2;
-    }
+    const double lines = mode.vTotal * (mode.modeFlags & RR_DoubleScan ? 2.0 : 1.0) /
+                         (mode.modeFlags & RR_Interlace ? 2.0 : 1.0);
     return mode.hTotal > 0 && lines > 0
                ? static_cast<float>(static_cast<double>(mode.dotClock) / (mode.hTotal * lines))
                : 0.f;
@@ -74,9 +67,7 @@ std::vector<ScreenArea> monitors(Display* display, Window root) {
         for (int i = 0; i < count; ++i) {
             found.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
         }
-        if (list != nullptr) {
-            XRRFreeMonitors(list);
-        }
+        XRRFreeMonitors(list);
     } else if (XineramaQueryExtension(display, &eventBase, &errorBase) &&
                XineramaIsActive(display)) {
         int count = 0;
@@ -84,9 +75,7 @@ std::vector<ScreenArea> monitors(Display* display, Window root) {
         for (int i = 0; i < count; ++i) {
             found.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
         }
-        if (list != nullptr) {
-            XFree(list);
-        }
+        XFree(list);
     }
     return found;
 }
@@ -333,22 +322,15 @@ float Desktop::refreshRate(sf::WindowHandle window) const {
     float rate = 0.f;
     for (int i = 0; resources != nullptr && i < resources->ncrtc && rate == 0.f; ++i) {
         XRRCrtcInfo* const crtc = XRRGetCrtcInfo(x, resources, resources->crtcs[i]);
-        if (crtc != nullptr && crtc->mode != None && centreX >= crtc->x && centreY >= crtc->y &&
-            centreX < crtc->x + static_cast<int>(crtc->width) &&
-            centreY < crtc->y + static_cast<int>(crtc->height)) {
-            for (int m = 0; m < resources->nmode; ++m) {
-                if (resources->modes[m].id == crtc->mode) {
-                    rate = refreshRateOf(resources->modes[m]);
-                }
-            }
+        const bool holds = crtc != nullptr && centreX >= crtc->x && centreY >= crtc->y &&
+                           centreX < crtc->x + static_cast<int>(crtc->width) &&
+                           centreY < crtc->y + static_cast<int>(crtc->height);
+        for (int m = 0; holds && m < resources->nmode; ++m) {
+            rate = resources->modes[m].id == crtc->mode ? refreshRateOf(resources->modes[m]) : rate;
         }
-        if (crtc != nullptr) {
-            XRRFreeCrtcInfo(crtc);
-        }
+        XRRFreeCrtcInfo(crtc);
     }
-    if (resources != nullptr) {
-        XRRFreeScreenResources(resources);
-    }
+    XRRFreeScreenResources(resources);
     return rate;
 }
 

@@ -10,37 +10,33 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
     ::Window window = 0;
     Display* own = nullptr; // the desktop's, told what becomes of the window
-    Atom wmState = None;
-    Atom netWmState = None;
+    Atom wmState = None, netWmState = None;
     bool shown = true;
 };
 
 namespace {
 
-struct Scan {
-    ::Window window;
-    bool found;
-};
-
-Bool markIfForWindow(Display*, XEvent* event, XPointer arg) {
-    Scan* scan = reinterpret_cast<Scan*>(arg);
-    scan->found = scan->found || event->xany.window == scan->window;
-    return False; // every event stays queued for SFML
-}
-
 // Xlib may hold events it read while waiting for a reply, which the socket no
 // longer shows. Events for other windows, which SFML never takes, do not count.
 bool eventQueuedFor(Display* display, ::Window window) {
     XFlush(display);
-    Scan scan{window, false};
+    std::pair<::Window, bool> scan{window, false};
     XEvent event;
-    XCheckIfEvent(display, &event, markIfForWindow, reinterpret_cast<XPointer>(&scan));
-    return scan.found;
+    XCheckIfEvent(
+        display, &event,
+        [](Display*, XEvent* queued, XPointer arg) {
+            auto* scan = reinterpret_cast<std::pair<::Window, bool>*>(arg);
+            scan->second = scan->second || queued->xany.window == scan->first;
+            return False; // every event stays queued for SFML
+        },
+        reinterpret_cast<XPointer>(&scan));
+    return scan.second;
 }
 
 // icewm unmaps a minimized window, mutter keeps it mapped. A window manager
@@ -51,17 +47,13 @@ bool onScreen(Display* x, ::Window window) {
     if (XGetWindowAttributes(x, window, &attributes) == 0) {
         return true;
     }
-    if (attributes.map_state != IsViewable) {
-        return false;
-    }
-    if (!windowsAreManaged(x, DefaultRootWindow(x))) {
-        return true;
-    }
     const std::vector<long> wmState = cardinals(x, window, "WM_STATE");
     const std::vector<long> netWmState = cardinals(x, window, "_NET_WM_STATE");
     const long hidden = static_cast<long>(XInternAtom(x, "_NET_WM_STATE_HIDDEN", False));
-    return (wmState.empty() || wmState[0] != IconicState) &&
-           std::find(netWmState.begin(), netWmState.end(), hidden) == netWmState.end();
+    const bool minimized = (!wmState.empty() && wmState[0] == IconicState) ||
+                           std::count(netWmState.begin(), netWmState.end(), hidden) > 0;
+    return attributes.map_state == IsViewable &&
+           !(minimized && windowsAreManaged(x, DefaultRootWindow(x)));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 struct Desktop::Connection {};
@@ -110,41 +111,69 @@ std::optional<FrameSize> Desktop::frame() const {
 
 namespace {
 
-constexpr UINT_PTR scaleWatch = 1; // this file's part in the window's chain of subclasses
-bool dragged = false;              // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
+constexpr UINT_PTR scaleWatch = 1;  // this file's part in the window's chain of subclasses
+bool dragged = false;               // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
+bool moved = false;                 // since followMonitorScale
+std::optional<POINT> openingCorner; // of the first move, until the client area is fitted after it
 
 // Windows suggests a rectangle that keeps the window's size at the new
 // scale, which may not fit that monitor: the window is placed anew there.
+RECT placedAt(HWND window, UINT dpi, const RECT& suggested, HMONITOR under,
+              PlaceAfterScaleChange place) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (dpi == 0 || !GetMonitorInfoW(under, &monitor)) {
+        return suggested;
+    }
+    const ScaleChange change{areaOf(monitor.rcWork),
+                             frameAt(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                                     static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi)
+                                 .value_or(FrameSize{}),
+                             static_cast<float>(dpi) / 96.f,
+                             areaOf(suggested),
+                             dragged,
+                             virtualScreen()};
+    WindowPlace placed = place(change);
+    if (openingCorner) {
+        placed.frameLeft = openingCorner->x;
+        placed.frameTop = openingCorner->y;
+    }
+    const FrameSize& frame = change.frame;
+    const int side = static_cast<int>(placed.side);
+    return {placed.frameLeft, placed.frameTop, placed.frameLeft + side + frame.left + frame.right,
+            placed.frameTop + side + frame.top + frame.bottom};
+}
+
 LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR data) {
+    const auto place = reinterpret_cast<PlaceAfterScaleChange>(data);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, watchScaleChange, scaleWatch);
     } else if (message == WM_ENTERSIZEMOVE || message == WM_EXITSIZEMOVE) {
         dragged = message == WM_ENTERSIZEMOVE;
+    } else if (message == WM_WINDOWPOSCHANGING && !moved &&
+               !(reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_NOMOVE)) {
+        moved = true;
+        openingCorner = POINT{reinterpret_cast<const WINDOWPOS*>(lParam)->x,
+                              reinterpret_cast<const WINDOWPOS*>(lParam)->y};
+    } else if (message == WM_GETDPISCALEDSIZE) {
+        // Asked before WM_DPICHANGED, so that a dragged window stays under the pointer.
+        RECT now{0, 0, 0, 0};
+        GetWindowRect(window, &now);
+        // Dragged, the window goes where the pointer is.
+        const RECT placed =
+            placedAt(window, static_cast<UINT>(wParam), now,
+                     dragged ? MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTONEAREST)
+                             : MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST),
+                     place);
+        *reinterpret_cast<SIZE*>(lParam) = {placed.right - placed.left, placed.bottom - placed.top};
+        return TRUE;
     } else if (message == WM_DPICHANGED) {
-        RECT suggested = *reinterpret_cast<const RECT*>(lParam);
-        const UINT dpi = HIWORD(wParam);
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        if (dpi > 0 &&
-            GetMonitorInfoW(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), &monitor)) {
-            ScaleChange change{areaOf(monitor.rcWork),
-                               frameAt(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
-                                       static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi)
-                                   .value_or(FrameSize{}),
-                               static_cast<float>(dpi) / 96.f,
-                               areaOf(suggested),
-                               dragged,
-                               virtualScreen()};
-            const WindowPlace placed = reinterpret_cast<PlaceAfterScaleChange>(data)(change);
-            const int side = static_cast<int>(placed.side);
-            suggested = {placed.frameLeft, placed.frameTop,
-                         placed.frameLeft + side + change.frame.left + change.frame.right,
-                         placed.frameTop + side + change.frame.top + change.frame.bottom};
-        }
-        SetWindowPos(window, nullptr, suggested.left, suggested.top,
-                     suggested.right - suggested.left, suggested.bottom - suggested.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        const RECT placed = placedAt(window, HIWORD(wParam), suggested,
+                                     MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), place);
+        SetWindowPos(window, nullptr, placed.left, placed.top, placed.right - placed.left,
+                     placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     return DefSubclassProc(window, message, wParam, lParam);
@@ -161,6 +190,9 @@ std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace) const {
 }
 
 void Desktop::fitClientArea(sf::WindowHandle window, unsigned side) const {
+    if (moved) {
+        openingCorner.reset(); // opened: from now on a window is placed where it goes
+    }
     RECT client{0, 0, 0, 0}, outer{0, 0, 0, 0};
     if (!GetClientRect(window, &client) || !GetWindowRect(window, &outer)) {
         return;
