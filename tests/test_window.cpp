@@ -86,6 +86,44 @@ TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
     EXPECT_EQ(placed(placeAfterScaleChange(change)), (std::vector<int>{2841, 0, 989}));
 }
 
+// 1920 x 1080 at 100%, and 2560 x 1440 at 150% to its right with a 40 px task bar.
+TEST(WindowSize, WindowsIsToldTheSizeAtTheNewScaleAndAnOpeningWindowKeepsItsCorner) {
+    const ScreenArea laptop{1920, 0, 1920, 1040};
+    const struct {
+        const char* name;
+        ScaleChange change;
+        std::optional<ScreenArea> opening;
+        std::vector<int> frame;
+    } cases[] = {
+        {"opened there, centred by the game",
+         {{1920, 0, 2560, 1400},
+          {5, 46, 5, 5},
+          1.5f,
+          {2890, 147, 1210, 1251},
+          false,
+          {0, 0, 4480, 1440}},
+         ScreenArea{2595, 74, 0, 0},
+         {2595, 74, 1210, 1251}},
+        {"moved there later: near where Windows suggests",
+         {{1920, 0, 2560, 1400},
+          {5, 46, 5, 5},
+          1.5f,
+          {2890, 147, 1210, 1251},
+          false,
+          {0, 0, 4480, 1440}},
+         std::nullopt,
+         {2890, 147, 1210, 1251}},
+        {"onto a 1080p laptop: as high as its work area, not 1.5 times",
+         {laptop, {5, 46, 5, 5}, 1.5f, {1920, 0, 1215, 1261}, true, {0, 0, 3840, 1080}},
+         std::nullopt,
+         {2028, 0, 999, 1040}},
+    };
+    for (const auto& [name, change, opening, frame] : cases) {
+        EXPECT_EQ(edges(frameAfterScaleChange(change, placeAfterScaleChange, opening)), frame)
+            << name;
+    }
+}
+
 TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     // A 1366 x 768 laptop with a 1920 x 1080 monitor to its right, bottoms
     // aligned; the window manager's work area spans both less a 40 px bar.

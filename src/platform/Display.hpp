@@ -45,6 +45,12 @@ struct ScaleChange {      // a move to a monitor of another scale
 
 using PlaceAfterScaleChange = WindowPlace (*)(const ScaleChange& change);
 
+// The frame Windows is told to take after `change`, as WM_GETDPISCALEDSIZE
+// and WM_DPICHANGED ask. While the window opens, at the corner it was moved
+// to (`opening`): Windows would push it off centre.
+ScreenArea frameAfterScaleChange(const ScaleChange& change, PlaceAfterScaleChange place,
+                                 std::optional<ScreenArea> opening);
+
 // Asked anew at each question, over one connection kept for the game's life.
 class Desktop {
 public:

@@ -111,10 +111,10 @@ std::optional<FrameSize> Desktop::frame() const {
 
 namespace {
 
-constexpr UINT_PTR scaleWatch = 1;  // this file's part in the window's chain of subclasses
-bool dragged = false;               // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
-bool moved = false;                 // since followMonitorScale
-std::optional<POINT> openingCorner; // of the first move, until the client area is fitted after it
+constexpr UINT_PTR scaleWatch = 1;       // this file's part in the window's chain of subclasses
+bool dragged = false;                    // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
+bool moved = false;                      // since followMonitorScale
+std::optional<ScreenArea> openingCorner; // the first move's, till the client is fitted
 
 // Windows suggests a rectangle that keeps the window's size at the new
 // scale, which may not fit that monitor: the window is placed anew there.
@@ -133,15 +133,8 @@ RECT placedAt(HWND window, UINT dpi, const RECT& suggested, HMONITOR under,
                              areaOf(suggested),
                              dragged,
                              virtualScreen()};
-    WindowPlace placed = place(change);
-    if (openingCorner) {
-        placed.frameLeft = openingCorner->x;
-        placed.frameTop = openingCorner->y;
-    }
-    const FrameSize& frame = change.frame;
-    const int side = static_cast<int>(placed.side);
-    return {placed.frameLeft, placed.frameTop, placed.frameLeft + side + frame.left + frame.right,
-            placed.frameTop + side + frame.top + frame.bottom};
+    const ScreenArea frame = frameAfterScaleChange(change, place, openingCorner);
+    return {frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
 }
 
 LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -154,8 +147,8 @@ LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPAR
     } else if (message == WM_WINDOWPOSCHANGING && !moved &&
                !(reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_NOMOVE)) {
         moved = true;
-        openingCorner = POINT{reinterpret_cast<const WINDOWPOS*>(lParam)->x,
-                              reinterpret_cast<const WINDOWPOS*>(lParam)->y};
+        const WINDOWPOS& asked = *reinterpret_cast<const WINDOWPOS*>(lParam);
+        openingCorner = ScreenArea{asked.x, asked.y, 0, 0};
     } else if (message == WM_GETDPISCALEDSIZE) {
         // Asked before WM_DPICHANGED, so that a dragged window stays under the pointer.
         RECT now{0, 0, 0, 0};
