@@ -1,15 +1,20 @@
 #include "game/Startup.hpp"
 #include "game/WindowSize.hpp"
+#include "platform/Console.hpp"
 #include "platform/Display.hpp"
+#include "platform/EventWait.hpp"
 #include "support.hpp"
 
+#include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/System/Err.hpp>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include "platform/Unix/X11.hpp"
@@ -79,6 +84,44 @@ TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
     }
     change.dragged = false; // moved by the system, or by the keyboard: placed anew near there
     EXPECT_EQ(placed(placeAfterScaleChange(change)), (std::vector<int>{2841, 0, 989}));
+}
+
+// 1920 x 1080 at 100%, and 2560 x 1440 at 150% to its right with a 40 px task bar.
+TEST(WindowSize, WindowsIsToldTheSizeAtTheNewScaleAndAnOpeningWindowKeepsItsCorner) {
+    const ScreenArea laptop{1920, 0, 1920, 1040};
+    const struct {
+        const char* name;
+        ScaleChange change;
+        std::optional<ScreenArea> opening;
+        std::vector<int> frame;
+    } cases[] = {
+        {"opened there, centred by the game",
+         {{1920, 0, 2560, 1400},
+          {5, 46, 5, 5},
+          1.5f,
+          {2890, 147, 1210, 1251},
+          false,
+          {0, 0, 4480, 1440}},
+         ScreenArea{2595, 74, 0, 0},
+         {2595, 74, 1210, 1251}},
+        {"moved there later: near where Windows suggests",
+         {{1920, 0, 2560, 1400},
+          {5, 46, 5, 5},
+          1.5f,
+          {2890, 147, 1210, 1251},
+          false,
+          {0, 0, 4480, 1440}},
+         std::nullopt,
+         {2890, 147, 1210, 1251}},
+        {"onto a 1080p laptop: as high as its work area, not 1.5 times",
+         {laptop, {5, 46, 5, 5}, 1.5f, {1920, 0, 1215, 1261}, true, {0, 0, 3840, 1080}},
+         std::nullopt,
+         {2028, 0, 999, 1040}},
+    };
+    for (const auto& [name, change, opening, frame] : cases) {
+        EXPECT_EQ(edges(frameAfterScaleChange(change, placeAfterScaleChange, opening)), frame)
+            << name;
+    }
 }
 
 TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
@@ -224,6 +267,106 @@ TEST(Desktop, TheWindowOpensWherePlacedAndOffersItsIconsAsArgb) {
     const std::vector<long> icons = cardinals(x, window.getSystemHandle(), "_NET_WM_ICON");
     XCloseDisplay(x);
     EXPECT_EQ(icons, (std::vector<long>{2, 1, 0x40102030, 0x40102030, 1, 1, 0x04010203}));
+}
+
+void setProperty(Display* x, Window window, const char* name, Atom type, std::vector<long> values) {
+    XChangeProperty(x, window, XInternAtom(x, name, False), type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()),
+                    static_cast<int>(values.size()));
+}
+
+// Mutter keeps a minimized window mapped, and says so only in its properties.
+TEST(EventWait, AMappedWindowIsMinimizedWhileAWindowManagerRunsAndCallsItSo) {
+    const Desktop desktop;
+    sf::RenderWindow window(sf::VideoMode(100, 100), "Tangleroot");
+    EventWait wait(window, desktop);
+    Display* const x = XOpenDisplay(nullptr);
+    ASSERT_NE(x, nullptr);
+    const Window manager = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 10, 10, 0, 0, 0);
+    const Atom hidden = XInternAtom(x, "_NET_WM_STATE_HIDDEN", False);
+    const Atom above = XInternAtom(x, "_NET_WM_STATE_ABOVE", False);
+    const long normal = NormalState, iconic = IconicState;
+    const struct {
+        const char* name;
+        Window ownsWmS0;
+        long wmState;
+        std::vector<long> netWmState;
+        bool minimized, redraw;
+    } cases[] = {
+        {"iconified", manager, iconic, {}, true, false},
+        {"hidden, WM_STATE not yet iconic", manager, normal, {long(hidden)}, true, false},
+        {"restored, kept above", manager, normal, {long(above)}, false, true},
+        {"iconified again", manager, iconic, {long(hidden)}, true, false},
+        {"its window manager died: Iconic left behind", None, iconic, {long(hidden)}, false, true},
+    };
+    wait.takeNews();
+    for (const auto& [name, ownsWmS0, wmState, netWmState, minimized, redraw] : cases) {
+        XSetSelectionOwner(x, XInternAtom(x, "WM_S0", False), ownsWmS0, CurrentTime);
+        const Window handle = window.getSystemHandle();
+        setProperty(x, handle, "WM_STATE", XInternAtom(x, "WM_STATE", False), {wmState, 0});
+        setProperty(x, handle, "_NET_WM_STATE", XA_ATOM, netWmState);
+        XSync(x, False);
+        wait.sleep(sf::milliseconds(500));
+        const WindowNews news = wait.takeNews();
+        EXPECT_EQ(news.minimized, minimized) << name;
+        EXPECT_EQ(news.redraw, redraw) << name;
+    }
+    XDestroyWindow(x, manager);
+    XCloseDisplay(x);
+}
+
+TEST(Desktop, TheRefreshRateIsTheCurrentModesOrNoneWhereTheServerDoesNotSay) {
+    const struct {
+        const char* name;
+        unsigned long dotClock;
+        unsigned hTotal, vTotal;
+        unsigned long flags;
+        float rate;
+    } modes[] = {
+        {"1920 x 1080 at 60 Hz", 148500000, 2200, 1125, 0, 60.f},
+        {"2560 x 1440 at 144 Hz", 586590000, 2720, 1497, 0, 144.06f},
+        {"1920 x 1080 interlaced: 60 fields", 74250000, 2200, 1125, RR_Interlace, 60.f},
+        {"320 x 200 double scanned", 12587500, 400, 262, RR_DoubleScan, 60.05f},
+        {"Xvfb's: no timings", 0, 0, 0, 0, 0.f},
+    };
+    for (const auto& [name, dotClock, hTotal, vTotal, flags, rate] : modes) {
+        XRRModeInfo mode{};
+        mode.dotClock = dotClock;
+        mode.hTotal = hTotal;
+        mode.vTotal = vTotal;
+        mode.modeFlags = flags;
+        EXPECT_NEAR(refreshRateOf(mode), rate, 0.01f) << name;
+    }
+    sf::RenderWindow window(sf::VideoMode(100, 100), "Tangleroot");
+    EXPECT_EQ(Desktop().refreshRate(window.getSystemHandle()), 0.f) << "Xvfb tells no rate";
+}
+
+TEST(Console, SfmlsOwnLinesDoNotReachStderr) {
+    std::streambuf* const before = sf::err().rdbuf();
+    silenceSfmlMessages();
+    ::testing::internal::CaptureStderr();
+    sf::Font font;
+    EXPECT_FALSE(font.loadFromFile("no such font.ttf"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    sf::err().rdbuf(before);
+}
+
+TEST(Console, AWriteToTheConsoleNeverSplitsASurrogatePair) {
+    const std::u16string clef = u"\U0001D11E"; // outside the BMP: two units
+    const struct {
+        const char* name;
+        std::u16string text;
+        std::size_t most, units;
+    } cases[] = {
+        {"all of it fits", u"abc", 8, 3},
+        {"cut between letters", u"abcdef", 4, 4},
+        {"the pair on the cut waits", u"abc" + clef, 4, 3},
+        {"the pair before the cut", u"ab" + clef + u"c", 4, 4},
+        {"a pair that ends the text", u"abc" + clef, 5, 5},
+    };
+    for (const auto& [name, text, most, units] : cases) {
+        EXPECT_EQ(unitsInWrite(text.data(), text.size(), most), units) << name;
+    }
 }
 
 } // namespace

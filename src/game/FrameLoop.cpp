@@ -20,9 +20,8 @@ sf::Time untilSafetyRedraw(const FrameSchedule& schedule, sf::Time now) {
 
 } // namespace
 
-sf::Time framePeriodAt(int refreshRate) {
-    return sf::microseconds(1000000 /
-                            (refreshRate >= 30 && refreshRate <= 1000 ? refreshRate : 60));
+sf::Time framePeriodAt(float refreshRate) {
+    return sf::seconds(1.f / (refreshRate >= 30 && refreshRate <= 1000 ? refreshRate : 60));
 }
 
 bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::Time now) {
@@ -56,6 +55,7 @@ FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop, Now clock)
     : wait(window, desktop),
       now(clock ? std::move(clock) : [started = sf::Clock()] { return started.getElapsedTime(); }) {
     schedule.safetyRedraws = !wait.tellsUncovering();
+    schedule.period = framePeriodAt(desktop.refreshRate(window.getSystemHandle()));
     lastLook = now();
 }
 

@@ -12,7 +12,7 @@
 
 // A dragged spider is drawn once a refresh of the screen, or 60 times a
 // second where the system does not tell its rate.
-sf::Time framePeriodAt(int refreshRate);
+sf::Time framePeriodAt(float refreshRate);
 
 // Where the window system does not tell when a covered window must be drawn
 // again, the picture is drawn again this often, however quiet the board.

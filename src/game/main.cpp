@@ -27,6 +27,8 @@ int main(int argc, char* argv[]) {
     try {
         // A Windows console never holds the game up, and shows every letter of a path
         keepConsoleFromBlocking();
+        // SFML's own lines (vertical sync, a font it could not load) are not the player's
+        silenceSfmlMessages();
         // The system's reasons for a failure in the player's language
         useSystemLanguage();
 

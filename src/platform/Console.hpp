@@ -1,38 +1,37 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 
-// Whether nobody will read what the game prints on stderr: it goes to no file
-// or pipe (`stderrIsFileOrPipe` false), and the game has no console at all
-// (`consoleProcesses` 0, as when a launcher starts it detached) or one that
-// closes with it (1). A command prompt, or a launcher's pipe, reads it.
+// Neither a file nor a pipe, and no console (started detached) or one that
+// closes with the game.
 bool stderrGoesUnread(unsigned long consoleProcesses, bool stderrIsFileOrPipe);
+bool nobodyReadsStderr(); // false where the system cannot tell
 
-// The same for this process, where the operating system can tell; false
-// elsewhere, where a terminal or a log has it.
-bool nobodyReadsStderr();
-
-// The system's reasons for failures (strerror) in the player's language, as
-// the environment names it (LC_ALL, LC_MESSAGES, LANG), in UTF-8 whatever the
-// environment's character set. Only the messages' locale changes: numbers,
-// and so the save file, stay as they were. Windows answers in the display
-// language already: there this does nothing.
+// strerror in the player's language, in UTF-8; numbers, and so the save
+// file, stay as they were. Windows answers in its display language already.
 void useSystemLanguage();
 
-// Windows: a console can never hold the game up. In a console that closes
-// with the game, a click no longer enters QuickEdit's Select mode (which
-// stops every write until Esc); and std::cerr (SFML's error stream too) is
-// written on a thread of its own, through WriteConsoleW to a console, so every
-// letter shows in any font and any version, and as UTF-8 bytes to a file or
-// pipe. Elsewhere nothing: a terminal never blocks a writer for good.
+// SFML's own lines (a vertical sync it cannot set, a font it cannot load) are
+// not the player's to read.
+void silenceSfmlMessages();
+
+// Windows: a click in a console that closes with the game enters no
+// QuickEdit selection (which stops every write until Esc), and std::cerr is
+// written on a thread of its own. Elsewhere a terminal never blocks for good.
 void keepConsoleFromBlocking();
 
-// Waits at most `bound` for the lines told so far to be written, at an end
-// that skips what exit() runs (a closed console, the end of the session);
-// returns whether they are. True where stderr is written directly.
+// At an end that skips what exit() runs: whether the lines so far are written within `bound`.
 bool flushStderrLines(std::chrono::milliseconds bound);
 
-// Shows `line` (UTF-8) in a message box until the player closes it, where
-// the operating system has one (Windows); false elsewhere.
+// False where the system has no message box, or cannot show one.
 bool showMessageBox(const std::string& line);
+
+// How many of `size` UTF-16 units go in a write of at most `most`: a
+// surrogate pair split between two writes shows as two unknown letters.
+template <typename Unit>
+std::size_t unitsInWrite(const Unit* text, std::size_t size, std::size_t most) {
+    const bool splitsPair = size > most && text[most - 1] >= 0xD800 && text[most - 1] < 0xDC00;
+    return size <= most ? size : most - (splitsPair ? 1 : 0);
+}

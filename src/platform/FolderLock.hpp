@@ -4,22 +4,18 @@
 #include <filesystem>
 #include <string>
 
-// One game per folder: holds a lock on a file for as long as it lives. The
-// operating system drops the lock when the process ends, however it ends, so a
-// crash never leaves the folder locked.
+// One game per folder: a lock on `file` (made when missing) for as long as
+// this lives. The system drops it when the process ends, however it ends.
 class FolderLock {
 public:
-    // Takes the lock on `file`, creating the file when it is missing.
     explicit FolderLock(const std::filesystem::path& file);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
     bool held() const { return handle != noHandle; }
-    // Whether another process holds the lock (as against a file that cannot
-    // be opened at all); only meaningful when the lock is not held.
+    // Another game holds it, as against a file that cannot be opened at all.
     bool heldElsewhere() const { return takenByOther; }
-    // Why the lock is not held.
     const std::string& problem() const { return why; }
 
 private:

@@ -7,33 +7,26 @@
 
 // Letters drawn white: their coverage, row after row from the top.
 struct TextPicture {
-    unsigned width = 0;
-    unsigned height = 0;
-    std::vector<std::uint8_t> alpha; // width * height values, 0 to 255
+    unsigned width = 0, height = 0;
+    std::vector<std::uint8_t> alpha; // width * height values
 };
 
-// The system's own text engine: Pango with Cairo (Linux), GDI with Uniscribe
-// (Windows). It shapes each line and orders it as its scripts need (Arabic
-// and Hebrew right to left, joined), in the game's font where that has the
-// letters and in the system's fallback fonts otherwise. Sizes are in pixels.
+// The system's own text engine, Pango with Cairo or Uniscribe, which shapes
+// and orders every script (Arabic, Hebrew, joined and right to left) in the
+// game's font or the system's fallbacks. Sizes are in pixels.
 class TextEngine {
 public:
-    // `fontFile` holds the font family `family`, made known to this process
-    // alone; when it cannot be read the system's own sans-serif is used.
+    // `fontFile` holds `family`, made known to this process alone; when it
+    // cannot be read the system's sans-serif is used.
     TextEngine(const std::string& fontFile, const std::string& family);
     ~TextEngine();
     TextEngine(const TextEngine&) = delete;
     TextEngine& operator=(const TextEngine&) = delete;
 
-    // The width that one line of `utf8` takes at `pixelSize`, from the
-    // start of its first letter to the end of its last, in whole pixels.
     int width(const std::string& utf8, unsigned pixelSize) const;
 
-    // `utf8`'s lines ('\n' between them), one under another at `pixelSize`,
-    // each laid out as its own paragraph; the picture is as wide as the
-    // widest line and as high as the lines are together. Empty text, or a
-    // picture larger than the system can make (Cairo's limit is 32,767
-    // pixels either way): an empty picture.
+    // Each line ('\n' between them) a paragraph of its own, under the one
+    // before. Empty when the text is, or when larger than the system can make.
     TextPicture draw(const std::string& utf8, unsigned pixelSize) const;
 
 private:

@@ -6,105 +6,37 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
-#include <X11/extensions/Xrandr.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+using Clock = std::chrono::steady_clock;
+
 std::vector<long> cardinals(Display* display, Window window, const char* name) {
     Atom type = None;
     int format = 0;
-    unsigned long count = 0;
-    unsigned long left = 0;
+    unsigned long count = 0, left = 0;
     unsigned char* data = nullptr;
     const Atom property = XInternAtom(display, name, True);
     std::vector<long> values;
     if (property != None &&
         XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
                            &format, &count, &left, &data) == Success &&
-        data != nullptr) {
-        if (format == 32) {
-            // Xlib hands 32-bit items over as longs.
-            const long* items = reinterpret_cast<const long*>(data);
-            values.assign(items, items + count);
-        }
+        data != nullptr && format == 32) {
+        // Xlib hands 32-bit items over as longs.
+        const long* items = reinterpret_cast<const long*>(data);
+        values.assign(items, items + count);
     }
-    if (data != nullptr) {
-        XFree(data);
-    }
+    XFree(data);
     return values;
 }
 
-namespace {
-
-std::vector<ScreenArea> monitors(Display* display, Window root) {
-    std::vector<ScreenArea> found;
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    if (XRRQueryExtension(display, &eventBase, &errorBase) &&
-        XRRQueryVersion(display, &major, &minor) && (major > 1 || (major == 1 && minor >= 5))) {
-        int count = 0;
-        XRRMonitorInfo* const list = XRRGetMonitors(display, root, True, &count);
-        for (int i = 0; i < count; ++i) {
-            found.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
-        }
-        if (list != nullptr) {
-            XRRFreeMonitors(list);
-        }
-    } else if (XineramaQueryExtension(display, &eventBase, &errorBase) &&
-               XineramaIsActive(display)) {
-        int count = 0;
-        XineramaScreenInfo* const list = XineramaQueryScreens(display, &count);
-        for (int i = 0; i < count; ++i) {
-            found.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
-        }
-        if (list != nullptr) {
-            XFree(list);
-        }
-    }
-    return found;
-}
-
-// Whether the running window manager says it supports the hint `name`.
-bool windowManagerSupports(Display* display, Window root, const char* name) {
-    const Atom hint = XInternAtom(display, name, False);
-    for (const long supported : cardinals(display, root, "_NET_SUPPORTED")) {
-        if (static_cast<Atom>(supported) == hint) {
-            return true;
-        }
-    }
-    return false;
-}
-
-int ignoreError(Display*, XErrorEvent*) {
-    return 0;
-}
-
-// Whether a window manager of today's standard (EWMH) runs: the window the
-// root's _NET_SUPPORTING_WM_CHECK names exists and names itself the same way.
-// One that has exited leaves the root's property behind, naming a window gone.
-bool ewmhWindowManagerRuns(Display* x, Window root) {
-    const std::vector<long> check = cardinals(x, root, "_NET_SUPPORTING_WM_CHECK");
-    if (check.size() != 1) {
-        return false;
-    }
-    // A window gone answers BadWindow, which Xlib's own handler would end
-    // the game for: survived here, after what is queued before is handled.
-    XSync(x, False);
-    const XErrorsSurvived survived;
-    const std::vector<long> own =
-        cardinals(x, static_cast<Window>(check[0]), "_NET_SUPPORTING_WM_CHECK");
-    return own.size() == 1 && own[0] == check[0];
-}
-
-// Whether anything manages the screen's windows: a client owns the WM_S0
-// selection (ICCCM 2), or one redirects the root's children (every window
-// manager does, twm included, which owns no selection).
+// A client owns the WM_S0 selection, or one redirects the root's children
+// (twm owns no selection).
 bool windowsAreManaged(Display* x, Window root) {
     const std::string selection = "WM_S" + std::to_string(DefaultScreen(x));
     if (XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None) {
@@ -115,31 +47,103 @@ bool windowsAreManaged(Display* x, Window root) {
            (attributes.all_event_masks & SubstructureRedirectMask) != 0;
 }
 
-// What the window manager sets on `probe` as its frame extents, waiting for
-// the property to change until `end`; nothing when it has not by then.
-std::optional<FrameSize> frameExtents(Display* x, Window probe,
-                                      std::chrono::steady_clock::time_point end) {
-    const Atom extents = XInternAtom(x, "_NET_FRAME_EXTENTS", False);
-    for (;;) {
-        XEvent event{};
-        // Looks at what Xlib already holds and what the socket has, without blocking.
-        while (XCheckTypedWindowEvent(x, probe, PropertyNotify, &event)) {
-            const std::vector<long> sides = event.xproperty.atom == extents
-                                                ? cardinals(x, probe, "_NET_FRAME_EXTENTS")
-                                                : std::vector<long>();
-            if (sides.size() == 4) {
-                return FrameSize{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
-                                 static_cast<int>(sides[1]), static_cast<int>(sides[3])};
-            }
+float refreshRateOf(const XRRModeInfo& mode) {
+    const double lines = mode.vTotal * (mode.modeFlags & RR_DoubleScan ? 2.0 : 1.0) /
+                         (mode.modeFlags & RR_Interlace ? 2.0 : 1.0);
+    return mode.hTotal > 0 && lines > 0
+               ? static_cast<float>(static_cast<double>(mode.dotClock) / (mode.hTotal * lines))
+               : 0.f;
+}
+
+namespace {
+
+std::vector<ScreenArea> monitors(Display* display, Window root) {
+    std::vector<ScreenArea> found;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(display, &eventBase, &errorBase) &&
+        XRRQueryVersion(display, &major, &minor) && (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        XRRMonitorInfo* const list = XRRGetMonitors(display, root, True, &count);
+        for (int i = 0; i < count; ++i) {
+            found.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
         }
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+        XRRFreeMonitors(list);
+    } else if (XineramaQueryExtension(display, &eventBase, &errorBase) &&
+               XineramaIsActive(display)) {
+        int count = 0;
+        XineramaScreenInfo* const list = XineramaQueryScreens(display, &count);
+        for (int i = 0; i < count; ++i) {
+            found.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
+        }
+        XFree(list);
+    }
+    return found;
+}
+
+int ignoreError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// The window the root's _NET_SUPPORTING_WM_CHECK names must name itself: one
+// that exited leaves the root's property behind, naming a window gone.
+bool ewmhWindowManagerRuns(Display* x, Window root) {
+    const std::vector<long> check = cardinals(x, root, "_NET_SUPPORTING_WM_CHECK");
+    if (check.size() != 1) {
+        return false;
+    }
+    XSync(x, False); // errors of what is queued before are not ours to survive
+    const XErrorsSurvived survived;
+    const std::vector<long> own =
+        cardinals(x, static_cast<Window>(check[0]), "_NET_SUPPORTING_WM_CHECK");
+    return own.size() == 1 && own[0] == check[0];
+}
+
+// Asks `done` every 10 ms until it says yes, for at most `bound`.
+template <typename Done> bool within(Clock::duration bound, Done done) {
+    const Clock::time_point end = Clock::now() + bound;
+    while (!done()) {
+        if (Clock::now() >= end) {
+            return false;
+        }
+        poll(nullptr, 0, 10);
+    }
+    return true;
+}
+
+// Some window managers draw a thinner frame round a window of fixed size.
+void fixSize(Display* x, Window window, int side, long flags = 0) {
+    XSizeHints hints{};
+    hints.flags = flags | PMinSize | PMaxSize;
+    hints.min_width = hints.max_width = hints.min_height = hints.max_height = side;
+    XSetWMNormalHints(x, window, &hints);
+}
+
+// The frame's outer corner and sides; nothing while it is not framed and shown.
+std::optional<PlacedFrame> framedAt(Display* x, Window window) {
+    const Window root = DefaultRootWindow(x);
+    Window frame = window, parent = window, rootBack = None, child = None;
+    while (parent != root) { // the frame is the root's child that holds the window
+        frame = parent;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(x, frame, &rootBack, &parent, &children, &count)) {
             return std::nullopt;
         }
-        pollfd socket{ConnectionNumber(x), POLLIN, 0};
-        poll(&socket, 1, static_cast<int>(left.count()));
+        XFree(children);
     }
+    XWindowAttributes inner{}, outer{};
+    int clientLeft = 0, clientTop = 0;
+    if (frame == window || !XGetWindowAttributes(x, window, &inner) ||
+        inner.map_state != IsViewable || !XGetWindowAttributes(x, frame, &outer) ||
+        !XTranslateCoordinates(x, window, root, 0, 0, &clientLeft, &clientTop, &child)) {
+        return std::nullopt;
+    }
+    const int right = outer.x + outer.width + 2 * outer.border_width;
+    const int bottom = outer.y + outer.height + 2 * outer.border_width;
+    return PlacedFrame{outer.x, outer.y,
+                       FrameSize{clientLeft - outer.x, clientTop - outer.y,
+                                 right - clientLeft - inner.width,
+                                 bottom - clientTop - inner.height}};
 }
 
 } // namespace
@@ -168,29 +172,23 @@ DesktopLayout Desktop::layout() const {
     const Window root = DefaultRootWindow(x);
     layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
     layout.monitors = monitors(x, root);
-
-    Window rootBack = None;
-    Window child = None;
-    int windowX = 0;
-    int windowY = 0;
+    Window rootBack = None, child = None;
+    int windowX = 0, windowY = 0;
     unsigned buttons = 0;
     XQueryPointer(x, root, &rootBack, &child, &layout.pointerX, &layout.pointerY, &windowX,
                   &windowY, &buttons);
-
-    // One work area per virtual desktop: the current one's, or the first's
-    // when the current desktop is not among them.
-    const std::vector<long> workAreas = cardinals(x, root, "_NET_WORKAREA");
+    // One work area per virtual desktop: the current one's, else the first's.
+    const std::vector<long> areas = cardinals(x, root, "_NET_WORKAREA");
     const std::vector<long> current = cardinals(x, root, "_NET_CURRENT_DESKTOP");
-    const std::size_t desktops = workAreas.size() / 4;
     std::size_t at = 0;
-    if (!current.empty() && current.front() >= 0 &&
-        static_cast<std::size_t>(current.front()) < desktops) {
-        at = static_cast<std::size_t>(current.front()) * 4;
+    if (!current.empty() && current[0] >= 0 &&
+        static_cast<std::size_t>(current[0]) < areas.size() / 4) {
+        at = static_cast<std::size_t>(current[0]) * 4;
     }
-    if (desktops > 0) {
+    if (areas.size() >= 4) {
         layout.workArea =
-            ScreenArea{static_cast<int>(workAreas[at]), static_cast<int>(workAreas[at + 1]),
-                       static_cast<int>(workAreas[at + 2]), static_cast<int>(workAreas[at + 3])};
+            ScreenArea{static_cast<int>(areas[at]), static_cast<int>(areas[at + 1]),
+                       static_cast<int>(areas[at + 2]), static_cast<int>(areas[at + 3])};
     }
     return layout;
 }
@@ -207,9 +205,7 @@ float Desktop::scale() const {
     float scale = 1.f;
     if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
         const double dpi = std::strtod(value.addr, nullptr);
-        if (dpi > 0.0) {
-            scale = static_cast<float>(dpi / 96.0);
-        }
+        scale = dpi > 0.0 ? static_cast<float>(dpi / 96.0) : 1.f;
     }
     XrmDestroyDatabase(database);
     return scale;
@@ -222,44 +218,38 @@ std::optional<FrameSize> Desktop::frame() const {
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
     if (!ewmhWindowManagerRuns(x, root)) {
-        // One of older ways (twm's among them) draws a frame it does not
-        // tell of; with no window manager at all nobody draws one.
+        // An older one (twm) draws a frame it does not tell of.
         return windowsAreManaged(x, root) ? std::nullopt : std::optional<FrameSize>(FrameSize{});
     }
-    if (!windowManagerSupports(x, root, "_NET_REQUEST_FRAME_EXTENTS")) {
+    const std::vector<long> supported = cardinals(x, root, "_NET_SUPPORTED");
+    const Atom request = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
+    if (std::find(supported.begin(), supported.end(), static_cast<long>(request)) ==
+        supported.end()) {
         return std::nullopt;
     }
-    // Ask the window manager what it would put round a window not yet shown:
-    // it answers by setting _NET_FRAME_EXTENTS on it.
-    XSetWindowAttributes attributes{};
-    attributes.event_mask = PropertyChangeMask;
-    const Window probe = XCreateWindow(x, root, 0, 0, 100, 100, 0, CopyFromParent, InputOutput,
-                                       CopyFromParent, CWEventMask, &attributes);
-    // Of a fixed size, as the game's window is: some window managers draw a
-    // thinner frame without resize handles.
-    XSizeHints hints{};
-    hints.flags = PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = 100;
-    hints.min_height = hints.max_height = 100;
-    XSetWMNormalHints(x, probe, &hints);
-    XEvent request{};
-    request.xclient.type = ClientMessage;
-    request.xclient.window = probe;
-    request.xclient.message_type = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
-    request.xclient.format = 32;
-    XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
-    XFlush(x);
-
-    const std::optional<FrameSize> frame =
-        frameExtents(x, probe, std::chrono::steady_clock::now() + std::chrono::milliseconds(500));
+    // Asked of a window not yet shown: the answer is its _NET_FRAME_EXTENTS.
+    const Window probe = XCreateSimpleWindow(x, root, 0, 0, 100, 100, 0, 0, 0);
+    fixSize(x, probe, 100);
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = probe;
+    message.xclient.message_type = request;
+    message.xclient.format = 32;
+    XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
+    std::vector<long> sides;
+    within(std::chrono::milliseconds(500),
+           [&] { return (sides = cardinals(x, probe, "_NET_FRAME_EXTENTS")).size() == 4; });
     XDestroyWindow(x, probe);
     XFlush(x);
-    return frame;
+    if (sides.size() != 4) {
+        return std::nullopt;
+    }
+    return FrameSize{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
+                     static_cast<int>(sides[1]), static_cast<int>(sides[3])};
 }
 
 bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const {
-    // Width, height, then the pixels as ARGB, for each picture in turn; Xlib
-    // takes 32-bit items as longs.
+    // Width, height, then ARGB pixels, for each picture in turn.
     std::vector<unsigned long> data;
     for (const sf::Image& icon : icons) {
         const sf::Vector2u size = icon.getSize();
@@ -286,90 +276,62 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
     return true;
 }
 
-namespace {
-
-// Where the window manager has framed `window`: its frame's outer corner and
-// the frame's sides; nothing while it is not framed and shown.
-std::optional<PlacedFrame> framedAt(Display* x, Window window) {
-    const Window root = DefaultRootWindow(x);
-    // The frame is the root's child that holds the window.
-    Window frame = window;
-    Window parent = window;
-    while (parent != root) {
-        frame = parent;
-        Window rootBack = None;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(x, frame, &rootBack, &parent, &children, &count)) {
-            return std::nullopt;
-        }
-        XFree(children);
-    }
-    XWindowAttributes inner{};
-    XWindowAttributes outer{};
-    int clientLeft = 0;
-    int clientTop = 0;
-    Window child = None;
-    if (frame == window || !XGetWindowAttributes(x, window, &inner) ||
-        inner.map_state != IsViewable || !XGetWindowAttributes(x, frame, &outer) ||
-        !XTranslateCoordinates(x, window, root, 0, 0, &clientLeft, &clientTop, &child)) {
-        return std::nullopt;
-    }
-    const int right = outer.x + outer.width + 2 * outer.border_width;
-    const int bottom = outer.y + outer.height + 2 * outer.border_width;
-    return PlacedFrame{outer.x, outer.y,
-                       FrameSize{clientLeft - outer.x, clientTop - outer.y,
-                                 right - clientLeft - inner.width,
-                                 bottom - clientTop - inner.height}};
-}
-
-// `window`'s frame as soon as `done` says it is where it should be, waiting
-// at most until `end`; the frame as it last was otherwise.
-template <typename Done>
-std::optional<PlacedFrame> framedWhen(Display* x, Window window,
-                                      std::chrono::steady_clock::time_point end, Done done) {
-    std::optional<PlacedFrame> framed;
-    do {
-        poll(nullptr, 0, 10);
-        framed = framedAt(x, window);
-    } while (!(framed && done(*framed)) && std::chrono::steady_clock::now() < end);
-    return framed;
-}
-
-} // namespace
-
 std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
     if (!connection_ || !windowsAreManaged(connection_->x, DefaultRootWindow(connection_->x))) {
         return std::nullopt;
     }
     Display* const x = connection_->x;
-    // A window of the same fixed size, shown, then moved as the game's window
-    // is: some window managers place a frame asked for when it is shown by
-    // another corner than one asked for by a move.
+    // Shown, then moved as the game's window is: some window managers place a
+    // frame shown by another corner than a frame moved.
     const Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), asked.frameLeft,
                                              asked.frameTop, asked.side, asked.side, 0, 0, 0);
-    XSizeHints hints{};
-    hints.flags = USPosition | PMinSize | PMaxSize;
-    hints.x = asked.frameLeft;
-    hints.y = asked.frameTop;
-    hints.min_width = hints.max_width = static_cast<int>(asked.side);
-    hints.min_height = hints.max_height = static_cast<int>(asked.side);
-    XSetWMNormalHints(x, probe, &hints);
+    fixSize(x, probe, static_cast<int>(asked.side), USPosition);
     XMapWindow(x, probe);
-    const auto now = [] { return std::chrono::steady_clock::now(); };
-    std::optional<PlacedFrame> placed = framedWhen(x, probe, now() + std::chrono::milliseconds(500),
-                                                   [](const PlacedFrame&) { return true; });
-    if (placed) {
+    std::optional<PlacedFrame> placed;
+    if (within(std::chrono::milliseconds(500), [&] { return (placed = framedAt(x, probe)); })) {
         const PlacedFrame shown = *placed;
         XMoveWindow(x, probe, asked.frameLeft, asked.frameTop);
-        placed = framedWhen(x, probe, now() + std::chrono::milliseconds(200),
-                            [&](const PlacedFrame& moved) {
-                                return moved.left != shown.left || moved.top != shown.top;
-                            });
+        within(std::chrono::milliseconds(200), [&] {
+            placed = framedAt(x, probe);
+            return placed && (placed->left != shown.left || placed->top != shown.top);
+        });
     }
     XDestroyWindow(x, probe);
     XSync(x, False);
     return placed;
+}
+
+float Desktop::refreshRate(sf::WindowHandle window) const {
+    if (!connection_) {
+        return 0.f;
+    }
+    Display* const x = connection_->x;
+    const Window root = DefaultRootWindow(x);
+    XWindowAttributes attributes{};
+    int centreX = 0, centreY = 0;
+    Window child = None;
+    if (!XGetWindowAttributes(x, window, &attributes) ||
+        !XTranslateCoordinates(x, window, root, attributes.width / 2, attributes.height / 2,
+                               &centreX, &centreY, &child)) {
+        return 0.f;
+    }
+    int eventBase = 0, errorBase = 0;
+    XRRScreenResources* const resources = XRRQueryExtension(x, &eventBase, &errorBase)
+                                              ? XRRGetScreenResourcesCurrent(x, root)
+                                              : nullptr;
+    float rate = 0.f;
+    for (int i = 0; resources != nullptr && i < resources->ncrtc && rate == 0.f; ++i) {
+        XRRCrtcInfo* const crtc = XRRGetCrtcInfo(x, resources, resources->crtcs[i]);
+        const bool holds = crtc != nullptr && centreX >= crtc->x && centreY >= crtc->y &&
+                           centreX < crtc->x + static_cast<int>(crtc->width) &&
+                           centreY < crtc->y + static_cast<int>(crtc->height);
+        for (int m = 0; holds && m < resources->nmode; ++m) {
+            rate = resources->modes[m].id == crtc->mode ? refreshRateOf(resources->modes[m]) : rate;
+        }
+        XRRFreeCrtcInfo(crtc);
+    }
+    XRRFreeScreenResources(resources);
+    return rate;
 }
 
 void Desktop::fitClientArea(sf::WindowHandle, unsigned) const {}

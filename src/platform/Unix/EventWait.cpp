@@ -10,47 +10,50 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
     ::Window window = 0;
     Display* own = nullptr; // the desktop's, told what becomes of the window
-    Atom wmState = None;
+    Atom wmState = None, netWmState = None;
     bool shown = true;
 };
 
 namespace {
 
-struct Scan {
-    ::Window window;
-    bool found;
-};
-
-Bool markIfForWindow(Display*, XEvent* event, XPointer arg) {
-    Scan* scan = reinterpret_cast<Scan*>(arg);
-    scan->found = scan->found || event->xany.window == scan->window;
-    return False; // every event stays queued for SFML
-}
-
-// Whether an event for `window` is queued, once the requests made so far are
-// sent and what has come is read. Xlib may hold events it read while waiting
-// for a reply, which the connection's socket no longer shows. Events for
-// other windows, which SFML never takes, do not count.
+// Xlib may hold events it read while waiting for a reply, which the socket no
+// longer shows. Events for other windows, which SFML never takes, do not count.
 bool eventQueuedFor(Display* display, ::Window window) {
     XFlush(display);
-    Scan scan{window, false};
+    std::pair<::Window, bool> scan{window, false};
     XEvent event;
-    XCheckIfEvent(display, &event, markIfForWindow, reinterpret_cast<XPointer>(&scan));
-    return scan.found;
+    XCheckIfEvent(
+        display, &event,
+        [](Display*, XEvent* queued, XPointer arg) {
+            auto* scan = reinterpret_cast<std::pair<::Window, bool>*>(arg);
+            scan->second = scan->second || queued->xany.window == scan->first;
+            return False; // every event stays queued for SFML
+        },
+        reinterpret_cast<XPointer>(&scan));
+    return scan.second;
 }
 
-// Whether `window` is on the screen: mapped, and its frame too. Whatever the
-// window manager's WM_STATE says: one that died while the window was an icon
-// maps it back, and leaves WM_STATE Iconic.
-bool viewable(Display* display, ::Window window) {
+// icewm unmaps a minimized window, mutter keeps it mapped. A window manager
+// that dies maps an icon back and leaves WM_STATE Iconic: the states count
+// only while one runs.
+bool onScreen(Display* x, ::Window window) {
     XWindowAttributes attributes{};
-    return XGetWindowAttributes(display, window, &attributes) == 0 ||
-           attributes.map_state == IsViewable;
+    if (XGetWindowAttributes(x, window, &attributes) == 0) {
+        return true;
+    }
+    const std::vector<long> wmState = cardinals(x, window, "WM_STATE");
+    const std::vector<long> netWmState = cardinals(x, window, "_NET_WM_STATE");
+    const long hidden = static_cast<long>(XInternAtom(x, "_NET_WM_STATE_HIDDEN", False));
+    const bool minimized = (!wmState.empty() && wmState[0] == IconicState) ||
+                           std::count(netWmState.begin(), netWmState.end(), hidden) > 0;
+    return attributes.map_state == IsViewable &&
+           !(minimized && windowsAreManaged(x, DefaultRootWindow(x)));
 }
 
 } // namespace
@@ -62,14 +65,14 @@ EventWait::EventWait(sf::Window& window, const Desktop& desktop)
     if (window.setActive(true)) {
         state->windowDisplay = glXGetCurrentDisplay();
     }
-    // Any number of clients may be told of a window's exposure, mapping and
-    // properties. Told first, then asked: no change falls between the two.
+    // Told first, then asked: no change falls between the two.
     state->own = desktop.connection() ? desktop.connection()->x : nullptr;
     if (state->own) {
         state->wmState = XInternAtom(state->own, "WM_STATE", False);
+        state->netWmState = XInternAtom(state->own, "_NET_WM_STATE", False);
         XSelectInput(state->own, state->window,
                      ExposureMask | StructureNotifyMask | PropertyChangeMask);
-        state->shown = viewable(state->own, state->window);
+        state->shown = onScreen(state->own, state->window);
     }
 }
 
@@ -99,19 +102,15 @@ void EventWait::sleep(sf::Time timeout) {
                         static_cast<long>(microseconds % 1000000 * 1000)};
     ppoll(watched, count, &wait, nullptr);
     // The end request itself is read by the loop; its bytes only wake.
-    for (nfds_t i = 0; i < count; ++i) {
-        if (watched[i].fd == endPipe && watched[i].revents != 0) {
-            char bytes[16];
-            while (read(endPipe, bytes, sizeof bytes) > 0) {
-            }
-        }
+    char bytes[16];
+    while (endPipe >= 0 && read(endPipe, bytes, sizeof bytes) > 0) {
     }
 }
 
 WindowNews EventWait::takeNews() {
     State& s = *state;
     WindowNews news;
-    bool placed = false; // mapped, unmapped, reparented or iconified
+    bool placed = false; // mapped, unmapped, reparented, minimized or restored
     while (s.own && XPending(s.own) > 0) {
         XEvent event;
         XNextEvent(s.own, &event);
@@ -121,12 +120,13 @@ WindowNews EventWait::takeNews() {
         news.redraw = news.redraw || event.type == Expose;
         placed = placed || event.type == MapNotify || event.type == UnmapNotify ||
                  event.type == ReparentNotify ||
-                 (event.type == PropertyNotify && event.xproperty.atom == s.wmState);
+                 (event.type == PropertyNotify &&
+                  (event.xproperty.atom == s.wmState || event.xproperty.atom == s.netWmState));
     }
     // Only a viewable window is exposed: one whose frame the window manager
     // maps after it tells of the window itself.
     const bool was = s.shown;
-    s.shown = placed ? viewable(s.own, s.window) : s.shown || news.redraw;
+    s.shown = placed ? onScreen(s.own, s.window) : s.shown || news.redraw;
     news.redraw = news.redraw || (s.shown && !was);
     news.minimized = !s.shown;
     return news;

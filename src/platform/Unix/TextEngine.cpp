@@ -6,45 +6,34 @@
 
 #include <algorithm>
 
-// Pango's own font map over fontconfig, which knows the game's font besides
-// the system's; fontconfig's fallback fonts fill in the letters it lacks.
 // Made at the first text, so a game that shows none never reads the fonts.
 struct TextEngine::Engine {
-    std::string fontFile;
-    std::string family;
-    PangoFontMap* fontMap = nullptr;
+    std::string fontFile, family;
     PangoContext* context = nullptr;
 
     ~Engine() {
         if (context != nullptr) {
             g_object_unref(context);
         }
-        if (fontMap != nullptr) {
-            g_object_unref(fontMap);
-        }
     }
 
-    void makeContext() {
-        // Made known before the font map is made, which reads the list once.
-        FcConfigAppFontAddFile(FcConfigGetCurrent(),
-                               reinterpret_cast<const FcChar8*>(fontFile.c_str()));
-        fontMap = pango_cairo_font_map_new();
-        context = pango_font_map_create_context(fontMap);
-        // Grey edges, no colour fringes; advances on whole pixels, so that a
-        // line is as wide drawn as measured.
-        cairo_font_options_t* const options = cairo_font_options_create();
-        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-        pango_cairo_context_set_font_options(context, options);
-        cairo_font_options_destroy(options);
-    }
-
-    // A layout of `utf8` at `pixelSize`, each line a paragraph of its own
-    // whose direction its first strong letter sets. The caller unrefs it.
+    // The caller unrefs it.
     PangoLayout* layout(const std::string& utf8, unsigned pixelSize) {
         if (context == nullptr) {
-            makeContext();
+            // Made known before the font map reads fontconfig's list, once.
+            FcConfigAppFontAddFile(FcConfigGetCurrent(),
+                                   reinterpret_cast<const FcChar8*>(fontFile.c_str()));
+            PangoFontMap* const fontMap = pango_cairo_font_map_new();
+            context = pango_font_map_create_context(fontMap);
+            g_object_unref(fontMap); // the context holds it
+            // Grey edges, no colour fringes; advances on whole pixels, so
+            // that a line is as wide drawn as measured.
+            cairo_font_options_t* const options = cairo_font_options_create();
+            cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+            cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+            cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+            pango_cairo_context_set_font_options(context, options);
+            cairo_font_options_destroy(options);
         }
         PangoLayout* const laidOut = pango_layout_new(context);
         PangoFontDescription* const font = pango_font_description_new();
@@ -80,32 +69,27 @@ TextPicture TextEngine::draw(const std::string& utf8, unsigned pixelSize) const 
     PangoLayout* const laidOut = engine_->layout(utf8, pixelSize);
     PangoRectangle logical{};
     pango_layout_get_pixel_extents(laidOut, nullptr, &logical);
-    if (logical.width > 0 && logical.height > 0) {
-        // Past 32,767 pixels either way (or out of memory) Cairo gives a
-        // surface in an error state, without pixels: then no picture.
-        cairo_surface_t* const surface =
-            cairo_image_surface_create(CAIRO_FORMAT_A8, logical.width, logical.height);
-        const unsigned char* data = nullptr;
-        if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-            cairo_t* const cairo = cairo_create(surface);
-            cairo_move_to(cairo, -logical.x, -logical.y);
-            pango_cairo_show_layout(cairo, laidOut);
-            cairo_destroy(cairo);
-            cairo_surface_flush(surface);
-            data = cairo_image_surface_get_data(surface);
+    // Past 32,767 pixels either way Cairo's surface is in an error state.
+    cairo_surface_t* const surface = cairo_image_surface_create(
+        CAIRO_FORMAT_A8, std::max(logical.width, 0), std::max(logical.height, 0));
+    if (logical.width > 0 && logical.height > 0 &&
+        cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+        cairo_t* const cairo = cairo_create(surface);
+        cairo_move_to(cairo, -logical.x, -logical.y);
+        pango_cairo_show_layout(cairo, laidOut);
+        cairo_destroy(cairo);
+        cairo_surface_flush(surface);
+        const unsigned char* const data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        picture.width = static_cast<unsigned>(logical.width);
+        picture.height = static_cast<unsigned>(logical.height);
+        picture.alpha.resize(static_cast<std::size_t>(picture.width) * picture.height);
+        for (unsigned y = 0; data != nullptr && y < picture.height; ++y) {
+            std::copy_n(data + static_cast<std::ptrdiff_t>(y) * stride, picture.width,
+                        picture.alpha.begin() + static_cast<std::ptrdiff_t>(y) * picture.width);
         }
-        if (data != nullptr) {
-            picture.width = static_cast<unsigned>(logical.width);
-            picture.height = static_cast<unsigned>(logical.height);
-            picture.alpha.resize(static_cast<std::size_t>(picture.width) * picture.height);
-            const int stride = cairo_image_surface_get_stride(surface);
-            for (unsigned y = 0; y < picture.height; ++y) {
-                std::copy_n(data + static_cast<std::ptrdiff_t>(y) * stride, picture.width,
-                            picture.alpha.begin() + static_cast<std::ptrdiff_t>(y) * picture.width);
-            }
-        }
-        cairo_surface_destroy(surface);
     }
+    cairo_surface_destroy(surface);
     g_object_unref(laidOut);
     return picture;
 }

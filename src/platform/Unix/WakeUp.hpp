@@ -1,6 +1,5 @@
 #pragma once
 
-// The read end of a non-blocking pipe that each end request, and each
-// wakeFrameLoop, writes a byte to, once listenForEndRequests has run: what a
-// sleeping frame loop watches besides the X connections. -1 without one.
+// A non-blocking pipe's read end, written a byte at each end request and
+// wakeFrameLoop once listenForEndRequests has run; -1 before.
 int wakeUpPipe();

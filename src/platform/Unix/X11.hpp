@@ -3,15 +3,20 @@
 #include "platform/Display.hpp"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <vector>
 
-// The desktop's own X connection, opened once at start-up.
 struct Desktop::Connection {
     Display* x = nullptr;
     ~Connection() { XCloseDisplay(x); }
 };
 
-// The values of a 32-bit property of `window`, read over `display`; empty
-// when it is not set.
+// The values of a 32-bit property of `window`; empty when it is not set.
 std::vector<long> cardinals(Display* display, Window window, const char* name);
+
+// Whether anything manages the screen's windows.
+bool windowsAreManaged(Display* x, Window root);
+
+// The refresh rate of an XRandR mode; 0 when it cannot be told.
+float refreshRateOf(const XRRModeInfo& mode);

@@ -4,53 +4,45 @@
 #include "platform/Win32/Utf16.hpp"
 #include "system/Worker.hpp"
 
-#include <SFML/System/Err.hpp>
-
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
 namespace {
 
-// Whether the game has a console window of its own, one that closes with the
-// game (started by a double-click): a console opened by a command prompt
-// lists the prompt too.
-bool consoleClosesWithGame() {
+// A console opened by a command prompt lists the prompt too.
+unsigned long consoleProcesses() {
     DWORD processes[2];
-    return GetConsoleProcessList(processes, 2) == 1;
+    return GetConsoleProcessList(processes, 2);
 }
 
 Worker* stderrWriter = nullptr; // lives until the process ends
 
-// One line to the handle stderr had at the start: as UTF-16 to a console,
-// as UTF-8 bytes to anything else.
+// As UTF-16 to a console, so every letter shows in any font and version; as
+// UTF-8 bytes to anything else.
 void writeToStderr(const std::string& line) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
+    DWORD mode = 0, written = 0;
     if (GetConsoleMode(handle, &mode)) {
         const std::wstring wide = utf16(line);
-        // Windows 7 writes at most some 64 KB at a time, and says how much it did
-        for (std::size_t done = 0; done < wide.size();) {
-            DWORD written = 0;
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-            if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) ||
+        // Windows 7 writes at most some 64 KB at a time, and says how much it did.
+        for (std::size_t done = 0; done < wide.size(); done += written) {
+            const auto units = unitsInWrite(wide.data() + done, wide.size() - done, 8192);
+            if (!WriteConsoleW(handle, wide.data() + done, static_cast<DWORD>(units), &written,
+                               nullptr) ||
                 written == 0) {
                 return;
             }
-            done += written;
         }
         return;
     }
-    for (std::size_t done = 0; done < line.size();) {
-        DWORD written = 0;
+    for (std::size_t done = 0; done < line.size(); done += written) {
         if (!WriteFile(handle, line.data() + done, static_cast<DWORD>(line.size() - done), &written,
                        nullptr) ||
             written == 0) {
             return;
         }
-        done += written;
     }
 }
 
@@ -59,25 +51,11 @@ void flushAtExit() {
     flushStderrLines(std::chrono::milliseconds(500));
 }
 
-// From now on std::cerr and SFML's error stream are written on a thread of their own.
-void writeStderrInTheBackground() {
-    // Both live until the process ends: a stream may be written to by the
-    // last destructor, and the writer's thread may be stuck in a console
-    stderrWriter = new Worker(64);
-    auto* const buffer = new LineBuffer(
-        [](std::string line) { stderrWriter->post([line] { writeToStderr(line); }); });
-    std::cerr.rdbuf(buffer);
-    sf::err().rdbuf(buffer);
-    std::atexit(flushAtExit);
-}
-
 } // namespace
 
 bool nobodyReadsStderr() {
-    DWORD processes[2];
     const DWORD type = GetFileType(GetStdHandle(STD_ERROR_HANDLE));
-    return stderrGoesUnread(GetConsoleProcessList(processes, 2),
-                            type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE);
+    return stderrGoesUnread(consoleProcesses(), type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE);
 }
 
 void useSystemLanguage() {}
@@ -86,21 +64,26 @@ void keepConsoleFromBlocking() {
     if (stderrWriter != nullptr) {
         return;
     }
-    if (consoleClosesWithGame()) {
-        // The console's own input, even when stdin comes from elsewhere
-        const HANDLE input =
-            CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_EXISTING, 0, nullptr);
-        DWORD mode = 0;
-        if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
-            // ENABLE_EXTENDED_FLAGS makes Windows take the QuickEdit bit as given
-            SetConsoleMode(input, (mode & ~DWORD{ENABLE_QUICK_EDIT_MODE}) | ENABLE_EXTENDED_FLAGS);
-        }
-        if (input != INVALID_HANDLE_VALUE) {
-            CloseHandle(input);
-        }
+    // The console's own input, even when stdin comes from elsewhere.
+    const HANDLE input =
+        consoleProcesses() == 1
+            ? CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
+            : INVALID_HANDLE_VALUE;
+    DWORD mode = 0;
+    if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+        // ENABLE_EXTENDED_FLAGS makes Windows take the QuickEdit bit as given.
+        SetConsoleMode(input, (mode & ~DWORD{ENABLE_QUICK_EDIT_MODE}) | ENABLE_EXTENDED_FLAGS);
     }
-    writeStderrInTheBackground();
+    if (input != INVALID_HANDLE_VALUE) {
+        CloseHandle(input);
+    }
+    // Both live until the process ends: a stream may be written to by the
+    // last destructor, and the writer's thread may be stuck in a console.
+    stderrWriter = new Worker(64);
+    std::cerr.rdbuf(new LineBuffer(
+        [](std::string line) { stderrWriter->post([line] { writeToStderr(line); }); }));
+    std::atexit(flushAtExit);
 }
 
 bool flushStderrLines(std::chrono::milliseconds bound) {
@@ -109,6 +92,5 @@ bool flushStderrLines(std::chrono::milliseconds bound) {
 }
 
 bool showMessageBox(const std::string& line) {
-    MessageBoxW(nullptr, utf16(line).c_str(), L"Tangleroot", MB_OK | MB_ICONERROR);
-    return true;
+    return MessageBoxW(nullptr, utf16(line).c_str(), L"Tangleroot", MB_OK | MB_ICONERROR) != 0;
 }

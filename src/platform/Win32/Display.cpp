@@ -4,9 +4,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
-// Windows needs no connection of the game's own.
 struct Desktop::Connection {};
 
 namespace {
@@ -15,9 +16,12 @@ ScreenArea areaOf(const RECT& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// The frame Windows draws round a client area of a window of these styles at
-// `dpi`: at that dpi where the system can say (Windows 10 1607 and later),
-// else at the system's; nothing when it cannot tell.
+ScreenArea virtualScreen() {
+    return {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+            GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// At `dpi` where the system can say (Windows 10 1607 and later), else at the system's.
 std::optional<FrameSize> frameAt(DWORD style, DWORD extended, UINT dpi) {
     RECT outer{0, 0, 0, 0};
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
@@ -37,13 +41,30 @@ BOOL CALLBACK addMonitor(HMONITOR, HDC, LPRECT rect, LPARAM layout) {
     return TRUE;
 }
 
-// Where the pointer is; the primary monitor's corner when that is not known.
 POINT pointerOrPrimary() {
     POINT pointer{0, 0};
-    if (!GetCursorPos(&pointer)) {
-        pointer = POINT{0, 0};
+    return GetCursorPos(&pointer) ? pointer : POINT{0, 0};
+}
+
+// The monitor under the pointer's own where the system says (Windows 8.1 and later).
+unsigned openingDpi() {
+    UINT dpiX = 0, dpiY = 0;
+    if (const HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
+        using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+        const auto getDpi = reinterpret_cast<GetDpiForMonitor>(
+            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+        const HMONITOR monitor = MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTOPRIMARY);
+        if (getDpi == nullptr || FAILED(getDpi(monitor, 0 /* MDT_EFFECTIVE_DPI */, &dpiX, &dpiY))) {
+            dpiY = 0;
+        }
+        FreeLibrary(shcore);
     }
-    return pointer;
+    if (dpiY == 0) {
+        const HDC screen = GetDC(nullptr);
+        dpiY = static_cast<UINT>(std::max(GetDeviceCaps(screen, LOGPIXELSY), 0));
+        ReleaseDC(nullptr, screen);
+    }
+    return dpiY > 0 ? dpiY : 96u;
 }
 
 } // namespace
@@ -53,9 +74,8 @@ Desktop::Desktop() : connection_(std::make_unique<Connection>()) {}
 DesktopLayout Desktop::layout() const {
     DesktopLayout layout;
     layout.screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    // The primary display's mode as it is now. Wine keeps the monitors it saw
-    // first for as long as its server runs, even when the screen has changed
-    // since: then only the mode is to be trusted.
+    // Wine keeps the monitors it saw first for as long as its server runs,
+    // even when the screen has changed since: then only the mode is true.
     DEVMODEW mode{};
     mode.dmSize = sizeof mode;
     if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
@@ -65,16 +85,10 @@ DesktopLayout Desktop::layout() const {
     MONITORINFO info{};
     info.cbSize = sizeof info;
     const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    const bool current = GetMonitorInfoW(primary, &info) &&
-                         info.rcMonitor.right - info.rcMonitor.left == layout.screen.width &&
-                         info.rcMonitor.bottom - info.rcMonitor.top == layout.screen.height;
-    if (current) {
-        // Every monitor, and the work area of the one under the pointer,
-        // where the window opens (the primary one when the pointer is not known)
-        layout.screen = areaOf(
-            RECT{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                 GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                 GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+    if (GetMonitorInfoW(primary, &info) &&
+        info.rcMonitor.right - info.rcMonitor.left == layout.screen.width &&
+        info.rcMonitor.bottom - info.rcMonitor.top == layout.screen.height) {
+        layout.screen = virtualScreen();
         EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&layout));
         const POINT pointer = pointerOrPrimary();
         layout.pointerX = pointer.x;
@@ -85,37 +99,6 @@ DesktopLayout Desktop::layout() const {
     }
     return layout;
 }
-
-namespace {
-
-// The dots per inch of the monitor the window opens on (the one under the
-// pointer, as `layout` tells): its own where the system says (Windows 8.1 and later),
-// else the system's.
-unsigned openingDpi() {
-    UINT dpiX = 0;
-    UINT dpiY = 0;
-    if (const HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
-        // MONITOR_DPI_TYPE's MDT_EFFECTIVE_DPI is 0.
-        using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-        const auto getDpi = reinterpret_cast<GetDpiForMonitor>(
-            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
-        if (getDpi == nullptr ||
-            FAILED(getDpi(MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTOPRIMARY), 0, &dpiX,
-                          &dpiY))) {
-            dpiY = 0;
-        }
-        FreeLibrary(shcore);
-    }
-    if (dpiY == 0) {
-        const HDC screen = GetDC(nullptr);
-        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        dpiY = dpi > 0 ? static_cast<UINT>(dpi) : 0u;
-    }
-    return dpiY > 0 ? dpiY : 96u;
-}
-
-} // namespace
 
 float Desktop::scale() const {
     return static_cast<float>(openingDpi()) / 96.f;
@@ -128,54 +111,63 @@ std::optional<FrameSize> Desktop::frame() const {
 
 namespace {
 
-// This file's part in the window procedure's chain of subclasses.
-constexpr UINT_PTR scaleWatch = 1;
-bool dragged = false; // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
+constexpr UINT_PTR scaleWatch = 1;       // this file's part in the window's chain of subclasses
+bool dragged = false;                    // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
+bool moved = false;                      // since followMonitorScale
+std::optional<ScreenArea> openingCorner; // the first move's, till the client is fitted
 
-// Places the window anew, through the PlaceAfterScaleChange `data` holds, when
-// it moves to a monitor of another scale.
+// Windows suggests a rectangle that keeps the window's size at the new
+// scale, which may not fit that monitor: the window is placed anew there.
+RECT placedAt(HWND window, UINT dpi, const RECT& suggested, HMONITOR under,
+              PlaceAfterScaleChange place) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (dpi == 0 || !GetMonitorInfoW(under, &monitor)) {
+        return suggested;
+    }
+    const ScaleChange change{areaOf(monitor.rcWork),
+                             frameAt(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                                     static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi)
+                                 .value_or(FrameSize{}),
+                             static_cast<float>(dpi) / 96.f,
+                             areaOf(suggested),
+                             dragged,
+                             virtualScreen()};
+    const ScreenArea frame = frameAfterScaleChange(change, place, openingCorner);
+    return {frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
+}
+
 LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR data) {
+    const auto place = reinterpret_cast<PlaceAfterScaleChange>(data);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, watchScaleChange, scaleWatch);
-    }
-    if (message == WM_DPICHANGED) {
-        const auto place = reinterpret_cast<PlaceAfterScaleChange>(data);
-        // Windows suggests a rectangle that keeps the window's size in the new
-        // scale, which may not fit that monitor: the window is placed as at
-        // the start instead, near there. The view keeps the board at 0 to 800.
-        const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
-        const UINT dpi = HIWORD(wParam);
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        if (dpi > 0 &&
-            GetMonitorInfoW(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), &monitor)) {
-            ScaleChange change;
-            change.workArea = areaOf(monitor.rcWork);
-            change.frame = frameAt(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
-                                   static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi)
-                               .value_or(FrameSize{});
-            change.scale = static_cast<float>(dpi) / 96.f;
-            change.suggested = areaOf(suggested);
-            change.dragged = dragged;
-            change.desktop = {
-                GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-            const WindowPlace placed = place(change);
-            const FrameSize& frame = change.frame;
-            SetWindowPos(window, nullptr, placed.frameLeft, placed.frameTop,
-                         static_cast<int>(placed.side) + frame.left + frame.right,
-                         static_cast<int>(placed.side) + frame.top + frame.bottom,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        } else {
-            SetWindowPos(window, nullptr, suggested.left, suggested.top,
-                         suggested.right - suggested.left, suggested.bottom - suggested.top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        return 0;
-    }
-    if (message == WM_ENTERSIZEMOVE || message == WM_EXITSIZEMOVE) {
+    } else if (message == WM_ENTERSIZEMOVE || message == WM_EXITSIZEMOVE) {
         dragged = message == WM_ENTERSIZEMOVE;
+    } else if (message == WM_WINDOWPOSCHANGING && !moved &&
+               !(reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_NOMOVE)) {
+        moved = true;
+        const WINDOWPOS& asked = *reinterpret_cast<const WINDOWPOS*>(lParam);
+        openingCorner = ScreenArea{asked.x, asked.y, 0, 0};
+    } else if (message == WM_GETDPISCALEDSIZE) {
+        // Asked before WM_DPICHANGED, so that a dragged window stays under the pointer.
+        RECT now{0, 0, 0, 0};
+        GetWindowRect(window, &now);
+        // Dragged, the window goes where the pointer is.
+        const RECT placed =
+            placedAt(window, static_cast<UINT>(wParam), now,
+                     dragged ? MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTONEAREST)
+                             : MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST),
+                     place);
+        *reinterpret_cast<SIZE*>(lParam) = {placed.right - placed.left, placed.bottom - placed.top};
+        return TRUE;
+    } else if (message == WM_DPICHANGED) {
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        const RECT placed = placedAt(window, HIWORD(wParam), suggested,
+                                     MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST), place);
+        SetWindowPos(window, nullptr, placed.left, placed.top, placed.right - placed.left,
+                     placed.bottom - placed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -191,8 +183,10 @@ std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace) const {
 }
 
 void Desktop::fitClientArea(sf::WindowHandle window, unsigned side) const {
-    RECT client{0, 0, 0, 0};
-    RECT outer{0, 0, 0, 0};
+    if (moved) {
+        openingCorner.reset(); // opened: from now on a window is placed where it goes
+    }
+    RECT client{0, 0, 0, 0}, outer{0, 0, 0, 0};
     if (!GetClientRect(window, &client) || !GetWindowRect(window, &outer)) {
         return;
     }
@@ -205,11 +199,9 @@ void Desktop::fitClientArea(sf::WindowHandle window, unsigned side) const {
 }
 
 bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>&) const {
-    const HINSTANCE program = GetModuleHandleW(nullptr);
-    // The icon resource the program is built with has the id 1.
-    const auto icon = [&](int width, int height) {
-        return static_cast<HICON>(
-            LoadImageW(program, MAKEINTRESOURCEW(1), IMAGE_ICON, width, height, LR_SHARED));
+    const auto icon = [&](int width, int height) { // the program's icon resource has the id 1
+        return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                             IMAGE_ICON, width, height, LR_SHARED));
     };
     const HICON big = icon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
     const HICON small = icon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
@@ -219,6 +211,19 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>&)
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     return true;
+}
+
+float Desktop::refreshRate(sf::WindowHandle window) const {
+    MONITORINFOEXW monitor{};
+    monitor.cbSize = sizeof monitor;
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    // 0 and 1 stand for the hardware's default rate.
+    return GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor) &&
+                   EnumDisplaySettingsW(monitor.szDevice, ENUM_CURRENT_SETTINGS, &mode) &&
+                   mode.dmDisplayFrequency > 1
+               ? static_cast<float>(mode.dmDisplayFrequency)
+               : 0.f;
 }
 
 XErrorsSurvived::XErrorsSurvived() = default;

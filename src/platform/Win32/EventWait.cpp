@@ -15,38 +15,24 @@
 
 namespace {
 
-// What the window's procedure notes as the messages come.
 struct Notes {
-    bool redraw = false;
-    bool minimized = false;
+    bool redraw = false, minimized = false;
 };
 
-// This file's part in the window procedure's chain of subclasses.
-constexpr UINT_PTR newsWatch = 2;
+constexpr UINT_PTR newsWatch = 2; // this file's part in the window's chain of subclasses
 
-// Notes what Windows says of the window in the Notes `data` points to. A
-// paint request is then answered by the default procedure, which marks the
+// A paint request is then answered by the default procedure, which marks the
 // window as painted; the next frame draws it.
 LRESULT CALLBACK noteWindowNews(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                 DWORD_PTR data) {
     Notes& notes = *reinterpret_cast<Notes*>(data);
-    switch (message) {
-    case WM_PAINT:
+    if (message == WM_PAINT) {
         notes.redraw = true;
-        break;
-    case WM_SIZE:
-        if (wParam == SIZE_MINIMIZED) {
-            notes.minimized = true;
-        } else {
-            notes.redraw = notes.redraw || notes.minimized; // restored
-            notes.minimized = false;
-        }
-        break;
-    case WM_NCDESTROY:
+    } else if (message == WM_SIZE) {
+        notes.redraw = notes.redraw || (notes.minimized && wParam != SIZE_MINIMIZED);
+        notes.minimized = wParam == SIZE_MINIMIZED;
+    } else if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, noteWindowNews, newsWatch);
-        break;
-    default:
-        break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -64,10 +50,9 @@ EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_uniqu
     state->notes.minimized = IsIconic(state->window);
     SetWindowSubclass(state->window, noteWindowNews, newsWatch,
                       reinterpret_cast<DWORD_PTR>(&state->notes));
-    // A precise timer of its own: the system's timer resolution stays as it
+    // A precise timer of its own leaves the system's timer resolution as it
     // is, which lets the processor rest (sf::sleep raises it at every call).
-    // Older Windows lack the precise kind; the plain one is late by up to a
-    // tick, which only a dragged spider's frames notice.
+    // Older Windows lack it; the plain one is late by up to a tick.
     state->timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                                           TIMER_ALL_ACCESS);
     if (!state->timer) {
@@ -98,18 +83,15 @@ void EventWait::sleep(sf::Time timeout) {
     if (HANDLE end = wakeUpEvent()) {
         handles[count++] = end;
     }
-    const DWORD woken =
-        MsgWaitForMultipleObjectsEx(count, handles, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woken == WAIT_FAILED) {
+    if (MsgWaitForMultipleObjectsEx(count, handles, milliseconds, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE) == WAIT_FAILED) {
         Sleep(static_cast<DWORD>(std::min(timeout, shortestLook).asMilliseconds()));
     }
 }
 
 WindowNews EventWait::takeNews() {
-    WindowNews news;
-    news.redraw = std::exchange(state->notes.redraw, false);
-    news.minimized = state->notes.minimized || IsIconic(state->window);
-    return news;
+    return {std::exchange(state->notes.redraw, false),
+            state->notes.minimized || IsIconic(state->window)};
 }
 
 bool EventWait::tellsUncovering() const {

@@ -5,9 +5,8 @@
 #include <windows.h>
 
 FolderLock::FolderLock(const std::filesystem::path& file) {
-    // Shared, and for reading only, so that an indexer, a virus scanner or a
-    // sync tool that has the file open, even one sharing it for reading alone,
-    // does not look like a second game; the lock below keeps one out.
+    // Shared and read-only, so that an indexer, a virus scanner or a sync tool
+    // holding the file does not look like a second game; the lock keeps one out.
     const HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -2,7 +2,5 @@
 
 #include <windows.h>
 
-// An event that each end request, and each wakeFrameLoop, sets, once
-// listenForEndRequests has run: what a sleeping frame loop waits on besides
-// its messages. Null without one.
+// Set at each end request and wakeFrameLoop once listenForEndRequests has run; null before.
 HANDLE wakeUpEvent();
