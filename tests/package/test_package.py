@@ -130,6 +130,10 @@ def play_windows_zip(archive, screen, place):
                    "assets/icon/tangleroot-256.png"):
         assert os.path.exists(os.path.join(folder, needed)), needed
     assert not os.path.exists(os.path.join(folder, "assets", "art")), "art sources do not ship"
+    # libintl as a DLL a player may replace, its licence, and every language's catalogue
+    for needed in ["libintl-8.dll", "LICENSE-libintl-LGPL-2.1.txt"] + [
+            "locale/%s/LC_MESSAGES/tangleroot.mo" % language for language in languages()]:
+        assert os.path.isfile(os.path.join(folder, needed)), needed
     resources = subprocess.run(["wrestool", "-l", exe], capture_output=True, text=True).stdout
     assert "type=group_icon" in resources, "tangleroot.exe carries no icon: " + resources
     # Per-monitor dpi awareness, else Windows reports 96 dpi to it and stretches its window as a
