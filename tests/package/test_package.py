@@ -11,6 +11,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ElementTree
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -35,6 +36,39 @@ def complaints(*command):
     return found or (["%s exited with %d: %s" % (command[0], result.returncode, said)] if result.returncode else [])
 
 
+def languages():
+    """The languages po/LINGUAS names."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "po", "LINGUAS")) as linguas:
+        return [word for line in linguas if not line.startswith("#") for word in line.split()]
+
+
+def check_translations(root):
+    """Every language's catalogue, menu entry words and metainfo texts, with the placeholders filled."""
+    for language in languages():
+        assert os.path.isfile(os.path.join(root, "usr/share/locale", language, "LC_MESSAGES/tangleroot.mo")), language
+    menu = os.path.join(root, "usr/share/applications/tangleroot.desktop")
+    entry = configparser.ConfigParser(interpolation=None)
+    entry.optionxform = str
+    entry.read(menu, encoding="utf-8")
+    desktop = entry["Desktop Entry"]
+    for language in languages():
+        for key in ("GenericName", "Comment", "Keywords"):
+            translated = desktop.get("%s[%s]" % (key, language), "")
+            assert translated and translated != desktop[key], "%s[%s]: %r" % (key, language, translated)
+    assert not [key for key in desktop if key.startswith("Name[")], "the game's name is the same in every language"
+    (metainfo,) = glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))
+    component = ElementTree.parse(metainfo).getroot()
+    lang = "{http://www.w3.org/XML/1998/namespace}lang"
+    english = [p for p in component.find("description") if lang not in p.attrib]
+    for language in languages():
+        summaries = [s for s in component.findall("summary") if s.get(lang) == language]
+        described = [p for p in component.find("description") if p.get(lang) == language]
+        assert len(summaries) == 1 and len(described) == len(english), (language, summaries, described)
+    with open(metainfo, encoding="utf-8") as info, open(menu, encoding="utf-8") as entry_text:
+        unfilled = re.findall(r"@[A-Z_]+@", info.read() + entry_text.read())
+    assert not unfilled, "placeholders left unfilled: %s" % unfilled
+
+
 def play_debian_package(deb, screen, place):
     root = os.path.join(place, "unpacked")
     subprocess.run(["dpkg-deb", "-x", deb, root], check=True)
@@ -45,6 +79,7 @@ def play_debian_package(deb, screen, place):
              complaints("appstreamcli", "validate-tree", "--no-net", root) +
              complaints("desktop-file-validate", os.path.join(root, "usr/share/applications/tangleroot.desktop")))
     assert not found, "the package's checkers complain:\n" + "\n".join(found)
+    check_translations(root)
     if installed():
         apt_get("remove", "tangleroot")
     apt_get("install", "--no-install-recommends", os.path.abspath(deb))
@@ -95,6 +130,10 @@ def play_windows_zip(archive, screen, place):
                    "assets/icon/tangleroot-256.png"):
         assert os.path.exists(os.path.join(folder, needed)), needed
     assert not os.path.exists(os.path.join(folder, "assets", "art")), "art sources do not ship"
+    # libintl as a DLL a player may replace, its licence, and every language's catalogue
+    for needed in ["libintl-8.dll", "LICENSE-libintl-LGPL-2.1.txt"] + [
+            "locale/%s/LC_MESSAGES/tangleroot.mo" % language for language in languages()]:
+        assert os.path.isfile(os.path.join(folder, needed)), needed
     resources = subprocess.run(["wrestool", "-l", exe], capture_output=True, text=True).stdout
     assert "type=group_icon" in resources, "tangleroot.exe carries no icon: " + resources
     # Per-monitor dpi awareness, else Windows reports 96 dpi to it and stretches its window as a
