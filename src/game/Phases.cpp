@@ -65,8 +65,9 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
         spider.moveInterval > 0 ? elapsed - sf::milliseconds(spider.moveInterval) : sf::Time::Zero;
     int steps = 0;
     do {
-        spider.moveInterval = std::uniform_int_distribution<int>(1000, 5000)(rng);
-        std::uniform_real_distribution<float> step(-50.f, 50.f);
+        spider.moveInterval =
+            std::uniform_int_distribution<int>(shortestWanderRest, longestWanderRest)(rng);
+        std::uniform_real_distribution<float> step(-longestWanderStep, longestWanderStep);
         const float dy = step(rng);
         const float dx = step(rng);
         spider.sprite.move(dx, dy);
@@ -89,8 +90,8 @@ void addMoney(int& money, int amount) {
 sf::Vector2f randomBoxPosition(std::mt19937& rng) {
     // Every box keeps the size of its first picture.
     const sf::Vector2u size = TextureManager::getTexture("box_damage_0").getSize();
-    const float width = 0.25f * static_cast<float>(size.x);
-    const float height = 0.25f * static_cast<float>(size.y);
+    const float width = spriteScale * static_cast<float>(size.x);
+    const float height = spriteScale * static_cast<float>(size.y);
     const float y =
         std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - height))(rng);
     const float x =
@@ -99,7 +100,7 @@ sf::Vector2f randomBoxPosition(std::mt19937& rng) {
 }
 
 int drawSpawnDelay(std::random_device& randomDevice) {
-    return std::uniform_int_distribution<int>(5000, 10000)(randomDevice);
+    return std::uniform_int_distribution<int>(shortestSpawnDelay, longestSpawnDelay)(randomDevice);
 }
 
 void handleInput(const sf::Event& event, const sf::RenderTarget& window,
@@ -144,7 +145,7 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
     for (Box& box : boxes) {
         if (box.sprite.getGlobalBounds().contains(point)) {
             box.hit();
-            if (box.damage >= 3) {
+            if (box.damage >= hitsThatBreakABox) {
                 const sf::Vector2f place = box.sprite.getPosition();
                 const Box broken = box;
                 spiders.emplace_back(1, place.x, place.y);

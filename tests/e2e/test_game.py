@@ -11,8 +11,8 @@ import unittest
 
 from Xlib import display as xdisplay
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest, difference,
-                         eventually, image_stat, picture_size, windows_tool)
+from game_driver import (ASSETS, BINARY, LAST_STAGE, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest,
+                         difference, eventually, image_stat, picture_size, windows_tool)
 
 
 class StartAndClose(GameTest):
@@ -317,10 +317,10 @@ class NothingLost(GameTest):
 
 class QuickMouse(GameTest):
     def test_after_a_second_of_moves_at_1000_a_second_a_drag_is_drawn_and_saved_in_time(self):
-        # A stage-12 spider saved far off the board is brought into the corner by its first step, on the
+        # A top-stage spider saved far off the board is brought into the corner by its first step, on the
         # first frame. It rests 1 s or more between steps of at most 50 a side: for 2 s it lies under (99, 99).
-        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[{"stage":12,"x":-5000.0,"y":-5000.0}]}'
-                         % TWELVE_BOXES).start().find_window()
+        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[{"stage":%d,"x":-5000.0,"y":-5000.0}]}'
+                         % (TWELVE_BOXES, LAST_STAGE)).start().find_window()
         shown = time.monotonic()
         mouse = FastMouse(game)
         self.addCleanup(mouse.connection.close)
