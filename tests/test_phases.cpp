@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <tuple>
 
@@ -168,8 +169,16 @@ TEST_F(Phases, ADroppedSpiderMergesOnceWithTheFirstSpiderOfItsStageItOverlaps) {
         {"a partner before it", {at(2, 100), at(2, 110), at(2, 120)}, {2}, "b2 c3 ", ""},
         {"a partner after it", {at(2, 100), at(2, 110), at(2, 120)}, {0}, "a3 c2 ", ""},
         {"other stages", {at(2, 100), at(1, 105), at(3, 95)}, {0}, "a2 b1 c3 ", ""},
-        {"the last stage", {at(lastStage, 100), at(lastStage, 110)}, {1}, "a" + last + " b" + last + " ", ""},
-        {"the one before", {at(lastStage - 1, 100), at(lastStage - 1, 110)}, {1}, "b" + last + " ", ""},
+        {"the last stage",
+         {at(lastStage, 100), at(lastStage, 110)},
+         {1},
+         "a" + last + " b" + last + " ",
+         ""},
+        {"the one before",
+         {at(lastStage - 1, 100), at(lastStage - 1, 110)},
+         {1},
+         "b" + last + " ",
+         ""},
         {"no chain", {at(2, 100), at(2, 110), at(3, 105)}, {0}, "a3 c3 ", ""},
         {"two drops", {at(1, 0), at(1, 10), at(1, 99), at(1, 109)}, {0, 2}, "a2 c1D d1 ", "a2 c2 "},
         {"edges touching", {at(2, 100), Spider(2, 100 + side, 100)}, {1}, "a2 b2 ", ""},
@@ -368,5 +377,39 @@ TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothedAndTheOutlinedLabelIsMadeAtItsSiz
         }
         EXPECT_LT(differ, 10) << "the label is not made at its size on a " << side << " px window";
         EXPECT_EQ(background.isSmooth(), side != 800) << side;
+    }
+}
+
+TEST(Picture, EachChangeThatMovesAPixelChangesTheSignature) {
+    useGameTextures();
+    const sf::Font font = gameFont();
+    struct Parts {
+        sf::Sprite sprite{TextureManager::getTexture("spider_stage_1")};
+        sf::Text text;
+        sf::RectangleShape band{{boardSide, 100}};
+    };
+    const auto signatureAfter = [&](const std::function<void(Parts&)>& change) {
+        Parts parts;
+        parts.text = sf::Text("Money: 5", font, 24);
+        change(parts);
+        Picture picture;
+        picture.add(parts.sprite);
+        picture.add(parts.text);
+        picture.add(parts.band);
+        return picture.signature();
+    };
+    const std::uint64_t before = signatureAfter([](Parts&) {});
+    EXPECT_EQ(signatureAfter([](Parts&) {}), before);
+    const std::pair<const char*, std::function<void(Parts&)>> changes[] = {
+        {"a sprite turned", [](Parts& parts) { parts.sprite.setRotation(1); }},
+        {"a sprite's origin", [](Parts& parts) { parts.sprite.setOrigin(2, 0); }},
+        {"a text turned", [](Parts& parts) { parts.text.setRotation(1); }},
+        {"a text's origin", [](Parts& parts) { parts.text.setOrigin(0, 3); }},
+        {"a text made bold", [](Parts& parts) { parts.text.setStyle(sf::Text::Bold); }},
+        {"a text spaced", [](Parts& parts) { parts.text.setLetterSpacing(1.5f); }},
+        {"a band outlined", [](Parts& parts) { parts.band.setOutlineThickness(2); }},
+    };
+    for (const auto& [name, change] : changes) {
+        EXPECT_NE(signatureAfter(change), before) << name;
     }
 }
