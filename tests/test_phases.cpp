@@ -126,6 +126,39 @@ TEST_F(Phases, EventsActAtTheirOwnPointOnTheBoardAndAHeldSpiderFollowsMoves) {
     EXPECT_EQ(boxes[0].damage, 1);
 }
 
+TEST_F(Phases, AWindowOfAnySizeShowsTheWholeBoardSquareAndCentredWherePressesLand) {
+    const struct {
+        sf::Vector2u window;
+        sf::IntRect board; // in window pixels
+    } cases[] = {
+        {{800, 800}, {0, 0, 800, 800}},    {{1000, 700}, {150, 0, 700, 700}},
+        {{700, 1001}, {0, 150, 700, 700}}, {{1601, 1600}, {0, 0, 1600, 1600}},
+        {{1366, 705}, {330, 0, 705, 705}},
+    };
+    for (const auto& [window, board] : cases) {
+        const sf::FloatRect part = boardViewport(window);
+        EXPECT_EQ(sf::IntRect(std::lround(part.left * window.x), std::lround(part.top * window.y),
+                              std::lround(part.width * window.x),
+                              std::lround(part.height * window.y)),
+                  board);
+    }
+    sf::RenderTexture window;
+    ASSERT_TRUE(window.create(1000, 700));
+    boxes = {Box(400, 400)};
+    sf::Event resized{};
+    resized.type = sf::Event::Resized;
+    resized.size = {1000, 700};
+    InputSeen seen;
+    handleInput(resized, window, spiders, boxes, money, seen);
+    EXPECT_TRUE(seen.redraw);
+    const sf::Vector2i drawnAt = window.mapCoordsToPixel(centreOf(boxes[0].sprite));
+    EXPECT_EQ(drawnAt,
+              sf::Vector2i(150, 0) + sf::Vector2i(centreOf(boxes[0].sprite) * 700.f / 800.f));
+    handleInput(mouseEvent(sf::Event::MouseButtonPressed, drawnAt.x, drawnAt.y), window, spiders,
+                boxes, money, seen);
+    EXPECT_EQ(boxes[0].damage, 1) << "the press missed the box where it is drawn";
+}
+
 TEST_F(Phases, MoneyStopsAtTheLargestAmountAndItsLabelSaysSo) {
     constexpr int mostMoney = std::numeric_limits<int>::max();
     spiders = {Spider(lastStage, 0, 0)};
@@ -211,17 +244,39 @@ TEST_F(Phases, ADroppedSpiderMergesOnceWithTheFirstSpiderOfItsStageItOverlaps) {
     EXPECT_EQ(money, 0) << "a merge pays nothing";
 }
 
-TEST_F(Phases, AShownSpiderLateForItsStepMakesOneStepAndAMinimizedOneMakesUpForEveryStep) {
-    // Seed 106 draws a first rest of 1034 ms, so 1.1 s past its step a
+TEST_F(Phases, AShownSpiderMakesOneLateStepAndAMinimizedOneEveryStepButNoneForStandingStill) {
+    // Seed 106 draws a first rest of 1034 ms, so 1.1 s past its step a free
     // spider making up for lost time makes a second one.
-    for (const bool catchUp : {false, true}) {
-        spiders = {Spider(3, 400, 400)};
-        makeDue(1);
+    const struct {
+        const char* name;
+        bool catchUp;
+        int held; // -1, or the held spider: 1 steps, 0 stands before it and never steps
+        int steps;
+    } cases[] = {
+        {"shown", false, -1, 1},
+        {"minimized", true, -1, 2},
+        {"shown, behind a held one", false, 0, 1},
+        {"minimized, behind a held one", true, 0, 1},
+        {"minimized, held", true, 1, 1},
+    };
+    std::vector<std::vector<Spider>> boards;
+    for (const auto& c : cases) {
+        boards.push_back({Spider(1, 100, 100), Spider(3, 400, 400)});
+        boards.back()[0].moveInterval = 1000000;
+        boards.back()[1].moveInterval = 1;
+        if (c.held >= 0) {
+            boards.back()[c.held].dragging = true;
+        }
+    }
+    sf::sleep(sf::milliseconds(1100));
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        spiders = boards[i];
         rng.seed(106);
         money = 0;
-        sf::sleep(sf::milliseconds(1100)); // held, or behind a held one, meanwhile
-        updateSpiders(spiders, money, rng, catchUp);
-        EXPECT_EQ(money, catchUp ? 18 : 9) << catchUp;
+        handleMouseRelease(spiders);
+        updateSpiders(spiders, money, rng, cases[i].catchUp); // the drop's frame
+        updateSpiders(spiders, money, rng, cases[i].catchUp);
+        EXPECT_EQ(money, 9 * cases[i].steps) << cases[i].name;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "assets/TextureManager.hpp"
 
+#include <SFML/Graphics/View.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -9,8 +11,18 @@
 
 namespace {
 
-// A dropped spider merges with the first other spider of its stage that it
-// overlaps; it evolves where it lies and the other one goes.
+constexpr unsigned moneyLabelSize = 24;
+constexpr float moneyLabelOutline = 2.f; // keeps the letters readable over dark spiders
+
+// Stops at the largest 32-bit amount rather than wrapping round.
+void addMoney(int& money, int amount) {
+    const std::int64_t sum = static_cast<std::int64_t>(money) + amount;
+    money = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+}
+
+// Merges with the first other spider of its stage it overlaps: it evolves
+// where it lies and the other goes.
 void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
     dropped.dropped = false;
     const sf::FloatRect bounds = dropped.sprite.getGlobalBounds();
@@ -33,8 +45,7 @@ bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& box
 void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     sf::Time elapsed = spider.moveClock.getElapsedTime();
     if (!catchUp) {
-        // One step at most, counted from now: a spider that stood still
-        // behind a dragged one, or through a stalled loop, does not make up for it
+        // A shown spider whose loop stalled makes one step, counted from now.
         elapsed = std::min(elapsed, sf::milliseconds(std::max(spider.moveInterval, 0)) +
                                         sf::microseconds(1));
     }
@@ -44,8 +55,13 @@ void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     keepOnBoard(spider.sprite);
 }
 
-// The first spider that is dragged or dropped, which stands still and stops
-// the others after it; spiders.size() when there is none.
+// A rest that ran out while standing still leaves one step due, at once.
+void standStill(Spider& spider) {
+    if (spider.moveClock.getElapsedTime() > sf::milliseconds(spider.moveInterval)) {
+        spider.moveInterval = 0;
+    }
+}
+
 std::size_t firstStillSpider(const std::vector<Spider>& spiders) {
     const auto still = std::find_if(spiders.begin(), spiders.end(), [](const Spider& spider) {
         return spider.dragging || spider.dropped;
@@ -59,8 +75,7 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
     if (elapsed <= sf::milliseconds(spider.moveInterval)) {
         return 0;
     }
-    // How long ago the next step came due. A spider that has no interval yet
-    // (a new or loaded one) is due now.
+    // A spider with no rest yet (a new or loaded one) is due now.
     sf::Time late =
         spider.moveInterval > 0 ? elapsed - sf::milliseconds(spider.moveInterval) : sf::Time::Zero;
     int steps = 0;
@@ -76,19 +91,12 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
         late -= sf::milliseconds(spider.moveInterval);
         ++steps;
     } while (late > sf::Time::Zero);
-    // The rest left, in whole milliseconds rounded up: never a step early.
+    // Rounded up to whole milliseconds: never a step early.
     spider.moveInterval = static_cast<int>((-late.asMicroseconds() + 999) / 1000);
     return steps;
 }
 
-void addMoney(int& money, int amount) {
-    const std::int64_t sum = static_cast<std::int64_t>(money) + amount;
-    money = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
-}
-
 sf::Vector2f randomBoxPosition(std::mt19937& rng) {
-    // Every box keeps the size of its first picture.
     const sf::Vector2u size = TextureManager::getTexture("box_damage_0").getSize();
     const float width = spriteScale * static_cast<float>(size.x);
     const float height = spriteScale * static_cast<float>(size.y);
@@ -103,9 +111,8 @@ int drawSpawnDelay(std::random_device& randomDevice) {
     return std::uniform_int_distribution<int>(shortestSpawnDelay, longestSpawnDelay)(randomDevice);
 }
 
-void handleInput(const sf::Event& event, const sf::RenderTarget& window,
-                 std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
-                 InputSeen& seen) {
+void handleInput(const sf::Event& event, sf::RenderTarget& window, std::vector<Spider>& spiders,
+                 std::vector<Box>& boxes, int& money, InputSeen& seen) {
     switch (event.type) {
     case sf::Event::MouseButtonPressed:
         handleMousePress(spiders, boxes, money,
@@ -118,18 +125,31 @@ void handleInput(const sf::Event& event, const sf::RenderTarget& window,
         seen.boardTouched = seen.redraw = true;
         break;
     case sf::Event::MouseMoved:
-        // A dragged spider's new place changes the picture, which draws it.
         moveDraggedSpider(spiders, window.mapPixelToCoords({event.mouseMove.x, event.mouseMove.y}));
         break;
+    case sf::Event::Resized: {
+        sf::View board(sf::FloatRect(0.f, 0.f, boardSide, boardSide));
+        board.setViewport(boardViewport({event.size.width, event.size.height}));
+        window.setView(board);
+        seen.redraw = true;
+        break;
+    }
     case sf::Event::GainedFocus:
     case sf::Event::MouseEntered:
-    case sf::Event::Resized:
-        // The window may show nothing or old pixels there: draw it again now.
-        seen.redraw = true;
+        seen.redraw = true; // the window may show nothing or old pixels there
         break;
     default:
         break;
     }
+}
+
+sf::FloatRect boardViewport(sf::Vector2u size) {
+    const unsigned side = std::min(size.x, size.y);
+    const auto width = static_cast<float>(size.x);
+    const auto height = static_cast<float>(size.y);
+    return {static_cast<float>((size.x - side) / 2) / width,
+            static_cast<float>((size.y - side) / 2) / height, static_cast<float>(side) / width,
+            static_cast<float>(side) / height};
 }
 
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
@@ -141,7 +161,6 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
             break;
         }
     }
-
     for (Box& box : boxes) {
         if (box.sprite.getGlobalBounds().contains(point)) {
             box.hit();
@@ -191,7 +210,6 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
     for (const Box& box : boxes) {
         visit(box.sprite);
     }
-    // The player keeps sight of what they move, over whatever it passes.
     if (dragged < spiders.size()) {
         visit(spiders[dragged].sprite);
     }
@@ -199,8 +217,12 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
 
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng, bool catchUp) {
     const std::size_t still = firstStillSpider(spiders);
-    for (std::size_t i = 0; i < still; ++i) {
-        wander(spiders[i], money, rng, catchUp);
+    for (std::size_t i = 0; i < spiders.size(); ++i) {
+        if (i < still) {
+            wander(spiders[i], money, rng, catchUp);
+        } else {
+            standStill(spiders[i]);
+        }
     }
     if (still < spiders.size() && spiders[still].dropped) {
         mergeDropped(spiders, spiders[still]);
@@ -214,7 +236,6 @@ sf::Time untilSpidersMove(const std::vector<Spider>& spiders) {
     }
     sf::Time rest = farAhead;
     for (std::size_t i = 0; i < still; ++i) {
-        // A step comes once the interval is more than over.
         rest = std::min(rest, sf::milliseconds(spiders[i].moveInterval) -
                                   spiders[i].moveClock.getElapsedTime() + sf::microseconds(1));
     }
@@ -239,7 +260,6 @@ sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& 
     if (!roomToSpawn(spiders, boxes)) {
         return farAhead;
     }
-    // The box comes once the delay is more than over.
     return std::max(sf::Time::Zero, sf::milliseconds(spawnDelay) - spawnClock.getElapsedTime() +
                                         sf::microseconds(1));
 }
@@ -258,18 +278,12 @@ unsigned onScreen(float size, float scale) {
     return std::max(1u, static_cast<unsigned>(std::lround(size * scale)));
 }
 
-void setScreenSize(sf::Text& text, unsigned size, float scale) {
-    text.setCharacterSize(onScreen(static_cast<float>(size), scale));
-    text.setScale(1 / scale, 1 / scale);
-}
-
 void composeScene(Picture& picture, sf::Texture& background, const std::vector<Spider>& spiders,
                   const std::vector<Box>& boxes, sf::Text& moneyText, int money, float scale) {
-    // Nearest pixels would make steps of the thin branches, and blocks at
-    // 200%; at 800 px the picture is copied as it is.
+    // Nearest pixels would make steps of the thin branches at other sizes.
     background.setSmooth(scale != 1.f);
-    setScreenSize(moneyText, moneyLabelSize, scale);
-    // The outline is part of the letters made at the screen's size, so as sharp.
+    moneyText.setCharacterSize(onScreen(static_cast<float>(moneyLabelSize), scale));
+    moneyText.setScale(1 / scale, 1 / scale);
     moneyText.setOutlineColor(sf::Color::White);
     moneyText.setOutlineThickness(moneyLabelOutline * scale);
     const std::string label = moneyLabel(money);

@@ -78,7 +78,8 @@ void Picture::add(const sf::Sprite& sprite, const std::string& shows) {
 }
 
 void Picture::draw(sf::RenderTarget& target) const {
-    target.clear(sf::Color::White);
+    // Dark bars beside the board in a window forced to another shape
+    target.clear(hasBackground ? sf::Color(29, 26, 20) : sf::Color::White);
     if (hasBackground) {
         target.draw(background);
     }

@@ -27,7 +27,7 @@ public:
 
     std::uint64_t signature() const { return hash; }
 
-    // Clears `target` to white and draws every part in order.
+    // Clears `target` and draws every part in order.
     void draw(sf::RenderTarget& target) const;
 
 private:

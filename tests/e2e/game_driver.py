@@ -155,6 +155,7 @@ class Game:
 
     frames = None  # a FrameWatcher, once the window is found
     pointer = None  # where this driver last put the pointer, in window pixels
+    origin = (0, 0)  # where the board's top-left corner is drawn, in window pixels
     held = False  # whether this driver holds the first button down
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
@@ -251,7 +252,7 @@ class Game:
     # game the events in their order, and each carries its point. A press or
     # a release waits for the frame it draws.
     def move(self, x, y):
-        point = (int(x * self.scale), int(y * self.scale))
+        point = (int(self.origin[0] + x * self.scale), int(self.origin[1] + y * self.scale))
         if point != self.pointer:
             self.pointer = point
             self.xdotool("mousemove", "--window", str(self.window), *map(str, point))

@@ -137,6 +137,27 @@ class Play(GameTest):
             self.assertLess(min(math.hypot(spider["x"] - x, spider["y"] - y) for x, y in targets), 200, spider)
 
 
+@unittest.skipIf(LAUNCHER, "a window forced to another size under X11")
+class ForcedSize(GameTest):
+    def test_a_window_forced_to_another_size_shows_the_board_whole_and_centred_and_takes_presses_there(self):
+        game = self.game(save=QUIET_BOARD).start().find_window()
+        game.xdotool("mousemove", "0", "0")
+        before = game.screenshot("before.png")
+        game.frames.after(lambda: game.xdotool("windowsize", str(game.window), "1000", "700"), "a new size")
+        self.assertEqual(game.geometry()[2:], (1000, 700))
+        shot = game.screenshot("forced.png")
+        board = os.path.join(game.aside, "board.png")
+        subprocess.run(["convert", before, "-resize", "700x700", board], check=True)
+        self.assertLess(difference(shot, board, crop=(700, 700, 150, 0)), 0.03, "the board is not whole and square")
+        for bar in ((150, 700, 0, 0), (150, 700, 850, 0)):
+            self.assertLess(image_stat(shot, "standard_deviation", crop=bar), 0.001, "the bar is not plain")
+        # The last box, at (700, 700), is missed where a stretched board would put it.
+        game.scale, game.origin = 700 / 800, (150, 0)
+        game.break_box(700, 700)
+        self.assertEqual(game.close(), 0, game.stderr())
+        self.assertEqual(game.board()["boxes"], json.loads("[%s]" % TWELVE_BOXES)[:-1])
+
+
 class DrawnWhenChanged(GameTest):
     def test_a_quiet_board_with_smooth_boxes_is_drawn_again_at_once_when_uncovered_or_hit_and_else_seldom(self):
         # No box comes to a board of twelve: nothing changes by itself.
