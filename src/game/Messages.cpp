@@ -29,9 +29,8 @@ sf::String decodedUtf8(const std::string& utf8) {
             letters += lead;
             continue;
         }
-        // How many bytes follow the lead, and the range the first of them
-        // must lie in: narrower after E0, ED, F0 and F4, which keeps out
-        // overlong forms, surrogates and code points past U+10FFFF.
+        // The first byte after E0, ED, F0 and F4 has a narrower range, which
+        // keeps out overlong forms, surrogates and code points past U+10FFFF.
         std::size_t following = 0;
         unsigned char low = 0x80;
         unsigned char high = 0xBF;
@@ -95,8 +94,7 @@ sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float wid
             wrapped += line + sf::Uint32('\n'); // a space that does not fit breaks, dropped
             line.clear();
         } else {
-            // Broken at the last space that fits, or inside a word with none;
-            // the letter is tried again on the shorter line that is left.
+            // The letter is tried again on the shorter line left after the break.
             const std::size_t space = line.rfind(' ');
             const Letters rest = space == Letters::npos ? Letters() : line.substr(space + 1);
             wrapped +=
@@ -111,26 +109,21 @@ sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float wid
 Messages::Messages(const sf::Font& font, const std::string& fontFile)
     : engine_(fontFile, font.getInfo().family) {
     for (Message* message : {&notice, &failure, &restored}) {
-        message->back.setFillColor(stripColour);
+        message->band.setFillColor(stripColour);
     }
-    notice.back.setFillColor(bandColour);
+    notice.band.setFillColor(bandColour);
 }
 
 void Messages::show(const std::string& noticeText, const std::string& failureLine,
                     const std::string& restoredLine, float newScale) {
-    if (noticeText != notice.utf8 || failureLine != failure.utf8 || restoredLine != restored.utf8 ||
-        newScale != scale) {
-        notice.utf8 = noticeText;
-        failure.utf8 = failureLine;
-        restored.utf8 = restoredLine;
-        scale = newScale;
-        layOut();
+    if (noticeText == notice.utf8 && failureLine == failure.utf8 && restoredLine == restored.utf8 &&
+        newScale == scale) {
+        return;
     }
-}
-
-void Messages::layOut() {
-    // The notice on a band across the middle; the failure line at the very
-    // bottom, the restored board's above it.
+    notice.utf8 = noticeText;
+    failure.utf8 = failureLine;
+    restored.utf8 = restoredLine;
+    scale = newScale;
     layOut(notice, noticeSize, noticeMargin, false,
            [](float band) { return (boardSide - band) / 2; });
     const float failureTop =
@@ -150,30 +143,13 @@ bool lettersTexture(const TextPicture& drawn, sf::Texture& texture) {
     return true;
 }
 
-float Messages::drawLetters(Message& message, unsigned pixelSize) {
-    const TextPicture drawn = engine_.draw(encodedUtf8(message.shown), pixelSize);
-    if (!lettersTexture(drawn, message.picture)) {
-        message.letters.setTextureRect({});
-        return 0.f;
-    }
-    message.letters.setTexture(message.picture, true);
-    // Laid out in the window's own pixels, then shrunk back to the board's.
-    message.letters.setScale(1 / scale, 1 / scale);
-    return static_cast<float>(drawn.height) / scale;
-}
-
 namespace {
 
-// `text` in two lines at most, each `width` wide at most as `widthOf` measures
-// it: the line's own breaks only, whatever the text holds, and the rest of a
-// text too long for them cut between two letters, with "..." (the whole of a
-// reason is on stderr).
+// Two lines at most, and the rest cut between two letters with "..." (stderr
+// has the whole reason).
 sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
-    for (std::size_t at = 0; at < text.getSize(); ++at) {
-        if (text[at] < ' ') {
-            text[at] = ' ';
-        }
-    }
+    std::replace_if(
+        text.begin(), text.end(), [](sf::Uint32 c) { return c < ' '; }, ' ');
     const auto fits = [&](const sf::String& candidate) { return widthOf(candidate) <= width; };
     text = wrapToWidth(text, widthOf, width);
     const std::size_t firstBreak = text.find("\n");
@@ -181,11 +157,7 @@ sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
         return text;
     }
     sf::String second = text.substring(firstBreak + 1);
-    for (std::size_t at = 0; at < second.getSize(); ++at) {
-        if (second[at] == '\n') {
-            second[at] = ' ';
-        }
-    }
+    std::replace(second.begin(), second.end(), sf::Uint32('\n'), sf::Uint32(' '));
     if (!fits(second)) {
         std::size_t kept = 0; // the most letters that fit before "...", found by halves
         std::size_t tooMany = second.getSize();
@@ -216,10 +188,17 @@ float Messages::layOut(Message& message, unsigned size, float margin, bool twoLi
     if (message.shown.isEmpty()) {
         return topOf(0.f);
     }
-    const float height = drawLetters(message, pixelSize);
-    message.back.setSize({boardSide, height + 2 * margin});
-    const float top = topOf(message.back.getSize().y);
-    message.back.setPosition(0.f, top);
+    float height = 0.f;
+    if (lettersTexture(engine_.draw(encodedUtf8(message.shown), pixelSize), message.picture)) {
+        message.letters.setTexture(message.picture, true);
+        message.letters.setScale(1 / scale, 1 / scale); // made in window pixels
+        height = static_cast<float>(message.picture.getSize().y) / scale;
+    } else {
+        message.letters.setTextureRect({});
+    }
+    message.band.setSize({boardSide, height + 2 * margin});
+    const float top = topOf(message.band.getSize().y);
+    message.band.setPosition(0.f, top);
     // On whole window pixels, where the letters were made to lie.
     message.letters.setPosition(std::round(margin * scale) / scale,
                                 std::round((top + margin) * scale) / scale);
@@ -229,7 +208,7 @@ float Messages::layOut(Message& message, unsigned size, float margin, bool twoLi
 void Messages::addTo(Picture& picture) const {
     for (const Message* message : {&failure, &restored, &notice}) {
         if (!message->utf8.empty()) {
-            picture.add(message->back);
+            picture.add(message->band);
             picture.add(message->letters, message->utf8);
         }
     }

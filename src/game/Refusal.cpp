@@ -25,8 +25,7 @@ constexpr float textSize = 16.f; // pixels, at the desktop's scale
 constexpr float textWidth = 460.f;
 constexpr float margin = 20.f;
 
-// Shows `line` in a window of its own, titled with the line's first part,
-// until the player closes it.
+// Titled with the line's first part.
 void showInWindow(const std::string& line) {
     const Desktop desktop;
     if (!desktop.reachable()) {
@@ -52,14 +51,12 @@ void showInWindow(const std::string& line) {
     sf::RenderWindow window(sf::VideoMode(size.x, size.y),
                             sf::String::fromUtf8(title.begin(), title.end()),
                             sf::Style::Titlebar | sf::Style::Close);
-    // In the middle of the free part of the monitor under the pointer
     const ScreenArea area = usableArea(desktop.layout());
     window.setPosition({area.left + (area.width - static_cast<int>(size.x)) / 2,
                         area.top + (area.height - static_cast<int>(size.y)) / 2});
     sf::Sprite letters(picture);
     letters.setPosition(static_cast<float>(border), static_cast<float>(border));
 
-    // Drawn when the window is shown or uncovered; asleep otherwise.
     EventWait wait(window, desktop);
     bool redraw = true;
     while (window.isOpen()) {
@@ -70,7 +67,7 @@ void showInWindow(const std::string& line) {
             }
             redraw = true;
         }
-        // An end asked for from outside (a signal, a logout) takes the window too
+        // A signal or a logout takes the window too
         if (!window.isOpen() || endRequested()) {
             break;
         }
