@@ -20,51 +20,30 @@ const sf::Color stripColour(90, 20, 20, 200);
 } // namespace
 
 sf::String decodedUtf8(const std::string& utf8) {
-    constexpr sf::Uint32 replacement = 0xFFFD;
     std::basic_string<sf::Uint32> letters;
     std::size_t at = 0;
+    const auto next = [&] { return at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u; };
     while (at < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[at++]);
-        if (lead < 0x80) {
-            letters += lead;
-            continue;
-        }
-        // The first byte after E0, ED, F0 and F4 has a narrower range, which
-        // keeps out overlong forms, surrogates and code points past U+10FFFF.
-        std::size_t following = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        sf::Uint32 letter = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            following = 1;
-            letter = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            following = 2;
-            letter = lead & 0x0Fu;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            following = 3;
-            letter = lead & 0x07u;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            letters += replacement; // a stray continuation byte, C0, C1 or F5 to FF
-            continue;
-        }
-        bool whole = true;
-        for (std::size_t i = 0; i < following; ++i) {
-            const auto next = at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u;
-            if (next < low || next > high) {
-                whole = false; // the byte that broke the sequence starts the next one
-                break;
-            }
-            letter = letter << 6 | (next & 0x3Fu);
-            ++at;
+        const unsigned lead = next();
+        ++at;
+        const int following = lead < 0x80   ? 0
+                              : lead < 0xC2 ? -1 // a stray continuation byte, C0 or C1
+                              : lead < 0xE0 ? 1
+                              : lead < 0xF0 ? 2
+                              : lead < 0xF5 ? 3
+                                            : -1;
+        // The byte after E0, ED, F0 or F4 has a narrower range, which keeps out
+        // overlong forms, surrogates and code points past U+10FFFF.
+        unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        sf::Uint32 letter = following > 0 ? lead & (0x3Fu >> following) : lead;
+        int read = 0;
+        for (; read < following && next() >= low && next() <= high; ++read, ++at) {
+            letter = letter << 6 | (next() & 0x3Fu);
             low = 0x80;
             high = 0xBF;
         }
-        letters += whole ? letter : replacement;
+        letters += read == following ? letter : 0xFFFD; // the byte that broke it starts anew
     }
     return sf::String(letters);
 }

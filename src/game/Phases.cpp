@@ -63,10 +63,10 @@ void standStill(Spider& spider) {
 }
 
 std::size_t firstStillSpider(const std::vector<Spider>& spiders) {
-    const auto still = std::find_if(spiders.begin(), spiders.end(), [](const Spider& spider) {
-        return spider.dragging || spider.dropped;
-    });
-    return static_cast<std::size_t>(still - spiders.begin());
+    return static_cast<std::size_t>(
+        std::find_if(spiders.begin(), spiders.end(),
+                     [](const Spider& spider) { return spider.dragging || spider.dropped; }) -
+        spiders.begin());
 }
 
 } // namespace
@@ -98,13 +98,12 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
 
 sf::Vector2f randomBoxPosition(std::mt19937& rng) {
     const sf::Vector2u size = TextureManager::getTexture("box_damage_0").getSize();
-    const float width = spriteScale * static_cast<float>(size.x);
-    const float height = spriteScale * static_cast<float>(size.y);
-    const float y =
-        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - height))(rng);
-    const float x =
-        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - width))(rng);
-    return {x, y};
+    const auto upTo = [&rng](unsigned side) {
+        const float room = std::max(0.f, boardSide - spriteScale * static_cast<float>(side));
+        return std::uniform_real_distribution<float>(0.f, room)(rng);
+    };
+    const float y = upTo(size.y);
+    return {upTo(size.x), y};
 }
 
 int drawSpawnDelay(std::random_device& randomDevice) {
@@ -194,9 +193,10 @@ void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point) {
 }
 
 std::size_t draggedSpider(const std::vector<Spider>& spiders) {
-    const auto dragged = std::find_if(spiders.begin(), spiders.end(),
-                                      [](const Spider& spider) { return spider.dragging; });
-    return static_cast<std::size_t>(dragged - spiders.begin());
+    return static_cast<std::size_t>(
+        std::find_if(spiders.begin(), spiders.end(),
+                     [](const Spider& spider) { return spider.dragging; }) -
+        spiders.begin());
 }
 
 void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,

@@ -21,7 +21,7 @@
 // The wait for something that is not coming: far beyond any other wake-up.
 const sf::Time farAhead = sf::seconds(3600);
 
-// A place wholly on the board for a new box: y drawn first, then x.
+// y drawn first, then x.
 sf::Vector2f randomBoxPosition(std::mt19937& rng);
 
 int drawSpawnDelay(std::random_device& randomDevice);
@@ -31,27 +31,24 @@ struct InputSeen {
     bool redraw = false;       // the window must be drawn again at once
 };
 
-// Acts on one event at its own point, mapped to the board through the
-// window's view. A lost focus drops the held spiders, since the release may
-// never reach the window. A new size shows the whole board, square and
-// centred (boardViewport).
+// Each event acts at its own point. A lost focus drops the held spiders: the
+// release may never reach the window. A new size shows the board letterboxed.
 void handleInput(const sf::Event& event, sf::RenderTarget& window, std::vector<Spider>& spiders,
                  std::vector<Box>& boxes, int& money, InputSeen& seen);
 
-// Where in a window of `size` the board is drawn, as parts of its width and
-// height: the largest square, centred, on whole pixels.
+// The largest centred square on whole pixels, as parts of the window's size.
 sf::FloatRect boardViewport(sf::Vector2u size);
 
-// Any button: picks up the first spider under the point, which pays, then
-// hits the first box under it.
+// Any button: picks up (and is paid by) the first spider under the point,
+// and hits the first box there.
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
                       sf::Vector2f point);
 void handleMouseRelease(std::vector<Spider>& spiders);
 
-// The dragged spider centres its picture on `point`, unclamped.
+// Unclamped.
 void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point);
 
-// The first held spider's index, or spiders.size().
+// The first held spider, or spiders.size().
 std::size_t draggedSpider(const std::vector<Spider>& spiders);
 
 // Spiders, then boxes, in their order, and the dragged spider last of all.
@@ -66,17 +63,13 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
                    bool catchUp = false);
 
-// At once for a dropped spider, else just after the soonest step.
 sf::Time untilSpidersMove(const std::vector<Spider>& spiders);
 
-// Makes the steps `spider` is owed `elapsed` after its last one, each counted
-// from when the one before came due, so a loop that wakes late loses none.
-// Leaves moveInterval as the rest from `elapsed` to the next step. Returns the
-// number of steps.
+// The steps owed `elapsed` after the last, each counted from when the one
+// before came due; leaves moveInterval as the rest from `elapsed` to the next.
 int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng);
 
-// A box once the delay has run out, while the board has room. Returns
-// whether one came, which is saved at once.
+// Whether a box came, which is saved at once.
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
                 std::random_device& randomDevice, sf::Clock& spawnClock, int& spawnDelay);
 
@@ -84,18 +77,15 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay);
 
-// " (full)" after the largest amount, where earnings stop counting.
+// " (full)" at the largest amount, where earnings stop counting.
 std::string moneyLabel(int money);
 
-// Window pixels for one board pixel: the board's side on the window over 800.
 float windowScale(const sf::RenderTarget& target);
 
-// Whole window pixels, at least one, for `size` board pixels.
+// Whole window pixels, at least one.
 unsigned onScreen(float size, float scale);
 
-// Adds the background, the sprites in drawing order and the money label, for
-// a window `scale` times the board. The label's letters and outline are made
-// at their size on the screen and shrunk back, which the view undoes, so
-// they are sharp at any size.
+// The label's letters and outline are made at their size on the screen and
+// shrunk back, which the view undoes: sharp at any size.
 void composeScene(Picture& picture, sf::Texture& background, const std::vector<Spider>& spiders,
                   const std::vector<Box>& boxes, sf::Text& moneyText, int money, float scale);

@@ -43,10 +43,10 @@ void showInWindow(const std::string& line) {
         },
         textWidth * scale);
     sf::Texture picture;
-    const bool drawn = lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
+    lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
     const unsigned border = onScreen(margin, scale);
     const sf::Vector2u size(onScreen(textWidth, scale) + 2 * border,
-                            (drawn ? picture.getSize().y : 0) + 2 * border);
+                            picture.getSize().y + 2 * border);
     const std::string title = line.substr(0, line.find(": "));
     sf::RenderWindow window(sf::VideoMode(size.x, size.y),
                             sf::String::fromUtf8(title.begin(), title.end()),
@@ -58,27 +58,16 @@ void showInWindow(const std::string& line) {
     letters.setPosition(static_cast<float>(border), static_cast<float>(border));
 
     EventWait wait(window, desktop);
-    bool redraw = true;
-    while (window.isOpen()) {
-        sf::Event event;
-        while (window.pollEvent(event)) {
+    for (bool redraw = true; !endRequested(); redraw = false) { // a signal or a logout ends it too
+        for (sf::Event event; window.pollEvent(event); redraw = true) {
             if (event.type == sf::Event::Closed) {
-                window.close();
+                return;
             }
-            redraw = true;
         }
-        // A signal or a logout takes the window too
-        if (!window.isOpen() || endRequested()) {
-            break;
-        }
-        redraw = wait.takeNews().redraw || redraw;
-        if (redraw) {
+        if (wait.takeNews().redraw || redraw) {
             window.clear(sf::Color(90, 20, 20));
-            if (drawn) {
-                window.draw(letters);
-            }
+            window.draw(letters);
             window.display();
-            redraw = false;
         }
         wait.sleep(wait.tellsUncovering() ? sf::seconds(3600) : sf::seconds(1));
     }
