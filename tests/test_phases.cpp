@@ -1,4 +1,3 @@
-#include "game/Messages.hpp"
 #include "game/Phases.hpp"
 #include "support.hpp"
 
@@ -299,7 +298,7 @@ TEST_F(Phases, NewBoxesLieWhollyOnTheBoard) {
     }
 }
 
-TEST_F(Phases, SpidersThenBoxesThenTheHeldSpiderAreDrawnAndANoticeBandKeepsItsMargins) {
+TEST_F(Phases, SpidersThenBoxesThenTheHeldSpiderAreDrawn) {
     spiders = {Spider(1, 0, 0), Spider(2, 300, 300), Spider(3, 600, 600)};
     boxes = {Box(100, 100), Box(500, 500)};
     using Order = std::vector<const sf::Sprite*>;
@@ -335,28 +334,6 @@ TEST_F(Phases, SpidersThenBoxesThenTheHeldSpiderAreDrawnAndANoticeBandKeepsItsMa
     EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, {}, point)) << "no spider drawn";
     EXPECT_NE(pixelAt(spider, {}, point), pixelAt({}, box, point));
     EXPECT_EQ(pixelAt(spider, box, point), pixelAt({}, box, point));
-
-    // A notice darkens a band across the middle; an empty one draws nothing.
-    Messages messages(font, TANGLEROOT_ASSETS "/fonts/roboto.ttf");
-    const auto middleWith = [&](const std::string& notice) {
-        Picture picture;
-        messages.show(notice, "", "", 1.f);
-        messages.addTo(picture);
-        picture.draw(target);
-        target.display();
-        return target.getTexture().copyToImage();
-    };
-    EXPECT_EQ(middleWith("").getPixel(5, 400), sf::Color::White);
-    EXPECT_NE(middleWith("The board was not saved").getPixel(5, 400), sf::Color::White);
-    // A long line is broken 30 from the right edge.
-    const sf::Image band = middleWith(std::string(300, 'x'));
-    int ink[2] = {0, 0}; // before the margin, in it
-    for (unsigned x = 745; x < 800; ++x) {
-        for (unsigned y = 370; y < 430; ++y) {
-            ink[x < 770 ? 0 : 1] += band.getPixel(x, y).g > 150;
-        }
-    }
-    EXPECT_TRUE(ink[0] > 0 && ink[1] == 0) << "the line was not broken at the margin";
 }
 
 TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothAndTheLabelIsMadeAtItsSizeOnScreen) {
