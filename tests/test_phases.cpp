@@ -340,27 +340,23 @@ TEST_F(Phases, AtAnySizeTheBackgroundIsSmoothAndTheLabelIsMadeAtItsSizeOnScreen)
     const sf::Font font = gameFont();
     sf::Texture& background = TextureManager::getTexture("background");
     for (const unsigned side : {1600u, 691u, 800u}) {
-        sf::RenderTexture game;
-        sf::RenderTexture sharp; // the label as letters made for this window
+        const float scale = side / boardSide;
+        sf::RenderTexture game, sharp; // sharp: the label as letters made for this window
         ASSERT_TRUE(game.create(side, side) && sharp.create(side, side));
         game.setView(sf::View(sf::FloatRect(0, 0, boardSide, boardSide)));
         sf::Text label("", font, 24);
         label.setFillColor(sf::Color::Black);
         Picture scene;
-        composeScene(scene, background, {}, {}, label, 1000, side / boardSide);
+        composeScene(scene, background, {}, {}, label, 1000, scale);
         scene.draw(game);
-        game.display();
-        const float scale = side / boardSide;
-        sharp.clear(sf::Color::White);
         sf::Sprite picture(background);
         picture.setScale(scale, scale);
         sharp.draw(picture);
         sf::Text letters("Money: 1000", font, static_cast<unsigned>(std::lround(24 * scale)));
-        letters.setFillColor(sf::Color::Black);
-        letters.setOutlineColor(sf::Color::White);
+        letters.setFillColor(sf::Color::Black), letters.setOutlineColor(sf::Color::White);
         letters.setOutlineThickness(2 * scale);
         sharp.draw(letters);
-        sharp.display();
+        game.display(), sharp.display();
         const sf::Image drawn = game.getTexture().copyToImage();
         const sf::Image expected = sharp.getTexture().copyToImage();
         int differ = 0;

@@ -157,7 +157,7 @@ sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
 
 float Messages::layOut(Message& message, unsigned size, float margin, bool twoLines,
                        const std::function<float(float band)>& topOf) {
-    const unsigned pixelSize = onScreen(static_cast<float>(size), scale);
+    const unsigned pixelSize = screenPixels(static_cast<float>(size), scale);
     const float width = (boardSide - 2 * margin) * scale;
     const WidthOf widthOf = [&](const sf::String& line) {
         return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));

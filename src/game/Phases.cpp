@@ -274,7 +274,7 @@ float windowScale(const sf::RenderTarget& target) {
     return static_cast<float>(std::min(size.x, size.y)) / boardSide;
 }
 
-unsigned onScreen(float size, float scale) {
+unsigned screenPixels(float size, float scale) {
     return std::max(1u, static_cast<unsigned>(std::lround(size * scale)));
 }
 
@@ -282,7 +282,7 @@ void composeScene(Picture& picture, sf::Texture& background, const std::vector<S
                   const std::vector<Box>& boxes, sf::Text& moneyText, int money, float scale) {
     // Nearest pixels would make steps of the thin branches at other sizes.
     background.setSmooth(scale != 1.f);
-    moneyText.setCharacterSize(onScreen(static_cast<float>(moneyLabelSize), scale));
+    moneyText.setCharacterSize(screenPixels(static_cast<float>(moneyLabelSize), scale));
     moneyText.setScale(1 / scale, 1 / scale);
     moneyText.setOutlineColor(sf::Color::White);
     moneyText.setOutlineThickness(moneyLabelOutline * scale);

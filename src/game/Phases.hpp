@@ -83,7 +83,7 @@ std::string moneyLabel(int money);
 float windowScale(const sf::RenderTarget& target);
 
 // Whole window pixels, at least one.
-unsigned onScreen(float size, float scale);
+unsigned screenPixels(float size, float scale);
 
 // The label's letters and outline are made at their size on the screen and
 // shrunk back, which the view undoes: sharp at any size.

@@ -35,7 +35,7 @@ void showInWindow(const std::string& line) {
     sf::Font font;
     const bool gameFont = font.loadFromFile(fontFile);
     const TextEngine engine(gameFont ? fontFile : "", gameFont ? font.getInfo().family : "");
-    const unsigned pixelSize = onScreen(textSize, scale);
+    const unsigned pixelSize = screenPixels(textSize, scale);
     const sf::String shown = wrapToWidth(
         decodedUtf8(line),
         [&](const sf::String& part) {
@@ -44,8 +44,8 @@ void showInWindow(const std::string& line) {
         textWidth * scale);
     sf::Texture picture;
     lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
-    const unsigned border = onScreen(margin, scale);
-    const sf::Vector2u size(onScreen(textWidth, scale) + 2 * border,
+    const unsigned border = screenPixels(margin, scale);
+    const sf::Vector2u size(screenPixels(textWidth, scale) + 2 * border,
                             picture.getSize().y + 2 * border);
     const std::string title = line.substr(0, line.find(": "));
     sf::RenderWindow window(sf::VideoMode(size.x, size.y),

@@ -79,12 +79,13 @@ void loadGameTextures(const fs::path& folder) {
 
 void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
     const ScreenArea area = usableArea(desktop.layout());
-    const std::optional<FrameSize> told = desktop.frame();
-    WindowPlace place = placeWindow(area, told.value_or(guessedFrame(area)), desktop.scale());
+    const std::optional<FrameSize> toldFrame = desktop.frame();
+    WindowPlace place = placeWindow(area, toldFrame.value_or(guessedFrame(area)), desktop.scale());
     sf::Vector2i corner(place.frameLeft, place.frameTop);
     // A window manager that tells nothing of its frame (twm) is measured on a
     // window shown for a moment; it may also place a frame off the corner asked.
-    if (const std::optional<PlacedFrame> probed = told ? std::nullopt : desktop.probeFrame(place)) {
+    if (const std::optional<PlacedFrame> probed =
+            toldFrame ? std::nullopt : desktop.probeFrame(place)) {
         const WindowPlace measured = placeWindow(area, probed->frame, desktop.scale());
         corner = {measured.frameLeft + place.frameLeft - probed->left,
                   measured.frameTop + place.frameTop - probed->top};
