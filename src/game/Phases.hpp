@@ -45,7 +45,7 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
                       sf::Vector2f point);
 void handleMouseRelease(std::vector<Spider>& spiders);
 
-// Unclamped.
+// Centres the dragged spider on `point`, on the board or off it.
 void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point);
 
 // The first held spider, or spiders.size().
