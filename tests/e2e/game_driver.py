@@ -26,7 +26,7 @@ LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
 ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
 TWELVE_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(11)])
 QUIET_BOARD = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
-with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "entities", "Board.hpp")) as rules:
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../src/entities/Board.hpp")) as rules:
     LAST_STAGE = int(re.search(r"constexpr int lastStage = (\d+);", rules.read()).group(1))
 
 
