@@ -143,12 +143,10 @@ void handleInput(const sf::Event& event, sf::RenderTarget& window, std::vector<S
 }
 
 sf::FloatRect boardViewport(sf::Vector2u size) {
-    const unsigned side = std::min(size.x, size.y);
-    const auto width = static_cast<float>(size.x);
-    const auto height = static_cast<float>(size.y);
-    return {static_cast<float>((size.x - side) / 2) / width,
-            static_cast<float>((size.y - side) / 2) / height, static_cast<float>(side) / width,
-            static_cast<float>(side) / height};
+    const sf::Vector2f window(size);
+    const float side = std::min(window.x, window.y);
+    return {std::floor((window.x - side) / 2) / window.x,
+            std::floor((window.y - side) / 2) / window.y, side / window.x, side / window.y};
 }
 
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
