@@ -81,13 +81,15 @@ inline std::string utf8Of(const sf::String& text) {
     return bytes;
 }
 
-// A press, release or move of the left button at window pixel (x, y).
+// A press, release or move of the left button at window pixel (x, y), or a new size.
 inline sf::Event mouseEvent(sf::Event::EventType type, int x = 0, int y = 0) {
     sf::Event made{};
     made.type = type;
     made.mouseButton = {sf::Mouse::Left, x, y};
     if (type == sf::Event::MouseMoved) {
         made.mouseMove = {x, y};
+    } else if (type == sf::Event::Resized) {
+        made.size = {static_cast<unsigned>(x), static_cast<unsigned>(y)};
     }
     return made;
 }

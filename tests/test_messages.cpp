@@ -112,14 +112,15 @@ TEST(Text, IllFormedUtf8BecomesOneReplacementPerBadSequenceAndKeepsWhatFollows) 
 TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenLetters) {
     const sf::Font font = gameFont();
     Messages messages(font, fontFile);
-    const auto signature = [&](const char* notice, const char* failure, const char* restored) {
+    const auto shown = [&](const std::string& notice, const std::string& failure,
+                           const std::string& restored) {
         messages.show(notice, failure, restored, 1.f);
         Picture picture;
         messages.addTo(picture);
-        return picture.signature();
+        return picture;
     };
-    EXPECT_NE(signature("ab", "c", ""), signature("a", "bc", ""));
-    EXPECT_NE(signature("", "", "back"), signature("", "", ""));
+    EXPECT_NE(shown("ab", "c", "").signature(), shown("a", "bc", "").signature());
+    EXPECT_NE(shown("", "", "back").signature(), shown("", "", "").signature());
     const TextEngine& engine = messages.engine();
     messages.show("", "The board is not being saved: two\r\nlines", "", 1.f);
     EXPECT_EQ(messages.failureLineShown(), "The board is not being saved: two  lines");
@@ -152,21 +153,30 @@ TEST(SavingMessages, EveryLanguageIsDrawnLetterByLetterAndALongLineIsCutBetweenL
             << "cut too short: " << shown;
     }
 
-    // The line stays at the bottom, the restored board's above it.
+    // The notice on a band across the middle, its lines broken 30 from the
+    // edge; the line at the bottom, the restored board's above it.
     sf::RenderTexture window;
     ASSERT_TRUE(window.create(800, 800));
-    messages.show("", line,
-                  "save.json is not a board (it is not JSON), kept as save.json.unusable-1; the "
-                  "board saved at 10:00 is back",
-                  1.f);
-    Picture picture;
-    messages.addTo(picture);
-    picture.draw(window);
-    window.display();
-    const sf::Image shown = window.getTexture().copyToImage();
-    EXPECT_GT(shown.getPixel(400, 797).r, shown.getPixel(400, 797).g) << "no strip";
-    EXPECT_GT(shown.getPixel(400, 745).r, shown.getPixel(400, 745).g) << "no restored line";
-    EXPECT_EQ(shown.getPixel(400, 700), sf::Color::White);
+    const auto drawn = [&](const std::string& notice, const std::string& restored) {
+        shown(notice, notice.empty() ? "" : line, restored).draw(window);
+        window.display();
+        return window.getTexture().copyToImage();
+    };
+    EXPECT_EQ(drawn("", "").getPixel(5, 400), sf::Color::White) << "nothing to say, yet drawn";
+    const sf::Image image =
+        drawn(std::string(300, 'x'), "save.json is not a board (it is not JSON), kept as "
+                                     "save.json.unusable-1; the board saved at 10:00 is back");
+    EXPECT_NE(image.getPixel(5, 400), sf::Color::White) << "no band";
+    EXPECT_GT(image.getPixel(400, 797).r, image.getPixel(400, 797).g) << "no strip";
+    EXPECT_GT(image.getPixel(400, 745).r, image.getPixel(400, 745).g) << "no restored line";
+    EXPECT_EQ(image.getPixel(400, 700), sf::Color::White);
+    int ink[2] = {0, 0}; // before the notice's margin, in it
+    for (unsigned x = 745; x < 800; ++x) {
+        for (unsigned y = 370; y < 430; ++y) {
+            ink[x < 770 ? 0 : 1] += image.getPixel(x, y).g > 150;
+        }
+    }
+    EXPECT_TRUE(ink[0] > 0 && ink[1] == 0) << "the line was not broken at the margin";
 
     // Each reason whole, and each of its letters in a font that has it.
     ASSERT_TRUE(boxed(engine.draw("\xCD\xB8", 40))) << "a letter no font has (U+0378) is a box";

@@ -18,23 +18,36 @@
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
 
-TEST(FolderLock, KeepsASecondGameOutUntilTheFirstEnds) {
+TEST(Startup, EachCheckRefusesInTurnAndAFolderHoldsOneGameAtATime) {
     const ScratchFolder scratch;
-    {
-        const FolderLock first("tangleroot.lock");
-        ASSERT_TRUE(first.held()) << first.problem();
-        EXPECT_NO_THROW(requireFolderLock(first, "tangleroot.lock"));
-        const FolderLock second("tangleroot.lock");
-        EXPECT_FALSE(second.held());
-        EXPECT_TRUE(second.heldElsewhere());
-        EXPECT_THROW(requireFolderLock(second, "tangleroot.lock"), StartupError);
+    const std::string display = std::getenv("DISPLAY");
+    std::optional<FolderLock> other;
+    const std::tuple<std::function<void()>, const char*, std::string> steps[] = {
+        {[] {}, "tangleroot.lock", "texture folder not found"},
+        {[] { std::filesystem::create_directory("textures"); }, "tangleroot.lock",
+         "font not found"},
+        {[] {
+             EXPECT_FALSE(std::filesystem::exists("tangleroot.lock"))
+                 << "written in another folder";
+             writeFile("font.ttf", "");
+         },
+         "no/such/tangleroot.lock", std::strerror(ENOENT)},
+        {[&] { other.emplace("tangleroot.lock"); }, "tangleroot.lock", "already running"},
+        {[&] { other.reset(), setenv("DISPLAY", "", 1); }, "tangleroot.lock", "needs a desktop"},
+        {[&] { setenv("DISPLAY", display.c_str(), 1); }, "tangleroot.lock", ""},
+    };
+    for (const auto& [before, lockFile, refusal] : steps) {
+        before();
+        std::string refused;
+        try {
+            std::optional<FolderLock> lock;
+            checkStart("textures", "font.ttf", lockFile, lock);
+        } catch (const StartupError& error) {
+            refused = error.what();
+        }
+        EXPECT_EQ(refused.empty(), refusal.empty()) << refused;
+        EXPECT_NE(refused.find(refusal), std::string::npos) << refused;
     }
-    const FolderLock again("tangleroot.lock");
-    EXPECT_TRUE(again.held()) << "the lock outlived its game";
-
-    const FolderLock nowhere("no/such/folder/tangleroot.lock");
-    EXPECT_FALSE(nowhere.held() || nowhere.heldElsewhere());
-    EXPECT_EQ(nowhere.problem(), std::strerror(ENOENT));
 }
 
 // What Xlib does when the connection to the X server dies.

@@ -12,7 +12,7 @@
 // The art must fit the board: the background exactly 800 x 800 and drawn as
 // it is, boxes all one size, spiders growing stage by stage, every thing 40 to
 // 110 pixels on the board and reduced smoothly.
-TEST(Textures, TheGameFolderGivesExactlyTheSixteenPicturesAtBoardSizes) {
+TEST(Textures, TheGameFolderGivesEveryPictureTheGameAsksForAtBoardSize) {
     TextureManager::textures.clear();
     TextureManager::addTextures(std::filesystem::path(TANGLEROOT_ASSETS) / "textures");
     EXPECT_EQ(TextureManager::textures.size(), gameTextureNames().size());

@@ -9,13 +9,10 @@ namespace {
 const char* const backgroundName = "background";
 
 void addTextureFile(const std::filesystem::path& path) {
-    // operator[] inserts an empty texture under a new name; a failed load
-    // leaves that entry (SFML reports the failure itself).
     sf::Texture& texture = TextureManager::textures[filenameNoExtension(path)];
-    // The pictures of things are four times their size on the board: reduced
-    // through mipmaps, smoothly, they keep clean edges and thin lines. The
-    // background is drawn at its own size, where smoothing buys nothing and
-    // costs a software renderer a third of its frame.
+    // Things, shrunk to a quarter, keep clean edges and thin lines through
+    // mipmaps. The background is drawn at its size, where smoothing would cost
+    // a software renderer a third of its frame.
     if (texture.loadFromFile(path.string()) && filenameNoExtension(path) != backgroundName) {
         texture.setSmooth(true);
         texture.generateMipmap();

@@ -11,7 +11,7 @@ void keepOnBoard(sf::Sprite& sprite) {
     const sf::Vector2f onBoard(
         std::clamp(position.x, 0.f, std::max(0.f, boardSide - picture.width * scale.x)),
         std::clamp(position.y, 0.f, std::max(0.f, boardSide - picture.height * scale.y)));
-    // Moving a sprite makes it work out its transform again: only when needed.
+    // A move makes the sprite work out its transform again: only when needed.
     if (onBoard != position) {
         sprite.setPosition(onBoard);
     }
@@ -19,7 +19,7 @@ void keepOnBoard(sf::Sprite& sprite) {
 
 std::vector<std::string> gameTextureNames() {
     std::vector<std::string> names{"background"};
-    for (int damage = 0; damage <= 2; ++damage) {
+    for (int damage = 0; damage < hitsThatBreakABox; ++damage) {
         names.push_back("box_damage_" + std::to_string(damage));
     }
     for (int stage = 1; stage <= lastStage; ++stage) {

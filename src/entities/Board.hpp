@@ -9,33 +9,33 @@ namespace sf {
 class Sprite;
 }
 
-// The board's numbers, each in this one place. A stage beyond the last also
-// needs its picture (assets/textures, drawn by assets/art/make_art.py).
-
-// Spiders go from stage 1 up to this one, which does not merge further.
+// The rules' numbers. A stage past lastStage also needs a hue in
+// assets/art/make_art.py and its picture (scripts/make-art).
 constexpr int lastStage = 12;
+constexpr float boardSide = 800.f;   // window pixels at 100%, both ways
+constexpr float spriteScale = 0.25f; // pictures are drawn four times their size on the board
+constexpr int hitsThatBreakABox = 3;
+constexpr std::size_t boxesOnANewBoard = 2;
 
-// The board is this many window pixels square: 0 to 800 both ways.
-constexpr float boardSide = 800.f;
-
-// A new box comes only while the board holds at most this many boxes, and at
-// most this many things (boxes and spiders) in all.
+// A box spawns while the board holds at most these.
 constexpr std::size_t mostBoxesBeforeSpawn = 10;
 constexpr std::size_t mostThingsBeforeSpawn = 50;
 
-// A save of more things than this is not a board: play makes some fifty. A
-// board this large loads in a few hundredths of a second but is drawn about
-// once a second on a software renderer; one far larger would freeze the game.
-constexpr std::size_t mostThingsInASave = 10000;
-// Nor is a file larger than this, which is not even read: a board of the most
-// things takes well under a tenth of it, however it is laid out.
-constexpr std::uintmax_t mostSaveBytes = 8 << 20;
+// Milliseconds, both ends included.
+constexpr int shortestSpawnDelay = 5000;
+constexpr int longestSpawnDelay = 10000;
+constexpr int shortestWanderRest = 1000;
+constexpr int longestWanderRest = 5000;
+constexpr float longestWanderStep = 50.f; // board pixels each way
 
-// Moves a thing's sprite the least that puts its whole picture on the board.
-// Its size comes from its picture, not from where it is: far off the board a
-// float cannot hold a place and a size together.
+// Play makes some fifty things; a board of this many is drawn about once a
+// second on a software renderer, and one far larger would freeze the game.
+constexpr std::size_t mostThingsInASave = 10000;
+constexpr std::uintmax_t mostSaveBytes = 8 << 20; // not even read: the largest board takes a tenth
+
+// Moves the sprite the least that puts its whole picture on the board. Its
+// size comes from its picture: far off the board a float cannot hold a place
+// and a size together.
 void keepOnBoard(sf::Sprite& sprite);
 
-// Every picture the game asks the texture registry for: "background",
-// "box_damage_0" to "box_damage_2" and "spider_stage_1" to the last stage's.
 std::vector<std::string> gameTextureNames();

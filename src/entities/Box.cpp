@@ -1,6 +1,7 @@
 #include "entities/Box.hpp"
 
 #include "assets/TextureManager.hpp"
+#include "entities/Board.hpp"
 
 #include <string>
 
@@ -9,12 +10,12 @@ int Box::nextId = 0;
 Box::Box(double x, double y) : damage(0), id(nextId++) {
     setTexture();
     sprite.setPosition(static_cast<float>(x), static_cast<float>(y));
-    sprite.setScale(0.25f, 0.25f);
+    sprite.setScale(spriteScale, spriteScale);
 }
 
 void Box::hit() {
     ++damage;
-    if (damage <= 2) {
+    if (damage < hitsThatBreakABox) {
         setTexture();
     }
 }

@@ -2,11 +2,10 @@
 
 #include <SFML/Graphics/Sprite.hpp>
 
-// A crate on the board; the third hit breaks it. Plain value type: copies
-// keep the id, and equality compares ids only.
+// Copies keep the id, and equality compares ids only.
 class Box {
 public:
-    int damage; // hits taken: 0 to 2 while standing, 3 once broken
+    int damage; // hits taken; hitsThatBreakABox once broken
     sf::Sprite sprite;
     int id;
 
@@ -15,7 +14,7 @@ public:
     Box(double x, double y);
 
     void hit();
-    // Shows the picture for the current damage; keeps the first picture's size.
+    // The picture for the current damage; every picture keeps the first's size.
     void setTexture();
 
     bool operator==(Box other) const { return id == other.id; }

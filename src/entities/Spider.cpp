@@ -1,6 +1,7 @@
 #include "entities/Spider.hpp"
 
 #include "assets/TextureManager.hpp"
+#include "entities/Board.hpp"
 
 #include <string>
 
@@ -17,7 +18,7 @@ void Spider::setupSprite() {
     sprite = sf::Sprite();
     sprite.setTexture(TextureManager::getTexture("spider_stage_" + std::to_string(stage)));
     sprite.setPosition(position);
-    sprite.setScale(0.25f, 0.25f);
+    sprite.setScale(spriteScale, spriteScale);
 }
 
 void Spider::evolve() {

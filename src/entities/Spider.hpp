@@ -3,8 +3,7 @@
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/System/Clock.hpp>
 
-// A spider on the board. Plain value type: copies keep the id, and equality
-// compares ids only.
+// Copies keep the id, and equality compares ids only.
 class Spider {
 public:
     int stage;
@@ -12,14 +11,14 @@ public:
     bool dropped;
     int moveInterval; // milliseconds of rest before the next wander step
     sf::Clock moveClock;
-    sf::Sprite sprite; // position is the picture's top-left corner
+    sf::Sprite sprite; // its position is the picture's top-left corner
     int id;
 
     static int nextId;
 
     Spider(int stage, double x, double y);
 
-    // Rebuilds the sprite for the current stage at scale 0.25, keeping its position.
+    // Rebuilds the sprite for the current stage, keeping its position.
     void setupSprite();
     void evolve();
     int earnMoney() const;

@@ -20,52 +20,30 @@ const sf::Color stripColour(90, 20, 20, 200);
 } // namespace
 
 sf::String decodedUtf8(const std::string& utf8) {
-    constexpr sf::Uint32 replacement = 0xFFFD;
     std::basic_string<sf::Uint32> letters;
     std::size_t at = 0;
+    const auto next = [&] { return at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u; };
     while (at < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[at++]);
-        if (lead < 0x80) {
-            letters += lead;
-            continue;
-        }
-        // How many bytes follow the lead, and the range the first of them
-        // must lie in: narrower after E0, ED, F0 and F4, which keeps out
+        const unsigned lead = next();
+        ++at;
+        const int following = lead < 0x80   ? 0
+                              : lead < 0xC2 ? -1 // a stray continuation byte, C0 or C1
+                              : lead < 0xE0 ? 1
+                              : lead < 0xF0 ? 2
+                              : lead < 0xF5 ? 3
+                                            : -1;
+        // The byte after E0, ED, F0 or F4 has a narrower range, which keeps out
         // overlong forms, surrogates and code points past U+10FFFF.
-        std::size_t following = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        sf::Uint32 letter = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            following = 1;
-            letter = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            following = 2;
-            letter = lead & 0x0Fu;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            following = 3;
-            letter = lead & 0x07u;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            letters += replacement; // a stray continuation byte, C0, C1 or F5 to FF
-            continue;
-        }
-        bool whole = true;
-        for (std::size_t i = 0; i < following; ++i) {
-            const auto next = at < utf8.size() ? static_cast<unsigned char>(utf8[at]) : 0u;
-            if (next < low || next > high) {
-                whole = false; // the byte that broke the sequence starts the next one
-                break;
-            }
-            letter = letter << 6 | (next & 0x3Fu);
-            ++at;
+        unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        sf::Uint32 letter = following > 0 ? lead & (0x3Fu >> following) : lead;
+        int read = 0;
+        for (; read < following && next() >= low && next() <= high; ++read, ++at) {
+            letter = letter << 6 | (next() & 0x3Fu);
             low = 0x80;
             high = 0xBF;
         }
-        letters += whole ? letter : replacement;
+        letters += read == following ? letter : 0xFFFD; // the byte that broke it starts anew
     }
     return sf::String(letters);
 }
@@ -95,8 +73,7 @@ sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float wid
             wrapped += line + sf::Uint32('\n'); // a space that does not fit breaks, dropped
             line.clear();
         } else {
-            // Broken at the last space that fits, or inside a word with none;
-            // the letter is tried again on the shorter line that is left.
+            // The letter is tried again on the shorter line left after the break.
             const std::size_t space = line.rfind(' ');
             const Letters rest = space == Letters::npos ? Letters() : line.substr(space + 1);
             wrapped +=
@@ -111,26 +88,21 @@ sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float wid
 Messages::Messages(const sf::Font& font, const std::string& fontFile)
     : engine_(fontFile, font.getInfo().family) {
     for (Message* message : {&notice, &failure, &restored}) {
-        message->back.setFillColor(stripColour);
+        message->band.setFillColor(stripColour);
     }
-    notice.back.setFillColor(bandColour);
+    notice.band.setFillColor(bandColour);
 }
 
 void Messages::show(const std::string& noticeText, const std::string& failureLine,
                     const std::string& restoredLine, float newScale) {
-    if (noticeText != notice.utf8 || failureLine != failure.utf8 || restoredLine != restored.utf8 ||
-        newScale != scale) {
-        notice.utf8 = noticeText;
-        failure.utf8 = failureLine;
-        restored.utf8 = restoredLine;
-        scale = newScale;
-        layOut();
+    if (noticeText == notice.utf8 && failureLine == failure.utf8 && restoredLine == restored.utf8 &&
+        newScale == scale) {
+        return;
     }
-}
-
-void Messages::layOut() {
-    // The notice on a band across the middle; the failure line at the very
-    // bottom, the restored board's above it.
+    notice.utf8 = noticeText;
+    failure.utf8 = failureLine;
+    restored.utf8 = restoredLine;
+    scale = newScale;
     layOut(notice, noticeSize, noticeMargin, false,
            [](float band) { return (boardSide - band) / 2; });
     const float failureTop =
@@ -150,30 +122,13 @@ bool lettersTexture(const TextPicture& drawn, sf::Texture& texture) {
     return true;
 }
 
-float Messages::drawLetters(Message& message, unsigned pixelSize) {
-    const TextPicture drawn = engine_.draw(encodedUtf8(message.shown), pixelSize);
-    if (!lettersTexture(drawn, message.picture)) {
-        message.letters.setTextureRect({});
-        return 0.f;
-    }
-    message.letters.setTexture(message.picture, true);
-    // Laid out in the window's own pixels, then shrunk back to the board's.
-    message.letters.setScale(1 / scale, 1 / scale);
-    return static_cast<float>(drawn.height) / scale;
-}
-
 namespace {
 
-// `text` in two lines at most, each `width` wide at most as `widthOf` measures
-// it: the line's own breaks only, whatever the text holds, and the rest of a
-// text too long for them cut between two letters, with "..." (the whole of a
-// reason is on stderr).
+// Two lines at most, and the rest cut between two letters with "..." (stderr
+// has the whole reason).
 sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
-    for (std::size_t at = 0; at < text.getSize(); ++at) {
-        if (text[at] < ' ') {
-            text[at] = ' ';
-        }
-    }
+    std::replace_if(
+        text.begin(), text.end(), [](sf::Uint32 c) { return c < ' '; }, ' ');
     const auto fits = [&](const sf::String& candidate) { return widthOf(candidate) <= width; };
     text = wrapToWidth(text, widthOf, width);
     const std::size_t firstBreak = text.find("\n");
@@ -181,11 +136,7 @@ sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
         return text;
     }
     sf::String second = text.substring(firstBreak + 1);
-    for (std::size_t at = 0; at < second.getSize(); ++at) {
-        if (second[at] == '\n') {
-            second[at] = ' ';
-        }
-    }
+    std::replace(second.begin(), second.end(), sf::Uint32('\n'), sf::Uint32(' '));
     if (!fits(second)) {
         std::size_t kept = 0; // the most letters that fit before "...", found by halves
         std::size_t tooMany = second.getSize();
@@ -206,7 +157,7 @@ sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
 
 float Messages::layOut(Message& message, unsigned size, float margin, bool twoLines,
                        const std::function<float(float band)>& topOf) {
-    const unsigned pixelSize = onScreen(static_cast<float>(size), scale);
+    const unsigned pixelSize = screenPixels(static_cast<float>(size), scale);
     const float width = (boardSide - 2 * margin) * scale;
     const WidthOf widthOf = [&](const sf::String& line) {
         return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
@@ -216,10 +167,17 @@ float Messages::layOut(Message& message, unsigned size, float margin, bool twoLi
     if (message.shown.isEmpty()) {
         return topOf(0.f);
     }
-    const float height = drawLetters(message, pixelSize);
-    message.back.setSize({boardSide, height + 2 * margin});
-    const float top = topOf(message.back.getSize().y);
-    message.back.setPosition(0.f, top);
+    float height = 0.f;
+    if (lettersTexture(engine_.draw(encodedUtf8(message.shown), pixelSize), message.picture)) {
+        message.letters.setTexture(message.picture, true);
+        message.letters.setScale(1 / scale, 1 / scale); // made in window pixels
+        height = static_cast<float>(message.picture.getSize().y) / scale;
+    } else {
+        message.letters.setTextureRect({});
+    }
+    message.band.setSize({boardSide, height + 2 * margin});
+    const float top = topOf(message.band.getSize().y);
+    message.band.setPosition(0.f, top);
     // On whole window pixels, where the letters were made to lie.
     message.letters.setPosition(std::round(margin * scale) / scale,
                                 std::round((top + margin) * scale) / scale);
@@ -229,7 +187,7 @@ float Messages::layOut(Message& message, unsigned size, float margin, bool twoLi
 void Messages::addTo(Picture& picture) const {
     for (const Message* message : {&failure, &restored, &notice}) {
         if (!message->utf8.empty()) {
-            picture.add(message->back);
+            picture.add(message->band);
             picture.add(message->letters, message->utf8);
         }
     }

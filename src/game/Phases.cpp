@@ -2,6 +2,8 @@
 
 #include "assets/TextureManager.hpp"
 
+#include <SFML/Graphics/View.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -9,8 +11,18 @@
 
 namespace {
 
-// A dropped spider merges with the first other spider of its stage that it
-// overlaps; it evolves where it lies and the other one goes.
+constexpr unsigned moneyLabelSize = 24;
+constexpr float moneyLabelOutline = 2.f; // keeps the letters readable over dark spiders
+
+// Stops at the largest 32-bit amount rather than wrapping round.
+void addMoney(int& money, int amount) {
+    const std::int64_t sum = static_cast<std::int64_t>(money) + amount;
+    money = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
+                                                      std::numeric_limits<int>::max()));
+}
+
+// Merges with the first other spider of its stage it overlaps: it evolves
+// where it lies and the other goes.
 void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
     dropped.dropped = false;
     const sf::FloatRect bounds = dropped.sprite.getGlobalBounds();
@@ -33,8 +45,7 @@ bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& box
 void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     sf::Time elapsed = spider.moveClock.getElapsedTime();
     if (!catchUp) {
-        // One step at most, counted from now: a spider that stood still
-        // behind a dragged one, or through a stalled loop, does not make up for it
+        // A shown spider whose loop stalled makes one step, counted from now.
         elapsed = std::min(elapsed, sf::milliseconds(std::max(spider.moveInterval, 0)) +
                                         sf::microseconds(1));
     }
@@ -44,13 +55,18 @@ void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     keepOnBoard(spider.sprite);
 }
 
-// The first spider that is dragged or dropped, which stands still and stops
-// the others after it; spiders.size() when there is none.
+// A rest that ran out while standing still leaves one step due, at once.
+void standStill(Spider& spider) {
+    if (spider.moveClock.getElapsedTime() > sf::milliseconds(spider.moveInterval)) {
+        spider.moveInterval = 0;
+    }
+}
+
 std::size_t firstStillSpider(const std::vector<Spider>& spiders) {
-    const auto still = std::find_if(spiders.begin(), spiders.end(), [](const Spider& spider) {
-        return spider.dragging || spider.dropped;
-    });
-    return static_cast<std::size_t>(still - spiders.begin());
+    return static_cast<std::size_t>(
+        std::find_if(spiders.begin(), spiders.end(),
+                     [](const Spider& spider) { return spider.dragging || spider.dropped; }) -
+        spiders.begin());
 }
 
 } // namespace
@@ -59,14 +75,14 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
     if (elapsed <= sf::milliseconds(spider.moveInterval)) {
         return 0;
     }
-    // How long ago the next step came due. A spider that has no interval yet
-    // (a new or loaded one) is due now.
+    // A spider with no rest yet (a new or loaded one) is due now.
     sf::Time late =
         spider.moveInterval > 0 ? elapsed - sf::milliseconds(spider.moveInterval) : sf::Time::Zero;
     int steps = 0;
     do {
-        spider.moveInterval = std::uniform_int_distribution<int>(1000, 5000)(rng);
-        std::uniform_real_distribution<float> step(-50.f, 50.f);
+        spider.moveInterval =
+            std::uniform_int_distribution<int>(shortestWanderRest, longestWanderRest)(rng);
+        std::uniform_real_distribution<float> step(-longestWanderStep, longestWanderStep);
         const float dy = step(rng);
         const float dx = step(rng);
         spider.sprite.move(dx, dy);
@@ -75,36 +91,27 @@ int wanderSteps(Spider& spider, sf::Time elapsed, int& money, std::mt19937& rng)
         late -= sf::milliseconds(spider.moveInterval);
         ++steps;
     } while (late > sf::Time::Zero);
-    // The rest left, in whole milliseconds rounded up: never a step early.
+    // Rounded up to whole milliseconds: never a step early.
     spider.moveInterval = static_cast<int>((-late.asMicroseconds() + 999) / 1000);
     return steps;
 }
 
-void addMoney(int& money, int amount) {
-    const std::int64_t sum = static_cast<std::int64_t>(money) + amount;
-    money = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
-                                                      std::numeric_limits<int>::max()));
-}
-
 sf::Vector2f randomBoxPosition(std::mt19937& rng) {
-    // Every box keeps the size of its first picture.
     const sf::Vector2u size = TextureManager::getTexture("box_damage_0").getSize();
-    const float width = 0.25f * static_cast<float>(size.x);
-    const float height = 0.25f * static_cast<float>(size.y);
-    const float y =
-        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - height))(rng);
-    const float x =
-        std::uniform_real_distribution<float>(0.f, std::max(0.f, boardSide - width))(rng);
-    return {x, y};
+    const auto upTo = [&rng](unsigned side) {
+        const float room = std::max(0.f, boardSide - spriteScale * static_cast<float>(side));
+        return std::uniform_real_distribution<float>(0.f, room)(rng);
+    };
+    const float y = upTo(size.y);
+    return {upTo(size.x), y};
 }
 
 int drawSpawnDelay(std::random_device& randomDevice) {
-    return std::uniform_int_distribution<int>(5000, 10000)(randomDevice);
+    return std::uniform_int_distribution<int>(shortestSpawnDelay, longestSpawnDelay)(randomDevice);
 }
 
-void handleInput(const sf::Event& event, const sf::RenderTarget& window,
-                 std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
-                 InputSeen& seen) {
+void handleInput(const sf::Event& event, sf::RenderTarget& window, std::vector<Spider>& spiders,
+                 std::vector<Box>& boxes, int& money, InputSeen& seen) {
     switch (event.type) {
     case sf::Event::MouseButtonPressed:
         handleMousePress(spiders, boxes, money,
@@ -117,18 +124,29 @@ void handleInput(const sf::Event& event, const sf::RenderTarget& window,
         seen.boardTouched = seen.redraw = true;
         break;
     case sf::Event::MouseMoved:
-        // A dragged spider's new place changes the picture, which draws it.
         moveDraggedSpider(spiders, window.mapPixelToCoords({event.mouseMove.x, event.mouseMove.y}));
         break;
+    case sf::Event::Resized: {
+        sf::View board(sf::FloatRect(0.f, 0.f, boardSide, boardSide));
+        board.setViewport(boardViewport({event.size.width, event.size.height}));
+        window.setView(board);
+        seen.redraw = true;
+        break;
+    }
     case sf::Event::GainedFocus:
     case sf::Event::MouseEntered:
-    case sf::Event::Resized:
-        // The window may show nothing or old pixels there: draw it again now.
-        seen.redraw = true;
+        seen.redraw = true; // the window may show nothing or old pixels there
         break;
     default:
         break;
     }
+}
+
+sf::FloatRect boardViewport(sf::Vector2u size) {
+    const sf::Vector2f window(size);
+    const float side = std::min(window.x, window.y);
+    return {std::floor((window.x - side) / 2) / window.x,
+            std::floor((window.y - side) / 2) / window.y, side / window.x, side / window.y};
 }
 
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
@@ -140,11 +158,10 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
             break;
         }
     }
-
     for (Box& box : boxes) {
         if (box.sprite.getGlobalBounds().contains(point)) {
             box.hit();
-            if (box.damage >= 3) {
+            if (box.damage >= hitsThatBreakABox) {
                 const sf::Vector2f place = box.sprite.getPosition();
                 const Box broken = box;
                 spiders.emplace_back(1, place.x, place.y);
@@ -174,9 +191,10 @@ void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point) {
 }
 
 std::size_t draggedSpider(const std::vector<Spider>& spiders) {
-    const auto dragged = std::find_if(spiders.begin(), spiders.end(),
-                                      [](const Spider& spider) { return spider.dragging; });
-    return static_cast<std::size_t>(dragged - spiders.begin());
+    return static_cast<std::size_t>(
+        std::find_if(spiders.begin(), spiders.end(),
+                     [](const Spider& spider) { return spider.dragging; }) -
+        spiders.begin());
 }
 
 void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
@@ -190,7 +208,6 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
     for (const Box& box : boxes) {
         visit(box.sprite);
     }
-    // The player keeps sight of what they move, over whatever it passes.
     if (dragged < spiders.size()) {
         visit(spiders[dragged].sprite);
     }
@@ -198,8 +215,12 @@ void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::
 
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng, bool catchUp) {
     const std::size_t still = firstStillSpider(spiders);
-    for (std::size_t i = 0; i < still; ++i) {
-        wander(spiders[i], money, rng, catchUp);
+    for (std::size_t i = 0; i < spiders.size(); ++i) {
+        if (i < still) {
+            wander(spiders[i], money, rng, catchUp);
+        } else {
+            standStill(spiders[i]);
+        }
     }
     if (still < spiders.size() && spiders[still].dropped) {
         mergeDropped(spiders, spiders[still]);
@@ -213,7 +234,6 @@ sf::Time untilSpidersMove(const std::vector<Spider>& spiders) {
     }
     sf::Time rest = farAhead;
     for (std::size_t i = 0; i < still; ++i) {
-        // A step comes once the interval is more than over.
         rest = std::min(rest, sf::milliseconds(spiders[i].moveInterval) -
                                   spiders[i].moveClock.getElapsedTime() + sf::microseconds(1));
     }
@@ -238,7 +258,6 @@ sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& 
     if (!roomToSpawn(spiders, boxes)) {
         return farAhead;
     }
-    // The box comes once the delay is more than over.
     return std::max(sf::Time::Zero, sf::milliseconds(spawnDelay) - spawnClock.getElapsedTime() +
                                         sf::microseconds(1));
 }
@@ -253,22 +272,16 @@ float windowScale(const sf::RenderTarget& target) {
     return static_cast<float>(std::min(size.x, size.y)) / boardSide;
 }
 
-unsigned onScreen(float size, float scale) {
+unsigned screenPixels(float size, float scale) {
     return std::max(1u, static_cast<unsigned>(std::lround(size * scale)));
-}
-
-void setScreenSize(sf::Text& text, unsigned size, float scale) {
-    text.setCharacterSize(onScreen(static_cast<float>(size), scale));
-    text.setScale(1 / scale, 1 / scale);
 }
 
 void composeScene(Picture& picture, sf::Texture& background, const std::vector<Spider>& spiders,
                   const std::vector<Box>& boxes, sf::Text& moneyText, int money, float scale) {
-    // Nearest pixels would make steps of the thin branches, and blocks at
-    // 200%; at 800 px the picture is copied as it is.
+    // Nearest pixels would make steps of the thin branches at other sizes.
     background.setSmooth(scale != 1.f);
-    setScreenSize(moneyText, moneyLabelSize, scale);
-    // The outline is part of the letters made at the screen's size, so as sharp.
+    moneyText.setCharacterSize(screenPixels(static_cast<float>(moneyLabelSize), scale));
+    moneyText.setScale(1 / scale, 1 / scale);
     moneyText.setOutlineColor(sf::Color::White);
     moneyText.setOutlineThickness(moneyLabelOutline * scale);
     const std::string label = moneyLabel(money);

@@ -10,11 +10,19 @@ template <typename T> void Picture::sign(const T& value) {
     }
 }
 
-void Picture::signPlace(const sf::Transformable& part) {
-    sign(part.getPosition().x);
-    sign(part.getPosition().y);
-    sign(part.getScale().x);
-    sign(part.getScale().y);
+void Picture::sign(const sf::String& letters) {
+    for (const sf::Uint32 letter : letters) {
+        sign(letter);
+    }
+    sign(letters.getSize()); // where these letters end and the next part begins
+}
+
+void Picture::signTransform(const sf::Transformable& part) {
+    // A 2D transform fills six of the 4 x 4 matrix's numbers; the rest are fixed.
+    const float* matrix = part.getTransform().getMatrix();
+    for (const int i : {0, 1, 4, 5, 12, 13}) {
+        sign(matrix[i]);
+    }
 }
 
 void Picture::clear() {
@@ -32,7 +40,7 @@ void Picture::addBackground(const sf::Texture& texture) {
 
 void Picture::add(const sf::Sprite& sprite) {
     parts.push_back(&sprite);
-    signPlace(sprite);
+    signTransform(sprite);
     sign(sprite.getTexture());
     sign(sprite.getTextureRect());
     sign(sprite.getColor());
@@ -40,13 +48,13 @@ void Picture::add(const sf::Sprite& sprite) {
 
 void Picture::add(const sf::Text& text) {
     parts.push_back(&text);
-    signPlace(text);
-    for (const sf::Uint32 letter : text.getString()) {
-        sign(letter);
-    }
-    sign(text.getString().getSize()); // where this text ends and the next part begins
+    signTransform(text);
+    sign(text.getString());
     sign(text.getFont());
     sign(text.getCharacterSize());
+    sign(text.getStyle());
+    sign(text.getLetterSpacing());
+    sign(text.getLineSpacing());
     sign(text.getFillColor());
     sign(text.getOutlineColor());
     sign(text.getOutlineThickness());
@@ -54,10 +62,11 @@ void Picture::add(const sf::Text& text) {
 
 void Picture::add(const sf::RectangleShape& band) {
     parts.push_back(&band);
-    signPlace(band);
-    sign(band.getSize().x);
-    sign(band.getSize().y);
+    signTransform(band);
+    sign(band.getSize());
     sign(band.getFillColor());
+    sign(band.getOutlineColor());
+    sign(band.getOutlineThickness());
 }
 
 void Picture::add(const sf::Sprite& sprite, const std::string& shows) {
@@ -69,7 +78,8 @@ void Picture::add(const sf::Sprite& sprite, const std::string& shows) {
 }
 
 void Picture::draw(sf::RenderTarget& target) const {
-    target.clear(sf::Color::White);
+    // Dark bars beside the board in a window forced to another shape
+    target.clear(hasBackground ? sf::Color(29, 26, 20) : sf::Color::White);
     if (hasBackground) {
         target.draw(background);
     }

@@ -25,8 +25,7 @@ constexpr float textSize = 16.f; // pixels, at the desktop's scale
 constexpr float textWidth = 460.f;
 constexpr float margin = 20.f;
 
-// Shows `line` in a window of its own, titled with the line's first part,
-// until the player closes it.
+// Titled with the line's first part.
 void showInWindow(const std::string& line) {
     const Desktop desktop;
     if (!desktop.reachable()) {
@@ -36,7 +35,7 @@ void showInWindow(const std::string& line) {
     sf::Font font;
     const bool gameFont = font.loadFromFile(fontFile);
     const TextEngine engine(gameFont ? fontFile : "", gameFont ? font.getInfo().family : "");
-    const unsigned pixelSize = onScreen(textSize, scale);
+    const unsigned pixelSize = screenPixels(textSize, scale);
     const sf::String shown = wrapToWidth(
         decodedUtf8(line),
         [&](const sf::String& part) {
@@ -44,44 +43,31 @@ void showInWindow(const std::string& line) {
         },
         textWidth * scale);
     sf::Texture picture;
-    const bool drawn = lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
-    const unsigned border = onScreen(margin, scale);
-    const sf::Vector2u size(onScreen(textWidth, scale) + 2 * border,
-                            (drawn ? picture.getSize().y : 0) + 2 * border);
+    lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
+    const unsigned border = screenPixels(margin, scale);
+    const sf::Vector2u size(screenPixels(textWidth, scale) + 2 * border,
+                            picture.getSize().y + 2 * border);
     const std::string title = line.substr(0, line.find(": "));
     sf::RenderWindow window(sf::VideoMode(size.x, size.y),
                             sf::String::fromUtf8(title.begin(), title.end()),
                             sf::Style::Titlebar | sf::Style::Close);
-    // In the middle of the free part of the monitor under the pointer
     const ScreenArea area = usableArea(desktop.layout());
     window.setPosition({area.left + (area.width - static_cast<int>(size.x)) / 2,
                         area.top + (area.height - static_cast<int>(size.y)) / 2});
     sf::Sprite letters(picture);
     letters.setPosition(static_cast<float>(border), static_cast<float>(border));
 
-    // Drawn when the window is shown or uncovered; asleep otherwise.
     EventWait wait(window, desktop);
-    bool redraw = true;
-    while (window.isOpen()) {
-        sf::Event event;
-        while (window.pollEvent(event)) {
+    for (bool redraw = true; !endRequested(); redraw = false) { // a signal or a logout ends it too
+        for (sf::Event event; window.pollEvent(event); redraw = true) {
             if (event.type == sf::Event::Closed) {
-                window.close();
+                return;
             }
-            redraw = true;
         }
-        // An end asked for from outside (a signal, a logout) takes the window too
-        if (!window.isOpen() || endRequested()) {
-            break;
-        }
-        redraw = wait.takeNews().redraw || redraw;
-        if (redraw) {
+        if (wait.takeNews().redraw || redraw) {
             window.clear(sf::Color(90, 20, 20));
-            if (drawn) {
-                window.draw(letters);
-            }
+            window.draw(letters);
             window.display();
-            redraw = false;
         }
         wait.sleep(wait.tellsUncovering() ? sf::seconds(3600) : sf::seconds(1));
     }

@@ -4,6 +4,7 @@
 #include "entities/Board.hpp"
 #include "game/WindowSize.hpp"
 #include "persistence/AtomicFile.hpp"
+#include "persistence/SaveFile.hpp"
 #include "platform/Display.hpp"
 
 #include <SFML/Graphics/Image.hpp>
@@ -19,8 +20,7 @@ namespace {
 
 const char* const runFromHint = "run the game from the folder that holds assets/";
 
-// Throws StartupError unless `path` is a folder (or, without `folder`, a file).
-void requireGameFile(const fs::path& path, const std::string& what, bool folder = false) {
+void requireGameFile(const fs::path& path, const std::string& what, bool folder) {
     std::error_code error;
     if (!(folder ? fs::is_directory(path, error) : fs::is_regular_file(path, error))) {
         throw StartupError(what + " not found: looked for " + where(path) + " (" + runFromHint +
@@ -30,7 +30,20 @@ void requireGameFile(const fs::path& path, const std::string& what, bool folder 
 
 } // namespace
 
-Desktop requireDesktop() {
+Desktop checkStart(const fs::path& textures, const fs::path& font, const fs::path& lockFile,
+                   std::optional<FolderLock>& lock) {
+    requireGameFile(textures, "texture folder", true);
+    requireGameFile(font, "font", false);
+    requireReadableSave();
+    lock.emplace(lockFile);
+    if (lock->heldElsewhere()) {
+        throw StartupError("the game is already running in this folder: another copy holds " +
+                           where(lockFile));
+    }
+    if (!lock->held()) {
+        throw StartupError("cannot make the lock file " + where(lockFile) + ": " + lock->problem());
+    }
+    removeLeftoverTemporaryFiles();
     Desktop desktop;
     if (!desktop.reachable()) {
         throw StartupError(desktop.problem() + ": the game needs a desktop to show its window");
@@ -38,25 +51,10 @@ Desktop requireDesktop() {
     return desktop;
 }
 
-void requireFolderLock(const FolderLock& lock, const fs::path& file) {
-    if (lock.heldElsewhere()) {
-        throw StartupError("the game is already running in this folder: another copy holds " +
-                           where(file));
-    }
-    if (!lock.held()) {
-        throw StartupError("cannot make the lock file " + where(file) + ": " + lock.problem());
-    }
-}
-
 void loadGameFont(sf::Font& font, const fs::path& path) {
     if (!font.loadFromFile(path.string())) {
         throw StartupError("font cannot be loaded: " + where(path) + " is empty or broken");
     }
-}
-
-void requireGameFiles(const fs::path& textures, const fs::path& font) {
-    requireGameFile(textures, "texture folder", true);
-    requireGameFile(font, "font");
 }
 
 void loadGameTextures(const fs::path& folder) {
@@ -81,36 +79,31 @@ void loadGameTextures(const fs::path& folder) {
 
 void openWindow(sf::RenderWindow& window, const Desktop& desktop) {
     const ScreenArea area = usableArea(desktop.layout());
-    const std::optional<FrameSize> told = desktop.frame();
-    WindowPlace place = placeWindow(area, told.value_or(guessedFrame(area)), desktop.scale());
+    const std::optional<FrameSize> toldFrame = desktop.frame();
+    WindowPlace place = placeWindow(area, toldFrame.value_or(guessedFrame(area)), desktop.scale());
     sf::Vector2i corner(place.frameLeft, place.frameTop);
     // A window manager that tells nothing of its frame (twm) is measured on a
-    // window shown for a moment, and the game's placed by that. Such a manager
-    // may place a frame otherwise than by its outer corner: the corner asked
-    // for moves by as much as the frame landed off it.
-    if (const std::optional<PlacedFrame> probed = told ? std::nullopt : desktop.probeFrame(place)) {
+    // window shown for a moment; it may also place a frame off the corner asked.
+    if (const std::optional<PlacedFrame> probed =
+            toldFrame ? std::nullopt : desktop.probeFrame(place)) {
         const WindowPlace measured = placeWindow(area, probed->frame, desktop.scale());
         corner = {measured.frameLeft + place.frameLeft - probed->left,
                   measured.frameTop + place.frameTop - probed->top};
         place = measured;
     }
     {
-        // A window manager that has exited must not end the game here
+        // A window manager that has just exited must not end the game here
         const XErrorsSurvived survived;
         window.create(sf::VideoMode(place.side, place.side, 32), "Tangleroot",
                       sf::Style::Titlebar | sf::Style::Close);
     }
-    // Before any move: one onto a monitor of another scale places it anew there
     desktop.followMonitorScale(window.getSystemHandle(), placeAfterScaleChange);
-    // Placed by hand: SFML 2.5 on X11 centres the window's top by the screen's
-    // width, and on every system by the whole screen rather than what is free.
-    // SFML sized the frame for the scale the player signed in with, and the
-    // move may rescale it: the client is fitted before and after.
+    // SFML 2.5 centres a window on the whole screen (on X11 its top by the
+    // screen's width); the move may rescale it, so it is fitted before and after.
     desktop.fitClientArea(window.getSystemHandle(), place.side);
     window.setPosition(corner);
     desktop.fitClientArea(window.getSystemHandle(), place.side);
     window.setVerticalSyncEnabled(true);
-    // However large the window, the board spans 0 to 800.
     window.setView(sf::View(sf::FloatRect(0.f, 0.f, boardSide, boardSide)));
 }
 
@@ -119,7 +112,6 @@ void setWindowIcon(sf::Window& window, const Desktop& desktop, const fs::path& p
     if (icon.loadFromFile(path.string())) {
         window.setIcon(icon.getSize().x, icon.getSize().y, icon.getPixelsPtr());
     }
-    // The smaller pictures beside it, so no size has to be shrunk on the fly.
     std::vector<sf::Image> icons;
     for (const int size : {16, 32, 48}) {
         sf::Image smaller;

@@ -7,9 +7,8 @@
 
 namespace {
 
-// Where a window `outer` long starts on a line from `start`, `length` long,
-// when it would start at `wanted`: moved the least that keeps it on the line,
-// or at the line's start should it be longer than the line.
+// Moved the least that keeps a window `outer` long on the line, or at its
+// start when longer than the line.
 int keptWithin(long wanted, long start, long length, long outer) {
     return static_cast<int>(std::max(start, std::min(wanted, start + length - outer)));
 }
@@ -27,7 +26,6 @@ WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
     const long side = std::max<long>(smallestWindowSide, std::min({board, roomX, roomY}));
     const long outerWidth = side + frame.left + frame.right;
     const long outerHeight = side + frame.top + frame.bottom;
-    // Centred on `around`, then kept in the work area.
     const ScreenArea around = near.value_or(workArea);
     WindowPlace place;
     place.frameLeft = keptWithin(around.left + (around.width - outerWidth) / 2, workArea.left,

@@ -18,6 +18,7 @@
 #include <SFML/Graphics.hpp>
 
 #include <iostream>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -40,24 +41,16 @@ int main(int argc, char* argv[]) {
         // A signal or Ctrl+C from now on ends the game through its own save
         listenForEndRequests();
 
-        // This folder must be the game's before anything is written into it
-        requireGameFiles("assets/textures", "assets/fonts/roboto.ttf");
-
-        // A save.json this player may not read stops the game here, before
-        // anything is written into the folder, the lock file included
-        requireReadableSave();
-
-        // One game per folder, and nothing left of a save cut off earlier
-        const FolderLock folderLock("tangleroot.lock");
-        requireFolderLock(folderLock, "tangleroot.lock");
-        removeLeftoverTemporaryFiles();
+        // The game's folder, a readable save, one game per folder, a desktop
+        std::optional<FolderLock> folderLock;
+        const Desktop desktop =
+            checkStart("assets/textures", "assets/fonts/roboto.ttf", "tangleroot.lock", folderLock);
 
         // Random sources: rng for places and wandering, the device for spawn delays
         std::random_device randomDevice;
         std::mt19937 rng(randomDevice());
 
-        // A desktop to show the window on, then the pictures, read once from the working folder
-        const Desktop desktop = requireDesktop();
+        // The pictures, read once from the working folder
         loadGameTextures("assets/textures");
 
         // The font, before any window: a game that cannot start shows none

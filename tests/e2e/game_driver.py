@@ -5,6 +5,7 @@ import contextlib
 import functools
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -25,6 +26,8 @@ LAUNCHER = os.environ.get("TANGLEROOT_LAUNCHER", "").split()
 ONE_BOX = '{"boxes":[{"x":300.0,"y":300.0}],"money":0}'
 TWELVE_BOXES = ",".join('{"x":%d.0,"y":%d.0}' % place for place in [(300, 300)] + [(70 * i, 700) for i in range(11)])
 QUIET_BOARD = '{"boxes":[%s],"money":0}' % TWELVE_BOXES
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../src/entities/Board.hpp")) as rules:
+    LAST_STAGE = int(re.search(r"constexpr int lastStage = (\d+);", rules.read()).group(1))
 
 
 class FrameWatcher:
@@ -152,6 +155,7 @@ class Game:
 
     frames = None  # a FrameWatcher, once the window is found
     pointer = None  # where this driver last put the pointer, in window pixels
+    origin = (0, 0)  # where the board's top-left corner is drawn, in window pixels
     held = False  # whether this driver holds the first button down
 
     def __init__(self, screen, leave_out=(), save=None, folder=None):
@@ -248,7 +252,7 @@ class Game:
     # game the events in their order, and each carries its point. A press or
     # a release waits for the frame it draws.
     def move(self, x, y):
-        point = (int(x * self.scale), int(y * self.scale))
+        point = (int(self.origin[0] + x * self.scale), int(self.origin[1] + y * self.scale))
         if point != self.pointer:
             self.pointer = point
             self.xdotool("mousemove", "--window", str(self.window), *map(str, point))

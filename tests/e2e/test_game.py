@@ -11,8 +11,8 @@ import unittest
 
 from Xlib import display as xdisplay
 
-from game_driver import (ASSETS, BINARY, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest, difference,
-                         eventually, image_stat, picture_size, windows_tool)
+from game_driver import (ASSETS, BINARY, LAST_STAGE, LAUNCHER, QUIET_BOARD, TWELVE_BOXES, FastMouse, GameTest,
+                         difference, eventually, image_stat, picture_size, windows_tool)
 
 
 class StartAndClose(GameTest):
@@ -135,6 +135,27 @@ class Play(GameTest):
         # Each where its box was, or a step or two from there.
         for spider in board["spiders"]:
             self.assertLess(min(math.hypot(spider["x"] - x, spider["y"] - y) for x, y in targets), 200, spider)
+
+
+@unittest.skipIf(LAUNCHER, "a window forced to another size under X11")
+class ForcedSize(GameTest):
+    def test_a_window_forced_to_another_size_shows_the_board_whole_and_centred_and_takes_presses_there(self):
+        game = self.game(save=QUIET_BOARD).start().find_window()
+        game.xdotool("mousemove", "0", "0")
+        before = game.screenshot("before.png")
+        game.frames.after(lambda: game.xdotool("windowsize", str(game.window), "1000", "700"), "a new size")
+        self.assertEqual(game.geometry()[2:], (1000, 700))
+        shot = game.screenshot("forced.png")
+        board = os.path.join(game.aside, "board.png")
+        subprocess.run(["convert", before, "-resize", "700x700", board], check=True)
+        self.assertLess(difference(shot, board, crop=(700, 700, 150, 0)), 0.03, "the board is not whole and square")
+        for bar in ((150, 700, 0, 0), (150, 700, 850, 0)):
+            self.assertLess(image_stat(shot, "standard_deviation", crop=bar), 0.001, "the bar is not plain")
+        # The last box, at (700, 700), is missed where a stretched board would put it.
+        game.scale, game.origin = 700 / 800, (150, 0)
+        game.break_box(700, 700)
+        self.assertEqual(game.close(), 0, game.stderr())
+        self.assertEqual(game.board()["boxes"], json.loads("[%s]" % TWELVE_BOXES)[:-1])
 
 
 class DrawnWhenChanged(GameTest):
@@ -317,10 +338,10 @@ class NothingLost(GameTest):
 
 class QuickMouse(GameTest):
     def test_after_a_second_of_moves_at_1000_a_second_a_drag_is_drawn_and_saved_in_time(self):
-        # A stage-12 spider saved far off the board is brought into the corner by its first step, on the
+        # A top-stage spider saved far off the board is brought into the corner by its first step, on the
         # first frame. It rests 1 s or more between steps of at most 50 a side: for 2 s it lies under (99, 99).
-        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[{"stage":12,"x":-5000.0,"y":-5000.0}]}'
-                         % TWELVE_BOXES).start().find_window()
+        game = self.game(save='{"boxes":[%s],"money":0,"spiders":[{"stage":%d,"x":-5000.0,"y":-5000.0}]}'
+                         % (TWELVE_BOXES, LAST_STAGE)).start().find_window()
         shown = time.monotonic()
         mouse = FastMouse(game)
         self.addCleanup(mouse.connection.close)

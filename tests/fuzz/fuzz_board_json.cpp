@@ -1,5 +1,6 @@
 // libFuzzer target for the save-file reader: any bytes either give a board
 // the game can use or leave the board exactly as it was.
+#include "entities/Board.hpp"
 #include "persistence/BoardJson.hpp"
 
 #include <cmath>
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const SavedSpider& spider : board.spiders) {
-        if (spider.stage < 1 || spider.stage > 12 || !std::isfinite(spider.x) ||
+        if (spider.stage < 1 || spider.stage > lastStage || !std::isfinite(spider.x) ||
             !std::isfinite(spider.y)) {
             std::abort();
         }
