@@ -28,6 +28,18 @@ constexpr int shortestWanderRest = 1000;
 constexpr int longestWanderRest = 5000;
 constexpr float longestWanderStep = 50.f; // board pixels each way
 
+// Saving, in milliseconds. What the player did reaches the writer within
+// playSaveDelay, leaving the write half a second to be on the disk within 2 s;
+// so does the next try after a failed save. Wandering alone waits longer.
+constexpr int playSaveDelay = 1500;
+constexpr int wanderingSaveDelay = 30000;
+// An end waits at most this for the disk: inside the 5 s Windows gives a
+// window that does not answer, or a console that is closing.
+constexpr int endBoundMs = 4000;
+// A close repeated once the close notice has been on screen this long quits
+// unsaved; a sooner one (queued, a key held down) changes nothing.
+constexpr int noticeReadMs = 1000;
+
 // Play makes some fifty things; a board of this many is drawn about once a
 // second on a software renderer, and one far larger would freeze the game.
 constexpr std::size_t mostThingsInASave = 10000;

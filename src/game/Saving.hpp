@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entities/Board.hpp"
 #include "entities/Box.hpp"
 #include "entities/Spider.hpp"
 #include "persistence/SaveFile.hpp"
@@ -13,21 +14,10 @@
 #include <string>
 #include <vector>
 
-// What the player did reaches the writer within this, which leaves the write
-// half a second to be on the disk within 2 s; so does the next try after a
-// save that failed.
-const sf::Time autosaveInterval = sf::seconds(1.5f);
-
-// Spiders' steps alone reach the disk within this.
-const sf::Time wanderingSaveInterval = sf::seconds(30);
-
-// A close repeated once the close notice has been on screen this long quits
-// without saving; a sooner one (queued, or a key held down) changes nothing.
-const sf::Time noticeReadTime = sf::seconds(1);
-
-// An end waits at most this long for the disk: inside the 5 seconds Windows
-// gives a window that does not answer, or a console that is closing.
-const sf::Time endBound = sf::seconds(4);
+const sf::Time autosaveInterval = sf::milliseconds(playSaveDelay);
+const sf::Time wanderingSaveInterval = sf::milliseconds(wanderingSaveDelay);
+const sf::Time noticeReadTime = sf::milliseconds(noticeReadMs);
+const sf::Time endBound = sf::milliseconds(endBoundMs);
 
 // What changed the board in a frame, which says how soon it is saved.
 enum class Change { wandering, byPlayer, newBox };

@@ -14,6 +14,7 @@
 #include "platform/Console.hpp"
 #include "platform/EndRequests.hpp"
 #include "platform/FolderLock.hpp"
+#include "system/Translate.hpp"
 
 #include <SFML/Graphics.hpp>
 
@@ -32,6 +33,7 @@ int main(int argc, char* argv[]) {
         silenceSfmlMessages();
         // The system's reasons for a failure in the player's language
         useSystemLanguage();
+        useGameCatalogue();
 
         // What the launcher could not get ready, told as the game's own refusals are
         if (options.cannotStart) {
@@ -74,7 +76,7 @@ int main(int argc, char* argv[]) {
         std::vector<Spider> spiders;
         std::vector<Box> boxes;
         int money = 0;
-        for (int i = 0; i < 2; ++i) {
+        for (std::size_t i = 0; i < boxesOnANewBoard; ++i) {
             const sf::Vector2f place = randomBoxPosition(rng);
             boxes.emplace_back(place.x, place.y);
         }
