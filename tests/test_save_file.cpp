@@ -110,6 +110,30 @@ void failSystemCall(int number, int error) {
     filterSystemCall(number, SECCOMP_RET_ERRNO | static_cast<unsigned>(error));
 }
 
+// Runs `work` in a child whose every call of `number` (with all of `bits` in
+// its third argument) waits until another program, a process of its own, has
+// run `meanwhile`. That program ends once a second passes with no call.
+std::string withAnotherProgram(int number, unsigned bits, const std::function<void()>& meanwhile,
+                               const std::function<void()>& work) {
+    return inChild([&] {
+        const int listener = filterSystemCall(number, SECCOMP_RET_USER_NOTIF,
+                                              SECCOMP_FILTER_FLAG_NEW_LISTENER, bits);
+        if (fork() == 0) {
+            for (pollfd call{listener, POLLIN, 0}; ::poll(&call, 1, 1000) == 1;) {
+                seccomp_notif made{};
+                if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &made) != 0) {
+                    break;
+                }
+                meanwhile();
+                seccomp_notif_resp resume{made.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
+                ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &resume);
+            }
+            _exit(0);
+        }
+        work();
+    });
+}
+
 } // namespace
 
 // A hand-edited or damaged file may put a box where nobody can see or break
@@ -181,37 +205,19 @@ TEST_F(SaveFile, AnUnusableFileOrFolderIsKeptAsideAndNeverOverwritten) {
 }
 
 // Another program makes save.json.unusable-1 after the load found the name
-// free, before save.json is moved there, or copied there to put the backup's
-// board back: that file stays, and save.json takes the next name.
-TEST_F(SaveFile, ANameTakenJustBeforeTheMoveOrCopyGivesWayToTheNext) {
-    const std::tuple<const char*, int, unsigned> keeps[] = {
-        {nullptr, __NR_renameat2, 0}, {R"({"money":2})", SYS_openat, O_CREAT | O_EXCL}};
-    for (const auto& [backup, number, bits] : keeps) {
-        SCOPED_TRACE(number);
+// free, before save.json is moved there: that file stays, and save.json takes
+// the next name, whether the backup's board comes back or a new one starts.
+TEST_F(SaveFile, ANameTakenJustBeforeTheMoveGivesWayToTheNext) {
+    for (const char* backup : {"", R"({"money":2})"}) {
+        SCOPED_TRACE(backup);
         writeFile("save.json", "{");
-        if (backup != nullptr) {
+        if (*backup != 0) {
             writeFile("save.json.bak", backup);
         }
-        const std::string told = inChild([&, number = number, bits = bits] {
-            const int listener = filterSystemCall(number, SECCOMP_RET_USER_NOTIF,
-                                                  SECCOMP_FILTER_FLAG_NEW_LISTENER, bits);
-            // The other program, a process of its own: each call waits until it
-            // has made the name; it ends once a second passes with no call.
-            if (fork() == 0) {
-                for (pollfd call{listener, POLLIN, 0}; ::poll(&call, 1, 1000) == 1;) {
-                    seccomp_notif made{};
-                    if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &made) != 0) {
-                        break;
-                    }
-                    writeFile("save.json.unusable-1", "another program's");
-                    seccomp_notif_resp resume{made.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
-                    ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &resume);
-                }
-                _exit(0);
-            }
-            load(spiders, boxes, money);
-        });
-        EXPECT_NE(told.find("it was kept as save.json.unusable-2"), std::string::npos) << told;
+        const std::string told = withAnotherProgram(
+            __NR_renameat2, 0, [] { writeFile("save.json.unusable-1", "another program's"); },
+            [&] { load(spiders, boxes, money); });
+        EXPECT_NE(told.find("), kept as save.json.unusable-2;"), std::string::npos) << told;
         EXPECT_EQ(readFile("save.json.unusable-1"), "another program's");
         EXPECT_EQ(readFile("save.json.unusable-2"), "{");
         for (const std::string& name : folderEntries()) {
@@ -221,16 +227,23 @@ TEST_F(SaveFile, ANameTakenJustBeforeTheMoveOrCopyGivesWayToTheNext) {
 }
 
 // A move never replaces what is at the name it is given, also where the file
-// system lacks the rename that refuses to (renameat2 failing as there).
+// system lacks the rename that refuses to (renameat2 failing as there), and
+// hard links (link failing as FUSE mounts and others make it).
 TEST_F(SaveFile, AMoveOntoATakenNameSaysSoAndLeavesBothAsTheyWere) {
-    for (const int lacking : {0, EINVAL, ENOSYS}) {
-        SCOPED_TRACE(lacking);
+    const std::pair<int, int> lacking[] = {{0, 0},          {EINVAL, 0},          {ENOSYS, 0},
+                                           {EINVAL, EPERM}, {EINVAL, EOPNOTSUPP}, {ENOSYS, ENOSYS}};
+    for (const auto& [rename, link] : lacking) {
+        SCOPED_TRACE(std::to_string(rename) + " " + std::to_string(link));
         writeFile("save.json", "{");
         writeFile("save.json.unusable-1", "kept");
         fs::create_directory("folder");
-        const std::string told = inChild([lacking] {
-            if (lacking != 0) {
-                failSystemCall(__NR_renameat2, lacking);
+        const std::string told = inChild([rename = rename, link = link] {
+            if (rename != 0) {
+                failSystemCall(__NR_renameat2, rename);
+            }
+            if (link != 0) {
+                failSystemCall(__NR_link, link);
+                failSystemCall(__NR_linkat, link);
             }
             const char* const said[] = {"done ", "taken ", "failed "};
             std::string problem;
@@ -252,20 +265,47 @@ TEST_F(SaveFile, AMoveOntoATakenNameSaysSoAndLeavesBothAsTheyWere) {
     }
 }
 
-// A save keeps the permissions a player gave save.json, read-only included;
-// a new save.json gets the usual ones.
-TEST_F(SaveFile, ASaveKeepsTheModeOfTheFileItReplaces) {
+// The temporary file, and so save.json and save.json.bak, have save.json's
+// mode from their first byte: a player who made it private keeps it so. A
+// new save.json, or a backup beside none, gets the usual one.
+TEST_F(SaveFile, ASaveAndItsBackupHaveTheModeOfSaveJsonFromTheFirstByte) {
     const mode_t mask = ::umask(022);
-    for (const auto& [before, after] : {std::pair{0444, 0444}, {0600, 0600}, {-1, 0644}}) {
-        SCOPED_TRACE(before);
+    const std::string bytes = R"({"money":1})" + std::string(5000, ' '); // 0x1000 in its size
+    const auto modeSeen = [] {
+        for (const auto& entry : fs::directory_iterator(".")) {
+            struct stat found;
+            if (entry.path().string().find(".tmp-") != std::string::npos &&
+                ::stat(entry.path().c_str(), &found) == 0) {
+                std::cerr << std::oct << (found.st_mode & 0777) << " ";
+            }
+        }
+    };
+    const std::tuple<const char*, int, const char*> modes[] = {{"save.json", 0600, "600 "},
+                                                               {"save.json", 0444, "444 "},
+                                                               {"save.json", -1, "644 "},
+                                                               {"save.json.bak", 0640, "640 "}};
+    for (const auto& [name, before, after] : modes) {
+        SCOPED_TRACE(std::string(name) + " " + std::to_string(before));
         if (before >= 0) {
             writeFile("save.json", "{");
             fs::permissions("save.json", fs::perms(before));
         }
-        save({}, {}, 1);
-        EXPECT_EQ(fs::status("save.json").permissions(), fs::perms(after));
-        EXPECT_EQ(readFile("save.json"), R"({"money":1})");
+        const std::string told =
+            withAnotherProgram(__NR_write, 0x1000, modeSeen, [name = std::string(name), &bytes] {
+                std::string problem;
+                const bool written =
+                    name == "save.json"
+                        ? writeSaveFile(bytes, problem)
+                        : writeBackupFile(bytes, fs::file_time_type::clock::now(), problem);
+                std::cerr << (written ? "" : problem);
+            });
+        EXPECT_EQ(told, after);
+        EXPECT_EQ(readFile(name), bytes);
+        std::ostringstream mode;
+        mode << std::oct << static_cast<int>(fs::status(name).permissions()) << " ";
+        EXPECT_EQ(mode.str(), after);
         fs::remove("save.json");
+        fs::remove("save.json.bak");
     }
     ::umask(mask);
 }
@@ -277,11 +317,10 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
     ::testing::internal::CaptureStderr();
     load(spiders, boxes, money);
     const std::string told = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(told.rfind("Tangleroot: save.json cannot be used (it is not JSON: ", 0), 0u) << told;
-    EXPECT_NE(told.find("; it was kept as save.json.unusable-1, and the board saved at "),
-              std::string::npos)
+    EXPECT_EQ(told.rfind("Tangleroot: save.json is not a board (it is not JSON: ", 0), 0u) << told;
+    EXPECT_NE(told.find("), kept as save.json.unusable-1; the board saved at "), std::string::npos)
         << told;
-    EXPECT_NE(told.find(" is back from save.json.bak\n"), std::string::npos) << told;
+    EXPECT_NE(told.find(" is back\n"), std::string::npos) << told;
 
     // When the board cannot be put back, the next start still finds both files.
     writeFile("save.json", "{");
@@ -393,7 +432,7 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
 // The start as the game makes it (load, then its backup job) for each pair of
 // states of save.json and save.json.bak. Files before and after, in the order
 // of `names`: S the save's board, B the backup's, s and k two that are not
-// boards, L an unreadable link, - none; a board keeps its date. The board
+// boards, L an unreadable link, D a folder, - none; a board keeps its date. The board
 // played is the one save.json holds after, or a new one; the game cannot start
 // when an unreadable file is left. `lines` holds the window's line where there
 // is one.
@@ -410,12 +449,16 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
     const std::string back = "; the board saved at 2025-03-04 05:06 is back";
     const char* const rows[] = {"S- SS--", "SL SS--", "Sk SS--", "SB SS--", "L- L---", "LL LL--",
                                 "Lk Lk--", "LB LB--", "-- ----", "-L -L--", "-k ---k", "-B BB--",
-                                "s- --s-", "sL sL--", "sk --sk", "sB BBs-"};
+                                "s- --s-", "sL sL--", "sk --sk", "sB BBs-", "DB BBD-"};
     const std::map<std::string, std::string> lines{{"-k", "save.json was missing; " + backupKept},
                                                    {"-B", "save.json was missing" + back},
                                                    {"s-", saveKept + "; a new board starts"},
                                                    {"sk", saveKept + "; " + backupKept},
-                                                   {"sB", saveKept + back}};
+                                                   {"sB", saveKept + back},
+                                                   {"DB", "save.json is not a board (it is not a "
+                                                          "regular file), kept as "
+                                                          "save.json.unusable-1" +
+                                                              back}};
     std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
     const auto savedAt = fs::file_time_type::clock::now() +
                          (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
@@ -429,6 +472,8 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         for (int file = 0; file < 2; ++file) {
             if (before[file] == 'L') {
                 fs::create_symlink("elsewhere", names[file]);
+            } else if (before[file] == 'D') {
+                fs::create_directories(fs::path(names[file]) / "inside");
             } else if (before[file] != '-') {
                 writeFile(names[file], bytes[kinds.find(before[file])]);
                 fs::last_write_time(names[file], savedAt);
@@ -455,8 +500,13 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         EXPECT_EQ(money, after[0] == 'S' ? 1 : after[0] == 'B' ? 2 : 0);
         EXPECT_EQ(boxes.size(), money == 0 ? 2u : 0u);
         for (int file = 0; file < 4; ++file) {
-            EXPECT_EQ(fs::is_symlink(names[file]) ? "L" : readFile(names[file]),
-                      after[file] == 'L' ? "L" : bytes[kinds.find(after[file])])
+            EXPECT_EQ(fs::is_symlink(names[file]) ? "L"
+                      : fs::is_directory(names[file] + std::string("/inside"))
+                          ? "D"
+                          : readFile(names[file]),
+                      std::string("LD").find(after[file]) != std::string::npos
+                          ? std::string(1, after[file])
+                          : bytes[kinds.find(after[file])])
                 << names[file];
             if (file < 2 && (after[file] == 'S' || after[file] == 'B')) {
                 EXPECT_EQ(fs::last_write_time(names[file]), savedAt) << names[file];
@@ -490,7 +540,35 @@ TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFileAndRetriesOnlyWhatPasses) {
     const unsigned long retried[][3] = {{5, 1, 0}, {32, 1, 1}, {33, 1, 1},  {2, 0, 0},
                                         {3, 0, 0}, {19, 0, 0}, {112, 0, 0}, {183, 0, 0}};
     for (const auto& r : retried) {
-        EXPECT_EQ(moveMayWorkLater(r[0]), r[1] == 1) << r[0];
+        EXPECT_EQ(readOrMoveMayWorkLater(r[0]), r[1] == 1) << r[0];
         EXPECT_EQ(createMayWorkLater(r[0]), r[2] == 1) << r[0];
+    }
+}
+
+// Another program holds save.json (error `held`) for `heldFor` ms while the
+// game reads it at start; each attempt takes 30 ms. The read gets 2 s by the
+// clock, as writes do, and no wait for an error no wait mends.
+TEST(WindowsFiles, AReadOrMoveIsTriedAgainForTwoSecondsWhileAnotherProgramHoldsTheFile) {
+    const std::tuple<bool (*)(unsigned long), unsigned long, std::uint64_t, unsigned long, int>
+        held[] = {
+            {readOrMoveMayWorkLater, 32, 1500, 0, 20}, {readOrMoveMayWorkLater, 33, 1990, 0, 26},
+            {readOrMoveMayWorkLater, 5, 300, 0, 5},    {readOrMoveMayWorkLater, 32, 5000, 32, 26},
+            {readOrMoveMayWorkLater, 2, 5000, 2, 1},   {readOrMoveMayWorkLater, 3, 5000, 3, 1},
+            {createMayWorkLater, 5, 300, 5, 1},        {createMayWorkLater, 32, 300, 0, 5}};
+    for (const auto& [mayWorkLater, error, heldFor, result, attempts] : held) {
+        SCOPED_TRACE(std::to_string(error) + " for " + std::to_string(heldFor));
+        std::uint64_t now = 1000000;
+        const std::uint64_t start = now;
+        int made = 0;
+        const auto attempt = [&, error = error, heldFor = heldFor]() -> unsigned long {
+            ++made;
+            now += 30;
+            return now - start <= heldFor ? error : 0;
+        };
+        EXPECT_EQ(retriedWhileHeld(
+                      mayWorkLater, attempt, [&] { return now; }, [&] { now += 50; }),
+                  result);
+        EXPECT_EQ(made, attempts);
+        EXPECT_LE(now - start, 2000u + 80u);
     }
 }
