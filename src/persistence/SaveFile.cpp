@@ -6,9 +6,7 @@
 
 #include <chrono>
 #include <ctime>
-#include <iomanip>
 #include <iostream>
-#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -17,7 +15,7 @@ namespace {
 
 // One file as it is on the disk. `problem` says why it is not a board.
 struct SaveOnDisk {
-    bool missing = false;
+    bool missing = true;
     std::string text;
     SavedBoard board;
     std::string problem;
@@ -69,15 +67,13 @@ SavesOnDisk examineBoth() {
     return found;
 }
 
-UnusableSaveFile cannotKeepAside(const fs::path& path, const std::string& problem,
-                                 const std::string& why) {
-    return UnusableSaveFile(path.u8string() + " cannot be used (" + problem + ") and " + why +
-                            "; not starting, so that it is not overwritten");
-}
-
 // Moves the file or folder to the first free `path`.unusable-N, never over
 // one kept before, even one another program makes meanwhile.
 fs::path keepAside(const fs::path& path, const std::string& problem) {
+    const auto refusal = [&](const std::string& why) {
+        return UnusableSaveFile(path.u8string() + " cannot be used (" + problem + ") and " + why +
+                                "; not starting, so that it is not overwritten");
+    };
     for (int number = 1; number < 100000; ++number) {
         fs::path kept = path;
         kept += ".unusable-" + std::to_string(number);
@@ -87,11 +83,10 @@ fs::path keepAside(const fs::path& path, const std::string& problem) {
             return kept;
         }
         if (moved == Moved::failed) {
-            throw cannotKeepAside(
-                path, problem, "cannot be moved aside to " + kept.u8string() + " (" + reason + ")");
+            throw refusal("cannot be moved aside to " + kept.u8string() + " (" + reason + ")");
         }
     }
-    throw cannotKeepAside(path, problem, "every name to keep it aside under is taken");
+    throw refusal("every name to keep it aside under is taken");
 }
 
 std::string localTime(fs::file_time_type time) {
@@ -100,12 +95,9 @@ std::string localTime(fs::file_time_type time) {
         system_clock::to_time_t(system_clock::now() + duration_cast<system_clock::duration>(
                                                           time - fs::file_time_type::clock::now()));
     const std::tm* local = std::localtime(&seconds);
-    if (local == nullptr) {
-        return "an unknown time";
-    }
-    std::ostringstream text;
-    text << std::put_time(local, "%Y-%m-%d %H:%M");
-    return text.str();
+    char text[64];
+    return local && std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local) ? text
+                                                                              : "an unknown time";
 }
 
 // What became of the two files at a start whose save.json was not a board.
@@ -115,12 +107,19 @@ struct Replaced {
     std::string backAt;  // when the backup's board was saved, once it is back
 };
 
-// The backup's bytes and date take save.json's place. When they cannot, a
-// save.json moved aside comes back, and the folder is as it was.
-Replaced restoreBackup(const SavesOnDisk& found) {
+// Files that are no board are kept aside, so that no save replaces them. A
+// good backup's bytes and date take save.json's place; when they cannot, the
+// save.json kept aside comes back, and the folder is as it was.
+Replaced replaceSave(const SavesOnDisk& found) {
     Replaced done;
     if (!found.save.missing) {
         done.saveKept = keepAside(saveFilePath, found.save.problem);
+    }
+    if (!found.backup.isBoard()) {
+        if (!found.backup.missing) {
+            done.backupKept = keepAside(backupFilePath, found.backup.problem);
+        }
+        return done;
     }
     std::error_code error;
     const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
@@ -137,18 +136,6 @@ Replaced restoreBackup(const SavesOnDisk& found) {
         throw UnusableSaveFile(saveFilePath.u8string() + saveState + " and the board in " +
                                backupFilePath.u8string() + " cannot be put back in its place (" +
                                problem + "); " + backupFilePath.u8string() + " is left as it is");
-    }
-    return done;
-}
-
-// So that the new board's saves never replace them.
-Replaced keepBothAside(const SavesOnDisk& found) {
-    Replaced done;
-    if (!found.save.missing) {
-        done.saveKept = keepAside(saveFilePath, found.save.problem);
-    }
-    if (!found.backup.missing) {
-        done.backupKept = keepAside(backupFilePath, found.backup.problem);
     }
     return done;
 }
@@ -240,25 +227,20 @@ void requireReadableSave() {
 }
 
 LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money) {
-    SavesOnDisk found = examineBoth(); // before anything moves
+    const SavesOnDisk found = examineBoth(); // before anything moves
     LoadedSave loaded;
     if (found.save.isBoard()) {
-        place(found.save.board, spiders, boxes, money);
         std::error_code error;
         loaded.savedAt = fs::last_write_time(saveFilePath, error);
-        if (!error) {
-            loaded.backup = std::move(found.save.text);
-        }
-        return loaded;
+        loaded.backup = error ? "" : found.save.text;
+    } else if (!found.save.missing || !found.backup.missing) {
+        const Replaced done = replaceSave(found);
+        loaded.told = replacedLine(found, done, false);
+        std::cerr << "Tangleroot: " << replacedLine(found, done, true) << "\n";
     }
-    if (found.save.missing && found.backup.missing) {
-        return loaded; // the first start
+    const SaveOnDisk& played = found.save.isBoard() ? found.save : found.backup;
+    if (played.isBoard()) {
+        place(played.board, spiders, boxes, money);
     }
-    const Replaced done = found.backup.isBoard() ? restoreBackup(found) : keepBothAside(found);
-    if (found.backup.isBoard()) {
-        place(found.backup.board, spiders, boxes, money);
-    }
-    loaded.told = replacedLine(found, done, false);
-    std::cerr << "Tangleroot: " << replacedLine(found, done, true) << "\n";
     return loaded;
 }

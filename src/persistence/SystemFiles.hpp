@@ -5,14 +5,13 @@
 #include <functional>
 #include <string>
 
-// Whole file operations through each system's own calls. On failure
-// `problem` ends with the system's reason, in the player's language.
+// Each system's own calls, so that `problem` ends with its reason in the
+// player's language.
 
 int processId();
 
-// Writes `bytes` to a new file at `path` and flushes them to the disk. The
-// file has the mode (on Windows the attributes) of the regular file `like`
-// from its first byte. `shown` names it in `problem`; on failure it is gone.
+// Flushed to the disk, with the mode (Windows: attributes) of the regular
+// file `like` from the first byte; removed on failure. `shown` names it.
 bool writeNewFile(const std::filesystem::path& path, const std::string& bytes,
                   const std::filesystem::path& like, const std::string& shown,
                   std::string& problem);
@@ -25,28 +24,25 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 
 enum class Moved { done, taken, failed };
 
-// Never over anything at `to`, not even what appeared there a moment before:
-// `taken` then, with both left as they were. A folder moves too.
+// Never over what is at `to`, even what appeared a moment before. A folder
+// moves too.
 Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
                std::string& problem);
 
 void removeFile(const std::filesystem::path& path);
 
-// Makes a rename in `folder` durable, where the system can.
 void syncFolder(const std::filesystem::path& folder);
 
-// Windows errors (GetLastError) of another program holding the file for a
-// moment (an indexer, a virus scanner, a sync client): sharing and lock
-// violations, and access denied, also given for a file being deleted.
+// Windows errors that another program holding the file for a moment gives
+// (an indexer, a virus scanner, a sync client): sharing and lock violations,
+// and access denied, also given for a file being deleted.
 bool readOrMoveMayWorkLater(unsigned long windowsError);
 
-// Access denied is not among these: nobody else holds a name just made up,
-// so it is the folder's permissions or Controlled Folder Access, for good.
+// Without access denied: nobody holds a name just made up, so that is the
+// folder's permissions or Controlled Folder Access, for good.
 bool createMayWorkLater(unsigned long windowsError);
 
-// Runs `attempt` (0 on success, else its error) again after each `pause`
-// while `mayWorkLater` allows its error, until 2 s have passed by
-// `milliseconds`. Returns the last attempt's result.
+// `attempt` gives 0 on success, else its error. Returns the last attempt's.
 unsigned long retriedWhileHeld(bool (*mayWorkLater)(unsigned long),
                                const std::function<unsigned long()>& attempt,
                                const std::function<std::uint64_t()>& milliseconds,
