@@ -42,11 +42,7 @@ unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes) {
     return windowsAttributes & (0x1ul | 0x2ul | 0x4ul | 0x2000ul);
 }
 
-namespace {
-
-const char* const temporarySuffix = ".tmp-";
-
-} // namespace
+constexpr const char* temporarySuffix = ".tmp-";
 
 bool writeFileAtomically(fs::path path, const std::string& bytes, fs::path like,
                          std::string& problem, std::optional<fs::file_time_type> modified) {
@@ -63,7 +59,8 @@ bool writeFileAtomically(fs::path path, const std::string& bytes, fs::path like,
         fs::last_write_time(temporary, *modified, ignored);
     }
     if (!replaceFile(temporary, path, problem)) {
-        removeFile(temporary);
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
         return false;
     }
     syncFolder(path.has_parent_path() ? path.parent_path() : ".");

@@ -29,8 +29,6 @@ enum class Moved { done, taken, failed };
 Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
                std::string& problem);
 
-void removeFile(const std::filesystem::path& path);
-
 void syncFolder(const std::filesystem::path& folder);
 
 // Windows errors that another program holding the file for a moment gives

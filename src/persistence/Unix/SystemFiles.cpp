@@ -18,12 +18,6 @@ bool failed(const std::string& what, std::string& problem) {
     return false;
 }
 
-// What link() answers where the file system has no hard links (EOPNOTSUPP
-// from some FUSE mounts), or where `from` is a folder.
-bool linksUnsupported(int error) {
-    return error == EPERM || error == EOPNOTSUPP || error == ENOTSUP || error == ENOSYS;
-}
-
 bool renameWithoutReplacing(const char* from, const char* to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
         return true;
@@ -41,10 +35,11 @@ bool renameWithoutReplacing(const char* from, const char* to) {
         errno = error;
         return false;
     }
-    if (!linksUnsupported(errno)) {
+    // No hard links here (EOPNOTSUPP from some FUSE mounts), or a folder: the
+    // best left is a look, then a rename.
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOTSUP && errno != ENOSYS) {
         return false;
     }
-    // The best left: a look, then a rename.
     struct stat found;
     if (::lstat(to, &found) == 0) {
         errno = EEXIST;
@@ -118,10 +113,6 @@ Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
     }
     problem = systemMessage(static_cast<unsigned long>(errno));
     return Moved::failed;
-}
-
-void removeFile(const fs::path& path) {
-    ::unlink(path.c_str());
 }
 
 // Some file systems cannot sync a folder; the new file is whole either way.

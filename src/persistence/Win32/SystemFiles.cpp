@@ -15,7 +15,7 @@ namespace {
 template <typename Attempt> bool retried(bool (*mayWorkLater)(unsigned long), Attempt attempt) {
     const unsigned long error = retriedWhileHeld(
         mayWorkLater, [&]() -> unsigned long { return attempt() ? 0 : GetLastError(); },
-        [] { return static_cast<std::uint64_t>(GetTickCount64()); }, [] { Sleep(50); });
+        [] { return GetTickCount64(); }, [] { Sleep(50); });
     SetLastError(error);
     return error == 0;
 }
@@ -69,7 +69,7 @@ bool writeNewFile(const fs::path& path, const std::string& bytes, const fs::path
         DeleteFileW(path.c_str());
         return false;
     }
-    // Read-only comes back with the replace: the file must be renamed first.
+    // Read-only is replaceFile's to put back, once the file has its name.
     const DWORD model = GetFileAttributesW(like.c_str());
     const DWORD kept = attributesKeptAcrossSave(model) & ~DWORD{FILE_ATTRIBUTE_READONLY};
     if (model != INVALID_FILE_ATTRIBUTES && !(model & FILE_ATTRIBUTE_DIRECTORY) && kept != 0) {
@@ -141,10 +141,6 @@ Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
     }
     problem = systemMessage(error);
     return Moved::failed;
-}
-
-void removeFile(const fs::path& path) {
-    DeleteFileW(path.c_str());
 }
 
 // MOVEFILE_WRITE_THROUGH has made the move durable.
