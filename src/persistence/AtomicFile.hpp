@@ -19,6 +19,7 @@ void removeLeftoverTemporaryFiles(const std::filesystem::path& path);
 // Absolute when it can be made so.
 std::string shownPath(const std::filesystem::path& path);
 
+// The older name, still called in game/Startup.cpp.
 inline std::string where(const std::filesystem::path& path) {
     return shownPath(path);
 }
