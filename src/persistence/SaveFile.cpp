@@ -54,18 +54,12 @@ SaveOnDisk examine(const fs::path& path) {
     return found;
 }
 
+// Examined on construction. save.json.bak is read whenever save.json is no
+// board, missing included: it may be all that is left of the board.
 struct SavesOnDisk {
-    SaveOnDisk save;
-    SaveOnDisk backup; // read only when save.json is no board: it may be all that is left
+    SaveOnDisk save = examine(saveFilePath);
+    SaveOnDisk backup = save.isBoard() ? SaveOnDisk{} : examine(backupFilePath);
 };
-
-SavesOnDisk examineBoth() {
-    SavesOnDisk found{examine(saveFilePath), {}};
-    if (!found.save.isBoard()) {
-        found.backup = examine(backupFilePath);
-    }
-    return found;
-}
 
 // Moves the file or folder to the first free `path`.unusable-N, never over
 // one kept before, even one another program makes meanwhile.
@@ -223,11 +217,11 @@ void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
 }
 
 void requireReadableSave() {
-    examineBoth();
+    const SavesOnDisk examined;
 }
 
 LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money) {
-    const SavesOnDisk found = examineBoth(); // before anything moves
+    const SavesOnDisk found; // before anything moves
     LoadedSave loaded;
     if (found.save.isBoard()) {
         std::error_code error;
