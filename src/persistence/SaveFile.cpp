@@ -105,25 +105,25 @@ struct Replaced {
 // good backup's bytes and date take save.json's place; when they cannot, the
 // save.json kept aside comes back, and the folder is as it was.
 Replaced replaceSave(const SavesOnDisk& found) {
-    Replaced done;
+    Replaced replaced;
     if (!found.save.missing) {
-        done.saveKept = keepAside(saveFilePath, found.save.problem);
+        replaced.saveKept = keepAside(saveFilePath, found.save.problem);
     }
     if (!found.backup.isBoard()) {
         if (!found.backup.missing) {
-            done.backupKept = keepAside(backupFilePath, found.backup.problem);
+            replaced.backupKept = keepAside(backupFilePath, found.backup.problem);
         }
-        return done;
+        return replaced;
     }
     std::error_code error;
     const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
-    done.backAt = error ? "an unknown time" : localTime(savedAt);
+    replaced.backAt = error ? "an unknown time" : localTime(savedAt);
     std::string problem;
     if (!writeFileAtomically(saveFilePath, found.backup.text, backupFilePath, problem,
                              error ? std::nullopt : std::optional(savedAt))) {
         std::string ignored;
-        if (!done.saveKept.empty()) {
-            moveFile(done.saveKept, saveFilePath, ignored);
+        if (!replaced.saveKept.empty()) {
+            moveFile(replaced.saveKept, saveFilePath, ignored);
         }
         const std::string saveState =
             found.save.missing ? " is missing" : " cannot be used (" + found.save.problem + ")";
@@ -131,11 +131,11 @@ Replaced replaceSave(const SavesOnDisk& found) {
                                backupFilePath.u8string() + " cannot be put back in its place (" +
                                problem + "); " + backupFilePath.u8string() + " is left as it is");
     }
-    return done;
+    return replaced;
 }
 
 // The window has room for what is wrong, not the details after it.
-std::string replacedLine(const SavesOnDisk& found, const Replaced& done, bool whole) {
+std::string replacedLine(const SavesOnDisk& found, const Replaced& replaced, bool whole) {
     const auto notABoard = [whole](const fs::path& name, const std::string& problem,
                                    const fs::path& kept) {
         return name.u8string() + " is not a board (" +
@@ -144,12 +144,12 @@ std::string replacedLine(const SavesOnDisk& found, const Replaced& done, bool wh
     };
     std::string line = found.save.missing
                            ? saveFilePath.u8string() + " was missing"
-                           : notABoard(saveFilePath, found.save.problem, done.saveKept);
-    if (!done.backAt.empty()) {
-        return line + "; the board saved at " + done.backAt + " is back";
+                           : notABoard(saveFilePath, found.save.problem, replaced.saveKept);
+    if (!replaced.backAt.empty()) {
+        return line + "; the board saved at " + replaced.backAt + " is back";
     }
-    if (!done.backupKept.empty()) {
-        line += "; " + notABoard(backupFilePath, found.backup.problem, done.backupKept);
+    if (!replaced.backupKept.empty()) {
+        line += "; " + notABoard(backupFilePath, found.backup.problem, replaced.backupKept);
     }
     return line + "; a new board starts";
 }
@@ -228,9 +228,9 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
         loaded.savedAt = fs::last_write_time(saveFilePath, error);
         loaded.backup = error ? "" : found.save.text;
     } else if (!found.save.missing || !found.backup.missing) {
-        const Replaced done = replaceSave(found);
-        loaded.told = replacedLine(found, done, false);
-        std::cerr << "Tangleroot: " << replacedLine(found, done, true) << "\n";
+        const Replaced replaced = replaceSave(found);
+        loaded.told = replacedLine(found, replaced, false);
+        std::cerr << "Tangleroot: " << replacedLine(found, replaced, true) << "\n";
     }
     const SaveOnDisk& played = found.save.isBoard() ? found.save : found.backup;
     if (played.isBoard()) {
