@@ -83,9 +83,9 @@ bool readFileBytes(const fs::path& path, std::string& bytes, std::string& proble
     const char* step = "cannot be opened";
     const bool read = retried(readOrMoveMayWorkLater, [&] {
         step = "cannot be opened";
-        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD anyoneMay = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, anyoneMay, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return false;
         }
