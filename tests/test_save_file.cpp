@@ -202,6 +202,22 @@ TEST_F(SaveFile, AnUnusableFileOrFolderIsKeptAsideAndNeverOverwritten) {
               std::string::npos);
     EXPECT_EQ(money, 0);
     EXPECT_EQ(fs::file_size("save.json.unusable-3"), mostSaveBytes + 11);
+
+    // One that cannot be moved aside stops the start, with the system's reason.
+    writeFile("save.json", "{");
+    const std::string refused = inChild([&] {
+        failSystemCall(__NR_renameat2, EACCES);
+        try {
+            load(spiders, boxes, money);
+        } catch (const UnusableSaveFile& error) {
+            std::cerr << error.what();
+        }
+    });
+    EXPECT_NE(refused.find(") and cannot be moved aside to save.json.unusable-1 (Permission "
+                           "denied); not starting"),
+              std::string::npos)
+        << refused;
+    EXPECT_EQ(readFile("save.json"), "{");
 }
 
 // Another program makes save.json.unusable-1 after the load found the name
