@@ -25,19 +25,6 @@ bool failed(const std::string& what, std::string& problem) {
     return false;
 }
 
-bool writeAll(HANDLE file, const std::string& bytes) {
-    for (std::size_t written = 0; written < bytes.size();) {
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 30));
-        DWORD count = 0;
-        if (!WriteFile(file, bytes.data() + written, chunk, &count, nullptr)) {
-            return false;
-        }
-        written += count;
-    }
-    return true;
-}
-
 void setReadOnly(const fs::path& path, DWORD attributes, bool readOnly) {
     attributes = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
                           : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
@@ -60,7 +47,14 @@ bool writeNewFile(const fs::path& path, const std::string& bytes, const fs::path
         })) {
         return failed("cannot create " + shown, problem);
     }
-    bool ok = writeAll(file, bytes) || failed("cannot write " + shown, problem);
+    bool ok = true;
+    for (std::size_t written = 0; ok && written < bytes.size();) {
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - written, 1 << 30);
+        DWORD count = 0;
+        ok = WriteFile(file, bytes.data() + written, static_cast<DWORD>(chunk), &count, nullptr);
+        written += count;
+    }
+    ok = ok || failed("cannot write " + shown, problem);
     ok = ok &&
          (FlushFileBuffers(file) != 0 || failed("cannot flush " + shown + " to the disk", problem));
     const bool closed = CloseHandle(file) != 0;
