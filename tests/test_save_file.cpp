@@ -110,6 +110,30 @@ void failSystemCall(int number, int error) {
     filterSystemCall(number, SECCOMP_RET_ERRNO | static_cast<unsigned>(error));
 }
 
+// Runs `work` in a child whose every call of `number` (with all of `bits` in
+// its third argument) waits until another program, a process of its own, has
+// run `meanwhile`. That program ends once a second passes with no call.
+std::string withAnotherProgram(int number, unsigned bits, const std::function<void()>& meanwhile,
+                               const std::function<void()>& work) {
+    return inChild([&] {
+        const int listener = filterSystemCall(number, SECCOMP_RET_USER_NOTIF,
+                                              SECCOMP_FILTER_FLAG_NEW_LISTENER, bits);
+        if (fork() == 0) {
+            for (pollfd call{listener, POLLIN, 0}; ::poll(&call, 1, 1000) == 1;) {
+                seccomp_notif made{};
+                if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &made) != 0) {
+                    break;
+                }
+                meanwhile();
+                seccomp_notif_resp resume{made.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
+                ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &resume);
+            }
+            _exit(0);
+        }
+        work();
+    });
+}
+
 } // namespace
 
 // A hand-edited or damaged file may put a box where nobody can see or break
@@ -178,40 +202,38 @@ TEST_F(SaveFile, AnUnusableFileOrFolderIsKeptAsideAndNeverOverwritten) {
               std::string::npos);
     EXPECT_EQ(money, 0);
     EXPECT_EQ(fs::file_size("save.json.unusable-3"), mostSaveBytes + 11);
+
+    // One that cannot be moved aside stops the start, with the system's reason.
+    writeFile("save.json", "{");
+    const std::string refused = inChild([&] {
+        failSystemCall(__NR_renameat2, EACCES);
+        try {
+            load(spiders, boxes, money);
+        } catch (const UnusableSaveFile& error) {
+            std::cerr << error.what();
+        }
+    });
+    EXPECT_NE(refused.find(") and cannot be moved aside to save.json.unusable-1 (Permission "
+                           "denied); not starting"),
+              std::string::npos)
+        << refused;
+    EXPECT_EQ(readFile("save.json"), "{");
 }
 
 // Another program makes save.json.unusable-1 after the load found the name
-// free, before save.json is moved there, or copied there to put the backup's
-// board back: that file stays, and save.json takes the next name.
-TEST_F(SaveFile, ANameTakenJustBeforeTheMoveOrCopyGivesWayToTheNext) {
-    const std::tuple<const char*, int, unsigned> keeps[] = {
-        {nullptr, __NR_renameat2, 0}, {R"({"money":2})", SYS_openat, O_CREAT | O_EXCL}};
-    for (const auto& [backup, number, bits] : keeps) {
-        SCOPED_TRACE(number);
+// free, before save.json is moved there: that file stays, and save.json takes
+// the next name, whether the backup's board comes back or a new one starts.
+TEST_F(SaveFile, ANameTakenJustBeforeTheMoveGivesWayToTheNext) {
+    for (const char* backup : {"", R"({"money":2})"}) {
+        SCOPED_TRACE(backup);
         writeFile("save.json", "{");
-        if (backup != nullptr) {
+        if (*backup != 0) {
             writeFile("save.json.bak", backup);
         }
-        const std::string told = inChild([&, number = number, bits = bits] {
-            const int listener = filterSystemCall(number, SECCOMP_RET_USER_NOTIF,
-                                                  SECCOMP_FILTER_FLAG_NEW_LISTENER, bits);
-            // The other program, a process of its own: each call waits until it
-            // has made the name; it ends once a second passes with no call.
-            if (fork() == 0) {
-                for (pollfd call{listener, POLLIN, 0}; ::poll(&call, 1, 1000) == 1;) {
-                    seccomp_notif made{};
-                    if (::ioctl(listener, SECCOMP_IOCTL_NOTIF_RECV, &made) != 0) {
-                        break;
-                    }
-                    writeFile("save.json.unusable-1", "another program's");
-                    seccomp_notif_resp resume{made.id, 0, 0, SECCOMP_USER_NOTIF_FLAG_CONTINUE};
-                    ::ioctl(listener, SECCOMP_IOCTL_NOTIF_SEND, &resume);
-                }
-                _exit(0);
-            }
-            load(spiders, boxes, money);
-        });
-        EXPECT_NE(told.find("it was kept as save.json.unusable-2"), std::string::npos) << told;
+        const std::string told = withAnotherProgram(
+            __NR_renameat2, 0, [] { writeFile("save.json.unusable-1", "another program's"); },
+            [&] { load(spiders, boxes, money); });
+        EXPECT_NE(told.find("), kept as save.json.unusable-2;"), std::string::npos) << told;
         EXPECT_EQ(readFile("save.json.unusable-1"), "another program's");
         EXPECT_EQ(readFile("save.json.unusable-2"), "{");
         for (const std::string& name : folderEntries()) {
@@ -221,16 +243,23 @@ TEST_F(SaveFile, ANameTakenJustBeforeTheMoveOrCopyGivesWayToTheNext) {
 }
 
 // A move never replaces what is at the name it is given, also where the file
-// system lacks the rename that refuses to (renameat2 failing as there).
+// system lacks the rename that refuses to (renameat2 failing as there), and
+// hard links (link failing as FUSE mounts and others make it).
 TEST_F(SaveFile, AMoveOntoATakenNameSaysSoAndLeavesBothAsTheyWere) {
-    for (const int lacking : {0, EINVAL, ENOSYS}) {
-        SCOPED_TRACE(lacking);
+    const std::pair<int, int> lacking[] = {{0, 0},          {EINVAL, 0},          {ENOSYS, 0},
+                                           {EINVAL, EPERM}, {EINVAL, EOPNOTSUPP}, {ENOSYS, ENOSYS}};
+    for (const auto& [rename, link] : lacking) {
+        SCOPED_TRACE(std::to_string(rename) + " " + std::to_string(link));
         writeFile("save.json", "{");
         writeFile("save.json.unusable-1", "kept");
         fs::create_directory("folder");
-        const std::string told = inChild([lacking] {
-            if (lacking != 0) {
-                failSystemCall(__NR_renameat2, lacking);
+        const std::string told = inChild([rename = rename, link = link] {
+            if (rename != 0) {
+                failSystemCall(__NR_renameat2, rename);
+            }
+            if (link != 0) {
+                failSystemCall(__NR_link, link);
+                failSystemCall(__NR_linkat, link);
             }
             const char* const said[] = {"done ", "taken ", "failed "};
             std::string problem;
@@ -252,20 +281,46 @@ TEST_F(SaveFile, AMoveOntoATakenNameSaysSoAndLeavesBothAsTheyWere) {
     }
 }
 
-// A save keeps the permissions a player gave save.json, read-only included;
-// a new save.json gets the usual ones.
-TEST_F(SaveFile, ASaveKeepsTheModeOfTheFileItReplaces) {
+// The temporary file, and so save.json and save.json.bak, have save.json's
+// mode from their first byte, whatever the umask: a player who made it
+// private or shared keeps it so. A new save.json gets the usual one.
+TEST_F(SaveFile, ASaveAndItsBackupHaveTheModeOfSaveJsonFromTheFirstByte) {
     const mode_t mask = ::umask(022);
-    for (const auto& [before, after] : {std::pair{0444, 0444}, {0600, 0600}, {-1, 0644}}) {
-        SCOPED_TRACE(before);
+    const std::string bytes = R"({"money":1})" + std::string(5000, ' '); // 0x1000 in its size
+    const auto tellMode = [](const fs::path& path) {
+        std::cerr << std::oct << (static_cast<int>(fs::status(path).permissions()) & 0777) << " ";
+    };
+    const auto tellTemporaryMode = [&] {
+        for (const auto& entry : fs::directory_iterator(".")) {
+            if (entry.path().string().find(".tmp-") != std::string::npos) {
+                tellMode(entry.path());
+            }
+        }
+    };
+    const std::tuple<const char*, int, const char*> modes[] = {{"save.json", 0660, "660 660 "},
+                                                               {"save.json", 0444, "444 444 "},
+                                                               {"save.json", -1, "644 644 "},
+                                                               {"save.json.bak", 0600, "600 600 "}};
+    for (const auto& [name, before, after] : modes) {
+        SCOPED_TRACE(std::string(name) + " " + std::to_string(before));
         if (before >= 0) {
             writeFile("save.json", "{");
             fs::permissions("save.json", fs::perms(before));
         }
-        save({}, {}, 1);
-        EXPECT_EQ(fs::status("save.json").permissions(), fs::perms(after));
-        EXPECT_EQ(readFile("save.json"), R"({"money":1})");
+        const std::string told = withAnotherProgram(
+            __NR_write, 0x1000, tellTemporaryMode, [name = std::string(name), &bytes, &tellMode] {
+                std::string problem;
+                if (!(name == "save.json"
+                          ? writeSaveFile(bytes, problem)
+                          : writeBackupFile(bytes, fs::file_time_type::clock::now(), problem))) {
+                    std::cerr << problem;
+                }
+                tellMode(name);
+            });
+        EXPECT_EQ(told, after);
+        EXPECT_EQ(readFile(name), bytes);
         fs::remove("save.json");
+        fs::remove("save.json.bak");
     }
     ::umask(mask);
 }
@@ -277,11 +332,10 @@ TEST_F(SaveFile, ABrokenSaveGivesWayToAGoodBackup) {
     ::testing::internal::CaptureStderr();
     load(spiders, boxes, money);
     const std::string told = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(told.rfind("Tangleroot: save.json cannot be used (it is not JSON: ", 0), 0u) << told;
-    EXPECT_NE(told.find("; it was kept as save.json.unusable-1, and the board saved at "),
-              std::string::npos)
+    EXPECT_EQ(told.rfind("Tangleroot: save.json is not a board (it is not JSON: ", 0), 0u) << told;
+    EXPECT_NE(told.find("), kept as save.json.unusable-1; the board saved at "), std::string::npos)
         << told;
-    EXPECT_NE(told.find(" is back from save.json.bak\n"), std::string::npos) << told;
+    EXPECT_NE(told.find(" is back\n"), std::string::npos) << told;
 
     // When the board cannot be put back, the next start still finds both files.
     writeFile("save.json", "{");
@@ -393,7 +447,7 @@ TEST_F(SaveFile, LeftoverTemporaryFilesGoAndNothingElse) {
 // The start as the game makes it (load, then its backup job) for each pair of
 // states of save.json and save.json.bak. Files before and after, in the order
 // of `names`: S the save's board, B the backup's, s and k two that are not
-// boards, L an unreadable link, - none; a board keeps its date. The board
+// boards, L an unreadable link, D a folder, - none; a board keeps its date. The board
 // played is the one save.json holds after, or a new one; the game cannot start
 // when an unreadable file is left. `lines` holds the window's line where there
 // is one.
@@ -410,12 +464,16 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
     const std::string back = "; the board saved at 2025-03-04 05:06 is back";
     const char* const rows[] = {"S- SS--", "SL SS--", "Sk SS--", "SB SS--", "L- L---", "LL LL--",
                                 "Lk Lk--", "LB LB--", "-- ----", "-L -L--", "-k ---k", "-B BB--",
-                                "s- --s-", "sL sL--", "sk --sk", "sB BBs-"};
+                                "s- --s-", "sL sL--", "sk --sk", "sB BBs-", "DB BBD-"};
     const std::map<std::string, std::string> lines{{"-k", "save.json was missing; " + backupKept},
                                                    {"-B", "save.json was missing" + back},
                                                    {"s-", saveKept + "; a new board starts"},
                                                    {"sk", saveKept + "; " + backupKept},
-                                                   {"sB", saveKept + back}};
+                                                   {"sB", saveKept + back},
+                                                   {"DB", "save.json is not a board (it is not a "
+                                                          "regular file), kept as "
+                                                          "save.json.unusable-1" +
+                                                              back}};
     std::tm then{30, 6, 5, 4, 2, 125, 0, 0, -1, 0, nullptr}; // 2025-03-04 05:06:30 here
     const auto savedAt = fs::file_time_type::clock::now() +
                          (std::chrono::system_clock::from_time_t(std::mktime(&then)) -
@@ -429,6 +487,8 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         for (int file = 0; file < 2; ++file) {
             if (before[file] == 'L') {
                 fs::create_symlink("elsewhere", names[file]);
+            } else if (before[file] == 'D') {
+                fs::create_directories(fs::path(names[file]) / "inside");
             } else if (before[file] != '-') {
                 writeFile(names[file], bytes[kinds.find(before[file])]);
                 fs::last_write_time(names[file], savedAt);
@@ -455,8 +515,13 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         EXPECT_EQ(money, after[0] == 'S' ? 1 : after[0] == 'B' ? 2 : 0);
         EXPECT_EQ(boxes.size(), money == 0 ? 2u : 0u);
         for (int file = 0; file < 4; ++file) {
-            EXPECT_EQ(fs::is_symlink(names[file]) ? "L" : readFile(names[file]),
-                      after[file] == 'L' ? "L" : bytes[kinds.find(after[file])])
+            EXPECT_EQ(fs::is_symlink(names[file]) ? "L"
+                      : fs::is_directory(names[file] + std::string("/inside"))
+                          ? "D"
+                          : readFile(names[file]),
+                      std::string("LD").find(after[file]) != std::string::npos
+                          ? std::string(1, after[file])
+                          : bytes[kinds.find(after[file])])
                 << names[file];
             if (file < 2 && (after[file] == 'S' || after[file] == 'B')) {
                 EXPECT_EQ(fs::last_write_time(names[file]), savedAt) << names[file];
@@ -476,7 +541,7 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
     }
 }
 
-TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFileAndRetriesOnlyWhatPasses) {
+TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFile) {
     // Read-only, hidden, system, not indexed stay; archive, temporary,
     // offline, compressed and encrypted belong to the old file or the folder
     const unsigned long kept[][2] = {{0x1, 0x1},  {0x6, 0x6},  {0x2000, 0x2000}, {0x20, 0},
@@ -484,13 +549,43 @@ TEST(WindowsFiles, ASaveKeepsWhatAPlayerGaveTheFileAndRetriesOnlyWhatPasses) {
     for (const auto& k : kept) {
         EXPECT_EQ(attributesKeptAcrossSave(k[0]), k[1]) << std::hex << k[0];
     }
-    // Sharing and lock violations pass; access denied passes for a move, not
-    // for a new file; a missing file or folder, a write-protected or full
-    // disk, a name taken do not
-    const unsigned long retried[][3] = {{5, 1, 0}, {32, 1, 1}, {33, 1, 1},  {2, 0, 0},
-                                        {3, 0, 0}, {19, 0, 0}, {112, 0, 0}, {183, 0, 0}};
-    for (const auto& r : retried) {
-        EXPECT_EQ(moveMayWorkLater(r[0]), r[1] == 1) << r[0];
-        EXPECT_EQ(createMayWorkLater(r[0]), r[2] == 1) << r[0];
+}
+
+// Another program holds the file (Windows error `error`) for `heldFor` ms;
+// each attempt takes 30 ms. Sharing and lock violations get 2 s by the clock;
+// access denied too, but not for a new file; a missing file or folder, a
+// write-protected or full disk, a name taken get no wait.
+TEST(WindowsFiles, AFileHeldForAMomentIsTriedAgainForTwoSeconds) {
+    struct Held {
+        unsigned long error;
+        std::uint64_t heldFor;
+        int readAttempts;
+        unsigned long readResult;
+        int createAttempts;
+        unsigned long createResult;
+    };
+    const Held held[] = {
+        {32, 1500, 20, 0, 20, 0},   {33, 1990, 26, 0, 26, 0},   {5, 300, 5, 0, 1, 5},
+        {32, 5000, 26, 32, 26, 32}, {2, 300, 1, 2, 1, 2},       {3, 300, 1, 3, 1, 3},
+        {19, 300, 1, 19, 1, 19},    {112, 300, 1, 112, 1, 112}, {183, 300, 1, 183, 1, 183}};
+    for (const Held& row : held) {
+        for (const auto& [mayWorkLater, attempts, result] :
+             {std::tuple{&readOrMoveMayWorkLater, row.readAttempts, row.readResult},
+              {&createMayWorkLater, row.createAttempts, row.createResult}}) {
+            SCOPED_TRACE(std::to_string(row.error) + " for " + std::to_string(row.heldFor) +
+                         (mayWorkLater == &createMayWorkLater ? ", creating" : ""));
+            std::uint64_t now = 1000000;
+            const std::uint64_t start = now;
+            int made = 0;
+            const auto attempt = [&]() -> unsigned long {
+                ++made;
+                now += 30;
+                return now - start <= row.heldFor ? row.error : 0;
+            };
+            EXPECT_EQ(retriedWhileHeld(
+                          mayWorkLater, attempt, [&] { return now; }, [&] { now += 50; }),
+                      result);
+            EXPECT_EQ(made, attempts);
+        }
     }
 }

@@ -7,93 +7,38 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <type_traits>
 
 using nlohmann::json;
 
 namespace {
 
-json coordinate(float value) {
-    return static_cast<double>(value);
-}
-
-// A whole number as the save file allows it: any JSON number (a fraction is
-// cut off toward zero) or a boolean (1 or 0), within the 32-bit range.
-bool readInt(const json& value, const std::string& what, int& out, std::string& problem) {
-    if (value.is_boolean()) {
-        out = value.get<bool>() ? 1 : 0;
-        return true;
-    }
-    if (!value.is_number()) {
-        problem = what + " is not a number";
-        return false;
-    }
-    // A double holds every 32-bit number exactly; one beyond is beyond either way.
-    const double number = std::trunc(value.get<double>());
-    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
-        problem = what + " is outside the 32-bit range";
-        return false;
-    }
-    out = static_cast<int>(number);
-    return true;
-}
-
-// A board coordinate: any JSON number that stays finite as a 32-bit float.
-bool readCoordinate(const json& value, const std::string& what, float& out, std::string& problem) {
-    if (!value.is_number()) {
-        problem = what + " is not a number";
-        return false;
-    }
-    // Refused before it is narrowed: a double beyond the float range has no
-    // float to become.
-    const double number = value.get<double>();
-    if (!std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max()) {
-        problem = what + " is too large";
-        return false;
-    }
-    out = static_cast<float>(number);
-    return true;
-}
-
-// The member `key` of an entry; problem set when it is absent.
-const json* member(const json& entry, const char* key, const std::string& entryName,
-                   std::string& problem) {
-    const auto found = entry.find(key);
-    if (found == entry.end()) {
-        problem = entryName + " has no \"" + key + "\"";
-        return nullptr;
-    }
-    return &*found;
-}
-
-bool readPosition(const json& entry, const std::string& name, float& x, float& y,
-                  std::string& problem) {
-    const json* jsonX = member(entry, "x", name, problem);
-    const json* jsonY = jsonX ? member(entry, "y", name, problem) : nullptr;
-    return jsonY && readCoordinate(*jsonX, name + " \"x\"", x, problem) &&
-           readCoordinate(*jsonY, name + " \"y\"", y, problem);
-}
-
-bool readSpider(const json& entry, const std::string& name, SavedSpider& spider,
+// Any JSON number within the type's range, a fraction cut toward zero for a
+// whole number, which may also be a boolean (1 or 0). A double holds every
+// 32-bit number and every float exactly: one beyond is beyond either way.
+template <typename Number>
+bool readNumber(const json& object, const char* key, const std::string& name, Number& out,
                 std::string& problem) {
-    const json* stage = member(entry, "stage", name, problem);
-    if (!stage || !readPosition(entry, name, spider.x, spider.y, problem) ||
-        !readInt(*stage, name + " \"stage\"", spider.stage, problem)) {
+    const auto value = object.find(key);
+    if (value == object.end()) {
+        problem = name + " has no \"" + key + "\"";
         return false;
     }
-    if (spider.stage < 1 || spider.stage > lastStage) {
-        problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to " +
-                  std::to_string(lastStage);
+    constexpr bool whole = std::is_integral_v<Number>;
+    double number = value->is_number()             ? value->get<double>()
+                    : whole && value->is_boolean() ? (value->get<bool>() ? 1.0 : 0.0)
+                                                   : NAN;
+    number = whole ? std::trunc(number) : number;
+    if (!(number >= std::numeric_limits<Number>::lowest() &&
+          number <= std::numeric_limits<Number>::max())) {
+        problem = name + " \"" + key + "\" is not a number the board can hold";
         return false;
     }
+    out = static_cast<Number>(number);
     return true;
 }
 
-bool readBox(const json& entry, const std::string& name, SavedBox& box, std::string& problem) {
-    return readPosition(entry, name, box.x, box.y, problem);
-}
-
-// Appends to `read` each object in the array under `key` (none when the root
-// has no `key`), read by `readOne` and named `name` and its number.
+// Each object of the array under `key`, none when the root has no `key`.
 template <typename Entry, typename ReadOne>
 bool readEntries(const json& root, const char* key, const std::string& name,
                  std::vector<Entry>& read, std::string& problem, ReadOne readOne) {
@@ -112,7 +57,7 @@ bool readEntries(const json& root, const char* key, const std::string& name,
             problem = entryName + " is not an object";
             return false;
         }
-        if (!readOne(entry, entryName, one, problem)) {
+        if (!readOne(entry, entryName, one)) {
             return false;
         }
         read.push_back(one);
@@ -125,23 +70,14 @@ bool readEntries(const json& root, const char* key, const std::string& name,
 std::string boardToJson(const SavedBoard& board) {
     json document;
     for (const SavedSpider& spider : board.spiders) {
-        json entry = json::object();
-        entry["stage"] = spider.stage;
-        entry["x"] = coordinate(spider.x);
-        entry["y"] = coordinate(spider.y);
-        document["spiders"].push_back(std::move(entry));
+        document["spiders"].push_back(
+            {{"stage", spider.stage}, {"x", double{spider.x}}, {"y", double{spider.y}}});
     }
     for (const SavedBox& box : board.boxes) {
-        json entry = json::object();
-        entry["x"] = coordinate(box.x);
-        entry["y"] = coordinate(box.y);
-        document["boxes"].push_back(std::move(entry));
+        document["boxes"].push_back({{"x", double{box.x}}, {"y", double{box.y}}});
     }
     document["money"] = board.money;
-
-    std::ostringstream out;
-    out << document;
-    return out.str();
+    return document.dump();
 }
 
 bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem) {
@@ -158,7 +94,6 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
         problem = "its root is not an object";
         return false;
     }
-
     // Counted before any entry is read: a board far too big is refused at once.
     std::size_t things = 0;
     for (const char* key : {"spiders", "boxes"}) {
@@ -170,20 +105,29 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
                   std::to_string(mostThingsInASave) + " a board may hold";
         return false;
     }
+    const auto readSpider = [&](const json& entry, const std::string& name, SavedSpider& spider) {
+        if (!readNumber(entry, "stage", name, spider.stage, problem) ||
+            !readNumber(entry, "x", name, spider.x, problem) ||
+            !readNumber(entry, "y", name, spider.y, problem)) {
+            return false;
+        }
+        if (spider.stage < 1 || spider.stage > lastStage) {
+            problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to " +
+                      std::to_string(lastStage);
+            return false;
+        }
+        return true;
+    };
+    const auto readBox = [&](const json& entry, const std::string& name, SavedBox& box) {
+        return readNumber(entry, "x", name, box.x, problem) &&
+               readNumber(entry, "y", name, box.y, problem);
+    };
     SavedBoard read;
     if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
-        !readEntries(root, "boxes", "box", read.boxes, problem, readBox)) {
+        !readEntries(root, "boxes", "box", read.boxes, problem, readBox) ||
+        !readNumber(root, "money", "the board", read.money, problem)) {
         return false;
     }
-    const auto money = root.find("money");
-    if (money == root.end()) {
-        problem = "\"money\" is missing";
-        return false;
-    }
-    if (!readInt(*money, "\"money\"", read.money, problem)) {
-        return false;
-    }
-
     board = std::move(read);
     return true;
 }

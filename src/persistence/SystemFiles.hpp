@@ -2,55 +2,50 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
-// The atomic write's lower layer: files through each system's own calls, so
-// that every failure has the system's reason in the player's language. Each
-// system's file also holds moveFile (AtomicFile.hpp).
-
-// An open file: a descriptor (POSIX) or a HANDLE (Windows).
-using File = std::intptr_t;
-extern const File noFile;
-
-// The system's error code for the call that just failed (errno, GetLastError).
-unsigned long lastFileError();
+// Each system's own calls, so that `problem` ends with its reason in the
+// player's language.
 
 int processId();
 
-// A new file at `path`, for writing; noFile when one is there already.
-File openNew(const std::filesystem::path& path);
+// Flushed to the disk, with the mode (Windows: attributes) of the regular
+// file `like` from the first byte; removed on failure. `shown` names it.
+bool writeNewFile(const std::filesystem::path& path, const std::string& bytes,
+                  const std::filesystem::path& like, const std::string& shown,
+                  std::string& problem);
 
-// An existing file, for reading; others may go on reading, writing, even
-// replacing it meanwhile.
-File openExisting(const std::filesystem::path& path);
+// Others may go on reading, writing, even replacing the file meanwhile.
+bool readFileBytes(const std::filesystem::path& path, std::string& bytes, std::string& problem);
 
-// The bytes read, 0 at the end of the file, -1 on failure.
-long readSome(File file, char* buffer, std::size_t size);
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::string& problem);
 
-// The bytes written of the first `size` at `bytes`, -1 on failure.
-long writeSome(File file, const char* bytes, std::size_t size);
+enum class Moved { done, taken, failed };
 
-bool flushToDisk(File file);
-bool closeFile(File file);
-void removeFile(const std::filesystem::path& path);
+// Never over what is at `to`, even what appeared a moment before. A folder
+// moves too.
+Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
+               std::string& problem);
 
-// Renames `from` over `to` in one step. On failure `problem` says why.
-bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
-             std::string& problem);
-
-// Makes a rename in `folder` itself durable, where the system can.
 void syncFolder(const std::filesystem::path& folder);
 
-// Windows error codes (GetLastError) worth another try at a move or a
-// replace: another program holds the file for a moment, or is deleting it.
-// Every other error (a missing folder, a full or read-only disk) stays as it is.
-bool moveMayWorkLater(unsigned long windowsError);
+// Windows errors that another program holding the file for a moment gives
+// (an indexer, a virus scanner, a sync client): sharing and lock violations,
+// and access denied, also given for a file being deleted.
+bool readOrMoveMayWorkLater(unsigned long windowsError);
 
-// Of those, the ones worth another try at creating a new file: access denied
-// is not, as nobody else holds a name just made up; the folder's permissions
-// or Controlled Folder Access refuse it, and go on refusing.
+// Without access denied: nobody holds a name just made up, so that is the
+// folder's permissions or Controlled Folder Access, for good.
 bool createMayWorkLater(unsigned long windowsError);
 
-// Of a Windows file's attributes, those a save keeps: read-only, hidden,
-// system and not-indexed, which a player or another program gave it.
+// `attempt` gives 0 on success, else its error. Returns the last attempt's.
+unsigned long retriedWhileHeld(bool (*mayWorkLater)(unsigned long),
+                               const std::function<unsigned long()>& attempt,
+                               const std::function<std::uint64_t()>& milliseconds,
+                               const std::function<void()>& pause);
+
+// Read-only, hidden, system and not-indexed: what a player or another
+// program gave the file, which a save keeps.
 unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes);

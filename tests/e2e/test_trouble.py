@@ -154,6 +154,31 @@ class BrokenSave(TroubleTest):
                 self.assertGreaterEqual(board["money"], 999)
         self.assertNotIn("save.json", game.stderr(), "the second start found no save.json")
 
+    def test_a_folder_named_save_json_is_moved_aside_and_the_backups_board_comes_back(self):
+        game = self.game()
+        os.mkdir(game.path("save.json"))
+        game.write("save.json/notes.txt", "a player's")
+        game.write("save.json.bak", ONE_BOX)
+        game.start().find_window()
+        self.assertTrue(self.failure_line_shown(game), "no line saying the board is back")
+        self.assertEqual(game.read("save.json.unusable-1/notes.txt"), "a player's")
+        game.break_box(300, 300)  # the backup's box
+        self.assertEqual(game.close(), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
+
+    @unittest.skipIf(LAUNCHER, "Linux file modes")
+    def test_a_private_save_json_keeps_the_board_and_its_backup_private(self):
+        self.addCleanup(os.umask, os.umask(0o022))
+        game = self.game(save=ONE_BOX)
+        os.chmod(game.path("save.json"), 0o600)
+        game.start().find_window()
+        self.assertTrue(eventually(lambda: os.path.exists(game.path("save.json.bak")), 5))
+        game.break_box(300, 300)
+        self.assertEqual(game.close(), 0, game.stderr())
+        self.assertEqual(self.spiders_saved(game), 1)
+        for name in ("save.json", "save.json.bak"):
+            self.assertEqual(os.stat(game.path(name)).st_mode & 0o777, 0o600, name)
+
 
 @unittest.skipUnless(LAUNCHER, "another Windows program holding the game's files")
 class WindowsTrouble(TroubleTest):

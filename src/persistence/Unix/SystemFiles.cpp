@@ -1,7 +1,5 @@
 #include "persistence/SystemFiles.hpp"
 
-#include "persistence/AtomicFile.hpp"
-
 #include "system/SystemMessage.hpp"
 
 #include <fcntl.h>
@@ -11,10 +9,15 @@
 
 #include <cerrno>
 
+namespace fs = std::filesystem;
+
 namespace {
 
-// Gives the file at `from` the name `to` unless something has it, in one
-// step. Returns whether it did; errno is EEXIST when `to` was taken.
+bool failed(const std::string& what, std::string& problem) {
+    problem = what + ": " + systemMessage(static_cast<unsigned long>(errno));
+    return false;
+}
+
 bool renameWithoutReplacing(const char* from, const char* to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
         return true;
@@ -22,8 +25,7 @@ bool renameWithoutReplacing(const char* from, const char* to) {
     if (errno != EINVAL && errno != ENOSYS) {
         return false;
     }
-    // A file system without that rename: link() refuses a taken name, then
-    // the old name goes.
+    // A file system without that rename: link() refuses a taken name.
     if (::link(from, to) == 0) {
         if (::unlink(from) == 0) {
             return true;
@@ -33,11 +35,11 @@ bool renameWithoutReplacing(const char* from, const char* to) {
         errno = error;
         return false;
     }
-    if (errno != EPERM) {
+    // No hard links here (EOPNOTSUPP from some FUSE mounts), or a folder: the
+    // best left is a look, then a rename.
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOTSUP && errno != ENOSYS) {
         return false;
     }
-    // A folder, or a file system without links: a look, then a rename, which
-    // is the best left.
     struct stat found;
     if (::lstat(to, &found) == 0) {
         errno = EEXIST;
@@ -48,85 +50,73 @@ bool renameWithoutReplacing(const char* from, const char* to) {
 
 } // namespace
 
-const File noFile = -1;
-
-unsigned long lastFileError() {
-    return static_cast<unsigned long>(errno);
-}
-
 int processId() {
     return static_cast<int>(::getpid());
 }
 
-File openNew(const std::filesystem::path& path) {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
-
-File openExisting(const std::filesystem::path& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-}
-
-long readSome(File file, char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t count = ::read(static_cast<int>(file), buffer, size);
-        if (count >= 0 || errno != EINTR) {
-            return static_cast<long>(count);
+bool writeNewFile(const fs::path& path, const std::string& bytes, const fs::path& like,
+                  const std::string& shown, std::string& problem) {
+    struct stat model;
+    const bool keepMode = ::stat(like.c_str(), &model) == 0 && S_ISREG(model.st_mode);
+    const mode_t mode = keepMode ? model.st_mode & 0777 : 0666;
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (file < 0) {
+        return failed("cannot create " + shown, problem);
+    }
+    if (keepMode) {
+        ::fchmod(file, mode); // past the umask; a file system without modes still gets the bytes
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(file, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno != EINTR) {
+            break;
         }
+        written += count > 0 ? static_cast<std::size_t>(count) : 0;
     }
-}
-
-long writeSome(File file, const char* bytes, std::size_t size) {
-    for (;;) {
-        const ssize_t count = ::write(static_cast<int>(file), bytes, size);
-        if (count >= 0 || errno != EINTR) {
-            return static_cast<long>(count);
-        }
+    bool ok = written == bytes.size() || failed("cannot write " + shown, problem);
+    ok = ok && (::fsync(file) == 0 || failed("cannot flush " + shown + " to the disk", problem));
+    const bool closed = ::close(file) == 0;
+    ok = ok && (closed || failed("cannot close " + shown, problem));
+    if (!ok) {
+        ::unlink(path.c_str());
     }
+    return ok;
 }
 
-bool flushToDisk(File file) {
-    return ::fsync(static_cast<int>(file)) == 0;
-}
-
-bool closeFile(File file) {
-    return ::close(static_cast<int>(file)) == 0;
-}
-
-void removeFile(const std::filesystem::path& path) {
-    ::unlink(path.c_str());
-}
-
-bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
-             std::string& problem) {
-    // The new file takes the permissions of the file it replaces, as a player
-    // may have made save.json read-only. A file system without permissions
-    // still gets the bytes.
-    struct stat old;
-    if (::stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::chmod(from.c_str(), old.st_mode & 0777);
+bool readFileBytes(const fs::path& path, std::string& bytes, std::string& problem) {
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        return failed("cannot be opened", problem);
     }
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(errno);
-        return false;
+    char buffer[1 << 14];
+    ssize_t count = 0;
+    while ((count = ::read(file, buffer, sizeof buffer)) > 0 || (count < 0 && errno == EINTR)) {
+        bytes.append(buffer, count > 0 ? static_cast<std::size_t>(count) : 0);
     }
-    return true;
+    const bool ok = count == 0 || failed("cannot be read", problem);
+    ::close(file);
+    return ok;
 }
 
-Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
-               std::string& problem) {
+bool replaceFile(const fs::path& from, const fs::path& to, std::string& problem) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ||
+           failed("cannot replace " + to.filename().u8string(), problem);
+}
+
+Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
     if (renameWithoutReplacing(from.c_str(), to.c_str())) {
         return Moved::done;
     }
     if (errno == EEXIST) {
         return Moved::taken;
     }
-    problem = systemMessage(errno);
+    problem = systemMessage(static_cast<unsigned long>(errno));
     return Moved::failed;
 }
 
-// Some file systems cannot sync a folder; the new file is whole either way,
-// so a failure here is not reported.
-void syncFolder(const std::filesystem::path& folder) {
+// Some file systems cannot sync a folder; the new file is whole either way.
+void syncFolder(const fs::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);

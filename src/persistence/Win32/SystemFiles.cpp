@@ -1,162 +1,130 @@
 #include "persistence/SystemFiles.hpp"
 
-#include "persistence/AtomicFile.hpp"
-
 #include "system/SystemMessage.hpp"
 
 #include <windows.h>
 
 #include <algorithm>
 
+namespace fs = std::filesystem;
+
 namespace {
 
-HANDLE handleOf(File file) {
-    return reinterpret_cast<HANDLE>(file);
+// Tried again every 50 ms for 2 s by the clock; GetLastError then holds the
+// last failure's reason.
+template <typename Attempt> bool retried(bool (*mayWorkLater)(unsigned long), Attempt attempt) {
+    const unsigned long error = retriedWhileHeld(
+        mayWorkLater, [&]() -> unsigned long { return attempt() ? 0 : GetLastError(); },
+        [] { return GetTickCount64(); }, [] { Sleep(50); });
+    SetLastError(error);
+    return error == 0;
 }
 
-// Calls `attempt` (true on success, GetLastError set on failure) again every
-// 50 ms for 2 seconds while `mayWorkLater` says its error may pass, as when
-// another program (an indexer, a virus scanner) holds the file for a moment.
-// Returns whether an attempt succeeded; GetLastError then holds the last
-// failure's reason.
-template <typename Attempt>
-bool retriedWhileHeld(bool (*mayWorkLater)(unsigned long), Attempt attempt) {
-    const ULONGLONG deadline = GetTickCount64() + 2000;
-    for (;;) {
-        if (attempt()) {
-            return true;
-        }
-        const DWORD error = GetLastError();
-        if (!mayWorkLater(error) || GetTickCount64() >= deadline) {
-            SetLastError(error);
-            return false;
-        }
-        Sleep(50);
-    }
+bool failed(const std::string& what, std::string& problem) {
+    problem = what + ": " + systemMessage(GetLastError());
+    return false;
 }
 
-// Gives the new file `from` the hidden, system and not-indexed attributes
-// `to` has. Returns `to`'s attributes (INVALID_FILE_ATTRIBUTES when it has
-// none, as a missing file).
-DWORD carryAttributes(const std::filesystem::path& from, const std::filesystem::path& to) {
-    const DWORD before = GetFileAttributesW(to.c_str());
-    if (before == INVALID_FILE_ATTRIBUTES) {
-        return before;
-    }
-    const DWORD kept = attributesKeptAcrossSave(before) & ~DWORD{FILE_ATTRIBUTE_READONLY};
-    if (kept != 0) {
-        SetFileAttributesW(from.c_str(), kept);
-    }
-    return before;
-}
-
-// Makes `to`, read-only in `before`, writable, which a replace needs.
-void clearReadOnly(const std::filesystem::path& to, DWORD before) {
-    const DWORD writable = before & ~DWORD{FILE_ATTRIBUTE_READONLY};
-    SetFileAttributesW(to.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
-}
-
-// Makes `to` read-only again, keeping its other attributes.
-void restoreReadOnly(const std::filesystem::path& to) {
-    const DWORD now = GetFileAttributesW(to.c_str());
-    if (now != INVALID_FILE_ATTRIBUTES) {
-        SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
-    }
+void setReadOnly(const fs::path& path, DWORD attributes, bool readOnly) {
+    attributes = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                          : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    SetFileAttributesW(path.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
 } // namespace
-
-const File noFile = reinterpret_cast<File>(INVALID_HANDLE_VALUE);
-
-unsigned long lastFileError() {
-    return GetLastError();
-}
 
 int processId() {
     return static_cast<int>(GetCurrentProcessId());
 }
 
-File openNew(const std::filesystem::path& path) {
+bool writeNewFile(const fs::path& path, const std::string& bytes, const fs::path& like,
+                  const std::string& shown, std::string& problem) {
     HANDLE file = INVALID_HANDLE_VALUE;
-    retriedWhileHeld(createMayWorkLater, [&] {
-        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        return file != INVALID_HANDLE_VALUE;
-    });
-    return reinterpret_cast<File>(file);
-}
-
-File openExisting(const std::filesystem::path& path) {
-    return reinterpret_cast<File>(CreateFileW(
-        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-long readSome(File file, char* buffer, std::size_t size) {
-    DWORD count = 0;
-    if (!ReadFile(handleOf(file), buffer, static_cast<DWORD>(size), &count, nullptr)) {
-        return -1;
+    if (!retried(createMayWorkLater, [&] {
+            file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+            return file != INVALID_HANDLE_VALUE;
+        })) {
+        return failed("cannot create " + shown, problem);
     }
-    return static_cast<long>(count);
-}
-
-long writeSome(File file, const char* bytes, std::size_t size) {
-    DWORD count = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30));
-    if (!WriteFile(handleOf(file), bytes, chunk, &count, nullptr)) {
-        return -1;
+    bool ok = true;
+    for (std::size_t written = 0; ok && written < bytes.size();) {
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - written, 1 << 30);
+        DWORD count = 0;
+        ok = WriteFile(file, bytes.data() + written, static_cast<DWORD>(chunk), &count, nullptr);
+        written += count;
     }
-    return static_cast<long>(count);
+    ok = ok || failed("cannot write " + shown, problem);
+    ok = ok &&
+         (FlushFileBuffers(file) != 0 || failed("cannot flush " + shown + " to the disk", problem));
+    const bool closed = CloseHandle(file) != 0;
+    ok = ok && (closed || failed("cannot close " + shown, problem));
+    if (!ok) {
+        DeleteFileW(path.c_str());
+        return false;
+    }
+    // Read-only is replaceFile's to put back, once the file has its name.
+    const DWORD model = GetFileAttributesW(like.c_str());
+    const DWORD kept = attributesKeptAcrossSave(model) & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    if (model != INVALID_FILE_ATTRIBUTES && !(model & FILE_ATTRIBUTE_DIRECTORY) && kept != 0) {
+        SetFileAttributesW(path.c_str(), kept);
+    }
+    return true;
 }
 
-bool flushToDisk(File file) {
-    return FlushFileBuffers(handleOf(file)) != 0;
-}
-
-bool closeFile(File file) {
-    return CloseHandle(handleOf(file)) != 0;
-}
-
-void removeFile(const std::filesystem::path& path) {
-    DeleteFileW(path.c_str());
-}
-
-// Retried while another program holds the old file open. A read-only `to`
-// is replaced too, and stays read-only: it is writable only during each
-// attempt, so that a kill between attempts leaves it read-only.
-bool replace(const std::filesystem::path& from, const std::filesystem::path& to,
-             std::string& problem) {
-    const DWORD before = carryAttributes(from, to);
-    const bool readOnly = before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY);
-    const bool replaced = retriedWhileHeld(moveMayWorkLater, [&] {
-        if (readOnly) {
-            clearReadOnly(to, before);
+// Open and read again from the start while another program holds the file.
+bool readFileBytes(const fs::path& path, std::string& bytes, std::string& problem) {
+    const char* step = "cannot be opened";
+    const bool read = retried(readOrMoveMayWorkLater, [&] {
+        step = "cannot be opened";
+        const DWORD anyoneMay = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, anyoneMay, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return false;
         }
-        if (MoveFileExW(from.c_str(), to.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-            return true;
+        step = "cannot be read";
+        bytes.clear();
+        char buffer[1 << 14];
+        DWORD count = 0;
+        BOOL ok = FALSE;
+        while ((ok = ReadFile(file, buffer, sizeof buffer, &count, nullptr)) && count > 0) {
+            bytes.append(buffer, count);
         }
         const DWORD error = GetLastError();
-        if (readOnly) {
-            restoreReadOnly(to);
-        }
+        CloseHandle(file);
         SetLastError(error);
-        return false;
+        return ok != FALSE;
     });
-    if (replaced) {
-        if (readOnly) {
-            restoreReadOnly(to);
-        }
-        return true;
-    }
-    problem = "cannot replace " + to.filename().u8string() + ": " + systemMessage(GetLastError());
-    return false;
+    return read || failed(step, problem);
 }
 
-Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
-               std::string& problem) {
-    // Not MOVEFILE_REPLACE_EXISTING: a file already at `to` stays
-    if (retriedWhileHeld(moveMayWorkLater, [&] {
+// A read-only `to` is writable only during each attempt, so that a kill
+// between attempts leaves it read-only.
+bool replaceFile(const fs::path& from, const fs::path& to, std::string& problem) {
+    const DWORD before = GetFileAttributesW(to.c_str());
+    const bool readOnly = before != INVALID_FILE_ATTRIBUTES && (before & FILE_ATTRIBUTE_READONLY);
+    const bool replaced = retried(readOrMoveMayWorkLater, [&] {
+        if (readOnly) {
+            setReadOnly(to, before, false);
+        }
+        const bool moved = MoveFileExW(from.c_str(), to.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        const DWORD error = GetLastError();
+        if (readOnly) {
+            const DWORD now = GetFileAttributesW(to.c_str());
+            if (now != INVALID_FILE_ATTRIBUTES) {
+                setReadOnly(to, now, true);
+            }
+        }
+        SetLastError(error);
+        return moved;
+    });
+    return replaced || failed("cannot replace " + to.filename().u8string(), problem);
+}
+
+Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
+    if (retried(readOrMoveMayWorkLater, [&] {
             return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
         })) {
         return Moved::done;
@@ -169,5 +137,5 @@ Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& t
     return Moved::failed;
 }
 
-// Windows has no folder sync: MOVEFILE_WRITE_THROUGH makes the move durable.
-void syncFolder(const std::filesystem::path&) {}
+// MOVEFILE_WRITE_THROUGH has made the move durable.
+void syncFolder(const fs::path&) {}
