@@ -23,7 +23,7 @@ const char* const runFromHint = "run the game from the folder that holds assets/
 void requireGameFile(const fs::path& path, const std::string& what, bool folder) {
     std::error_code error;
     if (!(folder ? fs::is_directory(path, error) : fs::is_regular_file(path, error))) {
-        throw StartupError(what + " not found: looked for " + where(path) + " (" + runFromHint +
+        throw StartupError(what + " not found: looked for " + shownPath(path) + " (" + runFromHint +
                            ")");
     }
 }
@@ -38,10 +38,11 @@ Desktop checkStart(const fs::path& textures, const fs::path& font, const fs::pat
     lock.emplace(lockFile);
     if (lock->heldElsewhere()) {
         throw StartupError("the game is already running in this folder: another copy holds " +
-                           where(lockFile));
+                           shownPath(lockFile));
     }
     if (!lock->held()) {
-        throw StartupError("cannot make the lock file " + where(lockFile) + ": " + lock->problem());
+        throw StartupError("cannot make the lock file " + shownPath(lockFile) + ": " +
+                           lock->problem());
     }
     removeLeftoverTemporaryFiles();
     Desktop desktop;
@@ -53,7 +54,7 @@ Desktop checkStart(const fs::path& textures, const fs::path& font, const fs::pat
 
 void loadGameFont(sf::Font& font, const fs::path& path) {
     if (!font.loadFromFile(path.string())) {
-        throw StartupError("font cannot be loaded: " + where(path) + " is empty or broken");
+        throw StartupError("font cannot be loaded: " + shownPath(path) + " is empty or broken");
     }
 }
 
@@ -61,18 +62,18 @@ void loadGameTextures(const fs::path& folder) {
     try {
         TextureManager::addTextures(folder);
     } catch (const fs::filesystem_error& listing) {
-        throw StartupError("cannot list the texture folder " + where(folder) + ": " +
+        throw StartupError("cannot list the texture folder " + shownPath(folder) + ": " +
                            listing.code().message());
     }
     for (const std::string& name : gameTextureNames()) {
         if (TextureManager::textures.count(name) == 0) {
             throw StartupError("picture \"" + name + "\" not found: looked for " + name +
-                               ".png (or another image) in " + where(folder) + " (" + runFromHint +
-                               ")");
+                               ".png (or another image) in " + shownPath(folder) + " (" +
+                               runFromHint + ")");
         }
         if (TextureManager::textures[name].getSize().x == 0) {
             throw StartupError("picture \"" + name + "\" cannot be loaded: the file for it in " +
-                               where(folder) + " is empty or not an image");
+                               shownPath(folder) + " is empty or not an image");
         }
     }
 }

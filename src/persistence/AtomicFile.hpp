@@ -7,8 +7,7 @@
 // Replaces the file at `path` with `bytes` through a temporary file beside
 // it, flushed, then renamed over it: a crash or a power cut leaves the old
 // file or the new one, whole. The new file has the mode of `like` and, when
-// given, the time `modified`. The paths are copies: a write stuck on a
-// hanging disk may end after the game has.
+// given, the time `modified`.
 bool writeFileAtomically(std::filesystem::path path, const std::string& bytes,
                          std::filesystem::path like, std::string& problem,
                          std::optional<std::filesystem::file_time_type> modified = std::nullopt);
@@ -18,8 +17,3 @@ void removeLeftoverTemporaryFiles(const std::filesystem::path& path);
 
 // Absolute when it can be made so.
 std::string shownPath(const std::filesystem::path& path);
-
-// The older name, still called in game/Startup.cpp.
-inline std::string where(const std::filesystem::path& path) {
-    return shownPath(path);
-}
