@@ -140,6 +140,8 @@ def play_windows_zip(archive, screen, place):
     # bitmap (Wine tells every program the true dpi, so only the manifest shows it).
     manifest = subprocess.run(["wrestool", "-x", "--raw", "--type=24", "--name=1", exe], capture_output=True).stdout
     assert b"PerMonitorV2" in manifest and b"true/pm" in manifest, manifest
+    # SetWindowSubclass is Common Controls 6's: without the dependency Windows may load 5.82.
+    assert b"Microsoft.Windows.Common-Controls" in manifest and b'version="6.0.0.0"' in manifest, manifest
     # The version resource: its fixed part's numbers, then each text's name and value in UTF-16.
     raw = subprocess.run(["wrestool", "-x", "--raw", "--type=16", exe], capture_output=True, check=True).stdout
     at = raw.find(struct.pack("<I", 0xFEEF04BD))
