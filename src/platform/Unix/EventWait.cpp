@@ -16,7 +16,6 @@ struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
     ::Window window = 0;
     Display* own = nullptr; // the desktop's, told what becomes of the window
-    Atom wmState = None, netWmState = None;
     bool shown = true;
 };
 
@@ -59,17 +58,13 @@ bool onScreen(Display* x, ::Window window) {
 } // namespace
 
 EventWait::EventWait(sf::Window& window, const Desktop& desktop)
-    : state(std::make_unique<State>()) {
-    state->window = window.getSystemHandle();
+    : state(new State{nullptr, window.getSystemHandle(),
+                      desktop.connection() ? desktop.connection()->x : nullptr}) {
     // SFML 2.5 does not hand out its connection, but its window draws through it.
     if (window.setActive(true)) {
         state->windowDisplay = glXGetCurrentDisplay();
     }
-    // Told first, then asked: no change falls between the two.
-    state->own = desktop.connection() ? desktop.connection()->x : nullptr;
-    if (state->own) {
-        state->wmState = XInternAtom(state->own, "WM_STATE", False);
-        state->netWmState = XInternAtom(state->own, "_NET_WM_STATE", False);
+    if (state->own) { // told first, then asked: no change falls between the two
         XSelectInput(state->own, state->window,
                      ExposureMask | StructureNotifyMask | PropertyChangeMask);
         state->shown = onScreen(state->own, state->window);
@@ -85,25 +80,17 @@ void EventWait::sleep(sf::Time timeout) {
         (s.windowDisplay && eventQueuedFor(s.windowDisplay, s.window))) {
         return;
     }
-    pollfd watched[3];
-    nfds_t count = 0;
-    const int endPipe = wakeUpPipe();
-    if (endPipe >= 0) {
-        watched[count++] = {endPipe, POLLIN, 0};
-    }
-    if (s.own) {
-        watched[count++] = {ConnectionNumber(s.own), POLLIN, 0};
-    }
-    if (s.windowDisplay) {
-        watched[count++] = {ConnectionNumber(s.windowDisplay), POLLIN, 0};
-    }
+    // A descriptor of -1 is left out of the poll.
+    pollfd watched[3] = {{wakeUpPipe(), POLLIN, 0},
+                         {s.own ? ConnectionNumber(s.own) : -1, POLLIN, 0},
+                         {s.windowDisplay ? ConnectionNumber(s.windowDisplay) : -1, POLLIN, 0}};
     const long long microseconds = longest.asMicroseconds();
     const timespec wait{static_cast<time_t>(microseconds / 1000000),
                         static_cast<long>(microseconds % 1000000 * 1000)};
-    ppoll(watched, count, &wait, nullptr);
+    ppoll(watched, 3, &wait, nullptr);
     // The end request itself is read by the loop; its bytes only wake.
     char bytes[16];
-    while (endPipe >= 0 && read(endPipe, bytes, sizeof bytes) > 0) {
+    while (watched[0].fd >= 0 && read(watched[0].fd, bytes, sizeof bytes) > 0) {
     }
 }
 
@@ -117,11 +104,12 @@ WindowNews EventWait::takeNews() {
         if (event.xany.window != s.window) {
             continue; // what the window manager said of the frame at start-up
         }
+        const Atom property = event.type == PropertyNotify ? event.xproperty.atom : None;
         news.redraw = news.redraw || event.type == Expose;
         placed = placed || event.type == MapNotify || event.type == UnmapNotify ||
                  event.type == ReparentNotify ||
-                 (event.type == PropertyNotify &&
-                  (event.xproperty.atom == s.wmState || event.xproperty.atom == s.netWmState));
+                 property == XInternAtom(s.own, "WM_STATE", False) ||
+                 property == XInternAtom(s.own, "_NET_WM_STATE", False);
     }
     // Only a viewable window is exposed: one whose frame the window manager
     // maps after it tells of the window itself.

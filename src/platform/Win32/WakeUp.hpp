@@ -2,5 +2,5 @@
 
 #include <windows.h>
 
-// Set at each end request and wakeFrameLoop once listenForEndRequests has run; null before.
+// Set at each end request and wakeFrameLoop.
 HANDLE wakeUpEvent();
