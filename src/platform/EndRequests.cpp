@@ -4,9 +4,7 @@
 
 namespace {
 
-// Lock-free, so a signal handler may set them.
-std::atomic<bool> endAsked{false};
-std::atomic<bool> answered{false};
+std::atomic<bool> endAsked{false}, answered{false}; // lock-free: a signal handler sets them
 
 // The save of the living SaveBeforeTheEnd; only the game's own thread hands it over.
 std::function<bool()> saveBeforeTheEnd;

@@ -11,9 +11,7 @@
 void listenForEndRequests();
 bool endRequested();
 void endRequestAnswered();
-
-// Wakes a sleeping frame loop without asking for an end.
-void wakeFrameLoop();
+void wakeFrameLoop(); // without asking for an end
 
 // Ends that cannot go back to the frame loop: a lost X display (Xlib ends the
 // process once its handler returns), Windows' end of the session, and a
@@ -32,8 +30,7 @@ private:
     [[maybe_unused]] sf::WindowHandle window;
 };
 
-// For each system's handlers. No exception crosses the system's code: a save
-// that throws leaves the board as the last save has it.
+// For each system's handlers. A save that throws leaves the board as the last save has it.
 void askForTheEnd();
 bool endAnswered();
 void handOverSave(std::function<bool()> saveNow);

@@ -24,11 +24,10 @@ extern "C" void onEndSignal(int) {
 // no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
     const bool saved = saveIfHanded();
-    std::fputs(saved ? "Tangleroot cannot go on: the connection to the X display was lost; the "
-                       "board was saved\n"
-                     : "Tangleroot cannot go on: the connection to the X display was lost; the "
-                       "board was not saved\n",
-               stderr);
+    std::fprintf(stderr,
+                 "Tangleroot cannot go on: the connection to the X display was lost; the board "
+                 "was %s\n",
+                 saved ? "saved" : "not saved");
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -41,15 +40,13 @@ void listenForEndRequests() {
     }
     struct sigaction action {};
     action.sa_handler = onEndSignal;
-    sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction before {};
         // One the player's shell told the game to ignore stays ignored.
-        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
-            continue;
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
         }
-        sigaction(signal, &action, nullptr);
     }
     XSetIOErrorHandler(onDisplayLost);
 }
