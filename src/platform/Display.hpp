@@ -50,7 +50,8 @@ using PlaceAfterScaleChange = WindowPlace (*)(const ScaleChange& change);
 ScreenArea frameAfterScaleChange(const ScaleChange& change, PlaceAfterScaleChange place,
                                  std::optional<ScreenArea> opening);
 
-// Asked anew at each question, over one connection kept for the game's life.
+// Asked anew at each question, over one connection kept for the game's life;
+// nothing but reachable() and problem() is asked of a Desktop out of reach.
 class Desktop {
 public:
     Desktop();
@@ -60,8 +61,8 @@ public:
     bool reachable() const { return connection_ != nullptr; }
     const std::string& problem() const { return problem_; }
 
-    DesktopLayout layout() const; // without an X connection, an 800 x 800 screen
-    float scale() const;          // screen pixels per board pixel
+    DesktopLayout layout() const;
+    float scale() const; // screen pixels per board pixel
 
     // The frame round a window with a title bar and a close button. X11:
     // none when nothing manages windows; nothing when the window manager

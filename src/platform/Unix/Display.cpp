@@ -161,10 +161,6 @@ Desktop::Desktop() {
 
 DesktopLayout Desktop::layout() const {
     DesktopLayout layout;
-    layout.screen = {0, 0, 800, 800};
-    if (!connection_) {
-        return layout;
-    }
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
     layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
@@ -188,7 +184,7 @@ DesktopLayout Desktop::layout() const {
 }
 
 float Desktop::scale() const {
-    const char* const resources = connection_ ? XResourceManagerString(connection_->x) : nullptr;
+    const char* const resources = XResourceManagerString(connection_->x);
     if (resources == nullptr) {
         return 1.f;
     }
@@ -204,9 +200,6 @@ float Desktop::scale() const {
 }
 
 std::optional<FrameSize> Desktop::frame() const {
-    if (!connection_) {
-        return std::nullopt;
-    }
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
     if (!ewmhWindowManagerRuns(x, root)) {
@@ -248,7 +241,7 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
                            static_cast<unsigned long>(pixel[1]) << 8 | pixel[2]);
         }
     }
-    if (data.empty() || !connection_) {
+    if (data.empty()) {
         return false;
     }
     Display* const x = connection_->x;
@@ -260,8 +253,8 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
 }
 
 std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
-    Display* const x = connection_ ? connection_->x : nullptr;
-    if (!x || !windowsAreManaged(x, DefaultRootWindow(x))) {
+    Display* const x = connection_->x;
+    if (!windowsAreManaged(x, DefaultRootWindow(x))) {
         return std::nullopt;
     }
     // Shown, then moved as the game's window is: some window managers place a
@@ -283,11 +276,11 @@ std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
 }
 
 float Desktop::refreshRate(sf::WindowHandle window) const {
-    Display* const x = connection_ ? connection_->x : nullptr;
+    Display* const x = connection_->x;
     XWindowAttributes attributes{};
     int centreX = 0, centreY = 0;
     Window child = None;
-    if (!x || !hasRandR(x) || !XGetWindowAttributes(x, window, &attributes) ||
+    if (!hasRandR(x) || !XGetWindowAttributes(x, window, &attributes) ||
         !XTranslateCoordinates(x, window, DefaultRootWindow(x), attributes.width / 2,
                                attributes.height / 2, &centreX, &centreY, &child)) {
         return 0.f;

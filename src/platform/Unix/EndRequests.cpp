@@ -1,8 +1,7 @@
 #include "platform/EndRequests.hpp"
 
-#include "platform/Unix/WakeUp.hpp"
+#include "platform/Unix/X11.hpp"
 
-#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <unistd.h>
 

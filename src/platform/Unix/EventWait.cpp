@@ -1,6 +1,5 @@
 #include "platform/EventWait.hpp"
 
-#include "platform/Unix/WakeUp.hpp"
 #include "platform/Unix/X11.hpp"
 
 #include <GL/glx.h>

@@ -1,7 +1,7 @@
 #include "platform/Console.hpp"
 
 #include "platform/StderrLines.hpp"
-#include "platform/Win32/Utf16.hpp"
+#include "platform/Win32/Win32.hpp"
 #include "system/Worker.hpp"
 
 #include <windows.h>

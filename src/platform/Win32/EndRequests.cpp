@@ -1,7 +1,7 @@
 #include "platform/EndRequests.hpp"
 
 #include "platform/Console.hpp"
-#include "platform/Win32/WakeUp.hpp"
+#include "platform/Win32/Win32.hpp"
 
 #include <commctrl.h>
 

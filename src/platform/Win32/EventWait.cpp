@@ -1,8 +1,6 @@
 #include "platform/EventWait.hpp"
 
-#include "platform/Win32/WakeUp.hpp"
-
-#include <windows.h>
+#include "platform/Win32/Win32.hpp"
 
 #include <commctrl.h>
 
