@@ -14,15 +14,13 @@ bool nobodyReadsStderr();
 void useSystemLanguage();
 void silenceSfmlMessages();
 
-// Windows: a click in a console that closes with the game enters no
-// QuickEdit selection (which stops every write until Esc), and std::cerr is
-// written on a thread of its own. Elsewhere a terminal never blocks for good.
+// Windows: no QuickEdit selection (which stops every write until Esc) in a
+// console that closes with the game, and std::cerr written on a thread of its own.
 void keepConsoleFromBlocking();
 bool flushStderrLines(std::chrono::milliseconds bound); // whether written within `bound`
 bool showMessageBox(const std::string& line);           // false where none can be shown
 
-// How many of `size` UTF-16 units go in a write of at most `most`: a
-// surrogate pair split between two writes shows as two unknown letters.
+// Of `size` UTF-16 units, how many a write of at most `most` takes, never half a surrogate pair.
 template <typename Unit>
 std::size_t unitsInWrite(const Unit* text, std::size_t size, std::size_t most) {
     const bool splitsPair = size > most && text[most - 1] >= 0xD800 && text[most - 1] < 0xDC00;

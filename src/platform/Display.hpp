@@ -64,9 +64,8 @@ public:
     DesktopLayout layout() const;
     float scale() const; // screen pixels per board pixel
 
-    // The frame round a window with a title bar and a close button. X11:
-    // none when nothing manages windows; nothing when the window manager
-    // does not say (twm) or does not answer within half a second.
+    // Round a window with a title bar and a close button; X11: not told by a
+    // window manager that does not say (twm) or answer within half a second.
     std::optional<FrameSize> frame() const;
 
     // X11: the frame of a window placed as `asked`, shown for a moment.
@@ -91,9 +90,8 @@ private:
     std::string problem_;
 };
 
-// While one lives, an X error is left to the caller instead of ending the
-// game: a window manager that exited leaves a property naming a window gone,
-// and SFML asks about it when it makes a window.
+// While one lives, an X error does not end the game: SFML asks about the
+// window that an exited window manager's leftover property names.
 class XErrorsSurvived {
 public:
     XErrorsSurvived();

@@ -13,12 +13,10 @@ bool endRequested();
 void endRequestAnswered();
 void wakeFrameLoop(); // without asking for an end
 
-// Ends that cannot go back to the frame loop: a lost X display (Xlib ends the
-// process once its handler returns), Windows' end of the session, and a
-// closed console whose end the loop has not answered within a second
-// (Windows holds the loop while the window is dragged). While this object
-// lives they call `saveNow` on the game's own thread, which says whether the
-// board is on the disk.
+// While one lives, the ends that cannot go back to the frame loop (a lost X
+// display, Windows' end of the session, a closed console the loop has not
+// answered within a second) call `saveNow` on the game's own thread: whether
+// the board is on the disk.
 class SaveBeforeTheEnd {
 public:
     SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow);

@@ -17,8 +17,7 @@ struct WindowNews {
 const sf::Time shortestLook = sf::seconds(1.f / 60);
 
 // The frame loop's sleep, woken by input, by what the window system says of
-// the window, and by wakeFrameLoop. Made once `window` is open; `desktop`
-// must outlive it.
+// the window, and by wakeFrameLoop. `desktop` must outlive it.
 class EventWait {
 public:
     EventWait(sf::Window& window, const Desktop& desktop);
@@ -31,9 +30,7 @@ public:
     // What was said since the last call; call it after the window's events are read.
     WindowNews takeNews();
 
-    // Where uncovering is not told (X11 without a connection), the picture
-    // must be drawn again now and then.
-    bool tellsUncovering() const;
+    bool tellsUncovering() const; // else the picture is drawn again now and then
 
 private:
     struct State;

@@ -160,11 +160,14 @@ Desktop::Desktop() {
 }
 
 DesktopLayout Desktop::layout() const {
-    DesktopLayout layout;
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
-    layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
-    layout.monitors = monitors(x, root);
+    DesktopLayout layout{
+        {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))},
+        monitors(x, root),
+        0,
+        0,
+        std::nullopt};
     Window rootBack = None, child = None;
     int windowX = 0, windowY = 0;
     unsigned buttons = 0;
@@ -230,15 +233,13 @@ std::optional<FrameSize> Desktop::frame() const {
 bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const {
     std::vector<unsigned long> data; // width, height, then ARGB pixels, for each picture
     for (const sf::Image& icon : icons) {
-        const sf::Vector2u size = icon.getSize();
-        if (size.x > 0 && size.y > 0) {
-            data.insert(data.end(), {size.x, size.y});
+        const std::size_t size = std::size_t{icon.getSize().x} * icon.getSize().y;
+        if (size > 0) {
+            data.insert(data.end(), {icon.getSize().x, icon.getSize().y});
         }
-        const sf::Uint8* pixel = icon.getPixelsPtr();
-        for (std::size_t i = 0; i < static_cast<std::size_t>(size.x) * size.y; ++i, pixel += 4) {
-            data.push_back(static_cast<unsigned long>(pixel[3]) << 24 |
-                           static_cast<unsigned long>(pixel[0]) << 16 |
-                           static_cast<unsigned long>(pixel[1]) << 8 | pixel[2]);
+        for (const sf::Uint8* p = icon.getPixelsPtr(); p != icon.getPixelsPtr() + 4 * size;
+             p += 4) {
+            data.push_back(static_cast<unsigned long>(p[3]) << 24 | p[0] << 16 | p[1] << 8 | p[2]);
         }
     }
     if (data.empty()) {

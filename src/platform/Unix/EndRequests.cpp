@@ -18,9 +18,8 @@ extern "C" void onEndSignal(int) {
     askForTheEnd();
 }
 
-// Xlib calls this on the thread that found the connection gone and ends the
-// process when it returns, so it saves and ends the process itself. It makes
-// no X call: the connection is dead.
+// Xlib ends the process when this returns, so it saves and ends it itself,
+// with no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
     const bool saved = saveIfHanded();
     std::fprintf(stderr,

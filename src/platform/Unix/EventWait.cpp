@@ -37,9 +37,8 @@ bool eventQueuedFor(Display* display, ::Window window) {
     return scan.second;
 }
 
-// icewm unmaps a minimized window, mutter keeps it mapped. A window manager
-// that dies maps an icon back and leaves WM_STATE Iconic: the states count
-// only while one runs.
+// icewm unmaps a minimized window, mutter keeps it mapped. One that dies
+// leaves WM_STATE Iconic: the states count only while one runs.
 bool onScreen(Display* x, ::Window window) {
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(x, window, &attributes) == 0) {
@@ -79,7 +78,6 @@ void EventWait::sleep(sf::Time timeout) {
         (s.windowDisplay && eventQueuedFor(s.windowDisplay, s.window))) {
         return;
     }
-    // A descriptor of -1 is left out of the poll.
     pollfd watched[3] = {{wakeUpPipe(), POLLIN, 0},
                          {s.own ? ConnectionNumber(s.own) : -1, POLLIN, 0},
                          {s.windowDisplay ? ConnectionNumber(s.windowDisplay) : -1, POLLIN, 0}};

@@ -19,9 +19,8 @@ unsigned long consoleProcesses() {
 
 Worker* stderrWriter = nullptr; // lives until the process ends
 
-// As UTF-16 to a console, so every letter shows in any font and version; as
-// UTF-8 bytes to anything else. Windows 7 writes at most some 64 KB to a
-// console at a time, and says how much it did.
+// UTF-16 to a console, so every letter shows, in parts (Windows 7 takes some
+// 64 KB at a time); UTF-8 bytes to anything else.
 void writeToStderr(const std::string& line) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0, written = 1;

@@ -41,10 +41,9 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         flushStderrLines(std::chrono::milliseconds(500));
         ExitProcess(1);
     }
-    // The console is closing (logoff and shutdown reach the window instead,
-    // since user32 is loaded): Windows ends the process when this returns, or
-    // 5 s after the close. Windows may hold the frame loop in a modal loop of its own (a
-    // drag, the system menu): after a second the window saves instead.
+    // The console is closing (a logoff reaches the window instead): Windows
+    // ends the process when this returns, or 5 s on. A modal loop of Windows'
+    // own (a drag, the menu) may hold the frame loop: after 1 s the window saves.
     const HWND window = answeredBy(asked + 1000) ? nullptr : hookedWindow.load();
     const ULONGLONG now = GetTickCount64();
     DWORD_PTR saved = 0;

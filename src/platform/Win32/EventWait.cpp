@@ -35,9 +35,8 @@ LRESULT CALLBACK noteWindowNews(HWND window, UINT message, WPARAM wParam, LPARAM
 struct EventWait::State {
     HWND window = nullptr;
     WindowNews news;
-    // A precise timer of its own leaves the system's timer resolution as it
-    // is, which lets the processor rest (sf::sleep raises it at every call).
-    // Older Windows lack it: the wait's own timeout is late by up to a tick.
+    // Leaves the system's timer resolution as it is, so the processor rests
+    // (sf::sleep raises it). Without one, as on older Windows, up to a tick late.
     HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                                           TIMER_ALL_ACCESS);
 };

@@ -17,10 +17,8 @@ struct TextEngine::Engine {
         RemoveFontResourceExW(fontFile.c_str(), FR_PRIVATE, nullptr); // refused when not added
     }
 
-    // Uniscribe shapes each line, orders its runs, takes fonts for the
-    // scripts the game's font lacks (SSA_FALLBACK) and links East Asian ones
-    // (SSA_LINK); with `draw`, the lines go one under another from the top
-    // left. The size they take together.
+    // The size the lines take, one under another from the top left; drawn
+    // with `draw`. Uniscribe takes fonts for the scripts the game's font lacks.
     SIZE lines(const std::wstring& text, unsigned pixelSize, bool draw) const {
         const HFONT font =
             CreateFontW(-static_cast<int>(pixelSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
