@@ -56,17 +56,15 @@ bool onScreen(Display* x, ::Window window) {
 } // namespace
 
 EventWait::EventWait(sf::Window& window, const Desktop& desktop)
-    : state(new State{nullptr, window.getSystemHandle(),
-                      desktop.connection() ? desktop.connection()->x : nullptr}) {
+    : state(new State{nullptr, window.getSystemHandle(), desktop.connection()->x}) {
     // SFML 2.5 does not hand out its connection, but its window draws through it.
     if (window.setActive(true)) {
         state->windowDisplay = glXGetCurrentDisplay();
     }
-    if (state->own) { // told first, then asked: no change falls between the two
-        XSelectInput(state->own, state->window,
-                     ExposureMask | StructureNotifyMask | PropertyChangeMask);
-        state->shown = onScreen(state->own, state->window);
-    }
+    // Told first, then asked: no change falls between the two.
+    XSelectInput(state->own, state->window,
+                 ExposureMask | StructureNotifyMask | PropertyChangeMask);
+    state->shown = onScreen(state->own, state->window);
 }
 
 EventWait::~EventWait() = default;
@@ -74,12 +72,12 @@ EventWait::~EventWait() = default;
 void EventWait::sleep(sf::Time timeout) {
     const State& s = *state;
     const sf::Time longest = s.windowDisplay ? timeout : std::min(timeout, shortestLook);
-    if (longest <= sf::Time::Zero || (s.own && XPending(s.own) > 0) ||
+    if (longest <= sf::Time::Zero || XPending(s.own) > 0 ||
         (s.windowDisplay && eventQueuedFor(s.windowDisplay, s.window))) {
         return;
     }
     pollfd watched[3] = {{wakeUpPipe(), POLLIN, 0},
-                         {s.own ? ConnectionNumber(s.own) : -1, POLLIN, 0},
+                         {ConnectionNumber(s.own), POLLIN, 0},
                          {s.windowDisplay ? ConnectionNumber(s.windowDisplay) : -1, POLLIN, 0}};
     const long long microseconds = longest.asMicroseconds();
     const timespec wait{static_cast<time_t>(microseconds / 1000000),
@@ -95,7 +93,7 @@ WindowNews EventWait::takeNews() {
     State& s = *state;
     WindowNews news;
     bool placed = false; // mapped, unmapped, reparented, minimized or restored
-    while (s.own && XPending(s.own) > 0) {
+    while (XPending(s.own) > 0) {
         XEvent event;
         XNextEvent(s.own, &event);
         if (event.xany.window != s.window) {
@@ -118,5 +116,5 @@ WindowNews EventWait::takeNews() {
 }
 
 bool EventWait::tellsUncovering() const {
-    return state->own != nullptr;
+    return true;
 }
