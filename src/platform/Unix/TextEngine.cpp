@@ -9,22 +9,16 @@
 // Made at the first text, so a game that shows none never reads the fonts.
 struct TextEngine::Engine {
     std::string fontFile, family;
-    PangoContext* context = nullptr;
-
-    ~Engine() {
-        if (context != nullptr) {
-            g_object_unref(context);
-        }
-    }
+    std::unique_ptr<PangoContext, void (*)(gpointer)> context{nullptr, g_object_unref};
 
     // The caller unrefs it; `logical` is its extent.
     PangoLayout* layout(const std::string& utf8, unsigned pixelSize, PangoRectangle& logical) {
-        if (context == nullptr) {
+        if (!context) {
             // Made known before the font map reads fontconfig's list, once.
             FcConfigAppFontAddFile(FcConfigGetCurrent(),
                                    reinterpret_cast<const FcChar8*>(fontFile.c_str()));
             PangoFontMap* const fontMap = pango_cairo_font_map_new();
-            context = pango_font_map_create_context(fontMap);
+            context.reset(pango_font_map_create_context(fontMap));
             g_object_unref(fontMap); // the context holds it
             // Grey edges, no colour fringes; advances on whole pixels, so
             // that a line is as wide drawn as measured.
@@ -32,10 +26,10 @@ struct TextEngine::Engine {
             cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
             cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
             cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-            pango_cairo_context_set_font_options(context, options);
+            pango_cairo_context_set_font_options(context.get(), options);
             cairo_font_options_destroy(options);
         }
-        PangoLayout* const laidOut = pango_layout_new(context);
+        PangoLayout* const laidOut = pango_layout_new(context.get());
         PangoFontDescription* const font = pango_font_description_new();
         pango_font_description_set_family(font, family.c_str());
         pango_font_description_set_absolute_size(font, pixelSize * double{PANGO_SCALE});
