@@ -76,10 +76,6 @@ std::vector<ScreenArea> monitors(Display* x, Window root) {
     return found;
 }
 
-int ignoreError(Display*, XErrorEvent*) {
-    return 0;
-}
-
 // The window the root's _NET_SUPPORTING_WM_CHECK names must name itself: one
 // that exited leaves the root's property behind, naming a window gone.
 bool ewmhWindowManagerRuns(Display* x, Window root) {
@@ -306,7 +302,8 @@ void Desktop::fitClientArea(sf::WindowHandle, unsigned) const {}
 void Desktop::followMonitorScale(sf::WindowHandle, PlaceAfterScaleChange) const {}
 
 XErrorsSurvived::XErrorsSurvived()
-    : previous(reinterpret_cast<void (*)()>(XSetErrorHandler(ignoreError))) {}
+    : previous(reinterpret_cast<void (*)()>(
+          XSetErrorHandler([](Display*, XErrorEvent*) { return 0; }))) {}
 
 XErrorsSurvived::~XErrorsSurvived() {
     XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous));

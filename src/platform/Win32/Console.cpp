@@ -39,11 +39,6 @@ void writeToStderr(const std::string& line) {
     }
 }
 
-// What a returning main or exit() still has to say gets a moment to be said.
-void flushAtExit() {
-    flushStderrLines(std::chrono::milliseconds(500));
-}
-
 } // namespace
 
 bool nobodyReadsStderr() {
@@ -76,7 +71,8 @@ void keepConsoleFromBlocking() {
     stderrWriter = new Worker(64);
     std::cerr.rdbuf(new LineBuffer(
         [](std::string line) { stderrWriter->post([line] { writeToStderr(line); }); }));
-    std::atexit(flushAtExit);
+    // What a returning main or exit() still has to say gets a moment to be said.
+    std::atexit([] { flushStderrLines(std::chrono::milliseconds(500)); });
 }
 
 bool flushStderrLines(std::chrono::milliseconds bound) {
