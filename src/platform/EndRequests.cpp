@@ -28,8 +28,15 @@ bool endAnswered() {
     return answered;
 }
 
-void handOverSave(std::function<bool()> saveNow) {
+SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
+    : window(window) {
     saveBeforeTheEnd = std::move(saveNow);
+    watchTheEnd(window, true);
+}
+
+SaveBeforeTheEnd::~SaveBeforeTheEnd() {
+    watchTheEnd(window, false);
+    saveBeforeTheEnd = nullptr;
 }
 
 bool saveIfHanded() {

@@ -25,11 +25,11 @@ public:
     SaveBeforeTheEnd& operator=(const SaveBeforeTheEnd&) = delete;
 
 private:
-    [[maybe_unused]] sf::WindowHandle window;
+    sf::WindowHandle window;
 };
 
 // For each system's handlers. A save that throws leaves the board as the last save has it.
 void askForTheEnd();
 bool endAnswered();
-void handOverSave(std::function<bool()> saveNow);
+void watchTheEnd(sf::WindowHandle window, bool watched); // Windows: the ends reaching `window`
 bool saveIfHanded();

@@ -101,15 +101,12 @@ void wakeFrameLoop() {
     SetEvent(wakeUpEvent());
 }
 
-SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
-    : window(window) {
-    handOverSave(std::move(saveNow));
-    SetWindowSubclass(window, watchSessionEnd, sessionWatch, 0);
-    hookedWindow = window; // only now does the window answer the console handler
-}
-
-SaveBeforeTheEnd::~SaveBeforeTheEnd() {
-    hookedWindow = nullptr;
-    RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
-    handOverSave(nullptr);
+void watchTheEnd(sf::WindowHandle window, bool watched) {
+    if (watched) {
+        SetWindowSubclass(window, watchSessionEnd, sessionWatch, 0);
+        hookedWindow = window; // only now does the window answer the console handler
+    } else {
+        hookedWindow = nullptr;
+        RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
+    }
 }
