@@ -5,31 +5,22 @@
 #include <string>
 
 // Neither a file nor a pipe, and no console (started detached) or one that
-// closes with the game.
+// closes with the game; false where the system cannot tell.
 bool stderrGoesUnread(unsigned long consoleProcesses, bool stderrIsFileOrPipe);
-bool nobodyReadsStderr(); // false where the system cannot tell
+bool nobodyReadsStderr();
 
 // strerror in the player's language, in UTF-8; numbers, and so the save
 // file, stay as they were. Windows answers in its display language already.
 void useSystemLanguage();
-
-// SFML's own lines (a vertical sync it cannot set, a font it cannot load) are
-// not the player's to read.
 void silenceSfmlMessages();
 
-// Windows: a click in a console that closes with the game enters no
-// QuickEdit selection (which stops every write until Esc), and std::cerr is
-// written on a thread of its own. Elsewhere a terminal never blocks for good.
+// Windows: no QuickEdit selection (which stops every write until Esc) in a
+// console that closes with the game, and std::cerr written on a thread of its own.
 void keepConsoleFromBlocking();
+bool flushStderrLines(std::chrono::milliseconds bound); // whether written within `bound`
+bool showMessageBox(const std::string& line);           // false where none can be shown
 
-// At an end that skips what exit() runs: whether the lines so far are written within `bound`.
-bool flushStderrLines(std::chrono::milliseconds bound);
-
-// False where the system has no message box, or cannot show one.
-bool showMessageBox(const std::string& line);
-
-// How many of `size` UTF-16 units go in a write of at most `most`: a
-// surrogate pair split between two writes shows as two unknown letters.
+// Of `size` UTF-16 units, how many a write of at most `most` takes, never half a surrogate pair.
 template <typename Unit>
 std::size_t unitsInWrite(const Unit* text, std::size_t size, std::size_t most) {
     const bool splitsPair = size > most && text[most - 1] >= 0xD800 && text[most - 1] < 0xDC00;

@@ -45,13 +45,13 @@ struct ScaleChange {      // a move to a monitor of another scale
 
 using PlaceAfterScaleChange = WindowPlace (*)(const ScaleChange& change);
 
-// The frame Windows is told to take after `change`, as WM_GETDPISCALEDSIZE
-// and WM_DPICHANGED ask. While the window opens, at the corner it was moved
-// to (`opening`): Windows would push it off centre.
+// The frame Windows is told to take after `change`. While the window opens,
+// at the corner it was moved to (`opening`): Windows would push it off centre.
 ScreenArea frameAfterScaleChange(const ScaleChange& change, PlaceAfterScaleChange place,
                                  std::optional<ScreenArea> opening);
 
-// Asked anew at each question, over one connection kept for the game's life.
+// Asked anew at each question, over one connection kept for the game's life;
+// nothing but reachable() and problem() is asked of a Desktop out of reach.
 class Desktop {
 public:
     Desktop();
@@ -61,34 +61,25 @@ public:
     bool reachable() const { return connection_ != nullptr; }
     const std::string& problem() const { return problem_; }
 
-    DesktopLayout layout() const; // without an X connection, an 800 x 800 screen
+    DesktopLayout layout() const;
+    float scale() const; // screen pixels per board pixel
 
-    // Screen pixels per board pixel: the monitor's dpi over 96 (Windows), or
-    // Xft.dpi over 96 (X11); 1 when nothing is set.
-    float scale() const;
-
-    // The frame round a window with a title bar and a close button. X11:
-    // none when nothing manages windows; nothing told by a window manager
-    // that does not say (twm) or does not answer within half a second.
+    // Round a window with a title bar and a close button; X11: not told by a
+    // window manager that does not say (twm) or answer within half a second.
     std::optional<FrameSize> frame() const;
 
-    // X11: the frame of a window placed as `asked`, shown for a moment
-    // (nothing when not framed within half a second). Windows: nothing.
+    // X11: the frame of a window placed as `asked`, shown for a moment.
     std::optional<PlacedFrame> probeFrame(WindowPlace asked) const;
 
-    // Windows: SFML sizes the frame for the scale the player signed in with,
-    // which may not be the monitor's: the client area is made `side` square.
+    // Windows: the client area made `side` square, whatever scale SFML sized
+    // the frame for; a move to a monitor of another scale placed by `place`.
     void fitClientArea(sf::WindowHandle window, unsigned side) const;
-
-    // Windows: a window moved to a monitor of another scale is placed there
-    // through `place`. X11: nothing.
     void followMonitorScale(sf::WindowHandle window, PlaceAfterScaleChange place) const;
 
-    // Windows: the program's own icon. X11: each picture at its own size
-    // (_NET_WM_ICON), so title bar and task switcher pick the one that fits.
+    // Windows: the program's own icon. X11: each picture at its own size.
     bool offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const;
 
-    // Refreshes a second of the monitor under `window`'s centre; 0 when not told.
+    // Of the monitor under `window`'s centre; 0 when not told.
     float refreshRate(sf::WindowHandle window) const;
 
     struct Connection;
@@ -99,9 +90,8 @@ private:
     std::string problem_;
 };
 
-// While one lives, an X error is left to the caller instead of ending the
-// game: a window manager that exited leaves a property naming a window gone,
-// and SFML asks about it when it makes a window. Elsewhere nothing.
+// While one lives, an X error does not end the game: SFML asks about the
+// window that an exited window manager's leftover property names.
 class XErrorsSurvived {
 public:
     XErrorsSurvived();

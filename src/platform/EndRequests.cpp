@@ -4,9 +4,7 @@
 
 namespace {
 
-// Lock-free, so a signal handler may set them.
-std::atomic<bool> endAsked{false};
-std::atomic<bool> answered{false};
+std::atomic<bool> endAsked{false}, answered{false}; // lock-free: a signal handler sets them
 
 // The save of the living SaveBeforeTheEnd; only the game's own thread hands it over.
 std::function<bool()> saveBeforeTheEnd;
@@ -30,8 +28,15 @@ bool endAnswered() {
     return answered;
 }
 
-void handOverSave(std::function<bool()> saveNow) {
+SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
+    : window(window) {
     saveBeforeTheEnd = std::move(saveNow);
+    watchTheEnd(window, true);
+}
+
+SaveBeforeTheEnd::~SaveBeforeTheEnd() {
+    watchTheEnd(window, false);
+    saveBeforeTheEnd = nullptr;
 }
 
 bool saveIfHanded() {

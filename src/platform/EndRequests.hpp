@@ -11,16 +11,12 @@
 void listenForEndRequests();
 bool endRequested();
 void endRequestAnswered();
+void wakeFrameLoop(); // without asking for an end
 
-// Wakes a sleeping frame loop without asking for an end.
-void wakeFrameLoop();
-
-// Ends that cannot go back to the frame loop: a lost X display (Xlib ends the
-// process once its handler returns), Windows' end of the session, and a
-// closed console whose end the loop has not answered within a second
-// (Windows holds the loop while the window is dragged). While this object
-// lives they call `saveNow` on the game's own thread, which says whether the
-// board is on the disk.
+// While one lives, the ends that cannot go back to the frame loop (a lost X
+// display, Windows' end of the session, a closed console the loop has not
+// answered within a second) call `saveNow` on the game's own thread: whether
+// the board is on the disk.
 class SaveBeforeTheEnd {
 public:
     SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow);
@@ -29,12 +25,11 @@ public:
     SaveBeforeTheEnd& operator=(const SaveBeforeTheEnd&) = delete;
 
 private:
-    [[maybe_unused]] sf::WindowHandle window;
+    sf::WindowHandle window;
 };
 
-// For each system's handlers. No exception crosses the system's code: a save
-// that throws leaves the board as the last save has it.
+// For each system's handlers. A save that throws leaves the board as the last save has it.
 void askForTheEnd();
 bool endAnswered();
-void handOverSave(std::function<bool()> saveNow);
+void watchTheEnd(sf::WindowHandle window, bool watched); // Windows: the ends reaching `window`
 bool saveIfHanded();

@@ -17,24 +17,20 @@ struct WindowNews {
 const sf::Time shortestLook = sf::seconds(1.f / 60);
 
 // The frame loop's sleep, woken by input, by what the window system says of
-// the window, and by an end asked for from outside (listenForEndRequests).
+// the window, and by wakeFrameLoop. `desktop` must outlive it.
 class EventWait {
 public:
-    // Made once `window` is open; `desktop` must outlive it.
     EventWait(sf::Window& window, const Desktop& desktop);
     ~EventWait();
     EventWait(const EventWait&) = delete;
     EventWait& operator=(const EventWait&) = delete;
 
-    // Returns at once when an event is waiting already.
-    void sleep(sf::Time timeout);
+    void sleep(sf::Time timeout); // at once when an event is waiting already
 
     // What was said since the last call; call it after the window's events are read.
     WindowNews takeNews();
 
-    // Where uncovering is not told (X11 without a connection), the picture
-    // must be drawn again now and then.
-    bool tellsUncovering() const;
+    bool tellsUncovering() const; // else the picture is drawn again now and then
 
 private:
     struct State;

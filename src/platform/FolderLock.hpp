@@ -13,14 +13,13 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    bool held() const { return handle != noHandle; }
+    bool held() const { return handle != -1; }
     // Another game holds it, as against a file that cannot be opened at all.
     bool heldElsewhere() const { return takenByOther; }
     const std::string& problem() const { return why; }
 
 private:
-    static constexpr std::intptr_t noHandle = -1;
-    std::intptr_t handle = noHandle;
+    std::intptr_t handle = -1; // a descriptor or a HANDLE
     bool takenByOther = false;
     std::string why;
 };

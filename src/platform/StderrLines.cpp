@@ -1,7 +1,5 @@
 #include "platform/StderrLines.hpp"
 
-#include <algorithm>
-
 LineBuffer::LineBuffer(std::function<void(std::string)> line) : line(std::move(line)) {}
 
 LineBuffer::int_type LineBuffer::overflow(int_type c) {
@@ -19,21 +17,16 @@ std::streamsize LineBuffer::xsputn(const char* text, std::streamsize count) {
         const std::lock_guard<std::mutex> lock(mutex);
         std::string& mine = pending[std::this_thread::get_id()];
         mine.append(text, static_cast<std::size_t>(count));
-        const std::size_t end = mine.rfind('\n');
-        if (end == std::string::npos) {
-            return count;
-        }
-        whole = mine.substr(0, end + 1);
-        mine.erase(0, end + 1);
+        whole = mine.substr(0, mine.rfind('\n') + 1); // npos + 1: nothing
+        mine.erase(0, whole.size());
         if (mine.empty()) {
             pending.erase(std::this_thread::get_id()); // a thread that ended leaves nothing
         }
     }
     // One call per line, so each line is written whole or dropped whole
-    for (std::size_t start = 0; start < whole.size();) {
-        const std::size_t end = whole.find('\n', start) + 1;
+    for (std::size_t start = 0, end = 0; start < whole.size(); start = end) {
+        end = whole.find('\n', start) + 1;
         line(whole.substr(start, end - start));
-        start = end;
     }
     return count;
 }

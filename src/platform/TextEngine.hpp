@@ -16,8 +16,7 @@ struct TextPicture {
 // game's font or the system's fallbacks. Sizes are in pixels.
 class TextEngine {
 public:
-    // `fontFile` holds `family`, made known to this process alone; when it
-    // cannot be read the system's sans-serif is used.
+    // `fontFile` holds `family`, made known to this process alone.
     TextEngine(const std::string& fontFile, const std::string& family);
     ~TextEngine();
     TextEngine(const TextEngine&) = delete;

@@ -14,21 +14,17 @@
 #include <string>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
-
 std::vector<long> cardinals(Display* display, Window window, const char* name) {
-    Atom type = None;
+    Atom type = None, property = XInternAtom(display, name, True);
     int format = 0;
     unsigned long count = 0, left = 0;
     unsigned char* data = nullptr;
-    const Atom property = XInternAtom(display, name, True);
     std::vector<long> values;
     if (property != None &&
         XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
                            &format, &count, &left, &data) == Success &&
         data != nullptr && format == 32) {
-        // Xlib hands 32-bit items over as longs.
-        const long* items = reinterpret_cast<const long*>(data);
+        const long* items = reinterpret_cast<const long*>(data); // Xlib's 32-bit items are longs
         values.assign(items, items + count);
     }
     XFree(data);
@@ -39,12 +35,10 @@ std::vector<long> cardinals(Display* display, Window window, const char* name) {
 // (twm owns no selection).
 bool windowsAreManaged(Display* x, Window root) {
     const std::string selection = "WM_S" + std::to_string(DefaultScreen(x));
-    if (XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None) {
-        return true;
-    }
     XWindowAttributes attributes{};
-    return XGetWindowAttributes(x, root, &attributes) != 0 &&
-           (attributes.all_event_masks & SubstructureRedirectMask) != 0;
+    return XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None ||
+           (XGetWindowAttributes(x, root, &attributes) != 0 &&
+            (attributes.all_event_masks & SubstructureRedirectMask) != 0);
 }
 
 float refreshRateOf(const XRRModeInfo& mode) {
@@ -57,31 +51,29 @@ float refreshRateOf(const XRRModeInfo& mode) {
 
 namespace {
 
-std::vector<ScreenArea> monitors(Display* display, Window root) {
+// Each extension is asked first: Xlib prints a line for a call to one the server lacks.
+bool hasRandR(Display* x) {
+    int events = 0, errors = 0;
+    return XRRQueryExtension(x, &events, &errors);
+}
+
+std::vector<ScreenArea> monitors(Display* x, Window root) {
     std::vector<ScreenArea> found;
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (XRRQueryExtension(display, &eventBase, &errorBase) &&
-        XRRQueryVersion(display, &major, &minor) && (major > 1 || (major == 1 && minor >= 5))) {
-        int count = 0;
-        XRRMonitorInfo* const list = XRRGetMonitors(display, root, True, &count);
+    int events = 0, errors = 0, major = 0, minor = 0, count = 0;
+    if (hasRandR(x) && XRRQueryVersion(x, &major, &minor) && major * 100 + minor >= 105) {
+        XRRMonitorInfo* const list = XRRGetMonitors(x, root, True, &count);
         for (int i = 0; i < count; ++i) {
             found.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
         }
         XRRFreeMonitors(list);
-    } else if (XineramaQueryExtension(display, &eventBase, &errorBase) &&
-               XineramaIsActive(display)) {
-        int count = 0;
-        XineramaScreenInfo* const list = XineramaQueryScreens(display, &count);
+    } else if (XineramaQueryExtension(x, &events, &errors) && XineramaIsActive(x)) {
+        XineramaScreenInfo* const list = XineramaQueryScreens(x, &count);
         for (int i = 0; i < count; ++i) {
             found.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
         }
         XFree(list);
     }
     return found;
-}
-
-int ignoreError(Display*, XErrorEvent*) {
-    return 0;
 }
 
 // The window the root's _NET_SUPPORTING_WM_CHECK names must name itself: one
@@ -93,16 +85,14 @@ bool ewmhWindowManagerRuns(Display* x, Window root) {
     }
     XSync(x, False); // errors of what is queued before are not ours to survive
     const XErrorsSurvived survived;
-    const std::vector<long> own =
-        cardinals(x, static_cast<Window>(check[0]), "_NET_SUPPORTING_WM_CHECK");
-    return own.size() == 1 && own[0] == check[0];
+    return cardinals(x, static_cast<Window>(check[0]), "_NET_SUPPORTING_WM_CHECK") == check;
 }
 
 // Asks `done` every 10 ms until it says yes, for at most `bound`.
-template <typename Done> bool within(Clock::duration bound, Done done) {
-    const Clock::time_point end = Clock::now() + bound;
+template <typename Done> bool within(std::chrono::milliseconds bound, Done done) {
+    const auto end = std::chrono::steady_clock::now() + bound;
     while (!done()) {
-        if (Clock::now() >= end) {
+        if (std::chrono::steady_clock::now() >= end) {
             return false;
         }
         poll(nullptr, 0, 10);
@@ -110,12 +100,16 @@ template <typename Done> bool within(Clock::duration bound, Done done) {
     return true;
 }
 
-// Some window managers draw a thinner frame round a window of fixed size.
-void fixSize(Display* x, Window window, int side, long flags = 0) {
+// Fixed in size: some window managers draw a thinner frame round such a window.
+Window probeWindow(Display* x, WindowPlace place, long flags) {
+    const Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), place.frameLeft,
+                                             place.frameTop, place.side, place.side, 0, 0, 0);
     XSizeHints hints{};
     hints.flags = flags | PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = hints.min_height = hints.max_height = side;
-    XSetWMNormalHints(x, window, &hints);
+    hints.min_width = hints.max_width = hints.min_height = hints.max_height =
+        static_cast<int>(place.side);
+    XSetWMNormalHints(x, probe, &hints);
+    return probe;
 }
 
 // The frame's outer corner and sides; nothing while it is not framed and shown.
@@ -151,27 +145,25 @@ std::optional<PlacedFrame> framedAt(Display* x, Window window) {
 Desktop::Desktop() {
     // SFML aborts the program when it cannot open the display: ask first.
     Display* const display = XOpenDisplay(nullptr);
+    const char* const name = std::getenv("DISPLAY");
     if (display == nullptr) {
-        const char* const name = std::getenv("DISPLAY");
         problem_ = name != nullptr && *name != '\0'
                        ? "cannot open the X display \"" + std::string(name) + "\""
                        : "no display (DISPLAY is not set)";
         return;
     }
-    connection_ = std::make_unique<Connection>();
-    connection_->x = display;
+    connection_.reset(new Connection{display});
 }
 
 DesktopLayout Desktop::layout() const {
-    DesktopLayout layout;
-    layout.screen = {0, 0, 800, 800};
-    if (!connection_) {
-        return layout;
-    }
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
-    layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
-    layout.monitors = monitors(x, root);
+    DesktopLayout layout{
+        {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))},
+        monitors(x, root),
+        0,
+        0,
+        std::nullopt};
     Window rootBack = None, child = None;
     int windowX = 0, windowY = 0;
     unsigned buttons = 0;
@@ -180,11 +172,8 @@ DesktopLayout Desktop::layout() const {
     // One work area per virtual desktop: the current one's, else the first's.
     const std::vector<long> areas = cardinals(x, root, "_NET_WORKAREA");
     const std::vector<long> current = cardinals(x, root, "_NET_CURRENT_DESKTOP");
-    std::size_t at = 0;
-    if (!current.empty() && current[0] >= 0 &&
-        static_cast<std::size_t>(current[0]) < areas.size() / 4) {
-        at = static_cast<std::size_t>(current[0]) * 4;
-    }
+    const long desk = current.empty() ? 0 : current[0];
+    const std::size_t at = desk >= 0 && desk < static_cast<long>(areas.size() / 4) ? desk * 4 : 0;
     if (areas.size() >= 4) {
         layout.workArea =
             ScreenArea{static_cast<int>(areas[at]), static_cast<int>(areas[at + 1]),
@@ -194,7 +183,7 @@ DesktopLayout Desktop::layout() const {
 }
 
 float Desktop::scale() const {
-    const char* const resources = connection_ ? XResourceManagerString(connection_->x) : nullptr;
+    const char* const resources = XResourceManagerString(connection_->x);
     if (resources == nullptr) {
         return 1.f;
     }
@@ -202,19 +191,14 @@ float Desktop::scale() const {
     const XrmDatabase database = XrmGetStringDatabase(resources);
     char* type = nullptr;
     XrmValue value{};
-    float scale = 1.f;
-    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
-        const double dpi = std::strtod(value.addr, nullptr);
-        scale = dpi > 0.0 ? static_cast<float>(dpi / 96.0) : 1.f;
-    }
+    const double dpi = XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr
+                           ? std::strtod(value.addr, nullptr)
+                           : 0.0;
     XrmDestroyDatabase(database);
-    return scale;
+    return dpi > 0.0 ? static_cast<float>(dpi / 96.0) : 1.f;
 }
 
 std::optional<FrameSize> Desktop::frame() const {
-    if (!connection_) {
-        return std::nullopt;
-    }
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
     if (!ewmhWindowManagerRuns(x, root)) {
@@ -223,49 +207,38 @@ std::optional<FrameSize> Desktop::frame() const {
     }
     const std::vector<long> supported = cardinals(x, root, "_NET_SUPPORTED");
     const Atom request = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
-    if (std::find(supported.begin(), supported.end(), static_cast<long>(request)) ==
-        supported.end()) {
+    if (std::count(supported.begin(), supported.end(), static_cast<long>(request)) == 0) {
         return std::nullopt;
     }
     // Asked of a window not yet shown: the answer is its _NET_FRAME_EXTENTS.
-    const Window probe = XCreateSimpleWindow(x, root, 0, 0, 100, 100, 0, 0, 0);
-    fixSize(x, probe, 100);
+    const Window probe = probeWindow(x, {0, 0, 100}, 0);
     XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = probe;
-    message.xclient.message_type = request;
-    message.xclient.format = 32;
+    message.xclient = {ClientMessage, 0, False, x, probe, request, 32, {}};
     XSendEvent(x, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
     std::vector<long> sides;
     within(std::chrono::milliseconds(500),
            [&] { return (sides = cardinals(x, probe, "_NET_FRAME_EXTENTS")).size() == 4; });
     XDestroyWindow(x, probe);
     XFlush(x);
-    if (sides.size() != 4) {
-        return std::nullopt;
-    }
-    return FrameSize{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
-                     static_cast<int>(sides[1]), static_cast<int>(sides[3])};
+    return sides.size() != 4
+               ? std::nullopt
+               : std::optional<FrameSize>({static_cast<int>(sides[0]), static_cast<int>(sides[2]),
+                                           static_cast<int>(sides[1]), static_cast<int>(sides[3])});
 }
 
 bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& icons) const {
-    // Width, height, then ARGB pixels, for each picture in turn.
-    std::vector<unsigned long> data;
+    std::vector<unsigned long> data; // width, height, then ARGB pixels, for each picture
     for (const sf::Image& icon : icons) {
-        const sf::Vector2u size = icon.getSize();
-        if (size.x == 0 || size.y == 0) {
-            continue;
+        const std::size_t size = std::size_t{icon.getSize().x} * icon.getSize().y;
+        if (size > 0) {
+            data.insert(data.end(), {icon.getSize().x, icon.getSize().y});
         }
-        data.push_back(size.x);
-        data.push_back(size.y);
-        const sf::Uint8* pixel = icon.getPixelsPtr();
-        for (std::size_t i = 0; i < static_cast<std::size_t>(size.x) * size.y; ++i, pixel += 4) {
-            data.push_back(static_cast<unsigned long>(pixel[3]) << 24 |
-                           static_cast<unsigned long>(pixel[0]) << 16 |
-                           static_cast<unsigned long>(pixel[1]) << 8 | pixel[2]);
+        for (const sf::Uint8* p = icon.getPixelsPtr(); p != icon.getPixelsPtr() + 4 * size;
+             p += 4) {
+            data.push_back(static_cast<unsigned long>(p[3]) << 24 | p[0] << 16 | p[1] << 8 | p[2]);
         }
     }
-    if (data.empty() || !connection_) {
+    if (data.empty()) {
         return false;
     }
     Display* const x = connection_->x;
@@ -277,15 +250,13 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
 }
 
 std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
-    if (!connection_ || !windowsAreManaged(connection_->x, DefaultRootWindow(connection_->x))) {
+    Display* const x = connection_->x;
+    if (!windowsAreManaged(x, DefaultRootWindow(x))) {
         return std::nullopt;
     }
-    Display* const x = connection_->x;
     // Shown, then moved as the game's window is: some window managers place a
     // frame shown by another corner than a frame moved.
-    const Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), asked.frameLeft,
-                                             asked.frameTop, asked.side, asked.side, 0, 0, 0);
-    fixSize(x, probe, static_cast<int>(asked.side), USPosition);
+    const Window probe = probeWindow(x, asked, USPosition);
     XMapWindow(x, probe);
     std::optional<PlacedFrame> placed;
     if (within(std::chrono::milliseconds(500), [&] { return (placed = framedAt(x, probe)); })) {
@@ -302,23 +273,16 @@ std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
 }
 
 float Desktop::refreshRate(sf::WindowHandle window) const {
-    if (!connection_) {
-        return 0.f;
-    }
     Display* const x = connection_->x;
-    const Window root = DefaultRootWindow(x);
     XWindowAttributes attributes{};
     int centreX = 0, centreY = 0;
     Window child = None;
-    if (!XGetWindowAttributes(x, window, &attributes) ||
-        !XTranslateCoordinates(x, window, root, attributes.width / 2, attributes.height / 2,
-                               &centreX, &centreY, &child)) {
+    if (!hasRandR(x) || !XGetWindowAttributes(x, window, &attributes) ||
+        !XTranslateCoordinates(x, window, DefaultRootWindow(x), attributes.width / 2,
+                               attributes.height / 2, &centreX, &centreY, &child)) {
         return 0.f;
     }
-    int eventBase = 0, errorBase = 0;
-    XRRScreenResources* const resources = XRRQueryExtension(x, &eventBase, &errorBase)
-                                              ? XRRGetScreenResourcesCurrent(x, root)
-                                              : nullptr;
+    XRRScreenResources* const resources = XRRGetScreenResourcesCurrent(x, DefaultRootWindow(x));
     float rate = 0.f;
     for (int i = 0; resources != nullptr && i < resources->ncrtc && rate == 0.f; ++i) {
         XRRCrtcInfo* const crtc = XRRGetCrtcInfo(x, resources, resources->crtcs[i]);
@@ -335,11 +299,11 @@ float Desktop::refreshRate(sf::WindowHandle window) const {
 }
 
 void Desktop::fitClientArea(sf::WindowHandle, unsigned) const {}
-
 void Desktop::followMonitorScale(sf::WindowHandle, PlaceAfterScaleChange) const {}
 
 XErrorsSurvived::XErrorsSurvived()
-    : previous(reinterpret_cast<void (*)()>(XSetErrorHandler(ignoreError))) {}
+    : previous(reinterpret_cast<void (*)()>(
+          XSetErrorHandler([](Display*, XErrorEvent*) { return 0; }))) {}
 
 XErrorsSurvived::~XErrorsSurvived() {
     XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous));

@@ -1,8 +1,7 @@
 #include "platform/EndRequests.hpp"
 
-#include "platform/Unix/WakeUp.hpp"
+#include "platform/Unix/X11.hpp"
 
-#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,16 +18,14 @@ extern "C" void onEndSignal(int) {
     askForTheEnd();
 }
 
-// Xlib calls this on the thread that found the connection gone and ends the
-// process when it returns, so it saves and ends the process itself. It makes
-// no X call: the connection is dead.
+// Xlib ends the process when this returns, so it saves and ends it itself,
+// with no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
     const bool saved = saveIfHanded();
-    std::fputs(saved ? "Tangleroot cannot go on: the connection to the X display was lost; the "
-                       "board was saved\n"
-                     : "Tangleroot cannot go on: the connection to the X display was lost; the "
-                       "board was not saved\n",
-               stderr);
+    std::fprintf(stderr,
+                 "Tangleroot cannot go on: the connection to the X display was lost; the board "
+                 "was %s\n",
+                 saved ? "saved" : "not saved");
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -41,15 +38,13 @@ void listenForEndRequests() {
     }
     struct sigaction action {};
     action.sa_handler = onEndSignal;
-    sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction before {};
         // One the player's shell told the game to ignore stays ignored.
-        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
-            continue;
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
         }
-        sigaction(signal, &action, nullptr);
     }
     XSetIOErrorHandler(onDisplayLost);
 }
@@ -65,11 +60,4 @@ void wakeFrameLoop() {
     errno = saved;
 }
 
-SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
-    : window(window) {
-    handOverSave(std::move(saveNow));
-}
-
-SaveBeforeTheEnd::~SaveBeforeTheEnd() {
-    handOverSave(nullptr);
-}
+void watchTheEnd(sf::WindowHandle, bool) {}

@@ -1,6 +1,5 @@
 #include "platform/EventWait.hpp"
 
-#include "platform/Unix/WakeUp.hpp"
 #include "platform/Unix/X11.hpp"
 
 #include <GL/glx.h>
@@ -16,7 +15,6 @@ struct EventWait::State {
     Display* windowDisplay = nullptr; // the connection SFML reads the window's events from
     ::Window window = 0;
     Display* own = nullptr; // the desktop's, told what becomes of the window
-    Atom wmState = None, netWmState = None;
     bool shown = true;
 };
 
@@ -39,9 +37,8 @@ bool eventQueuedFor(Display* display, ::Window window) {
     return scan.second;
 }
 
-// icewm unmaps a minimized window, mutter keeps it mapped. A window manager
-// that dies maps an icon back and leaves WM_STATE Iconic: the states count
-// only while one runs.
+// icewm unmaps a minimized window, mutter keeps it mapped. One that dies
+// leaves WM_STATE Iconic: the states count only while one runs.
 bool onScreen(Display* x, ::Window window) {
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(x, window, &attributes) == 0) {
@@ -59,21 +56,15 @@ bool onScreen(Display* x, ::Window window) {
 } // namespace
 
 EventWait::EventWait(sf::Window& window, const Desktop& desktop)
-    : state(std::make_unique<State>()) {
-    state->window = window.getSystemHandle();
+    : state(new State{nullptr, window.getSystemHandle(), desktop.connection()->x}) {
     // SFML 2.5 does not hand out its connection, but its window draws through it.
     if (window.setActive(true)) {
         state->windowDisplay = glXGetCurrentDisplay();
     }
     // Told first, then asked: no change falls between the two.
-    state->own = desktop.connection() ? desktop.connection()->x : nullptr;
-    if (state->own) {
-        state->wmState = XInternAtom(state->own, "WM_STATE", False);
-        state->netWmState = XInternAtom(state->own, "_NET_WM_STATE", False);
-        XSelectInput(state->own, state->window,
-                     ExposureMask | StructureNotifyMask | PropertyChangeMask);
-        state->shown = onScreen(state->own, state->window);
-    }
+    XSelectInput(state->own, state->window,
+                 ExposureMask | StructureNotifyMask | PropertyChangeMask);
+    state->shown = onScreen(state->own, state->window);
 }
 
 EventWait::~EventWait() = default;
@@ -81,29 +72,20 @@ EventWait::~EventWait() = default;
 void EventWait::sleep(sf::Time timeout) {
     const State& s = *state;
     const sf::Time longest = s.windowDisplay ? timeout : std::min(timeout, shortestLook);
-    if (longest <= sf::Time::Zero || (s.own && XPending(s.own) > 0) ||
+    if (longest <= sf::Time::Zero || XPending(s.own) > 0 ||
         (s.windowDisplay && eventQueuedFor(s.windowDisplay, s.window))) {
         return;
     }
-    pollfd watched[3];
-    nfds_t count = 0;
-    const int endPipe = wakeUpPipe();
-    if (endPipe >= 0) {
-        watched[count++] = {endPipe, POLLIN, 0};
-    }
-    if (s.own) {
-        watched[count++] = {ConnectionNumber(s.own), POLLIN, 0};
-    }
-    if (s.windowDisplay) {
-        watched[count++] = {ConnectionNumber(s.windowDisplay), POLLIN, 0};
-    }
+    pollfd watched[3] = {{wakeUpPipe(), POLLIN, 0},
+                         {ConnectionNumber(s.own), POLLIN, 0},
+                         {s.windowDisplay ? ConnectionNumber(s.windowDisplay) : -1, POLLIN, 0}};
     const long long microseconds = longest.asMicroseconds();
     const timespec wait{static_cast<time_t>(microseconds / 1000000),
                         static_cast<long>(microseconds % 1000000 * 1000)};
-    ppoll(watched, count, &wait, nullptr);
+    ppoll(watched, 3, &wait, nullptr);
     // The end request itself is read by the loop; its bytes only wake.
     char bytes[16];
-    while (endPipe >= 0 && read(endPipe, bytes, sizeof bytes) > 0) {
+    while (watched[0].fd >= 0 && read(watched[0].fd, bytes, sizeof bytes) > 0) {
     }
 }
 
@@ -111,17 +93,18 @@ WindowNews EventWait::takeNews() {
     State& s = *state;
     WindowNews news;
     bool placed = false; // mapped, unmapped, reparented, minimized or restored
-    while (s.own && XPending(s.own) > 0) {
+    while (XPending(s.own) > 0) {
         XEvent event;
         XNextEvent(s.own, &event);
         if (event.xany.window != s.window) {
             continue; // what the window manager said of the frame at start-up
         }
+        const Atom property = event.type == PropertyNotify ? event.xproperty.atom : None;
         news.redraw = news.redraw || event.type == Expose;
         placed = placed || event.type == MapNotify || event.type == UnmapNotify ||
                  event.type == ReparentNotify ||
-                 (event.type == PropertyNotify &&
-                  (event.xproperty.atom == s.wmState || event.xproperty.atom == s.netWmState));
+                 property == XInternAtom(s.own, "WM_STATE", False) ||
+                 property == XInternAtom(s.own, "_NET_WM_STATE", False);
     }
     // Only a viewable window is exposed: one whose frame the window manager
     // maps after it tells of the window itself.
@@ -133,5 +116,5 @@ WindowNews EventWait::takeNews() {
 }
 
 bool EventWait::tellsUncovering() const {
-    return state->own != nullptr;
+    return true;
 }

@@ -9,17 +9,15 @@
 
 FolderLock::FolderLock(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        why = std::strerror(errno);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        handle = fd;
         return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        takenByOther = errno == EWOULDBLOCK;
-        why = std::strerror(errno);
+    takenByOther = fd >= 0 && errno == EWOULDBLOCK;
+    why = std::strerror(errno);
+    if (fd >= 0) {
         ::close(fd);
-        return;
     }
-    handle = fd;
 }
 
 FolderLock::~FolderLock() {

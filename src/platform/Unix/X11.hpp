@@ -20,3 +20,7 @@ bool windowsAreManaged(Display* x, Window root);
 
 // The refresh rate of an XRandR mode; 0 when it cannot be told.
 float refreshRateOf(const XRRModeInfo& mode);
+
+// A non-blocking pipe's read end, written a byte at each end request and
+// wakeFrameLoop once listenForEndRequests has run; -1 before.
+int wakeUpPipe();

@@ -1,7 +1,7 @@
 #include "platform/Console.hpp"
 
 #include "platform/StderrLines.hpp"
-#include "platform/Win32/Utf16.hpp"
+#include "platform/Win32/Win32.hpp"
 #include "system/Worker.hpp"
 
 #include <windows.h>
@@ -19,36 +19,24 @@ unsigned long consoleProcesses() {
 
 Worker* stderrWriter = nullptr; // lives until the process ends
 
-// As UTF-16 to a console, so every letter shows in any font and version; as
-// UTF-8 bytes to anything else.
+// UTF-16 to a console, so every letter shows, in parts (Windows 7 takes some
+// 64 KB at a time); UTF-8 bytes to anything else.
 void writeToStderr(const std::string& line) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0, written = 0;
-    if (GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = utf16(line);
-        // Windows 7 writes at most some 64 KB at a time, and says how much it did.
-        for (std::size_t done = 0; done < wide.size(); done += written) {
-            const auto units = unitsInWrite(wide.data() + done, wide.size() - done, 8192);
-            if (!WriteConsoleW(handle, wide.data() + done, static_cast<DWORD>(units), &written,
-                               nullptr) ||
-                written == 0) {
-                return;
-            }
-        }
-        return;
+    DWORD mode = 0, written = 1;
+    const bool console = GetConsoleMode(handle, &mode);
+    const std::wstring wide = console ? utf16(line) : L"";
+    const std::size_t size = console ? wide.size() : line.size();
+    for (std::size_t done = 0; done < size && written > 0; done += written) {
+        const bool wrote =
+            console ? WriteConsoleW(
+                          handle, wide.data() + done,
+                          static_cast<DWORD>(unitsInWrite(wide.data() + done, size - done, 8192)),
+                          &written, nullptr)
+                    : WriteFile(handle, line.data() + done, static_cast<DWORD>(size - done),
+                                &written, nullptr);
+        written = wrote ? written : 0;
     }
-    for (std::size_t done = 0; done < line.size(); done += written) {
-        if (!WriteFile(handle, line.data() + done, static_cast<DWORD>(line.size() - done), &written,
-                       nullptr) ||
-            written == 0) {
-            return;
-        }
-    }
-}
-
-// What a returning main or exit() still has to say gets a moment to be said.
-void flushAtExit() {
-    flushStderrLines(std::chrono::milliseconds(500));
 }
 
 } // namespace
@@ -83,7 +71,8 @@ void keepConsoleFromBlocking() {
     stderrWriter = new Worker(64);
     std::cerr.rdbuf(new LineBuffer(
         [](std::string line) { stderrWriter->post([line] { writeToStderr(line); }); }));
-    std::atexit(flushAtExit);
+    // What a returning main or exit() still has to say gets a moment to be said.
+    std::atexit([] { flushStderrLines(std::chrono::milliseconds(500)); });
 }
 
 bool flushStderrLines(std::chrono::milliseconds bound) {

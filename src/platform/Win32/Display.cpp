@@ -21,17 +21,21 @@ ScreenArea virtualScreen() {
             GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
+// A call newer Windows have; null on older ones. The library stays loaded.
+template <typename Call> Call newerCall(const wchar_t* library, const char* name) {
+    const HMODULE module = LoadLibraryW(library);
+    return module ? reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 // At `dpi` where the system can say (Windows 10 1607 and later), else at the system's.
-std::optional<FrameSize> frameAt(DWORD style, DWORD extended, UINT dpi) {
-    RECT outer{0, 0, 0, 0};
+FrameSize frameAt(DWORD style, DWORD extended, UINT dpi) {
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjustForDpi = newerCall<AdjustForDpi>(L"user32", "AdjustWindowRectExForDpi");
+    RECT outer{0, 0, 0, 0};
     if (adjustForDpi == nullptr || !adjustForDpi(&outer, style, FALSE, extended, dpi)) {
         outer = RECT{0, 0, 0, 0};
-        if (!AdjustWindowRectEx(&outer, style, FALSE, extended)) {
-            return std::nullopt;
-        }
+        AdjustWindowRectEx(&outer, style, FALSE, extended);
     }
     return FrameSize{-outer.left, -outer.top, outer.right, outer.bottom};
 }
@@ -48,18 +52,11 @@ POINT pointerOrPrimary() {
 
 // The monitor under the pointer's own where the system says (Windows 8.1 and later).
 unsigned openingDpi() {
+    using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto getDpi = newerCall<GetDpiForMonitor>(L"shcore", "GetDpiForMonitor");
     UINT dpiX = 0, dpiY = 0;
-    if (const HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
-        using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-        const auto getDpi = reinterpret_cast<GetDpiForMonitor>(
-            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
-        const HMONITOR monitor = MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTOPRIMARY);
-        if (getDpi == nullptr || FAILED(getDpi(monitor, 0 /* MDT_EFFECTIVE_DPI */, &dpiX, &dpiY))) {
-            dpiY = 0;
-        }
-        FreeLibrary(shcore);
-    }
-    if (dpiY == 0) {
+    const HMONITOR monitor = MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTOPRIMARY);
+    if (getDpi == nullptr || FAILED(getDpi(monitor, 0 /* MDT_EFFECTIVE_DPI */, &dpiX, &dpiY))) {
         const HDC screen = GetDC(nullptr);
         dpiY = static_cast<UINT>(std::max(GetDeviceCaps(screen, LOGPIXELSY), 0));
         ReleaseDC(nullptr, screen);
@@ -79,23 +76,23 @@ DesktopLayout Desktop::layout() const {
     DEVMODEW mode{};
     mode.dmSize = sizeof mode;
     if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
-        layout.screen = {0, 0, static_cast<int>(mode.dmPelsWidth),
-                         static_cast<int>(mode.dmPelsHeight)};
+        layout.screen.width = static_cast<int>(mode.dmPelsWidth);
+        layout.screen.height = static_cast<int>(mode.dmPelsHeight);
     }
     MONITORINFO info{};
     info.cbSize = sizeof info;
-    const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    if (GetMonitorInfoW(primary, &info) &&
-        info.rcMonitor.right - info.rcMonitor.left == layout.screen.width &&
-        info.rcMonitor.bottom - info.rcMonitor.top == layout.screen.height) {
-        layout.screen = virtualScreen();
-        EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&layout));
-        const POINT pointer = pointerOrPrimary();
-        layout.pointerX = pointer.x;
-        layout.pointerY = pointer.y;
-        if (GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info)) {
-            layout.workArea = areaOf(info.rcWork);
-        }
+    if (!GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info) ||
+        areaOf(info.rcMonitor).width != layout.screen.width ||
+        areaOf(info.rcMonitor).height != layout.screen.height) {
+        return layout;
+    }
+    layout.screen = virtualScreen();
+    EnumDisplayMonitors(nullptr, nullptr, addMonitor, reinterpret_cast<LPARAM>(&layout));
+    const POINT pointer = pointerOrPrimary();
+    layout.pointerX = pointer.x;
+    layout.pointerY = pointer.y;
+    if (GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info)) {
+        layout.workArea = areaOf(info.rcWork);
     }
     return layout;
 }
@@ -127,8 +124,7 @@ RECT placedAt(HWND window, UINT dpi, const RECT& suggested, HMONITOR under,
     }
     const ScaleChange change{areaOf(monitor.rcWork),
                              frameAt(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
-                                     static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi)
-                                 .value_or(FrameSize{}),
+                                     static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)), dpi),
                              static_cast<float>(dpi) / 96.f,
                              areaOf(suggested),
                              dragged,
@@ -140,20 +136,18 @@ RECT placedAt(HWND window, UINT dpi, const RECT& suggested, HMONITOR under,
 LRESULT CALLBACK watchScaleChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR data) {
     const auto place = reinterpret_cast<PlaceAfterScaleChange>(data);
+    const auto* asked = reinterpret_cast<const WINDOWPOS*>(lParam);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, watchScaleChange, scaleWatch);
     } else if (message == WM_ENTERSIZEMOVE || message == WM_EXITSIZEMOVE) {
         dragged = message == WM_ENTERSIZEMOVE;
-    } else if (message == WM_WINDOWPOSCHANGING && !moved &&
-               !(reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_NOMOVE)) {
+    } else if (message == WM_WINDOWPOSCHANGING && !moved && !(asked->flags & SWP_NOMOVE)) {
         moved = true;
-        const WINDOWPOS& asked = *reinterpret_cast<const WINDOWPOS*>(lParam);
-        openingCorner = ScreenArea{asked.x, asked.y, 0, 0};
+        openingCorner = ScreenArea{asked->x, asked->y, 0, 0};
     } else if (message == WM_GETDPISCALEDSIZE) {
-        // Asked before WM_DPICHANGED, so that a dragged window stays under the pointer.
+        // Asked before WM_DPICHANGED; dragged, the window goes where the pointer is.
         RECT now{0, 0, 0, 0};
         GetWindowRect(window, &now);
-        // Dragged, the window goes where the pointer is.
         const RECT placed =
             placedAt(window, static_cast<UINT>(wParam), now,
                      dragged ? MonitorFromPoint(pointerOrPrimary(), MONITOR_DEFAULTTONEAREST)
@@ -187,9 +181,8 @@ void Desktop::fitClientArea(sf::WindowHandle window, unsigned side) const {
         openingCorner.reset(); // opened: from now on a window is placed where it goes
     }
     RECT client{0, 0, 0, 0}, outer{0, 0, 0, 0};
-    if (!GetClientRect(window, &client) || !GetWindowRect(window, &outer)) {
-        return;
-    }
+    GetClientRect(window, &client);
+    GetWindowRect(window, &outer);
     const int wide = static_cast<int>(side) - (client.right - client.left);
     const int high = static_cast<int>(side) - (client.bottom - client.top);
     if (wide != 0 || high != 0) {

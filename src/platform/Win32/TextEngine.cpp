@@ -1,6 +1,6 @@
 #include "platform/TextEngine.hpp"
 
-#include "platform/Win32/Utf16.hpp"
+#include "platform/Win32/Win32.hpp"
 
 #include <windows.h>
 
@@ -10,20 +10,15 @@
 
 struct TextEngine::Engine {
     std::wstring fontFile, family;
-    bool fontAdded = false;
     HDC dc = CreateCompatibleDC(nullptr);
 
     ~Engine() {
         DeleteDC(dc);
-        if (fontAdded) {
-            RemoveFontResourceExW(fontFile.c_str(), FR_PRIVATE, nullptr);
-        }
+        RemoveFontResourceExW(fontFile.c_str(), FR_PRIVATE, nullptr); // refused when not added
     }
 
-    // Uniscribe shapes each line, orders its runs, takes fonts for the
-    // scripts the game's font lacks (SSA_FALLBACK) and links East Asian ones
-    // (SSA_LINK); with `draw`, the lines go one under another from the top
-    // left. The size they take together.
+    // The size the lines take, one under another from the top left; drawn
+    // with `draw`. Uniscribe takes fonts for the scripts the game's font lacks.
     SIZE lines(const std::wstring& text, unsigned pixelSize, bool draw) const {
         const HFONT font =
             CreateFontW(-static_cast<int>(pixelSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
@@ -60,10 +55,8 @@ struct TextEngine::Engine {
 };
 
 TextEngine::TextEngine(const std::string& fontFile, const std::string& family)
-    : engine_(std::make_unique<Engine>()) {
-    engine_->fontFile = utf16(fontFile);
-    engine_->family = utf16(family);
-    engine_->fontAdded = AddFontResourceExW(engine_->fontFile.c_str(), FR_PRIVATE, nullptr) > 0;
+    : engine_(new Engine{utf16(fontFile), utf16(family)}) {
+    AddFontResourceExW(engine_->fontFile.c_str(), FR_PRIVATE, nullptr);
 }
 
 int TextEngine::width(const std::string& utf8, unsigned pixelSize) const {
@@ -71,40 +64,36 @@ int TextEngine::width(const std::string& utf8, unsigned pixelSize) const {
 }
 
 TextPicture TextEngine::draw(const std::string& utf8, unsigned pixelSize) const {
-    TextPicture picture;
     const std::wstring text = utf16(utf8);
     const SIZE size = engine_->lines(text, pixelSize, false);
-    if (text.empty() || size.cx <= 0 || size.cy <= 0) {
-        return picture;
-    }
     BITMAPINFO info{};
     info.bmiHeader = {
         sizeof info.bmiHeader, size.cx, -size.cy /* top row first */, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    // None when too large for memory or GDI. The pixels are read within it,
-    // at the size measured, whatever width the drawing takes.
+    // None when empty, or too large for memory or GDI. The pixels are read
+    // within it, at the size measured, whatever width the drawing takes.
     void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(engine_->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HBITMAP bitmap =
+        size.cx > 0 && size.cy > 0
+            ? CreateDIBSection(engine_->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+            : nullptr;
+    TextPicture picture;
     if (bitmap != nullptr && bits != nullptr) {
         const HGDIOBJ before = SelectObject(engine_->dc, bitmap);
         // White on black: the grey of each pixel is the letters' coverage.
-        std::fill_n(static_cast<std::uint32_t*>(bits), static_cast<std::size_t>(size.cx) * size.cy,
-                    0u);
+        picture = {static_cast<unsigned>(size.cx), static_cast<unsigned>(size.cy),
+                   std::vector<std::uint8_t>(static_cast<std::size_t>(size.cx) * size.cy)};
+        std::fill_n(static_cast<std::uint32_t*>(bits), picture.alpha.size(), 0u);
         SetBkMode(engine_->dc, TRANSPARENT);
         SetTextColor(engine_->dc, RGB(255, 255, 255));
         engine_->lines(text, pixelSize, true);
         GdiFlush();
-        picture.width = static_cast<unsigned>(size.cx);
-        picture.height = static_cast<unsigned>(size.cy);
-        picture.alpha.resize(static_cast<std::size_t>(size.cx) * size.cy);
         const auto* pixels = static_cast<const std::uint8_t*>(bits);
         for (std::size_t i = 0; i < picture.alpha.size(); ++i) {
             picture.alpha[i] = std::max({pixels[4 * i], pixels[4 * i + 1], pixels[4 * i + 2]});
         }
         SelectObject(engine_->dc, before);
     }
-    if (bitmap != nullptr) {
-        DeleteObject(bitmap);
-    }
+    DeleteObject(bitmap); // refuses a null one
     return picture;
 }
 
