@@ -11,13 +11,6 @@ sf::Time untilNextFrame(const FrameSchedule& schedule, const FrameAsk& ask, sf::
     return std::max(sf::Time::Zero, schedule.nextFrame - now);
 }
 
-sf::Time untilSafetyRedraw(const FrameSchedule& schedule, sf::Time now) {
-    if (!schedule.safetyRedraws) {
-        return farAhead;
-    }
-    return std::max(sf::Time::Zero, safetyRedraw - (now - schedule.drawnAt));
-}
-
 } // namespace
 
 sf::Time framePeriodAt(float refreshRate) {
@@ -28,7 +21,7 @@ bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::T
     if (ask.minimized) {
         return false;
     }
-    if (ask.redraw || !schedule.drawnOnce || untilSafetyRedraw(schedule, now) == sf::Time::Zero) {
+    if (ask.redraw || !schedule.drawnOnce) {
         return true;
     }
     return ask.scene != schedule.drawnScene && (!ask.dragging || now >= schedule.nextFrame);
@@ -37,24 +30,21 @@ bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::T
 void advancePastFrame(FrameSchedule& schedule, std::uint64_t scene, sf::Time now) {
     schedule.drawnScene = scene;
     schedule.drawnOnce = true;
-    schedule.drawnAt = now;
     const sf::Time next = schedule.nextFrame + schedule.period;
     schedule.nextFrame = next < now ? now + schedule.period : std::min(next, now + schedule.period);
 }
 
 sf::Time restAfterFrame(const FrameSchedule& schedule, const FrameAsk& ask, const Waits& waits,
                         sf::Time now) {
-    const sf::Time rest =
-        std::max(sf::Time::Zero,
-                 std::min({waits.spiders, waits.spawn, waits.saving,
-                           untilNextFrame(schedule, ask, now), untilSafetyRedraw(schedule, now)}));
+    const sf::Time rest = std::max(
+        sf::Time::Zero,
+        std::min({waits.spiders, waits.spawn, waits.saving, untilNextFrame(schedule, ask, now)}));
     return ask.minimized ? std::max(rest, minimizedRest) : rest;
 }
 
 FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop, Now clock)
     : wait(window, desktop),
       now(clock ? std::move(clock) : [started = sf::Clock()] { return started.getElapsedTime(); }) {
-    schedule.safetyRedraws = !wait.tellsUncovering();
     schedule.period = framePeriodAt(desktop.refreshRate(window.getSystemHandle()));
     lastLook = now();
 }

@@ -14,10 +14,6 @@
 // second where the system does not tell its rate.
 sf::Time framePeriodAt(float refreshRate);
 
-// Where the window system does not tell when a covered window must be drawn
-// again, the picture is drawn again this often, however quiet the board.
-const sf::Time safetyRedraw = sf::seconds(1);
-
 // While minimized the loop wakes at most this often, and makes every wander
 // step that came due meanwhile.
 const sf::Time minimizedRest = sf::seconds(1);
@@ -36,10 +32,8 @@ struct FrameAsk {
 
 struct FrameSchedule {
     sf::Time period = framePeriodAt(0);
-    bool safetyRedraws = true; // false where the window system tells of an uncovered window
     std::uint64_t drawnScene = 0;
     bool drawnOnce = false;
-    sf::Time drawnAt;
     sf::Time nextFrame; // the soonest a dragged spider's next frame is drawn
 };
 

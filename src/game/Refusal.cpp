@@ -69,7 +69,7 @@ void showInWindow(const std::string& line) {
             window.draw(letters);
             window.display();
         }
-        wait.sleep(wait.tellsUncovering() ? sf::seconds(3600) : sf::seconds(1));
+        wait.sleep(sf::seconds(3600));
     }
 }
 

@@ -30,8 +30,6 @@ public:
     // What was said since the last call; call it after the window's events are read.
     WindowNews takeNews();
 
-    bool tellsUncovering() const; // else the picture is drawn again now and then
-
 private:
     struct State;
     std::unique_ptr<State> state;

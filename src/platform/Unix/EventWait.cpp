@@ -114,7 +114,3 @@ WindowNews EventWait::takeNews() {
     news.minimized = !s.shown;
     return news;
 }
-
-bool EventWait::tellsUncovering() const {
-    return true;
-}

@@ -74,7 +74,3 @@ WindowNews EventWait::takeNews() {
     return {std::exchange(state->news.redraw, false),
             state->news.minimized || IsIconic(state->window)};
 }
-
-bool EventWait::tellsUncovering() const {
-    return true;
-}
