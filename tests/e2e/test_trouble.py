@@ -98,7 +98,9 @@ class LinuxTrouble(TroubleTest):
         self.assertTrue(eventually(game.notice_shown, 8, step=0.1), "no close notice")
         self.assertGreater(swaps(), drawn, "no frame drawn while the disk was silent")
         shown_at = float(game.read(os.path.join(game.aside, "swaps")).split()[1])  # the last frame's
-        self.assertLess(shown_at - asked, 4.5, "the notice came late")
+        # 4 s and a frame; a sanitizer's build draws far slower
+        self.assertLess(shown_at - asked, 6 if os.environ.get("TANGLEROOT_GAME_PRELOAD") else 4.5,
+                        "the notice came late")
         self.assertIsNone(game.process.poll(), "ended before the disk answered")
         os.remove(stall)
         self.assertEqual(game.process.wait(timeout=10), 0, game.stderr())
