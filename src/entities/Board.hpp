@@ -45,9 +45,8 @@ constexpr int noticeReadMs = 1000;
 constexpr std::size_t mostThingsInASave = 10000;
 constexpr std::uintmax_t mostSaveBytes = 8 << 20; // not even read: the largest board takes a tenth
 
-// Moves the sprite the least that puts its whole picture on the board. Its
-// size comes from its picture: far off the board a float cannot hold a place
-// and a size together.
+// The least move that puts the whole picture on the board. The size comes from
+// the picture: far off the board a float cannot hold a place and a size together.
 void keepOnBoard(sf::Sprite& sprite);
 
 std::vector<std::string> gameTextureNames();

@@ -14,8 +14,6 @@ public:
     Box(double x, double y);
 
     void hit();
-    // The picture for the current damage; every picture keeps the first's size.
-    void setTexture();
 
     bool operator==(Box other) const { return id == other.id; }
 };

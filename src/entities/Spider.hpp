@@ -18,8 +18,6 @@ public:
 
     Spider(int stage, double x, double y);
 
-    // Rebuilds the sprite for the current stage, keeping its position.
-    void setupSprite();
     void evolve();
     int earnMoney() const;
 

@@ -42,6 +42,12 @@ bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& box
            boxes.size() <= mostBoxesBeforeSpawn;
 }
 
+// A microsecond past due: never a step or a box early.
+sf::Time untilDue(int restMs, const sf::Clock& clock) {
+    return std::max(sf::Time::Zero,
+                    sf::milliseconds(restMs) - clock.getElapsedTime() + sf::microseconds(1));
+}
+
 void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     sf::Time elapsed = spider.moveClock.getElapsedTime();
     if (!catchUp) {
@@ -234,10 +240,9 @@ sf::Time untilSpidersMove(const std::vector<Spider>& spiders) {
     }
     sf::Time rest = farAhead;
     for (std::size_t i = 0; i < still; ++i) {
-        rest = std::min(rest, sf::milliseconds(spiders[i].moveInterval) -
-                                  spiders[i].moveClock.getElapsedTime() + sf::microseconds(1));
+        rest = std::min(rest, untilDue(spiders[i].moveInterval, spiders[i].moveClock));
     }
-    return std::max(rest, sf::Time::Zero);
+    return rest;
 }
 
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
@@ -255,11 +260,7 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
 
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay) {
-    if (!roomToSpawn(spiders, boxes)) {
-        return farAhead;
-    }
-    return std::max(sf::Time::Zero, sf::milliseconds(spawnDelay) - spawnClock.getElapsedTime() +
-                                        sf::microseconds(1));
+    return roomToSpawn(spiders, boxes) ? untilDue(spawnDelay, spawnClock) : farAhead;
 }
 
 std::string moneyLabel(int money) {

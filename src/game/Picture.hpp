@@ -27,7 +27,6 @@ public:
 
     std::uint64_t signature() const { return hash; }
 
-    // Clears `target` and draws every part in order.
     void draw(sf::RenderTarget& target) const;
 
 private:

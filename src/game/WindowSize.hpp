@@ -3,7 +3,6 @@
 #include "platform/Display.hpp"
 
 #include <optional>
-#include <vector>
 
 constexpr unsigned smallestWindowSide = 100;
 
@@ -18,15 +17,11 @@ WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
 // title bar stays under the pointer.
 WindowPlace placeAfterScaleChange(const ScaleChange& change);
 
-// Where the system does not say: a tenth of the height above the window, for
-// a title bar and a task bar together.
+// A tenth of the height above the window, for a title bar and a task bar.
 FrameSize guessedFrame(ScreenArea workArea);
 
-// Width and height 0 when the areas do not overlap.
+// Empty when they do not overlap.
 ScreenArea overlap(ScreenArea a, ScreenArea b);
 
-// The work area on the monitor under the pointer, else that whole monitor.
+// The work area on the monitor under the pointer, else the whole monitor.
 ScreenArea usableArea(const DesktopLayout& layout);
-
-// The monitor that holds the point, else the first; `fallback` for none.
-ScreenArea monitorAt(const std::vector<ScreenArea>& monitors, int x, int y, ScreenArea fallback);

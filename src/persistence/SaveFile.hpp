@@ -12,8 +12,7 @@
 inline const std::filesystem::path saveFilePath = "save.json";
 inline const std::filesystem::path backupFilePath = "save.json.bak";
 
-// Writes at once, on the caller's thread; a failure is told on stderr. The
-// game saves through Saving; tests and benchmarks call this.
+// On the caller's thread, a failure told on stderr; the game saves through Saving.
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money);
 
 std::string notSavedLine(const std::string& problem);
@@ -41,7 +40,7 @@ struct LoadedSave {
     std::string told;
 };
 
-// Throws UnreadableSaveFile as load would, writing nothing.
+// Writes nothing.
 void requireReadableSave();
 
 // The answer to each pair of save.json and save.json.bak states is in

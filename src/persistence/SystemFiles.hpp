@@ -10,8 +10,8 @@
 
 int processId();
 
-// Flushed to the disk, with the mode (Windows: attributes) of the regular
-// file `like` from the first byte; removed on failure. `shown` names it.
+// Flushed, with the mode (Windows: attributes) of the regular file `like`
+// from the first byte; removed on failure.
 bool writeNewFile(const std::filesystem::path& path, const std::string& bytes,
                   const std::filesystem::path& like, const std::string& shown,
                   std::string& problem);
@@ -40,7 +40,7 @@ bool readOrMoveMayWorkLater(unsigned long windowsError);
 // folder's permissions or Controlled Folder Access, for good.
 bool createMayWorkLater(unsigned long windowsError);
 
-// `attempt` gives 0 on success, else its error. Returns the last attempt's.
+// `attempt` gives 0 on success, else its error.
 unsigned long retriedWhileHeld(bool (*mayWorkLater)(unsigned long),
                                const std::function<unsigned long()>& attempt,
                                const std::function<std::uint64_t()>& milliseconds,
