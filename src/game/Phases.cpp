@@ -168,10 +168,8 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
         if (box.sprite.getGlobalBounds().contains(point)) {
             box.hit();
             if (box.damage >= hitsThatBreakABox) {
-                const sf::Vector2f place = box.sprite.getPosition();
-                const Box broken = box;
-                spiders.emplace_back(1, place.x, place.y);
-                boxes.erase(std::find(boxes.begin(), boxes.end(), broken));
+                spiders.emplace_back(1, box.sprite.getPosition().x, box.sprite.getPosition().y);
+                boxes.erase(boxes.begin() + (&box - boxes.data()));
             }
             break;
         }
