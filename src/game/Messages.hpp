@@ -38,9 +38,8 @@ private:
         sf::RectangleShape band;
     };
 
-    // Letters `size` board pixels high, within `margin` of the board's sides,
-    // on a band `margin` wider each way whose top `topOf` gives for its
-    // height. Returns the band's top.
+    // Letters `size` board pixels high on a band `margin` wider each way, whose
+    // top `topOf` gives for its height. Returns the band's top.
     float layOut(Message& message, unsigned size, float margin, bool twoLines,
                  const std::function<float(float band)>& topOf);
 
@@ -53,9 +52,8 @@ private:
 
 using WidthOf = std::function<float(const sf::String&)>;
 
-// Line breaks added so that no line, spaces included, is wider than `width`:
-// at the last space that fits, or at a space that does not (dropped there), or
-// inside a word too long for a line. A letter wider than the line stands alone.
+// Breaks at the last space that fits, at a space that does not (dropped), or
+// inside a word too long for a line; a letter wider than a line stands alone.
 sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float width);
 
 std::string encodedUtf8(const sf::String& text);
@@ -65,7 +63,5 @@ std::string encodedUtf8(const sf::String& text);
 bool drawLetters(const TextEngine& engine, const sf::String& text, unsigned pixelSize, float width,
                  bool twoLines, sf::String& shown, sf::Texture& texture);
 
-// Each ill-formed sequence (a stray or missing continuation byte, an overlong
-// form, a surrogate, past U+10FFFF, cut off) becomes one U+FFFD, and the
-// letters after it are kept.
+// Each ill-formed sequence becomes one U+FFFD; the letters after it are kept.
 sf::String decodedUtf8(const std::string& utf8);

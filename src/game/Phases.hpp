@@ -52,11 +52,9 @@ std::size_t draggedSpider(const std::vector<Spider>& spiders);
 void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                                  const std::function<void(const sf::Sprite&)>& visit);
 
-// The free spiders before the first held or dropped one wander and earn; a
-// dropped one there may merge; it and the spiders after it stand still and
-// are owed at most the one step that came due meanwhile. A spider makes one
-// step once its rest is over, or with `catchUp` (a minimized window, whose
-// loop wakes once a second) every step that came due (wanderSteps).
+// Spiders before the first held or dropped one wander; a dropped one there may
+// merge; it and those after it stand still, owed at most one step. `catchUp` (a
+// minimized window wakes once a second) takes every step that came due.
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
                    bool catchUp = false);
 

@@ -27,9 +27,7 @@ Desktop checkStart(const std::filesystem::path& textures, const std::filesystem:
 void loadGameTextures(const std::filesystem::path& folder);
 void loadGameFont(sf::Font& font, const std::filesystem::path& path);
 
-// The square window on the free part of the monitor under the pointer: 800
-// pixels at the player's scale, or as large as fits with its frame, showing
-// the whole board. Moved to a monitor of another scale, it is placed alike.
+// Placed anew, alike, when moved to a monitor of another scale.
 void openWindow(sf::RenderWindow& window, const Desktop& desktop);
 
 // With the tangleroot-16/32/48.png beside it for the desktop to pick from.

@@ -13,9 +13,8 @@ using nlohmann::json;
 
 namespace {
 
-// Any JSON number within the type's range, a fraction cut toward zero for a
-// whole number, which may also be a boolean (1 or 0). A double holds every
-// 32-bit number and every float exactly: one beyond is beyond either way.
+// Within the type's range; a whole number may be a fraction (cut toward zero) or
+// a boolean. A double holds every int and float exactly, so the check is exact.
 template <typename Number>
 bool readNumber(const json& object, const char* key, const std::string& name, Number& out,
                 std::string& problem) {

@@ -101,9 +101,8 @@ struct Replaced {
     std::string backAt;  // when the backup's board was saved, once it is back
 };
 
-// Files that are no board are kept aside, so that no save replaces them. A
-// good backup's bytes and date take save.json's place; when they cannot, the
-// save.json kept aside comes back, and the folder is as it was.
+// Files that are no board are kept aside, so no save replaces them. When the
+// backup cannot take save.json's place, the folder is put back as it was.
 Replaced replaceSave(const SavesOnDisk& found) {
     Replaced replaced;
     if (!found.save.missing) {

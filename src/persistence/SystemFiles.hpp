@@ -31,9 +31,8 @@ Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& t
 
 void syncFolder(const std::filesystem::path& folder);
 
-// Windows errors that another program holding the file for a moment gives
-// (an indexer, a virus scanner, a sync client): sharing and lock violations,
-// and access denied, also given for a file being deleted.
+// Errors from another program holding the file a moment (an indexer, a virus
+// scanner, a sync client); access denied is also given for a file being deleted.
 bool readOrMoveMayWorkLater(unsigned long windowsError);
 
 // Without access denied: nobody holds a name just made up, so that is the
