@@ -31,6 +31,3 @@ sf::Texture& TextureManager::getTexture(std::string name) {
     }
     return found->second;
 }
-
-MissingTexture::MissingTexture(const std::string& name)
-    : std::runtime_error("no texture named \"" + name + "\"") {}

@@ -21,5 +21,6 @@ public:
 
 class MissingTexture : public std::runtime_error {
 public:
-    explicit MissingTexture(const std::string& name);
+    explicit MissingTexture(const std::string& name)
+        : std::runtime_error("no texture named \"" + name + "\"") {}
 };

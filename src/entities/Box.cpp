@@ -5,8 +5,6 @@
 
 #include <string>
 
-int Box::nextId = 0;
-
 Box::Box(double x, double y) : damage(0), id(nextId++) {
     sprite.setTexture(TextureManager::getTexture("box_damage_0"));
     sprite.setPosition(static_cast<float>(x), static_cast<float>(y));

@@ -9,7 +9,7 @@ public:
     sf::Sprite sprite;
     int id;
 
-    static int nextId;
+    inline static int nextId = 0;
 
     Box(double x, double y);
 

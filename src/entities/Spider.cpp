@@ -5,8 +5,6 @@
 
 #include <string>
 
-int Spider::nextId = 0;
-
 Spider::Spider(int stage, double x, double y)
     : stage(stage), dragging(false), dropped(false), moveInterval(0), id(nextId++) {
     sprite.setTexture(TextureManager::getTexture("spider_stage_" + std::to_string(stage)));
@@ -15,11 +13,8 @@ Spider::Spider(int stage, double x, double y)
 }
 
 void Spider::evolve() {
-    sprite.setTexture(TextureManager::getTexture("spider_stage_" + std::to_string(stage + 1)), true);
+    sprite.setTexture(TextureManager::getTexture("spider_stage_" + std::to_string(stage + 1)),
+                      true);
     sprite.setScale(spriteScale, spriteScale);
     ++stage;
-}
-
-int Spider::earnMoney() const {
-    return stage * stage;
 }

@@ -51,9 +51,7 @@ WindowPlace placeAfterScaleChange(const ScaleChange& change) {
 }
 
 FrameSize guessedFrame(ScreenArea workArea) {
-    FrameSize frame;
-    frame.top = (std::max(workArea.height, 0) + 9) / 10;
-    return frame;
+    return {0, (std::max(workArea.height, 0) + 9) / 10, 0, 0};
 }
 
 ScreenArea overlap(ScreenArea a, ScreenArea b) {

@@ -153,22 +153,6 @@ std::string replacedLine(const SavesOnDisk& found, const Replaced& replaced, boo
     return line + "; a new board starts";
 }
 
-void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Box>& boxes,
-           int& money) {
-    std::vector<Spider> loadedSpiders;
-    for (const SavedSpider& spider : board.spiders) {
-        loadedSpiders.emplace_back(spider.stage, spider.x, spider.y);
-    }
-    std::vector<Box> loadedBoxes;
-    for (const SavedBox& box : board.boxes) {
-        loadedBoxes.emplace_back(box.x, box.y);
-        keepOnBoard(loadedBoxes.back().sprite);
-    }
-    spiders = std::move(loadedSpiders);
-    boxes = std::move(loadedBoxes);
-    money = board.money;
-}
-
 } // namespace
 
 SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
@@ -233,7 +217,16 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
     }
     const SaveOnDisk& played = found.save.isBoard() ? found.save : found.backup;
     if (played.isBoard()) {
-        place(played.board, spiders, boxes, money);
+        spiders.clear();
+        boxes.clear();
+        for (const SavedSpider& spider : played.board.spiders) {
+            spiders.emplace_back(spider.stage, spider.x, spider.y);
+        }
+        for (const SavedBox& box : played.board.boxes) {
+            boxes.emplace_back(box.x, box.y);
+            keepOnBoard(boxes.back().sprite);
+        }
+        money = played.board.money;
     }
     return loaded;
 }
