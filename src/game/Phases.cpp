@@ -61,13 +61,6 @@ void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
     keepOnBoard(spider.sprite);
 }
 
-// A rest that ran out while standing still leaves one step due, at once.
-void standStill(Spider& spider) {
-    if (spider.moveClock.getElapsedTime() > sf::milliseconds(spider.moveInterval)) {
-        spider.moveInterval = 0;
-    }
-}
-
 std::size_t firstStillSpider(const std::vector<Spider>& spiders) {
     return static_cast<std::size_t>(
         std::find_if(spiders.begin(), spiders.end(),
@@ -222,8 +215,9 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng, 
     for (std::size_t i = 0; i < spiders.size(); ++i) {
         if (i < still) {
             wander(spiders[i], money, rng, catchUp);
-        } else {
-            standStill(spiders[i]);
+        } else if (spiders[i].moveClock.getElapsedTime() >
+                   sf::milliseconds(spiders[i].moveInterval)) {
+            spiders[i].moveInterval = 0; // a rest run out while standing still: one step due now
         }
     }
     if (still < spiders.size() && spiders[still].dropped) {

@@ -93,17 +93,6 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
         problem = "its root is not an object";
         return false;
     }
-    // Counted before any entry is read: a board far too big is refused at once.
-    std::size_t things = 0;
-    for (const char* key : {"spiders", "boxes"}) {
-        const auto entries = root.find(key);
-        things += entries != root.end() && entries->is_array() ? entries->size() : 0;
-    }
-    if (things > mostThingsInASave) {
-        problem = "it holds " + std::to_string(things) + " things, more than the " +
-                  std::to_string(mostThingsInASave) + " a board may hold";
-        return false;
-    }
     const auto readSpider = [&](const json& entry, const std::string& name, SavedSpider& spider) {
         if (!readNumber(entry, "stage", name, spider.stage, problem) ||
             !readNumber(entry, "x", name, spider.x, problem) ||
@@ -125,6 +114,12 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
     if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
         !readEntries(root, "boxes", "box", read.boxes, problem, readBox) ||
         !readNumber(root, "money", "the board", read.money, problem)) {
+        return false;
+    }
+    if (const std::size_t things = read.spiders.size() + read.boxes.size();
+        things > mostThingsInASave) {
+        problem = "it holds " + std::to_string(things) + " things, more than the " +
+                  std::to_string(mostThingsInASave) + " a board may hold";
         return false;
     }
     board = std::move(read);

@@ -32,14 +32,13 @@ SaveOnDisk examine(const fs::path& path) {
     if (found.missing) {
         return found;
     }
-    const fs::file_status status = fs::status(path, error);
+    const bool regular = fs::is_regular_file(fs::status(path, error));
+    const std::uintmax_t size = error || !regular ? 0 : fs::file_size(path, error);
     std::string unreadable;
     if (error) {
         unreadable = "cannot be examined: " + error.message();
-    } else if (!fs::is_regular_file(status)) {
+    } else if (!regular) {
         found.problem = "it is not a regular file";
-    } else if (const std::uintmax_t size = fs::file_size(path, error); error) {
-        unreadable = "cannot be examined: " + error.message();
     } else if (size > mostSaveBytes) {
         found.problem = "it is larger than " + std::to_string(mostSaveBytes >> 20) +
                         " MiB, more than any board";
