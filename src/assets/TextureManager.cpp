@@ -1,26 +1,16 @@
 #include "assets/TextureManager.hpp"
 
-std::map<std::string, sf::Texture> TextureManager::textures;
-
-namespace {
-
-void addTextureFile(const std::filesystem::path& path) {
-    const std::string name = path.stem().string();
-    sf::Texture& texture = TextureManager::textures[name];
-    // Things, shrunk to a quarter, keep clean edges and thin lines through
-    // mipmaps. The background is drawn at its size, where smoothing would cost
-    // a software renderer a third of its frame.
-    if (texture.loadFromFile(path.string()) && name != "background") {
-        texture.setSmooth(true);
-        texture.generateMipmap();
-    }
-}
-
-} // namespace
-
 void TextureManager::addTextures(std::filesystem::path path) {
     for (const auto& entry : std::filesystem::directory_iterator(path)) {
-        addTextureFile(entry.path());
+        const std::string name = entry.path().stem().string();
+        sf::Texture& texture = textures[name];
+        // Things, shrunk to a quarter, keep clean edges and thin lines through
+        // mipmaps. The background is drawn at its size, where smoothing would
+        // cost a software renderer a third of its frame.
+        if (texture.loadFromFile(entry.path().string()) && name != "background") {
+            texture.setSmooth(true);
+            texture.generateMipmap();
+        }
     }
 }
 

@@ -10,7 +10,7 @@
 // Named by their file's name without the extension.
 class TextureManager {
 public:
-    static std::map<std::string, sf::Texture> textures;
+    inline static std::map<std::string, sf::Texture> textures;
 
     // An entry of the folder that fails to load still gets an empty texture
     // under its name. Throws std::filesystem::filesystem_error when unlistable.

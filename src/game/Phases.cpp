@@ -29,9 +29,8 @@ void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
     for (const Spider& other : spiders) {
         if (other != dropped && bounds.intersects(other.sprite.getGlobalBounds()) &&
             other.stage == dropped.stage && dropped.stage < lastStage) {
-            const Spider partner = other;
             dropped.evolve();
-            spiders.erase(std::find(spiders.begin(), spiders.end(), partner));
+            spiders.erase(spiders.begin() + (&other - spiders.data()));
             return;
         }
     }
