@@ -22,5 +22,4 @@ public:
     int earnMoney() const { return stage * stage; }
 
     bool operator==(Spider other) const { return id == other.id; }
-    bool operator!=(Spider other) const { return id != other.id; }
 };

@@ -27,7 +27,7 @@ void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
     dropped.dropped = false;
     const sf::FloatRect bounds = dropped.sprite.getGlobalBounds();
     for (const Spider& other : spiders) {
-        if (other != dropped && bounds.intersects(other.sprite.getGlobalBounds()) &&
+        if (other.id != dropped.id && bounds.intersects(other.sprite.getGlobalBounds()) &&
             other.stage == dropped.stage && dropped.stage < lastStage) {
             dropped.evolve();
             spiders.erase(spiders.begin() + (&other - spiders.data()));
