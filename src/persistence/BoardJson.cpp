@@ -94,17 +94,15 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
         return false;
     }
     const auto readSpider = [&](const json& entry, const std::string& name, SavedSpider& spider) {
-        if (!readNumber(entry, "stage", name, spider.stage, problem) ||
-            !readNumber(entry, "x", name, spider.x, problem) ||
-            !readNumber(entry, "y", name, spider.y, problem)) {
-            return false;
-        }
-        if (spider.stage < 1 || spider.stage > lastStage) {
+        const bool numbers = readNumber(entry, "stage", name, spider.stage, problem) &&
+                             readNumber(entry, "x", name, spider.x, problem) &&
+                             readNumber(entry, "y", name, spider.y, problem);
+        if (numbers && (spider.stage < 1 || spider.stage > lastStage)) {
             problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to " +
                       std::to_string(lastStage);
             return false;
         }
-        return true;
+        return numbers;
     };
     const auto readBox = [&](const json& entry, const std::string& name, SavedBox& box) {
         return readNumber(entry, "x", name, box.x, problem) &&
