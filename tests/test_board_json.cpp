@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -70,7 +71,7 @@ TEST(BoardJson, ReadsTolerantFormsLikeTheCompactOne) {
 }
 
 TEST(BoardJson, RefusesUnusableDocumentsWithoutTouchingTheBoard) {
-    const char* unusable[] = {
+    const std::string unusable[] = {
         "", "   ", "not json", R"({"money":1)", "[1,2,3]", "42", "null",
         R"({"spiders":{},"money":1})", R"({"boxes":"none","money":1})",
         R"({"boxes":[5],"money":1})", R"({"spiders":[[1,2,3]],"money":1})",
@@ -81,7 +82,7 @@ TEST(BoardJson, RefusesUnusableDocumentsWithoutTouchingTheBoard) {
         R"({"spiders":[{"stage":"2","x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":0,"x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":false,"x":1,"y":2}],"money":1})",
-        R"({"spiders":[{"stage":13,"x":1,"y":2}],"money":1})",
+        R"({"spiders":[{"stage":)" + std::to_string(lastStage + 1) + R"(,"x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":-1,"x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":1e300,"x":1,"y":2}],"money":1})",
         R"({"spiders":[{"stage":18446744073709551615,"x":1,"y":2}],"money":1})",
@@ -94,7 +95,7 @@ TEST(BoardJson, RefusesUnusableDocumentsWithoutTouchingTheBoard) {
         // a good first entry does not make a bad second one acceptable
         R"({"spiders":[{"stage":1,"x":1,"y":2},{"stage":99,"x":1,"y":2}],"money":1})"};
     const SavedBoard before{{{5, 1, 2}}, {{3, 4}}, 77};
-    for (const char* text : unusable) {
+    for (const std::string& text : unusable) {
         SavedBoard board = before;
         std::string problem;
         EXPECT_FALSE(parseBoard(text, board, problem)) << text;

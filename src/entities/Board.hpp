@@ -28,9 +28,8 @@ constexpr int shortestWanderRest = 1000;
 constexpr int longestWanderRest = 5000;
 constexpr float longestWanderStep = 50.f; // board pixels each way
 
-// Saving, in milliseconds. What the player did reaches the writer within
-// playSaveDelay, leaving the write half a second to be on the disk within 2 s;
-// so does the next try after a failed save. Wandering alone waits longer.
+// Saving, in milliseconds: play (or a retry) reaches the writer within
+// playSaveDelay, leaving the write half a second to land within 2 s.
 constexpr int playSaveDelay = 1500;
 constexpr int wanderingSaveDelay = 30000;
 // An end waits at most this for the disk: inside the 5 s Windows gives a
@@ -45,9 +44,8 @@ constexpr int noticeReadMs = 1000;
 constexpr std::size_t mostThingsInASave = 10000;
 constexpr std::uintmax_t mostSaveBytes = 8 << 20; // not even read: the largest board takes a tenth
 
-// Moves the sprite the least that puts its whole picture on the board. Its
-// size comes from its picture: far off the board a float cannot hold a place
-// and a size together.
+// The least move that puts the whole picture on the board. The size comes from
+// the picture: far off the board a float cannot hold a place and a size together.
 void keepOnBoard(sf::Sprite& sprite);
 
 std::vector<std::string> gameTextureNames();

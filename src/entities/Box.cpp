@@ -5,21 +5,15 @@
 
 #include <string>
 
-int Box::nextId = 0;
-
 Box::Box(double x, double y) : damage(0), id(nextId++) {
-    setTexture();
+    sprite.setTexture(TextureManager::getTexture("box_damage_0"));
     sprite.setPosition(static_cast<float>(x), static_cast<float>(y));
     sprite.setScale(spriteScale, spriteScale);
 }
 
 void Box::hit() {
     ++damage;
-    if (damage < hitsThatBreakABox) {
-        setTexture();
+    if (damage < hitsThatBreakABox) { // every picture has the first's size
+        sprite.setTexture(TextureManager::getTexture("box_damage_" + std::to_string(damage)));
     }
-}
-
-void Box::setTexture() {
-    sprite.setTexture(TextureManager::getTexture("box_damage_" + std::to_string(damage)));
 }

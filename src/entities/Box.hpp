@@ -9,13 +9,11 @@ public:
     sf::Sprite sprite;
     int id;
 
-    static int nextId;
+    inline static int nextId = 0;
 
     Box(double x, double y);
 
     void hit();
-    // The picture for the current damage; every picture keeps the first's size.
-    void setTexture();
 
     bool operator==(Box other) const { return id == other.id; }
 };

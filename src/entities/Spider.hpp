@@ -14,15 +14,12 @@ public:
     sf::Sprite sprite; // its position is the picture's top-left corner
     int id;
 
-    static int nextId;
+    inline static int nextId = 0;
 
     Spider(int stage, double x, double y);
 
-    // Rebuilds the sprite for the current stage, keeping its position.
-    void setupSprite();
     void evolve();
-    int earnMoney() const;
+    int earnMoney() const { return stage * stage; }
 
     bool operator==(Spider other) const { return id == other.id; }
-    bool operator!=(Spider other) const { return id != other.id; }
 };

@@ -87,10 +87,9 @@ sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float wid
 
 Messages::Messages(const sf::Font& font, const std::string& fontFile)
     : engine_(fontFile, font.getInfo().family) {
-    for (Message* message : {&notice, &failure, &restored}) {
-        message->band.setFillColor(stripColour);
-    }
     notice.band.setFillColor(bandColour);
+    failure.band.setFillColor(stripColour);
+    restored.band.setFillColor(stripColour);
 }
 
 void Messages::show(const std::string& noticeText, const std::string& failureLine,
@@ -108,18 +107,6 @@ void Messages::show(const std::string& noticeText, const std::string& failureLin
     const float failureTop =
         layOut(failure, lineSize, lineMargin, true, [](float band) { return boardSide - band; });
     layOut(restored, lineSize, lineMargin, true, [&](float band) { return failureTop - band; });
-}
-
-bool lettersTexture(const TextPicture& drawn, sf::Texture& texture) {
-    if (drawn.width == 0 || drawn.height == 0 || !texture.create(drawn.width, drawn.height)) {
-        return false;
-    }
-    std::vector<sf::Uint8> pixels(drawn.alpha.size() * 4, 255);
-    for (std::size_t i = 0; i < drawn.alpha.size(); ++i) {
-        pixels[4 * i + 3] = drawn.alpha[i];
-    }
-    texture.update(pixels.data());
-    return true;
 }
 
 namespace {
@@ -155,20 +142,34 @@ sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
 
 } // namespace
 
+bool drawLetters(const TextEngine& engine, const sf::String& text, unsigned pixelSize, float width,
+                 bool twoLines, sf::String& shown, sf::Texture& texture) {
+    const WidthOf widthOf = [&](const sf::String& line) {
+        return static_cast<float>(engine.width(encodedUtf8(line), pixelSize));
+    };
+    shown = twoLines ? inTwoLines(text, widthOf, width) : wrapToWidth(text, widthOf, width);
+    const TextPicture drawn = engine.draw(encodedUtf8(shown), pixelSize);
+    if (drawn.width == 0 || drawn.height == 0 || !texture.create(drawn.width, drawn.height)) {
+        return false;
+    }
+    std::vector<sf::Uint8> pixels(drawn.alpha.size() * 4, 255);
+    for (std::size_t i = 0; i < drawn.alpha.size(); ++i) {
+        pixels[4 * i + 3] = drawn.alpha[i];
+    }
+    texture.update(pixels.data());
+    return true;
+}
+
 float Messages::layOut(Message& message, unsigned size, float margin, bool twoLines,
                        const std::function<float(float band)>& topOf) {
-    const unsigned pixelSize = screenPixels(static_cast<float>(size), scale);
-    const float width = (boardSide - 2 * margin) * scale;
-    const WidthOf widthOf = [&](const sf::String& line) {
-        return static_cast<float>(engine_.width(encodedUtf8(line), pixelSize));
-    };
-    const sf::String text = decodedUtf8(message.utf8);
-    message.shown = twoLines ? inTwoLines(text, widthOf, width) : wrapToWidth(text, widthOf, width);
+    const bool drawn = drawLetters(
+        engine_, decodedUtf8(message.utf8), screenPixels(static_cast<float>(size), scale),
+        (boardSide - 2 * margin) * scale, twoLines, message.shown, message.picture);
     if (message.shown.isEmpty()) {
         return topOf(0.f);
     }
     float height = 0.f;
-    if (lettersTexture(engine_.draw(encodedUtf8(message.shown), pixelSize), message.picture)) {
+    if (drawn) {
         message.letters.setTexture(message.picture, true);
         message.letters.setScale(1 / scale, 1 / scale); // made in window pixels
         height = static_cast<float>(message.picture.getSize().y) / scale;

@@ -11,22 +11,19 @@
 #include <functional>
 #include <string>
 
-// What the window says of saving, over the board: the close notice on a band
-// across the middle; along the bottom, each on a strip, the line saying that
-// saves fail and, above it, the line saying that a board was brought back.
-// The system's text engine shapes them, with fonts for every script; each is
-// laid out into a picture only when it or the window's scale changes.
+// The close notice across the middle; along the bottom the failure line and,
+// above it, the restored line. Laid out again only when one or the scale changes.
 class Messages {
 public:
     Messages(const sf::Font& font, const std::string& fontFile);
 
-    // UTF-8; empty: none. `scale` as windowScale gives it.
+    // Empty: none.
     void show(const std::string& notice, const std::string& failureLine,
               const std::string& restoredLine, float scale);
     void addTo(Picture& picture) const;
     bool showsNotice() const { return !notice.utf8.empty(); }
 
-    // The letters drawn, with the layout's line breaks.
+    // With the layout's line breaks.
     const sf::String& noticeShown() const { return notice.shown; }
     const sf::String& failureLineShown() const { return failure.shown; }
     const sf::String& restoredLineShown() const { return restored.shown; }
@@ -41,9 +38,8 @@ private:
         sf::RectangleShape band;
     };
 
-    // Letters `size` board pixels high, within `margin` of the board's sides,
-    // on a band `margin` wider each way whose top `topOf` gives for its
-    // height. Returns the band's top.
+    // Letters `size` board pixels high on a band `margin` wider each way, whose
+    // top `topOf` gives for its height. Returns the band's top.
     float layOut(Message& message, unsigned size, float margin, bool twoLines,
                  const std::function<float(float band)>& topOf);
 
@@ -56,17 +52,16 @@ private:
 
 using WidthOf = std::function<float(const sf::String&)>;
 
-// Line breaks added so that no line, spaces included, is wider than `width`:
-// at the last space that fits, or at a space that does not (dropped there), or
-// inside a word too long for a line. A letter wider than the line stands alone.
+// Breaks at the last space that fits, at a space that does not (dropped), or
+// inside a word too long for a line; a letter wider than a line stands alone.
 sf::String wrapToWidth(const sf::String& text, const WidthOf& widthOf, float width);
 
 std::string encodedUtf8(const sf::String& text);
 
-// White letters; false when there are none, or too many for a texture.
-bool lettersTexture(const TextPicture& drawn, sf::Texture& texture);
+// Wrapped to `width` window pixels (`twoLines`: cut after two) into `shown`, and
+// drawn white into `texture`; false when there are no letters, or too many.
+bool drawLetters(const TextEngine& engine, const sf::String& text, unsigned pixelSize, float width,
+                 bool twoLines, sf::String& shown, sf::Texture& texture);
 
-// Each ill-formed sequence (a stray or missing continuation byte, an overlong
-// form, a surrogate, past U+10FFFF, cut off) becomes one U+FFFD, and the
-// letters after it are kept.
+// Each ill-formed sequence becomes one U+FFFD; the letters after it are kept.
 sf::String decodedUtf8(const std::string& utf8);

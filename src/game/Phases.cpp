@@ -27,11 +27,10 @@ void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
     dropped.dropped = false;
     const sf::FloatRect bounds = dropped.sprite.getGlobalBounds();
     for (const Spider& other : spiders) {
-        if (other != dropped && bounds.intersects(other.sprite.getGlobalBounds()) &&
+        if (other.id != dropped.id && bounds.intersects(other.sprite.getGlobalBounds()) &&
             other.stage == dropped.stage && dropped.stage < lastStage) {
-            const Spider partner = other;
             dropped.evolve();
-            spiders.erase(std::find(spiders.begin(), spiders.end(), partner));
+            spiders.erase(spiders.begin() + (&other - spiders.data()));
             return;
         }
     }
@@ -40,6 +39,12 @@ void mergeDropped(std::vector<Spider>& spiders, Spider& dropped) {
 bool roomToSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes) {
     return spiders.size() + boxes.size() <= mostThingsBeforeSpawn &&
            boxes.size() <= mostBoxesBeforeSpawn;
+}
+
+// A microsecond past due: never a step or a box early.
+sf::Time untilDue(int restMs, const sf::Clock& clock) {
+    return std::max(sf::Time::Zero,
+                    sf::milliseconds(restMs) - clock.getElapsedTime() + sf::microseconds(1));
 }
 
 void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
@@ -53,13 +58,6 @@ void wander(Spider& spider, int& money, std::mt19937& rng, bool catchUp) {
         spider.moveClock.restart();
     }
     keepOnBoard(spider.sprite);
-}
-
-// A rest that ran out while standing still leaves one step due, at once.
-void standStill(Spider& spider) {
-    if (spider.moveClock.getElapsedTime() > sf::milliseconds(spider.moveInterval)) {
-        spider.moveInterval = 0;
-    }
 }
 
 std::size_t firstStillSpider(const std::vector<Spider>& spiders) {
@@ -162,10 +160,8 @@ void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int
         if (box.sprite.getGlobalBounds().contains(point)) {
             box.hit();
             if (box.damage >= hitsThatBreakABox) {
-                const sf::Vector2f place = box.sprite.getPosition();
-                const Box broken = box;
-                spiders.emplace_back(1, place.x, place.y);
-                boxes.erase(std::find(boxes.begin(), boxes.end(), broken));
+                spiders.emplace_back(1, box.sprite.getPosition().x, box.sprite.getPosition().y);
+                boxes.erase(boxes.begin() + (&box - boxes.data()));
             }
             break;
         }
@@ -218,8 +214,9 @@ void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng, 
     for (std::size_t i = 0; i < spiders.size(); ++i) {
         if (i < still) {
             wander(spiders[i], money, rng, catchUp);
-        } else {
-            standStill(spiders[i]);
+        } else if (spiders[i].moveClock.getElapsedTime() >
+                   sf::milliseconds(spiders[i].moveInterval)) {
+            spiders[i].moveInterval = 0; // a rest run out while standing still: one step due now
         }
     }
     if (still < spiders.size() && spiders[still].dropped) {
@@ -234,10 +231,9 @@ sf::Time untilSpidersMove(const std::vector<Spider>& spiders) {
     }
     sf::Time rest = farAhead;
     for (std::size_t i = 0; i < still; ++i) {
-        rest = std::min(rest, sf::milliseconds(spiders[i].moveInterval) -
-                                  spiders[i].moveClock.getElapsedTime() + sf::microseconds(1));
+        rest = std::min(rest, untilDue(spiders[i].moveInterval, spiders[i].moveClock));
     }
-    return std::max(rest, sf::Time::Zero);
+    return rest;
 }
 
 bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19937& rng,
@@ -255,11 +251,7 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
 
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay) {
-    if (!roomToSpawn(spiders, boxes)) {
-        return farAhead;
-    }
-    return std::max(sf::Time::Zero, sf::milliseconds(spawnDelay) - spawnClock.getElapsedTime() +
-                                        sf::microseconds(1));
+    return roomToSpawn(spiders, boxes) ? untilDue(spawnDelay, spawnClock) : farAhead;
 }
 
 std::string moneyLabel(int money) {

@@ -31,35 +31,30 @@ struct InputSeen {
     bool redraw = false;       // the window must be drawn again at once
 };
 
-// Each event acts at its own point. A lost focus drops the held spiders: the
-// release may never reach the window. A new size shows the board letterboxed.
+// A lost focus drops the held spiders: the release may never reach the window.
 void handleInput(const sf::Event& event, sf::RenderTarget& window, std::vector<Spider>& spiders,
                  std::vector<Box>& boxes, int& money, InputSeen& seen);
 
-// The largest centred square on whole pixels, as parts of the window's size.
+// The largest centred square on whole pixels.
 sf::FloatRect boardViewport(sf::Vector2u size);
 
-// Any button: picks up (and is paid by) the first spider under the point,
-// and hits the first box there.
+// Any button picks up (and is paid by) the first spider there and hits the first box.
 void handleMousePress(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money,
                       sf::Vector2f point);
 void handleMouseRelease(std::vector<Spider>& spiders);
 
-// Centres the dragged spider on `point`, on the board or off it.
 void moveDraggedSpider(std::vector<Spider>& spiders, sf::Vector2f point);
 
-// The first held spider, or spiders.size().
+// spiders.size() when none is held.
 std::size_t draggedSpider(const std::vector<Spider>& spiders);
 
 // Spiders, then boxes, in their order, and the dragged spider last of all.
 void forEachSpriteInDrawingOrder(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                                  const std::function<void(const sf::Sprite&)>& visit);
 
-// The free spiders before the first held or dropped one wander and earn; a
-// dropped one there may merge; it and the spiders after it stand still and
-// are owed at most the one step that came due meanwhile. A spider makes one
-// step once its rest is over, or with `catchUp` (a minimized window, whose
-// loop wakes once a second) every step that came due (wanderSteps).
+// Spiders before the first held or dropped one wander; a dropped one there may
+// merge; it and those after it stand still, owed at most one step. `catchUp` (a
+// minimized window wakes once a second) takes every step that came due.
 void updateSpiders(std::vector<Spider>& spiders, int& money, std::mt19937& rng,
                    bool catchUp = false);
 
@@ -77,7 +72,6 @@ bool spawnBoxes(std::vector<Spider>& spiders, std::vector<Box>& boxes, std::mt19
 sf::Time untilSpawn(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                     const sf::Clock& spawnClock, int spawnDelay);
 
-// " (full)" at the largest amount, where earnings stop counting.
 std::string moneyLabel(int money);
 
 float windowScale(const sf::RenderTarget& target);

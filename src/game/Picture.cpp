@@ -26,14 +26,13 @@ void Picture::signTransform(const sf::Transformable& part) {
 }
 
 void Picture::clear() {
-    hasBackground = false;
+    background = sf::Sprite();
     parts.clear();
     hash = emptySignature;
 }
 
 void Picture::addBackground(const sf::Texture& texture) {
     background.setTexture(texture, true);
-    hasBackground = true;
     sign(&texture);
     sign(texture.isSmooth());
 }
@@ -79,10 +78,8 @@ void Picture::add(const sf::Sprite& sprite, const std::string& shows) {
 
 void Picture::draw(sf::RenderTarget& target) const {
     // Dark bars beside the board in a window forced to another shape
-    target.clear(hasBackground ? sf::Color(29, 26, 20) : sf::Color::White);
-    if (hasBackground) {
-        target.draw(background);
-    }
+    target.clear(background.getTexture() ? sf::Color(29, 26, 20) : sf::Color::White);
+    target.draw(background); // nothing without a texture
     for (const sf::Drawable* part : parts) {
         target.draw(*part);
     }

@@ -27,7 +27,6 @@ public:
 
     std::uint64_t signature() const { return hash; }
 
-    // Clears `target` and draws every part in order.
     void draw(sf::RenderTarget& target) const;
 
 private:
@@ -38,7 +37,6 @@ private:
     static constexpr std::uint64_t emptySignature = 14695981039346656037ull; // FNV-1a's start
 
     sf::Sprite background;
-    bool hasBackground = false;
     std::vector<const sf::Drawable*> parts;
     std::uint64_t hash = emptySignature;
 };

@@ -14,8 +14,6 @@
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Window/Event.hpp>
 
-#include <algorithm>
-#include <cmath>
 #include <iostream>
 
 namespace {
@@ -35,15 +33,10 @@ void showInWindow(const std::string& line) {
     sf::Font font;
     const bool gameFont = font.loadFromFile(fontFile);
     const TextEngine engine(gameFont ? fontFile : "", gameFont ? font.getInfo().family : "");
-    const unsigned pixelSize = screenPixels(textSize, scale);
-    const sf::String shown = wrapToWidth(
-        decodedUtf8(line),
-        [&](const sf::String& part) {
-            return static_cast<float>(engine.width(encodedUtf8(part), pixelSize));
-        },
-        textWidth * scale);
+    sf::String shown;
     sf::Texture picture;
-    lettersTexture(engine.draw(encodedUtf8(shown), pixelSize), picture);
+    drawLetters(engine, decodedUtf8(line), screenPixels(textSize, scale), textWidth * scale, false,
+                shown, picture);
     const unsigned border = screenPixels(margin, scale);
     const sf::Vector2u size(screenPixels(textWidth, scale) + 2 * border,
                             picture.getSize().y + 2 * border);

@@ -13,7 +13,6 @@ struct StartOptions {
 // Other words are left alone.
 StartOptions readOptions(const std::vector<std::string>& arguments);
 
-// Tells why the game cannot start or go on, on stderr always; with
-// `inWindow`, or where nobody reads stderr, in a message box (Windows) or a
-// window of its own until closed, drawn by the system's text engine.
+// On stderr always; with `inWindow`, or where nobody reads stderr, also in a
+// message box (Windows) or a window of its own until closed.
 void tellWhyTheGameStops(const std::string& line, bool inWindow);

@@ -5,11 +5,9 @@
 #include "game/WindowSize.hpp"
 #include "persistence/AtomicFile.hpp"
 #include "persistence/SaveFile.hpp"
-#include "platform/Display.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>

@@ -11,7 +11,6 @@
 #include <stdexcept>
 #include <string>
 
-// Why the game cannot start; main prints it as one line and exits with 1.
 class StartupError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -24,15 +23,12 @@ public:
 Desktop checkStart(const std::filesystem::path& textures, const std::filesystem::path& font,
                    const std::filesystem::path& lockFile, std::optional<FolderLock>& lock);
 
-// Fails now, not in the middle of play, when a picture is missing or broken.
+// Fail now, not in the middle of play, when a picture is missing or broken.
 void loadGameTextures(const std::filesystem::path& folder);
 void loadGameFont(sf::Font& font, const std::filesystem::path& path);
 
-// The square window on the free part of the monitor under the pointer: 800
-// pixels at the player's scale, or as large as fits with its frame, showing
-// the whole board. Moved to a monitor of another scale, it is placed alike.
+// Placed anew, alike, when moved to a monitor of another scale.
 void openWindow(sf::RenderWindow& window, const Desktop& desktop);
 
-// The picture at `path`, and beside it the 16, 32 and 48 pixel ones
-// (tangleroot-16.png ...), for the desktop to pick from.
+// With the tangleroot-16/32/48.png beside it for the desktop to pick from.
 void setWindowIcon(sf::Window& window, const Desktop& desktop, const std::filesystem::path& path);

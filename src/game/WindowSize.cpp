@@ -40,21 +40,18 @@ WindowPlace placeAfterScaleChange(const ScaleChange& change) {
     WindowPlace place = placeWindow(change.workArea, change.frame, change.scale, change.suggested);
     if (change.dragged) {
         const FrameSize& frame = change.frame;
+        const ScreenArea& to = change.suggested;
         const long outerWidth = static_cast<long>(place.side) + frame.left + frame.right;
-        const long outerHeight = static_cast<long>(place.side) + frame.top + frame.bottom;
-        const ScreenArea& suggested = change.suggested;
-        place.frameLeft = keptWithin(suggested.left + (suggested.width - outerWidth) / 2,
-                                     change.desktop.left, change.desktop.width, outerWidth);
-        place.frameTop =
-            keptWithin(suggested.top, change.desktop.top, change.desktop.height, outerHeight);
+        place.frameLeft = keptWithin(to.left + (to.width - outerWidth) / 2, change.desktop.left,
+                                     change.desktop.width, outerWidth);
+        place.frameTop = keptWithin(to.top, change.desktop.top, change.desktop.height,
+                                    static_cast<long>(place.side) + frame.top + frame.bottom);
     }
     return place;
 }
 
 FrameSize guessedFrame(ScreenArea workArea) {
-    FrameSize frame;
-    frame.top = (std::max(workArea.height, 0) + 9) / 10;
-    return frame;
+    return {0, (std::max(workArea.height, 0) + 9) / 10, 0, 0};
 }
 
 ScreenArea overlap(ScreenArea a, ScreenArea b) {
@@ -68,19 +65,15 @@ ScreenArea overlap(ScreenArea a, ScreenArea b) {
     return {left, top, right - left, bottom - top};
 }
 
-ScreenArea monitorAt(const std::vector<ScreenArea>& monitors, int x, int y, ScreenArea fallback) {
-    for (const ScreenArea& monitor : monitors) {
-        if (x >= monitor.left && x < monitor.left + monitor.width && y >= monitor.top &&
-            y < monitor.top + monitor.height) {
-            return monitor;
+ScreenArea usableArea(const DesktopLayout& layout) {
+    // The monitor under the pointer, else the first, else the screen.
+    ScreenArea monitor = layout.monitors.empty() ? layout.screen : layout.monitors.front();
+    for (const ScreenArea& each : layout.monitors) {
+        if (overlap(each, {layout.pointerX, layout.pointerY, 1, 1}).width > 0) {
+            monitor = each;
+            break;
         }
     }
-    return monitors.empty() ? fallback : monitors.front();
-}
-
-ScreenArea usableArea(const DesktopLayout& layout) {
-    const ScreenArea monitor =
-        monitorAt(layout.monitors, layout.pointerX, layout.pointerY, layout.screen);
     if (!layout.workArea) {
         return monitor;
     }

@@ -4,10 +4,8 @@
 #include <optional>
 #include <string>
 
-// Replaces the file at `path` with `bytes` through a temporary file beside
-// it, flushed, then renamed over it: a crash or a power cut leaves the old
-// file or the new one, whole. The new file has the mode of `like` and, when
-// given, the time `modified`.
+// Through a temporary file beside it, flushed, then renamed over it: a crash or
+// a power cut leaves the old file or the new one, whole, with the mode of `like`.
 bool writeFileAtomically(std::filesystem::path path, const std::string& bytes,
                          std::filesystem::path like, std::string& problem,
                          std::optional<std::filesystem::file_time_type> modified = std::nullopt);

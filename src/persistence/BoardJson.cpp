@@ -13,9 +13,8 @@ using nlohmann::json;
 
 namespace {
 
-// Any JSON number within the type's range, a fraction cut toward zero for a
-// whole number, which may also be a boolean (1 or 0). A double holds every
-// 32-bit number and every float exactly: one beyond is beyond either way.
+// Within the type's range; a whole number may be a fraction (cut toward zero) or
+// a boolean. A double holds every int and float exactly, so the check is exact.
 template <typename Number>
 bool readNumber(const json& object, const char* key, const std::string& name, Number& out,
                 std::string& problem) {
@@ -94,29 +93,16 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
         problem = "its root is not an object";
         return false;
     }
-    // Counted before any entry is read: a board far too big is refused at once.
-    std::size_t things = 0;
-    for (const char* key : {"spiders", "boxes"}) {
-        const auto entries = root.find(key);
-        things += entries != root.end() && entries->is_array() ? entries->size() : 0;
-    }
-    if (things > mostThingsInASave) {
-        problem = "it holds " + std::to_string(things) + " things, more than the " +
-                  std::to_string(mostThingsInASave) + " a board may hold";
-        return false;
-    }
     const auto readSpider = [&](const json& entry, const std::string& name, SavedSpider& spider) {
-        if (!readNumber(entry, "stage", name, spider.stage, problem) ||
-            !readNumber(entry, "x", name, spider.x, problem) ||
-            !readNumber(entry, "y", name, spider.y, problem)) {
-            return false;
-        }
-        if (spider.stage < 1 || spider.stage > lastStage) {
+        const bool numbers = readNumber(entry, "stage", name, spider.stage, problem) &&
+                             readNumber(entry, "x", name, spider.x, problem) &&
+                             readNumber(entry, "y", name, spider.y, problem);
+        if (numbers && (spider.stage < 1 || spider.stage > lastStage)) {
             problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to " +
                       std::to_string(lastStage);
             return false;
         }
-        return true;
+        return numbers;
     };
     const auto readBox = [&](const json& entry, const std::string& name, SavedBox& box) {
         return readNumber(entry, "x", name, box.x, problem) &&
@@ -126,6 +112,12 @@ bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem
     if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
         !readEntries(root, "boxes", "box", read.boxes, problem, readBox) ||
         !readNumber(root, "money", "the board", read.money, problem)) {
+        return false;
+    }
+    if (const std::size_t things = read.spiders.size() + read.boxes.size();
+        things > mostThingsInASave) {
+        problem = "it holds " + std::to_string(things) + " things, more than the " +
+                  std::to_string(mostThingsInASave) + " a board may hold";
         return false;
     }
     board = std::move(read);

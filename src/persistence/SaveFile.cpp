@@ -32,14 +32,13 @@ SaveOnDisk examine(const fs::path& path) {
     if (found.missing) {
         return found;
     }
-    const fs::file_status status = fs::status(path, error);
+    const bool regular = fs::is_regular_file(fs::status(path, error));
+    const std::uintmax_t size = error || !regular ? 0 : fs::file_size(path, error);
     std::string unreadable;
     if (error) {
         unreadable = "cannot be examined: " + error.message();
-    } else if (!fs::is_regular_file(status)) {
+    } else if (!regular) {
         found.problem = "it is not a regular file";
-    } else if (const std::uintmax_t size = fs::file_size(path, error); error) {
-        unreadable = "cannot be examined: " + error.message();
     } else if (size > mostSaveBytes) {
         found.problem = "it is larger than " + std::to_string(mostSaveBytes >> 20) +
                         " MiB, more than any board";
@@ -101,9 +100,8 @@ struct Replaced {
     std::string backAt;  // when the backup's board was saved, once it is back
 };
 
-// Files that are no board are kept aside, so that no save replaces them. A
-// good backup's bytes and date take save.json's place; when they cannot, the
-// save.json kept aside comes back, and the folder is as it was.
+// Files that are no board are kept aside, so no save replaces them. When the
+// backup cannot take save.json's place, the folder is put back as it was.
 Replaced replaceSave(const SavesOnDisk& found) {
     Replaced replaced;
     if (!found.save.missing) {
@@ -152,22 +150,6 @@ std::string replacedLine(const SavesOnDisk& found, const Replaced& replaced, boo
         line += "; " + notABoard(backupFilePath, found.backup.problem, replaced.backupKept);
     }
     return line + "; a new board starts";
-}
-
-void place(const SavedBoard& board, std::vector<Spider>& spiders, std::vector<Box>& boxes,
-           int& money) {
-    std::vector<Spider> loadedSpiders;
-    for (const SavedSpider& spider : board.spiders) {
-        loadedSpiders.emplace_back(spider.stage, spider.x, spider.y);
-    }
-    std::vector<Box> loadedBoxes;
-    for (const SavedBox& box : board.boxes) {
-        loadedBoxes.emplace_back(box.x, box.y);
-        keepOnBoard(loadedBoxes.back().sprite);
-    }
-    spiders = std::move(loadedSpiders);
-    boxes = std::move(loadedBoxes);
-    money = board.money;
 }
 
 } // namespace
@@ -234,7 +216,16 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
     }
     const SaveOnDisk& played = found.save.isBoard() ? found.save : found.backup;
     if (played.isBoard()) {
-        place(played.board, spiders, boxes, money);
+        spiders.clear();
+        boxes.clear();
+        for (const SavedSpider& spider : played.board.spiders) {
+            spiders.emplace_back(spider.stage, spider.x, spider.y);
+        }
+        for (const SavedBox& box : played.board.boxes) {
+            boxes.emplace_back(box.x, box.y);
+            keepOnBoard(boxes.back().sprite);
+        }
+        money = played.board.money;
     }
     return loaded;
 }

@@ -12,8 +12,7 @@
 inline const std::filesystem::path saveFilePath = "save.json";
 inline const std::filesystem::path backupFilePath = "save.json.bak";
 
-// Writes at once, on the caller's thread; a failure is told on stderr. The
-// game saves through Saving; tests and benchmarks call this.
+// On the caller's thread, a failure told on stderr; the game saves through Saving.
 void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money);
 
 std::string notSavedLine(const std::string& problem);
@@ -36,16 +35,14 @@ struct LoadedSave {
     // A save.json that loaded cleanly, to keep as save.json.bak; else empty.
     std::string backup;
     std::filesystem::file_time_type savedAt;
-    // The window's line when save.json was not a board or was missing beside
-    // a backup: what replaced it, and where the files were kept.
+    // When save.json was no board: what replaced it, where the files were kept.
     std::string told;
 };
 
-// Throws UnreadableSaveFile as load would, writing nothing.
+// Writes nothing.
 void requireReadableSave();
 
-// The answer to each pair of save.json and save.json.bak states is in
-// docs/saving.md. Throws UnreadableSaveFile and UnusableSaveFile.
+// docs/saving.md has the answer to each pair of save.json and save.json.bak states.
 LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money);
 
 class UnusableSaveFile : public std::runtime_error {

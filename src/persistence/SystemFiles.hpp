@@ -10,8 +10,8 @@
 
 int processId();
 
-// Flushed to the disk, with the mode (Windows: attributes) of the regular
-// file `like` from the first byte; removed on failure. `shown` names it.
+// Flushed, with the mode (Windows: attributes) of the regular file `like`
+// from the first byte; removed on failure.
 bool writeNewFile(const std::filesystem::path& path, const std::string& bytes,
                   const std::filesystem::path& like, const std::string& shown,
                   std::string& problem);
@@ -31,16 +31,15 @@ Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& t
 
 void syncFolder(const std::filesystem::path& folder);
 
-// Windows errors that another program holding the file for a moment gives
-// (an indexer, a virus scanner, a sync client): sharing and lock violations,
-// and access denied, also given for a file being deleted.
+// Errors from another program holding the file a moment (an indexer, a virus
+// scanner, a sync client); access denied is also given for a file being deleted.
 bool readOrMoveMayWorkLater(unsigned long windowsError);
 
 // Without access denied: nobody holds a name just made up, so that is the
 // folder's permissions or Controlled Folder Access, for good.
 bool createMayWorkLater(unsigned long windowsError);
 
-// `attempt` gives 0 on success, else its error. Returns the last attempt's.
+// `attempt` gives 0 on success, else its error.
 unsigned long retriedWhileHeld(bool (*mayWorkLater)(unsigned long),
                                const std::function<unsigned long()>& attempt,
                                const std::function<std::uint64_t()>& milliseconds,

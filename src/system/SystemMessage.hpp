@@ -2,7 +2,6 @@
 
 #include <string>
 
-// The operating system's message for error `code` (GetLastError on Windows,
-// errno elsewhere), in UTF-8 with no line break at its end. Windows gives its
-// messages in the player's own language, beyond ASCII ("Accès refusé").
+// For GetLastError on Windows, errno elsewhere; UTF-8 (Windows speaks the
+// player's language: "Accès refusé"), with no line break at the end.
 std::string systemMessage(unsigned long code);
