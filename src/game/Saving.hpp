@@ -22,12 +22,10 @@ const sf::Time endBound = sf::milliseconds(endBoundMs);
 // What changed the board in a frame, which says how soon it is saved.
 enum class Change { wandering, byPlayer, newBox };
 
-// When the board is next handed to the writer, on a clock of the caller's.
 class AutosaveCadence {
 public:
     void note(Change change, sf::Time now);
     bool due(sf::Time now) const { return now >= next; }
-    // The board was looked at, and saved if it changed, at `now`.
     void looked(sf::Time now) { next = now + wanderingSaveInterval; }
     sf::Time nextSave() const { return next; }
 
@@ -42,7 +40,7 @@ private:
 class Saving {
 public:
     using Now = std::function<sf::Time()>;
-    // `onDisk` is the board save.json holds; `now` is the cadence's clock.
+    // `onDisk` is the board save.json holds.
     Saving(
         SaveWriter::WriteFunction write, std::string onDisk,
         Now now = [clock = sf::Clock()] { return clock.getElapsedTime(); });
@@ -54,7 +52,6 @@ public:
                 Change change = Change::wandering);
     sf::Time untilUpdate() const;
 
-    // Keeps the save.json that loaded cleanly as save.json.bak, on the writer's thread.
     void startFrom(const LoadedSave& loaded);
 
     // The close button. Again once the notice was read: quits unsaved.
@@ -75,17 +72,14 @@ public:
     std::string endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
                               const std::vector<Box>& boxes, int money);
 
-    // Waits until nothing waits or is being written, at most `bound`.
     bool finishWrites(sf::Time bound);
 
-    // Returns `status` once the writer is idle. A write stuck on a hung disk
-    // would hold the destructors for good: the process ends here instead,
-    // holding the folder's lock until that write ends with it.
+    // A write stuck on a hung disk would hold the destructors for good: the
+    // process ends here instead, and the write and the folder's lock with it.
     int leave(int status);
 
     const std::string& notice() const { return closeNotice; }
     const std::string& failureLine() const { return failure; }
-    // The first frame showing the close notice is on the screen.
     void noticeOnScreen();
 
 private:

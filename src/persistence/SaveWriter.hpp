@@ -13,7 +13,6 @@
 // when a newer one comes is dropped, never written after it.
 class SaveWriter {
 public:
-    // Puts `bytes` on the disk whole or not at all; on failure says why.
     using WriteFunction = std::function<bool(const std::string& bytes, std::string& problem)>;
 
     struct Result {
@@ -22,24 +21,17 @@ public:
         std::string problem;
     };
 
-    // `written` is called on the writer's thread after each write.
     explicit SaveWriter(WriteFunction write, std::function<void(const Result&)> written = nullptr);
 
-    // Hands a snapshot over and returns at once, with its number.
     std::uint64_t submit(std::string bytes);
 
-    // How the newest finished write went.
     Result lastResult() const;
 
-    // Waits until snapshot `number`, or a newer one, is written or has
-    // failed, at most until `deadline`; returns whether it is.
+    // Until snapshot `number`, or a newer one, is written or has failed.
     bool waitFor(std::uint64_t number, Worker::Deadline deadline);
 
-    // Waits until nothing waits or is being written, at most until `deadline`;
-    // returns whether that is so.
     bool finish(Worker::Deadline deadline) { return worker.finish(deadline); }
 
-    // Runs `job` on the writer's thread, after what was handed over before it.
     void runOnce(std::function<void()> job);
 
 private:

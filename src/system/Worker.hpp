@@ -17,16 +17,14 @@ public:
     // At most `room` jobs wait; one more drops the oldest waiting job, since
     // the newest is most often the last word.
     explicit Worker(std::size_t room);
-    // Runs the jobs still waiting, then ends the thread.
     ~Worker();
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
-    // Queues `job` and returns at once; false when a waiting job was dropped for it.
+    // False when a waiting job was dropped for it.
     bool post(std::function<void()> job);
 
-    // Waits until every job posted so far has run, at most until `deadline`;
-    // returns whether they all have.
+    // Whether every job posted so far has run by `deadline`.
     bool finish(Deadline deadline);
 
 private:
