@@ -43,7 +43,6 @@ bool frameNeedsDrawing(const FrameSchedule& schedule, const FrameAsk& ask, sf::T
 // period after `now`; a loop that fell behind starts afresh rather than rushing.
 void advancePastFrame(FrameSchedule& schedule, std::uint64_t scene, sf::Time now);
 
-// What the world may wake the loop for, each as a time from now.
 struct Waits {
     sf::Time spiders = farAhead;
     sf::Time spawn = farAhead;
@@ -55,17 +54,15 @@ struct Waits {
 sf::Time restAfterFrame(const FrameSchedule& schedule, const FrameAsk& ask, const Waits& waits,
                         sf::Time now);
 
-// The frame loop's pacing and waiting, on its own clock: main asks it whether
-// to draw, tells it a frame was drawn, and asks it to sleep.
+// Pacing and waiting on the loop's own clock: main asks whether to draw,
+// tells it a frame was drawn, and asks it to sleep.
 class FrameLoop {
 public:
     using Now = std::function<sf::Time()>;
-    // `now` is the loop's clock; by default the time since the loop was made.
     FrameLoop(sf::Window& window, const Desktop& desktop, Now now = nullptr);
 
-    // Once a frame, after the window's events: reads what the window system
-    // said, and returns whether the spiders catch up on the steps that came
-    // due while minimized (the loop woke as it asked).
+    // Once a frame, after the window's events: whether the spiders catch up on
+    // the steps that came due while minimized (the loop woke as it asked).
     bool startFrame();
 
     bool decideFrame(std::uint64_t picture, bool redraw, bool dragging);
