@@ -158,12 +158,9 @@ Desktop::Desktop() {
 DesktopLayout Desktop::layout() const {
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
-    DesktopLayout layout{
-        {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))},
-        monitors(x, root),
-        0,
-        0,
-        std::nullopt};
+    DesktopLayout layout;
+    layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
+    layout.monitors = monitors(x, root);
     Window rootBack = None, child = None;
     int windowX = 0, windowY = 0;
     unsigned buttons = 0;
@@ -251,9 +248,6 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
 
 std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
     Display* const x = connection_->x;
-    if (!windowsAreManaged(x, DefaultRootWindow(x))) {
-        return std::nullopt;
-    }
     // Shown, then moved as the game's window is: some window managers place a
     // frame shown by another corner than a frame moved.
     const Window probe = probeWindow(x, asked, USPosition);
