@@ -57,25 +57,6 @@ bool hasRandR(Display* x) {
     return XRRQueryExtension(x, &events, &errors);
 }
 
-std::vector<ScreenArea> monitors(Display* x, Window root) {
-    std::vector<ScreenArea> found;
-    int events = 0, errors = 0, major = 0, minor = 0, count = 0;
-    if (hasRandR(x) && XRRQueryVersion(x, &major, &minor) && major * 100 + minor >= 105) {
-        XRRMonitorInfo* const list = XRRGetMonitors(x, root, True, &count);
-        for (int i = 0; i < count; ++i) {
-            found.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
-        }
-        XRRFreeMonitors(list);
-    } else if (XineramaQueryExtension(x, &events, &errors) && XineramaIsActive(x)) {
-        XineramaScreenInfo* const list = XineramaQueryScreens(x, &count);
-        for (int i = 0; i < count; ++i) {
-            found.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
-        }
-        XFree(list);
-    }
-    return found;
-}
-
 // The window the root's _NET_SUPPORTING_WM_CHECK names must name itself: one
 // that exited leaves the root's property behind, naming a window gone.
 bool ewmhWindowManagerRuns(Display* x, Window root) {
@@ -160,7 +141,21 @@ DesktopLayout Desktop::layout() const {
     const Window root = DefaultRootWindow(x);
     DesktopLayout layout;
     layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
-    layout.monitors = monitors(x, root);
+    int events = 0, errors = 0, major = 0, minor = 0, count = 0;
+    if (hasRandR(x) && XRRQueryVersion(x, &major, &minor) && major * 100 + minor >= 105) {
+        XRRMonitorInfo* const list = XRRGetMonitors(x, root, True, &count);
+        for (int i = 0; i < count; ++i) {
+            layout.monitors.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
+        }
+        XRRFreeMonitors(list);
+    } else if (XineramaQueryExtension(x, &events, &errors) && XineramaIsActive(x)) {
+        XineramaScreenInfo* const list = XineramaQueryScreens(x, &count);
+        for (int i = 0; i < count; ++i) {
+            layout.monitors.push_back(
+                {list[i].x_org, list[i].y_org, list[i].width, list[i].height});
+        }
+        XFree(list);
+    }
     Window rootBack = None, child = None;
     int windowX = 0, windowY = 0;
     unsigned buttons = 0;
