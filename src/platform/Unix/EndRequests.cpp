@@ -17,11 +17,10 @@ int wakePipe[2] = {-1, -1};
 // Xlib ends the process when this returns, so it saves and ends it itself,
 // with no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
-    const bool saved = saveIfHanded();
     std::fprintf(stderr,
                  "Tangleroot cannot go on: the connection to the X display was lost; the board "
                  "was %s\n",
-                 saved ? "saved" : "not saved");
+                 saveIfHanded() ? "saved" : "not saved");
     std::fflush(stderr);
     std::_Exit(1);
 }
