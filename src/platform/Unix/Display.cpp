@@ -125,15 +125,14 @@ std::optional<PlacedFrame> framedAt(Display* x, Window window) {
 
 Desktop::Desktop() {
     // SFML aborts the program when it cannot open the display: ask first.
-    Display* const display = XOpenDisplay(nullptr);
-    const char* const name = std::getenv("DISPLAY");
-    if (display == nullptr) {
-        problem_ = name != nullptr && *name != '\0'
-                       ? "cannot open the X display \"" + std::string(name) + "\""
-                       : "no display (DISPLAY is not set)";
+    if (Display* const display = XOpenDisplay(nullptr)) {
+        connection_.reset(new Connection{display});
         return;
     }
-    connection_.reset(new Connection{display});
+    const char* const name = std::getenv("DISPLAY");
+    problem_ = name != nullptr && *name != '\0'
+                   ? "cannot open the X display \"" + std::string(name) + "\""
+                   : "no display (DISPLAY is not set)";
 }
 
 DesktopLayout Desktop::layout() const {
