@@ -150,8 +150,10 @@ TEST(WindowSize, TheUsableAreaIsTheWorkAreaOnTheMonitorUnderThePointer) {
     EXPECT_EQ(overlap({0, 0, 10, 10}, {0, 20, 10, 10}).height, 0) << "one above the other";
 }
 
-void setCardinals(Display* x, const char* name, std::vector<long> values, Atom type = XA_CARDINAL) {
-    XChangeProperty(x, DefaultRootWindow(x), XInternAtom(x, name, False), type, 32, PropModeReplace,
+void setCardinals(Display* x, const char* name, std::vector<long> values, Atom type = XA_CARDINAL,
+                  Window window = None) {
+    XChangeProperty(x, window == None ? DefaultRootWindow(x) : window, XInternAtom(x, name, False),
+                    type, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(values.data()),
                     static_cast<int>(values.size()));
     XSync(x, False);
@@ -268,12 +270,6 @@ TEST(Desktop, TheWindowOpensWherePlacedAndOffersItsIconsAsArgb) {
     EXPECT_EQ(icons, (std::vector<long>{2, 1, 0x40102030, 0x40102030, 1, 1, 0x04010203}));
 }
 
-void setProperty(Display* x, Window window, const char* name, Atom type, std::vector<long> values) {
-    XChangeProperty(x, window, XInternAtom(x, name, False), type, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(values.data()),
-                    static_cast<int>(values.size()));
-}
-
 // Mutter keeps a minimized window mapped, and says so only in its properties.
 TEST(EventWait, AMappedWindowIsMinimizedWhileAWindowManagerRunsAndCallsItSo) {
     const Desktop desktop;
@@ -302,9 +298,8 @@ TEST(EventWait, AMappedWindowIsMinimizedWhileAWindowManagerRunsAndCallsItSo) {
     for (const auto& [name, ownsWmS0, wmState, netWmState, minimized, redraw] : cases) {
         XSetSelectionOwner(x, XInternAtom(x, "WM_S0", False), ownsWmS0, CurrentTime);
         const Window handle = window.getSystemHandle();
-        setProperty(x, handle, "WM_STATE", XInternAtom(x, "WM_STATE", False), {wmState, 0});
-        setProperty(x, handle, "_NET_WM_STATE", XA_ATOM, netWmState);
-        XSync(x, False);
+        setCardinals(x, "WM_STATE", {wmState, 0}, XInternAtom(x, "WM_STATE", False), handle);
+        setCardinals(x, "_NET_WM_STATE", netWmState, XA_ATOM, handle);
         wait.sleep(sf::milliseconds(500));
         const WindowNews news = wait.takeNews();
         EXPECT_EQ(news.minimized, minimized) << name;

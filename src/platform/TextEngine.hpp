@@ -11,9 +11,8 @@ struct TextPicture {
     std::vector<std::uint8_t> alpha; // width * height values
 };
 
-// The system's own text engine, Pango with Cairo or Uniscribe, which shapes
-// and orders every script (Arabic, Hebrew, joined and right to left) in the
-// game's font or the system's fallbacks. Sizes are in pixels.
+// Pango with Cairo, or Uniscribe: every script shaped and ordered (Arabic, Hebrew,
+// joined and right to left) in the game's font or the system's fallbacks. Sizes in pixels.
 class TextEngine {
 public:
     // `fontFile` holds `family`, made known to this process alone.

@@ -57,25 +57,6 @@ bool hasRandR(Display* x) {
     return XRRQueryExtension(x, &events, &errors);
 }
 
-std::vector<ScreenArea> monitors(Display* x, Window root) {
-    std::vector<ScreenArea> found;
-    int events = 0, errors = 0, major = 0, minor = 0, count = 0;
-    if (hasRandR(x) && XRRQueryVersion(x, &major, &minor) && major * 100 + minor >= 105) {
-        XRRMonitorInfo* const list = XRRGetMonitors(x, root, True, &count);
-        for (int i = 0; i < count; ++i) {
-            found.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
-        }
-        XRRFreeMonitors(list);
-    } else if (XineramaQueryExtension(x, &events, &errors) && XineramaIsActive(x)) {
-        XineramaScreenInfo* const list = XineramaQueryScreens(x, &count);
-        for (int i = 0; i < count; ++i) {
-            found.push_back({list[i].x_org, list[i].y_org, list[i].width, list[i].height});
-        }
-        XFree(list);
-    }
-    return found;
-}
-
 // The window the root's _NET_SUPPORTING_WM_CHECK names must name itself: one
 // that exited leaves the root's property behind, naming a window gone.
 bool ewmhWindowManagerRuns(Display* x, Window root) {
@@ -144,26 +125,36 @@ std::optional<PlacedFrame> framedAt(Display* x, Window window) {
 
 Desktop::Desktop() {
     // SFML aborts the program when it cannot open the display: ask first.
-    Display* const display = XOpenDisplay(nullptr);
-    const char* const name = std::getenv("DISPLAY");
-    if (display == nullptr) {
-        problem_ = name != nullptr && *name != '\0'
-                       ? "cannot open the X display \"" + std::string(name) + "\""
-                       : "no display (DISPLAY is not set)";
+    if (Display* const display = XOpenDisplay(nullptr)) {
+        connection_.reset(new Connection{display});
         return;
     }
-    connection_.reset(new Connection{display});
+    const char* const name = std::getenv("DISPLAY");
+    problem_ = name != nullptr && *name != '\0'
+                   ? "cannot open the X display \"" + std::string(name) + "\""
+                   : "no display (DISPLAY is not set)";
 }
 
 DesktopLayout Desktop::layout() const {
     Display* const x = connection_->x;
     const Window root = DefaultRootWindow(x);
-    DesktopLayout layout{
-        {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))},
-        monitors(x, root),
-        0,
-        0,
-        std::nullopt};
+    DesktopLayout layout;
+    layout.screen = {0, 0, DisplayWidth(x, DefaultScreen(x)), DisplayHeight(x, DefaultScreen(x))};
+    int events = 0, errors = 0, major = 0, minor = 0, count = 0;
+    if (hasRandR(x) && XRRQueryVersion(x, &major, &minor) && major * 100 + minor >= 105) {
+        XRRMonitorInfo* const list = XRRGetMonitors(x, root, True, &count);
+        for (int i = 0; i < count; ++i) {
+            layout.monitors.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
+        }
+        XRRFreeMonitors(list);
+    } else if (XineramaQueryExtension(x, &events, &errors) && XineramaIsActive(x)) {
+        XineramaScreenInfo* const list = XineramaQueryScreens(x, &count);
+        for (int i = 0; i < count; ++i) {
+            layout.monitors.push_back(
+                {list[i].x_org, list[i].y_org, list[i].width, list[i].height});
+        }
+        XFree(list);
+    }
     Window rootBack = None, child = None;
     int windowX = 0, windowY = 0;
     unsigned buttons = 0;
@@ -251,9 +242,6 @@ bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>& 
 
 std::optional<PlacedFrame> Desktop::probeFrame(WindowPlace asked) const {
     Display* const x = connection_->x;
-    if (!windowsAreManaged(x, DefaultRootWindow(x))) {
-        return std::nullopt;
-    }
     // Shown, then moved as the game's window is: some window managers place a
     // frame shown by another corner than a frame moved.
     const Window probe = probeWindow(x, asked, USPosition);

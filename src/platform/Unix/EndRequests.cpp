@@ -14,18 +14,13 @@ namespace {
 
 int wakePipe[2] = {-1, -1};
 
-extern "C" void onEndSignal(int) {
-    askForTheEnd();
-}
-
 // Xlib ends the process when this returns, so it saves and ends it itself,
 // with no X call: the connection is dead.
 extern "C" int onDisplayLost(Display*) {
-    const bool saved = saveIfHanded();
     std::fprintf(stderr,
                  "Tangleroot cannot go on: the connection to the X display was lost; the board "
                  "was %s\n",
-                 saved ? "saved" : "not saved");
+                 saveIfHanded() ? "saved" : "not saved");
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -37,7 +32,7 @@ void listenForEndRequests() {
         wakePipe[0] = wakePipe[1] = -1; // then a request waits for the next frame
     }
     struct sigaction action {};
-    action.sa_handler = onEndSignal;
+    action.sa_handler = [](int) { askForTheEnd(); };
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction before {};

@@ -58,9 +58,8 @@ bool onScreen(Display* x, ::Window window) {
 EventWait::EventWait(sf::Window& window, const Desktop& desktop)
     : state(new State{nullptr, window.getSystemHandle(), desktop.connection()->x}) {
     // SFML 2.5 does not hand out its connection, but its window draws through it.
-    if (window.setActive(true)) {
-        state->windowDisplay = glXGetCurrentDisplay();
-    }
+    window.setActive(true);
+    state->windowDisplay = glXGetCurrentDisplay(); // none while no context is current
     // Told first, then asked: no change falls between the two.
     XSelectInput(state->own, state->window,
                  ExposureMask | StructureNotifyMask | PropertyChangeMask);

@@ -15,7 +15,6 @@ struct Desktop::Connection {
 // The values of a 32-bit property of `window`; empty when it is not set.
 std::vector<long> cardinals(Display* display, Window window, const char* name);
 
-// Whether anything manages the screen's windows.
 bool windowsAreManaged(Display* x, Window root);
 
 // The refresh rate of an XRandR mode; 0 when it cannot be told.
