@@ -502,7 +502,7 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         std::string window;
         ::testing::internal::CaptureStderr();
         try {
-            Saving saving(writeSaveFile, "");
+            Saving saving(writeSaveFile, spiders, boxes, money);
             const LoadedSave loaded = load(spiders, boxes, money);
             window = loaded.told;
             saving.startFrom(loaded);

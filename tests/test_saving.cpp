@@ -39,7 +39,7 @@ protected:
                 disk.push_back(bytes);
                 return true;
             },
-            boardSnapshot(spiders, boxes, money), [this] { return clock; });
+            spiders, boxes, money, [this] { return clock; });
     }
 
     std::vector<std::string> written() {
@@ -50,7 +50,7 @@ protected:
     void settle(int count) {
         ASSERT_TRUE(saving->finishWrites(sf::seconds(5)));
         ASSERT_EQ(attempts, count);
-        saving->update(spiders, boxes, money);
+        saving->update();
     }
 
     std::vector<Spider> spiders;
@@ -90,36 +90,36 @@ TEST(AutosaveCadence, WanderingWaitsThirtySecondsThePlayerTwoAndANewBoxNone) {
 
 TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardNever) {
     money = 5; // as wandering earns: not within 2 seconds
-    saving->update(spiders, boxes, money, Change::byPlayer);
+    saving->update(Change::byPlayer);
     EXPECT_GT(saving->untilUpdate(), autosaveInterval - sf::milliseconds(100));
     EXPECT_LE(saving->untilUpdate(), autosaveInterval);
     EXPECT_LE(autosaveInterval, sf::milliseconds(1500)) << "the write's own time within 2 s";
     clock += autosaveInterval - sf::milliseconds(100);
-    saving->update(spiders, boxes, money); // too soon: not handed in
+    saving->update(); // too soon: not handed in
     sf::sleep(sf::milliseconds(200));
     EXPECT_EQ(attempts, 0);
     clock += sf::milliseconds(100);
-    saving->update(spiders, boxes, money);
+    saving->update();
     settle(1);
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
     EXPECT_GT(saving->untilUpdate(), wanderingSaveInterval - sf::seconds(1));
 
     ++money;
     clock += autosaveInterval;
-    saving->update(spiders, boxes, money);
+    saving->update();
     sf::sleep(sf::milliseconds(200)); // time enough to write it, were it handed in
     EXPECT_EQ(attempts, 1) << "wandering saved as soon as play";
-    saving->update(spiders, boxes, money, Change::newBox);
+    saving->update(Change::newBox);
     settle(2);
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 
-    saving->update(spiders, boxes, money, Change::newBox); // unchanged
+    saving->update(Change::newBox); // unchanged
     sf::sleep(sf::milliseconds(200));
     EXPECT_EQ(attempts, 2) << "an unchanged board written";
     EXPECT_GT(saving->untilUpdate(), wanderingSaveInterval - sf::seconds(1))
         << "an unchanged board is looked at again only after the wandering wait";
     boxes.emplace_back(50, 60);
-    saving->update(spiders, boxes, money, Change::newBox);
+    saving->update(Change::newBox);
     settle(3);
     EXPECT_EQ(written()[2], boardSnapshot(spiders, boxes, money));
 
@@ -127,7 +127,7 @@ TEST_F(SavingTest, PlayIsSavedWithinTwoSecondsWanderingLaterAndAnUnchangedBoardN
     failing = true;
     ++money;
     ::testing::internal::CaptureStderr();
-    saving->update(spiders, boxes, money, Change::newBox);
+    saving->update(Change::newBox);
     settle(4);
     ::testing::internal::GetCapturedStderr();
     EXPECT_GT(saving->untilUpdate(), autosaveInterval - sf::milliseconds(100));
@@ -139,9 +139,9 @@ TEST_F(SavingTest,
     failing = true;
     money = 3;
     ::testing::internal::CaptureStderr();
-    saving->update(spiders, boxes, money, Change::newBox);
+    saving->update(Change::newBox);
     settle(1);
-    saving->update(spiders, boxes, money, Change::newBox); // fails the same way: told once
+    saving->update(Change::newBox); // fails the same way: told once
     settle(2);
     const std::string told = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(told, notSavedLine("no space left") + "\n");
@@ -149,7 +149,7 @@ TEST_F(SavingTest,
     EXPECT_EQ(saving->notice(), "") << "the close notice is for a close only";
 
     failing = false;
-    saving->update(spiders, boxes, money, Change::newBox); // the same board, tried again
+    saving->update(Change::newBox); // the same board, tried again
     settle(3);
     EXPECT_EQ(saving->failureLine(), "");
     EXPECT_EQ(written(), std::vector<std::string>{boardSnapshot(spiders, boxes, money)});
@@ -157,7 +157,7 @@ TEST_F(SavingTest,
     failing = true;
     ++money;
     ::testing::internal::CaptureStderr();
-    saving->update(spiders, boxes, money, Change::newBox);
+    saving->update(Change::newBox);
     settle(4);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), told)
         << "the same cause after a success is not told again";
@@ -168,8 +168,10 @@ TEST_F(SavingTest,
         cause = "cannot replace save.json: Is a directory";
     }
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(saving->saveNow(spiders, boxes, ++money));
-    EXPECT_FALSE(saving->saveNow(spiders, boxes, ++money));
+    ++money;
+    EXPECT_FALSE(saving->saveNow());
+    ++money;
+    EXPECT_FALSE(saving->saveNow());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), notSavedLine(cause) + "\n");
     EXPECT_EQ(saving->failureLine(), "The board is not being saved: " + cause);
 }
@@ -183,7 +185,8 @@ TEST_F(SavingTest, AFailedCloseShowsTheNoticeAndEndsSavedOnceASaveLandsOrUnsaved
         SetUp();
         failing = true;
         ::testing::internal::CaptureStderr();
-        saving->closeRequested(spiders, boxes, ++money);
+        ++money;
+        saving->closeRequested();
         EXPECT_TRUE(saving->playPaused());
         settle(1);
         EXPECT_FALSE(saving->ended());
@@ -194,17 +197,17 @@ TEST_F(SavingTest, AFailedCloseShowsTheNoticeAndEndsSavedOnceASaveLandsOrUnsaved
 
         // Queued before the notice was ever drawn, however late: nothing
         clock += sf::seconds(1);
-        saving->closeRequested(spiders, boxes, money);
+        saving->closeRequested();
         saving->noticeOnScreen();
         clock += sf::milliseconds(999);
-        saving->closeRequested(spiders, boxes, money); // sooner than a second
+        saving->closeRequested(); // sooner than a second
         EXPECT_FALSE(saving->ended());
         ++money; // played on under the notice
 
         if (diskComesBack) {
             failing = false;
             clock += autosaveInterval;
-            saving->update(spiders, boxes, money, Change::byPlayer); // the retry
+            saving->update(Change::byPlayer); // the retry
             settle(2);
             EXPECT_TRUE(saving->ended());
             EXPECT_EQ(saving->exitStatus(), 0);
@@ -214,7 +217,7 @@ TEST_F(SavingTest, AFailedCloseShowsTheNoticeAndEndsSavedOnceASaveLandsOrUnsaved
                       notSavedLine("no space left") + "\n");
         } else {
             clock += sf::milliseconds(1); // the notice was read: a second close quits
-            saving->closeRequested(spiders, boxes, money);
+            saving->closeRequested();
             EXPECT_TRUE(saving->ended());
             EXPECT_EQ(saving->exitStatus(), 1);
             EXPECT_EQ(attempts, 1) << "tried to save once more";
@@ -231,7 +234,7 @@ TEST_F(SavingTest, ABackupThatCannotBeWrittenIsToldAndTheGameGoesOn) {
     writeFile("save.json", R"({"money":5})");
     std::filesystem::create_directory("save.json.bak");
     ::testing::internal::CaptureStderr();
-    Saving(writeSaveFile, "").startFrom(load(spiders, boxes, money));
+    Saving(writeSaveFile, spiders, boxes, money).startFrom(load(spiders, boxes, money));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "Tangleroot: the board the game started from was not kept as save.json.bak "
               "(cannot replace save.json.bak: Is a directory)\n");
@@ -242,8 +245,8 @@ TEST_F(SavingTest, ABackupThatCannotBeWrittenIsToldAndTheGameGoesOn) {
 TEST_F(SavingTest, EachEndSavesTheBoardFirstAndOneThatCannotSaysSoAndEndsWithOne) {
     for (const bool fromOutside : {false, true}) {
         SetUp();
-        fromOutside ? saving->endRequested(spiders, boxes, ++money)
-                    : saving->closeRequested(spiders, boxes, ++money);
+        ++money;
+        fromOutside ? saving->endRequested() : saving->closeRequested();
         EXPECT_TRUE(saving->playPaused());
         settle(1);
         EXPECT_TRUE(saving->ended());
@@ -253,7 +256,8 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirstAndOneThatCannotSaysSoAndEndsWithOne
     }
     ::testing::internal::CaptureStderr();
     const std::runtime_error error("out of pictures");
-    EXPECT_EQ(saving->endAfterError(error, spiders, boxes, ++money),
+    ++money;
+    EXPECT_EQ(saving->endAfterError(error),
               "Tangleroot cannot go on: out of pictures; the board was saved");
     EXPECT_EQ(written().back(), boardSnapshot(spiders, boxes, money));
 
@@ -261,18 +265,19 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirstAndOneThatCannotSaysSoAndEndsWithOne
     // line; the tries within it are kept up
     SetUp();
     failing = true;
-    saving->endRequested(spiders, boxes, ++money);
+    ++money;
+    saving->endRequested();
     for (int frame = 0; frame * 100 < endBound.asMilliseconds(); ++frame) {
         EXPECT_FALSE(saving->ended()) << frame;
         EXPECT_EQ(saving->notice(), "");
         clock += sf::milliseconds(100);
         saving->finishWrites(sf::seconds(5));
-        saving->update(spiders, boxes, money);
+        saving->update();
     }
     EXPECT_TRUE(saving->ended());
     EXPECT_EQ(saving->exitStatus(), 1) << "a signal that lost the board ended with 0";
     EXPECT_GE(attempts, 3) << "not tried again within the bound";
-    EXPECT_EQ(saving->endAfterError(error, spiders, boxes, money),
+    EXPECT_EQ(saving->endAfterError(error),
               "Tangleroot cannot go on: out of pictures; the board was not saved");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "Tangleroot: the board was not saved (no space left); the previous save is kept\n"
@@ -286,16 +291,17 @@ TEST(Saving, ACloseOnASilentDiskShowsTheNoticeAtTheBoundAndEndsSavedWhenTheDiskA
     useGameTextures();
     const std::vector<Spider> spiders{Spider(2, 10, 20)};
     const std::vector<Box> boxes;
+    const int money = 2;
     std::promise<void> answer;
     sf::Time clock;
     Saving saving([disk = answer.get_future().share()](const std::string&,
                                                        std::string&) { return disk.wait(), true; },
-                  "", [&] { return clock; });
+                  spiders, boxes, money, [&] { return clock; });
     const auto asked = std::chrono::steady_clock::now();
     for (int close = 0; close < 5; ++close) {
-        saving.closeRequested(spiders, boxes, 2);
+        saving.closeRequested();
         clock += sf::milliseconds(100);
-        saving.update(spiders, boxes, 2);
+        saving.update();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1))
         << "a close waited for the disk";
@@ -303,14 +309,14 @@ TEST(Saving, ACloseOnASilentDiskShowsTheNoticeAtTheBoundAndEndsSavedWhenTheDiskA
     EXPECT_EQ(saving.notice(), "");
     EXPECT_EQ(saving.untilUpdate(), endBound - sf::milliseconds(500)) << "no wake for the notice";
     clock += saving.untilUpdate();
-    saving.update(spiders, boxes, 2);
+    saving.update();
     EXPECT_EQ(saving.notice(), "The board was not saved:\nthe disk has not answered yet\n\nThe "
                                "game ends once it is saved. Close the window again to quit "
                                "without saving.");
     EXPECT_FALSE(saving.playPaused());
     answer.set_value();
     ASSERT_TRUE(saving.finishWrites(sf::seconds(5)));
-    saving.update(spiders, boxes, 2);
+    saving.update();
     EXPECT_TRUE(saving.ended());
     EXPECT_EQ(saving.exitStatus(), 0);
 }

@@ -26,8 +26,10 @@ void AutosaveCadence::note(Change change, sf::Time now) {
     }
 }
 
-Saving::Saving(SaveWriter::WriteFunction write, std::string onDisk, Now now)
-    : now(std::move(now)), lastHandedIn(std::move(onDisk)),
+Saving::Saving(SaveWriter::WriteFunction write, const std::vector<Spider>& spiders,
+               const std::vector<Box>& boxes, const int& money, Now now)
+    : spiders(spiders), boxes(boxes), money(money), now(std::move(now)),
+      lastHandedIn(boardSnapshot(spiders, boxes, money)),
       writer(std::move(write), [](const SaveWriter::Result&) { wakeFrameLoop(); }) {}
 
 void Saving::actOn(const SaveWriter::Result& result) {
@@ -52,8 +54,7 @@ void Saving::handOver(std::string snapshot) {
     handedNumber = writer.submit(lastHandedIn);
 }
 
-void Saving::update(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                    Change change) {
+void Saving::update(Change change) {
     const SaveWriter::Result result = writer.lastResult();
     if (result.snapshot > actedOn) {
         actOn(result);
@@ -113,8 +114,7 @@ void Saving::startFrom(const LoadedSave& loaded) {
     }
 }
 
-void Saving::beginEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                      int money) {
+void Saving::beginEnd() {
     if (!endAskedAt) {
         endAskedAt = now();
         handOver(boardSnapshot(spiders, boxes, money));
@@ -122,21 +122,19 @@ void Saving::beginEnd(const std::vector<Spider>& spiders, const std::vector<Box>
     }
 }
 
-void Saving::closeRequested(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                            int money) {
+void Saving::closeRequested() {
     if (noticeShownAt && now() - *noticeShownAt >= noticeReadTime) {
         end(1, "closed again after the notice");
         return;
     }
     closeAsked = true;
-    beginEnd(spiders, boxes, money);
+    beginEnd();
 }
 
-void Saving::endRequested(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                          int money) {
+void Saving::endRequested() {
     if (!outsideAskedAt) {
         outsideAskedAt = now();
-        beginEnd(spiders, boxes, money);
+        beginEnd();
     }
 }
 
@@ -170,7 +168,7 @@ void Saving::noticeOnScreen() {
     }
 }
 
-bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {
+bool Saving::saveNow() {
     handOver(boardSnapshot(spiders, boxes, money));
     if (!writer.waitFor(handedNumber, after(endBound))) {
         return false;
@@ -180,11 +178,10 @@ bool Saving::saveNow(const std::vector<Spider>& spiders, const std::vector<Box>&
     return result.ok && result.snapshot == handedNumber;
 }
 
-std::string Saving::endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
-                                  const std::vector<Box>& boxes, int money) {
+std::string Saving::endAfterError(const std::exception& error) {
     bool saved = false;
     try {
-        saved = saveNow(spiders, boxes, money);
+        saved = saveNow();
     } catch (const std::exception&) {
         // The board cannot even be made into a snapshot; there is nothing to keep.
     }

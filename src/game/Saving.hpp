@@ -40,25 +40,24 @@ private:
 class Saving {
 public:
     using Now = std::function<sf::Time()>;
-    // `onDisk` is the board save.json holds.
+    // Watches the board it is given, which save.json holds now.
     Saving(
-        SaveWriter::WriteFunction write, std::string onDisk,
+        SaveWriter::WriteFunction write, const std::vector<Spider>& spiders,
+        const std::vector<Box>& boxes, const int& money,
         Now now = [clock = sf::Clock()] { return clock.getElapsedTime(); });
 
     // Once a frame: acts on the writer's results, hands the board over when
     // the cadence says so, and, while the game is ending, ends it or shows
     // the close notice.
-    void update(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money,
-                Change change = Change::wandering);
+    void update(Change change = Change::wandering);
     sf::Time untilUpdate() const;
 
     void startFrom(const LoadedSave& loaded);
 
     // The close button. Again once the notice was read: quits unsaved.
-    void closeRequested(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                        int money);
+    void closeRequested();
     // A signal or the console: ends without a notice, unsaved after endBound.
-    void endRequested(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
+    void endRequested();
     // From an end until the game ends or the notice shows, nothing may change
     // the board: what reaches the disk is the board the player left.
     bool playPaused() const;
@@ -67,10 +66,9 @@ public:
 
     // For the ends that cannot go back to the loop: saves and waits for the
     // disk, at most endBound; returns whether the board is on it.
-    bool saveNow(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
+    bool saveNow();
     // An error that stopped the loop: the line telling it, after saveNow.
-    std::string endAfterError(const std::exception& error, const std::vector<Spider>& spiders,
-                              const std::vector<Box>& boxes, int money);
+    std::string endAfterError(const std::exception& error);
 
     bool finishWrites(sf::Time bound);
 
@@ -85,10 +83,13 @@ public:
 private:
     void actOn(const SaveWriter::Result& result);
     void handOver(std::string snapshot);
-    void beginEnd(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money);
+    void beginEnd();
     void end(int status, const std::string& how);
     void showNotice();
 
+    const std::vector<Spider>& spiders;
+    const std::vector<Box>& boxes;
+    const int& money;
     Now now;
     AutosaveCadence cadence;
     std::string lastHandedIn;

@@ -86,10 +86,10 @@ int main(int argc, char* argv[]) {
 
         // Saving: the frame loop makes snapshots, a thread of its own writes them.
         // A lost display or the end of the session saves through it too.
-        Saving saving(writeSaveFile, boardSnapshot(spiders, boxes, money));
+        Saving saving(writeSaveFile, spiders, boxes, money);
         saving.startFrom(loaded);
-        const SaveBeforeTheEnd saveBeforeTheEnd(
-            window.getSystemHandle(), [&] { return saving.saveNow(spiders, boxes, money); });
+        const SaveBeforeTheEnd saveBeforeTheEnd(window.getSystemHandle(),
+                                                [&] { return saving.saveNow(); });
 
         // The first box spawn
         sf::Clock spawnClock;
@@ -108,7 +108,7 @@ int main(int argc, char* argv[]) {
                 sf::Event event;
                 while (window.pollEvent(event)) {
                     if (event.type == sf::Event::Closed) {
-                        saving.closeRequested(spiders, boxes, money);
+                        saving.closeRequested();
                     } else if (!saving.playPaused()) {
                         handleInput(event, window, spiders, boxes, money, input);
                     }
@@ -120,7 +120,7 @@ int main(int argc, char* argv[]) {
 
                 // An end asked for from outside (a signal, the console) takes the same road
                 if (endRequested()) {
-                    saving.endRequested(spiders, boxes, money);
+                    saving.endRequested();
                 }
                 const bool catchUp = loop.startFrame();
 
@@ -134,8 +134,7 @@ int main(int argc, char* argv[]) {
 
                 // Autosave: a new box at once, what the player did within 2 s,
                 // wandering alone within 30 s; and the end, once its board is saved
-                saving.update(spiders, boxes, money,
-                              spawned              ? Change::newBox
+                saving.update(spawned              ? Change::newBox
                               : input.boardTouched ? Change::byPlayer
                                                    : Change::wandering);
                 if (saving.ended()) {
@@ -167,7 +166,7 @@ int main(int argc, char* argv[]) {
             }
         } catch (const std::exception& error) {
             // Keep the board if it can still be kept, then say why the game stopped
-            const std::string line = saving.endAfterError(error, spiders, boxes, money);
+            const std::string line = saving.endAfterError(error);
             window.close();
             tellWhyTheGameStops(line, options.showErrors);
             return saving.leave(1);
