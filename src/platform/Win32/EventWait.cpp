@@ -60,13 +60,13 @@ void EventWait::sleep(sf::Time timeout) {
         return;
     }
     HANDLE handles[2] = {wakeUpEvent(), state->timer};
-    DWORD milliseconds = static_cast<DWORD>((timeout.asMicroseconds() + 999) / 1000);
     LARGE_INTEGER due;
     due.QuadPart = -10 * timeout.asMicroseconds(); // relative, in 100 ns
-    if (state->timer && SetWaitableTimer(state->timer, &due, 0, nullptr, nullptr, FALSE)) {
-        milliseconds = INFINITE;
-    }
-    MsgWaitForMultipleObjectsEx(milliseconds == INFINITE ? 2 : 1, handles, milliseconds,
+    const bool timed =
+        state->timer && SetWaitableTimer(state->timer, &due, 0, nullptr, nullptr, FALSE);
+    MsgWaitForMultipleObjectsEx(timed ? 2 : 1, handles,
+                                timed ? INFINITE
+                                      : static_cast<DWORD>((timeout.asMicroseconds() + 999) / 1000),
                                 QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
