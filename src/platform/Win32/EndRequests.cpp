@@ -68,8 +68,6 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCDESTROY) {
         hookedWindow = nullptr;
         RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
-    } else if (message == WM_QUERYENDSESSION) {
-        return TRUE;
     } else if (message == saveOnTheWindowsThread) {
         return saveIfHanded() ? 1 : 0;
     } else if (message == WM_ENDSESSION) {
