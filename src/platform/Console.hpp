@@ -14,8 +14,7 @@ bool nobodyReadsStderr();
 void useSystemLanguage();
 void silenceSfmlMessages();
 
-// Windows: no QuickEdit selection (which stops every write until Esc) in a
-// console that closes with the game, and std::cerr written on a thread of its own.
+// Windows: QuickEdit off and std::cerr on a writer thread (docs/windows.md).
 void keepConsoleFromBlocking();
 bool flushStderrLines(std::chrono::milliseconds bound); // whether written within `bound`
 bool showMessageBox(const std::string& line);           // false where none can be shown

@@ -4,19 +4,15 @@
 
 #include <functional>
 
-// Ends asked for from outside the window: SIGTERM, SIGINT and SIGHUP (each
-// one the game was not started ignoring, as `nohup` does with SIGHUP); on
-// Windows Ctrl+C, Ctrl+Break and the console's close button. The handlers
+// Ends asked for from outside the window (docs/saving.md): the handlers
 // raise a flag and wake the frame loop, which answers once the game has ended.
 void listenForEndRequests();
 bool endRequested();
 void endRequestAnswered();
 void wakeFrameLoop(); // without asking for an end
 
-// While one lives, the ends that cannot go back to the frame loop (a lost X
-// display, Windows' end of the session, a closed console the loop has not
-// answered within a second) call `saveNow` on the game's own thread: whether
-// the board is on the disk.
+// While one lives, the ends that cannot go back to the frame loop call
+// `saveNow` on the game's own thread: whether the board is on the disk.
 class SaveBeforeTheEnd {
 public:
     SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow);

@@ -52,19 +52,17 @@ void keepConsoleFromBlocking() {
     if (stderrWriter != nullptr) {
         return;
     }
-    // The console's own input, even when stdin comes from elsewhere.
-    const HANDLE input =
-        consoleProcesses() == 1
-            ? CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
-            : INVALID_HANDLE_VALUE;
-    DWORD mode = 0;
-    if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
-        // ENABLE_EXTENDED_FLAGS makes Windows take the QuickEdit bit as given.
-        SetConsoleMode(input, (mode & ~DWORD{ENABLE_QUICK_EDIT_MODE}) | ENABLE_EXTENDED_FLAGS);
-    }
-    if (input != INVALID_HANDLE_VALUE) {
-        CloseHandle(input);
+    if (consoleProcesses() == 1) {
+        // The console's own input, even when stdin comes from elsewhere.
+        const HANDLE input =
+            CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD mode = 0;
+        if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+            // ENABLE_EXTENDED_FLAGS makes Windows take the QuickEdit bit as given.
+            SetConsoleMode(input, (mode & ~DWORD{ENABLE_QUICK_EDIT_MODE}) | ENABLE_EXTENDED_FLAGS);
+            CloseHandle(input);
+        }
     }
     // Both live until the process ends: a stream may be written to by the
     // last destructor, and the writer's thread may be stuck in a console.

@@ -183,12 +183,10 @@ void Desktop::fitClientArea(sf::WindowHandle window, unsigned side) const {
     RECT client{0, 0, 0, 0}, outer{0, 0, 0, 0};
     GetClientRect(window, &client);
     GetWindowRect(window, &outer);
-    const int wide = static_cast<int>(side) - (client.right - client.left);
-    const int high = static_cast<int>(side) - (client.bottom - client.top);
-    if (wide != 0 || high != 0) {
-        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + wide,
-                     outer.bottom - outer.top + high, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    const int square = static_cast<int>(side); // a client rectangle's corner is 0, 0
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left - client.right + square,
+                 outer.bottom - outer.top - client.bottom + square,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Desktop::offerIcons(sf::WindowHandle window, const std::vector<sf::Image>&) const {

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 
@@ -45,18 +46,17 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     // ends the process when this returns, or 5 s on. A modal loop of Windows'
     // own (a drag, the menu) may hold the frame loop: after 1 s the window saves.
     const HWND window = answeredBy(asked + 1000) ? nullptr : hookedWindow.load();
-    const ULONGLONG now = GetTickCount64();
+    const auto left = static_cast<LONGLONG>(asked + 4000 - GetTickCount64());
     DWORD_PTR saved = 0;
-    if (window != nullptr &&
-        !(SendMessageTimeoutW(window, saveOnTheWindowsThread, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                              static_cast<UINT>(now < asked + 4000 ? asked + 4000 - now : 1),
-                              &saved) &&
-          saved == 1) &&
-        !endAnswered()) {
+    if (window == nullptr) {
+        answeredBy(asked + 4000); // still starting: there is no board to lose yet
+    } else if (!(SendMessageTimeoutW(window, saveOnTheWindowsThread, 0, 0,
+                                     SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                     static_cast<UINT>(std::max<LONGLONG>(left, 1)), &saved) &&
+                 saved == 1) &&
+               !endAnswered()) {
         std::cerr << "Tangleroot: the console was closed before the board was saved; it was not "
                      "saved\n";
-    } else if (window == nullptr) {
-        answeredBy(asked + 4000); // still starting: there is no board to lose yet
     }
     flushStderrLines(std::chrono::milliseconds(500));
     return TRUE;
@@ -68,8 +68,6 @@ LRESULT CALLBACK watchSessionEnd(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCDESTROY) {
         hookedWindow = nullptr;
         RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
-    } else if (message == WM_QUERYENDSESSION) {
-        return TRUE;
     } else if (message == saveOnTheWindowsThread) {
         return saveIfHanded() ? 1 : 0;
     } else if (message == WM_ENDSESSION) {

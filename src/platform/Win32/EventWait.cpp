@@ -6,10 +6,6 @@
 
 #include <utility>
 
-#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
-#endif
-
 namespace {
 
 constexpr UINT_PTR newsWatch = 2; // this file's part in the window's chain of subclasses
@@ -36,9 +32,9 @@ struct EventWait::State {
     HWND window = nullptr;
     WindowNews news;
     // Leaves the system's timer resolution as it is, so the processor rests
-    // (sf::sleep raises it). Without one, as on older Windows, up to a tick late.
-    HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                          TIMER_ALL_ACCESS);
+    // (sf::sleep raises it). Without one, as before Windows 10 1803, up to a tick late.
+    // 2 is CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, which MinGW's headers lack.
+    HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, 2, TIMER_ALL_ACCESS);
 };
 
 EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_unique<State>()) {
@@ -60,13 +56,13 @@ void EventWait::sleep(sf::Time timeout) {
         return;
     }
     HANDLE handles[2] = {wakeUpEvent(), state->timer};
-    DWORD milliseconds = static_cast<DWORD>((timeout.asMicroseconds() + 999) / 1000);
     LARGE_INTEGER due;
     due.QuadPart = -10 * timeout.asMicroseconds(); // relative, in 100 ns
-    if (state->timer && SetWaitableTimer(state->timer, &due, 0, nullptr, nullptr, FALSE)) {
-        milliseconds = INFINITE;
-    }
-    MsgWaitForMultipleObjectsEx(milliseconds == INFINITE ? 2 : 1, handles, milliseconds,
+    const bool timed =
+        state->timer && SetWaitableTimer(state->timer, &due, 0, nullptr, nullptr, FALSE);
+    MsgWaitForMultipleObjectsEx(timed ? 2 : 1, handles,
+                                timed ? INFINITE
+                                      : static_cast<DWORD>((timeout.asMicroseconds() + 999) / 1000),
                                 QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
