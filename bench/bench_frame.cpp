@@ -124,7 +124,7 @@ void Save_Floor(benchmark::State& state) {
     FullBoard board(state.range(0));
     InScratchFolder scratch;
     for (auto _ : state) {
-        std::ofstream("save.json") << boardToJson(savedBoardOf(board.spiders, board.boxes, 0));
+        std::ofstream("save.json") << boardSnapshot(board.spiders, board.boxes, 0);
     }
 }
 BENCHMARK(Save_Floor)->Apply(boardSizes)->Unit(benchmark::kMicrosecond)->UseRealTime();

@@ -154,8 +154,8 @@ std::string replacedLine(const SavesOnDisk& found, const Replaced& replaced, boo
 
 } // namespace
 
-SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                        int money) {
+std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                          int money) {
     SavedBoard board;
     for (const Spider& spider : spiders) {
         const sf::Vector2f position = spider.sprite.getPosition();
@@ -166,12 +166,7 @@ SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Bo
         board.boxes.push_back({position.x, position.y});
     }
     board.money = money;
-    return board;
-}
-
-std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                          int money) {
-    return boardToJson(savedBoardOf(spiders, boxes, money));
+    return boardToJson(board);
 }
 
 bool writeSaveFile(const std::string& bytes, std::string& problem) {

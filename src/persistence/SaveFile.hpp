@@ -20,9 +20,6 @@ std::string notSavedLine(const std::string& problem);
 std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                           int money);
 
-SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                        int money);
-
 bool writeSaveFile(const std::string& bytes, std::string& problem);
 
 // Dated `savedAt`, with save.json's mode.

@@ -28,15 +28,12 @@ public:
     // Hands a snapshot over and returns at once, with its number.
     std::uint64_t submit(std::string bytes);
 
-    // How the newest finished write went.
     Result lastResult() const;
 
     // Waits until snapshot `number`, or a newer one, is written or has
     // failed, at most until `deadline`; returns whether it is.
     bool waitFor(std::uint64_t number, Worker::Deadline deadline);
 
-    // Waits until nothing waits or is being written, at most until `deadline`;
-    // returns whether that is so.
     bool finish(Worker::Deadline deadline) { return worker.finish(deadline); }
 
     // Runs `job` on the writer's thread, after what was handed over before it.

@@ -29,7 +29,7 @@ enum class Moved { done, taken, failed };
 Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
                std::string& problem);
 
-void syncFolder(const std::filesystem::path& folder);
+void syncFolder();
 
 // Errors from another program holding the file a moment (an indexer, a virus
 // scanner, a sync client); access denied is also given for a file being deleted.

@@ -4,11 +4,7 @@
 
 #include <sstream>
 
-namespace {
-
 const char* const domain = "tangleroot";
-
-} // namespace
 
 std::string tr(const char* sentence) {
     // The empty msgid is the catalogue's header

@@ -28,5 +28,4 @@ std::string gettextLanguage(const std::string& windowsLocaleName);
 // without LANGUAGE, the user's display language.
 void useGameCatalogue();
 
-// Binds the game's text domain to `folder`, in UTF-8.
 void useCatalogueFolder(const std::filesystem::path& folder);

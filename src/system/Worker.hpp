@@ -19,8 +19,6 @@ public:
     explicit Worker(std::size_t room);
     // Runs the jobs still waiting, then ends the thread.
     ~Worker();
-    Worker(const Worker&) = delete;
-    Worker& operator=(const Worker&) = delete;
 
     // Queues `job` and returns at once; false when a waiting job was dropped for it.
     bool post(std::function<void()> job);

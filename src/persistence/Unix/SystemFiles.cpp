@@ -116,8 +116,8 @@ Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
 }
 
 // Some file systems cannot sync a folder; the new file is whole either way.
-void syncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void syncFolder() {
+    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
