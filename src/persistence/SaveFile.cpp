@@ -60,8 +60,7 @@ struct SavesOnDisk {
     SaveOnDisk backup = save.isBoard() ? SaveOnDisk{} : examine(backupFilePath);
 };
 
-// Moves the file or folder to the first free `path`.unusable-N, never over
-// one kept before, even one another program makes meanwhile.
+// To the first free `path`.unusable-N, never over one kept before, even one made meanwhile.
 fs::path keepAside(const fs::path& path, const std::string& problem) {
     const auto refusal = [&](const std::string& why) {
         return UnusableSaveFile(path.u8string() + " cannot be used (" + problem + ") and " + why +

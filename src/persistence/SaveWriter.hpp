@@ -8,9 +8,8 @@
 #include <mutex>
 #include <string>
 
-// Writes snapshots of the board on a thread of its own, so that a slow disk
-// never holds up a frame. Only the newest snapshot counts: one still waiting
-// when a newer one comes is dropped, never written after it.
+// Writes snapshots of the board on its own thread, so that a slow disk never holds up a frame;
+// a snapshot still waiting when a newer one comes is dropped, never written after it.
 class SaveWriter {
 public:
     // Puts `bytes` on the disk whole or not at all; on failure says why.
@@ -30,8 +29,7 @@ public:
 
     Result lastResult() const;
 
-    // Waits until snapshot `number`, or a newer one, is written or has
-    // failed, at most until `deadline`; returns whether it is.
+    // Waits until snapshot `number` or a newer one is written or failed, at most until `deadline`.
     bool waitFor(std::uint64_t number, Worker::Deadline deadline);
 
     bool finish(Worker::Deadline deadline) { return worker.finish(deadline); }

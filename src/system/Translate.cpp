@@ -47,8 +47,7 @@ std::string gettextLanguage(const std::string& windowsLocaleName) {
     std::string region;
     std::string modifier;
     for (std::string part; std::getline(parts, part, '-');) {
-        // Scripts: gettext names Serbian's and others' as a modifier, and
-        // Chinese ones by the region that writes them
+        // gettext names Serbian's scripts as a modifier, Chinese ones by the region writing them
         if (part == "Latn" || part == "Cyrl") {
             modifier = part == "Latn" ? "@latin" : "@cyrillic";
         } else if (part == "Hans" || part == "Hant") {

@@ -8,8 +8,7 @@
 #include <mutex>
 #include <thread>
 
-// A thread of its own for work that may block (a disk, a console), so that
-// whoever hands the work over never waits for it.
+// A thread for work that may block (a disk, a console), so that its caller never waits for it.
 class Worker {
 public:
     using Deadline = std::chrono::steady_clock::time_point;
@@ -23,8 +22,7 @@ public:
     // Queues `job` and returns at once; false when a waiting job was dropped for it.
     bool post(std::function<void()> job);
 
-    // Waits until every job posted so far has run, at most until `deadline`;
-    // returns whether they all have.
+    // Waits until every job posted so far has run, at most until `deadline`; tells if they have.
     bool finish(Deadline deadline);
 
 private:

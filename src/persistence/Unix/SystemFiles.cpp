@@ -35,8 +35,7 @@ bool renameWithoutReplacing(const char* from, const char* to) {
         errno = error;
         return false;
     }
-    // No hard links here (EOPNOTSUPP from some FUSE mounts), or a folder: the
-    // best left is a look, then a rename.
+    // No hard links (EOPNOTSUPP on some FUSE mounts), or a folder: a look, then a rename.
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOTSUP && errno != ENOSYS) {
         return false;
     }
