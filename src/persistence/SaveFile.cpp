@@ -185,13 +185,6 @@ std::string notSavedLine(const std::string& problem) {
     return "Tangleroot: the board was not saved (" + problem + "); the previous save is kept";
 }
 
-void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
-    std::string problem;
-    if (!writeSaveFile(boardSnapshot(spiders, boxes, money), problem)) {
-        std::cerr << notSavedLine(problem) << "\n";
-    }
-}
-
 void requireReadableSave() {
     const SavesOnDisk examined;
 }

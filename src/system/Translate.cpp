@@ -33,10 +33,9 @@ std::string fill(const std::string& sentence, const std::map<std::string, std::s
 std::filesystem::path catalogueFolder(const std::filesystem::path& executableFolder) {
     std::error_code error;
     const std::filesystem::path beside = executableFolder / "locale";
-    if (std::filesystem::is_directory(beside, error)) {
-        return beside;
-    }
-    return (executableFolder / ".." / ".." / "share" / "locale").lexically_normal();
+    return std::filesystem::is_directory(beside, error)
+               ? beside
+               : (executableFolder / ".." / ".." / "share" / "locale").lexically_normal();
 }
 
 std::string gettextLanguage(const std::string& windowsLocaleName) {
