@@ -134,6 +134,11 @@ std::string withAnotherProgram(int number, unsigned bits, const std::function<vo
     });
 }
 
+void save(const std::vector<Spider>& spiders, const std::vector<Box>& boxes, int money) {
+    std::string problem;
+    ASSERT_TRUE(writeSaveFile(boardSnapshot(spiders, boxes, money), problem)) << problem;
+}
+
 } // namespace
 
 // A hand-edited or damaged file may put a box where nobody can see or break

@@ -63,15 +63,14 @@ bool writeFileAtomically(fs::path path, const std::string& bytes, fs::path like,
         fs::remove(temporary, ignored);
         return false;
     }
-    syncFolder(path.has_parent_path() ? path.parent_path() : ".");
+    syncFolder();
     return true;
 }
 
 void removeLeftoverTemporaryFiles(const fs::path& path) {
     const std::string prefix = path.filename().u8string() + temporarySuffix;
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : ".";
     std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+    for (fs::directory_iterator entry(".", error), end; !error && entry != end;
          entry.increment(error)) {
         std::error_code ignored;
         if (entry->path().filename().u8string().rfind(prefix, 0) == 0 &&

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-// Through a temporary file beside it, flushed, then renamed over it: a crash or
-// a power cut leaves the old file or the new one, whole, with the mode of `like`.
+// `path` in the working folder, through a temporary file beside it, flushed, then renamed
+// over it: a crash or a power cut leaves the old or the new file, whole, with `like`'s mode.
 bool writeFileAtomically(std::filesystem::path path, const std::string& bytes,
                          std::filesystem::path like, std::string& problem,
                          std::optional<std::filesystem::file_time_type> modified = std::nullopt);

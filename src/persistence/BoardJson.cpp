@@ -51,15 +51,13 @@ bool readEntries(const json& root, const char* key, const std::string& name,
     }
     for (const json& entry : *entries) {
         const std::string entryName = name + " " + std::to_string(read.size() + 1);
-        Entry one{};
         if (!entry.is_object()) {
             problem = entryName + " is not an object";
             return false;
         }
-        if (!readOne(entry, entryName, one)) {
+        if (!readOne(entry, entryName, read.emplace_back())) {
             return false;
         }
-        read.push_back(one);
     }
     return true;
 }

@@ -60,8 +60,7 @@ struct SavesOnDisk {
     SaveOnDisk backup = save.isBoard() ? SaveOnDisk{} : examine(backupFilePath);
 };
 
-// Moves the file or folder to the first free `path`.unusable-N, never over
-// one kept before, even one another program makes meanwhile.
+// To the first free `path`.unusable-N, never over one kept before, even one made meanwhile.
 fs::path keepAside(const fs::path& path, const std::string& problem) {
     const auto refusal = [&](const std::string& why) {
         return UnusableSaveFile(path.u8string() + " cannot be used (" + problem + ") and " + why +
@@ -154,8 +153,8 @@ std::string replacedLine(const SavesOnDisk& found, const Replaced& replaced, boo
 
 } // namespace
 
-SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                        int money) {
+std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
+                          int money) {
     SavedBoard board;
     for (const Spider& spider : spiders) {
         const sf::Vector2f position = spider.sprite.getPosition();
@@ -166,12 +165,7 @@ SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Bo
         board.boxes.push_back({position.x, position.y});
     }
     board.money = money;
-    return board;
-}
-
-std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                          int money) {
-    return boardToJson(savedBoardOf(spiders, boxes, money));
+    return boardToJson(board);
 }
 
 bool writeSaveFile(const std::string& bytes, std::string& problem) {
@@ -189,13 +183,6 @@ void removeLeftoverTemporaryFiles() {
 
 std::string notSavedLine(const std::string& problem) {
     return "Tangleroot: the board was not saved (" + problem + "); the previous save is kept";
-}
-
-void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money) {
-    std::string problem;
-    if (!writeSaveFile(boardSnapshot(spiders, boxes, money), problem)) {
-        std::cerr << notSavedLine(problem) << "\n";
-    }
 }
 
 void requireReadableSave() {

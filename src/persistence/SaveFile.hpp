@@ -12,16 +12,10 @@
 inline const std::filesystem::path saveFilePath = "save.json";
 inline const std::filesystem::path backupFilePath = "save.json.bak";
 
-// On the caller's thread, a failure told on stderr; the game saves through Saving.
-void save(std::vector<Spider> spiders, std::vector<Box> boxes, int money);
-
 std::string notSavedLine(const std::string& problem);
 
 std::string boardSnapshot(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
                           int money);
-
-SavedBoard savedBoardOf(const std::vector<Spider>& spiders, const std::vector<Box>& boxes,
-                        int money);
 
 bool writeSaveFile(const std::string& bytes, std::string& problem);
 

@@ -4,19 +4,13 @@ SaveWriter::SaveWriter(WriteFunction write, std::function<void(const Result&)> w
     : write(std::move(write)), written(std::move(written)), worker(8) {}
 
 std::uint64_t SaveWriter::submit(std::string bytes) {
-    std::uint64_t number = 0;
-    bool post = false;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        newest = std::move(bytes);
-        number = ++handedIn;
-        post = !queued;
-        queued = true;
-    }
-    if (post) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    newest = std::move(bytes);
+    if (!queued) {
         worker.post([this] { writeNewest(); });
     }
-    return number;
+    queued = true;
+    return ++handedIn;
 }
 
 SaveWriter::Result SaveWriter::lastResult() const {

@@ -8,9 +8,8 @@
 #include <mutex>
 #include <string>
 
-// Writes snapshots of the board on a thread of its own, so that a slow disk
-// never holds up a frame. Only the newest snapshot counts: one still waiting
-// when a newer one comes is dropped, never written after it.
+// Writes snapshots of the board on its own thread, so that a slow disk never holds up a frame;
+// a snapshot still waiting when a newer one comes is dropped, never written after it.
 class SaveWriter {
 public:
     using WriteFunction = std::function<bool(const std::string& bytes, std::string& problem)>;

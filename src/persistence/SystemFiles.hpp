@@ -5,8 +5,7 @@
 #include <functional>
 #include <string>
 
-// Each system's own calls, so that `problem` ends with its reason in the
-// player's language.
+// Each system's own calls; `problem` ends with the system's reason, in the player's language.
 
 int processId();
 
@@ -24,12 +23,11 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 
 enum class Moved { done, taken, failed };
 
-// Never over what is at `to`, even what appeared a moment before. A folder
-// moves too.
+// Never over what is at `to`, even what appeared a moment before; a folder moves too.
 Moved moveFile(const std::filesystem::path& from, const std::filesystem::path& to,
                std::string& problem);
 
-void syncFolder(const std::filesystem::path& folder);
+void syncFolder();
 
 // Errors from another program holding the file a moment (an indexer, a virus
 // scanner, a sync client); access denied is also given for a file being deleted.
@@ -45,6 +43,5 @@ unsigned long retriedWhileHeld(bool (*mayWorkLater)(unsigned long),
                                const std::function<std::uint64_t()>& milliseconds,
                                const std::function<void()>& pause);
 
-// Read-only, hidden, system and not-indexed: what a player or another
-// program gave the file, which a save keeps.
+// Read-only, hidden, system, not-indexed: what a player or a program gave the file.
 unsigned long attributesKeptAcrossSave(unsigned long windowsAttributes);

@@ -4,11 +4,7 @@
 
 #include <sstream>
 
-namespace {
-
 const char* const domain = "tangleroot";
-
-} // namespace
 
 std::string tr(const char* sentence) {
     // The empty msgid is the catalogue's header
@@ -37,10 +33,9 @@ std::string fill(const std::string& sentence, const std::map<std::string, std::s
 std::filesystem::path catalogueFolder(const std::filesystem::path& executableFolder) {
     std::error_code error;
     const std::filesystem::path beside = executableFolder / "locale";
-    if (std::filesystem::is_directory(beside, error)) {
-        return beside;
-    }
-    return (executableFolder / ".." / ".." / "share" / "locale").lexically_normal();
+    return std::filesystem::is_directory(beside, error)
+               ? beside
+               : (executableFolder / ".." / ".." / "share" / "locale").lexically_normal();
 }
 
 std::string gettextLanguage(const std::string& windowsLocaleName) {
@@ -51,8 +46,7 @@ std::string gettextLanguage(const std::string& windowsLocaleName) {
     std::string region;
     std::string modifier;
     for (std::string part; std::getline(parts, part, '-');) {
-        // Scripts: gettext names Serbian's and others' as a modifier, and
-        // Chinese ones by the region that writes them
+        // gettext names Serbian's scripts as a modifier, Chinese ones by the region writing them
         if (part == "Latn" || part == "Cyrl") {
             modifier = part == "Latn" ? "@latin" : "@cyrillic";
         } else if (part == "Hans" || part == "Hant") {

@@ -12,17 +12,14 @@ Worker::~Worker() {
 }
 
 bool Worker::post(std::function<void()> job) {
-    bool dropped = false;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (jobs.size() >= room) {
-            jobs.pop_front();
-            dropped = true;
-        }
-        jobs.push_back(std::move(job));
+    const std::lock_guard<std::mutex> lock(mutex);
+    const bool kept = jobs.size() < room;
+    if (!kept) {
+        jobs.pop_front();
     }
+    jobs.push_back(std::move(job));
     wake.notify_one();
-    return !dropped;
+    return kept;
 }
 
 bool Worker::finish(Deadline deadline) {

@@ -8,8 +8,7 @@
 #include <mutex>
 #include <thread>
 
-// A thread of its own for work that may block (a disk, a console), so that
-// whoever hands the work over never waits for it.
+// A thread for work that may block (a disk, a console), so that its caller never waits for it.
 class Worker {
 public:
     using Deadline = std::chrono::steady_clock::time_point;
@@ -18,8 +17,6 @@ public:
     // the newest is most often the last word.
     explicit Worker(std::size_t room);
     ~Worker();
-    Worker(const Worker&) = delete;
-    Worker& operator=(const Worker&) = delete;
 
     // False when a waiting job was dropped for it.
     bool post(std::function<void()> job);

@@ -35,8 +35,7 @@ bool renameWithoutReplacing(const char* from, const char* to) {
         errno = error;
         return false;
     }
-    // No hard links here (EOPNOTSUPP from some FUSE mounts), or a folder: the
-    // best left is a look, then a rename.
+    // No hard links (EOPNOTSUPP on some FUSE mounts), or a folder: a look, then a rename.
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOTSUP && errno != ENOSYS) {
         return false;
     }
@@ -116,8 +115,8 @@ Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
 }
 
 // Some file systems cannot sync a folder; the new file is whole either way.
-void syncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void syncFolder() {
+    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);

@@ -10,8 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Tried again every 50 ms for 2 s by the clock; GetLastError then holds the
-// last failure's reason.
+// Every 50 ms for 2 s by the clock; GetLastError then holds the last failure's reason.
 template <typename Attempt> bool retried(bool (*mayWorkLater)(unsigned long), Attempt attempt) {
     const unsigned long error = retriedWhileHeld(
         mayWorkLater, [&]() -> unsigned long { return attempt() ? 0 : GetLastError(); },
@@ -138,4 +137,4 @@ Moved moveFile(const fs::path& from, const fs::path& to, std::string& problem) {
 }
 
 // MOVEFILE_WRITE_THROUGH has made the move durable.
-void syncFolder(const fs::path&) {}
+void syncFolder() {}
