@@ -1,6 +1,7 @@
 #include "game/Phases.hpp"
 #include "game/Saving.hpp"
 #include "persistence/SaveFile.hpp"
+#include "platform/EndRequests.hpp"
 #include "support.hpp"
 
 #include <SFML/System/Sleep.hpp>
@@ -67,6 +68,20 @@ protected:
 };
 
 } // namespace
+
+// First in this file, before any end is answered in this process: a Windows
+// console handler asked again while the error's box is up then tells no loss.
+TEST(Saving, AnErrorsEndIsAnsweredOnceItsLineIsTrue) {
+    useGameTextures();
+    ASSERT_FALSE(endAnswered());
+    const std::vector<Spider> spiders;
+    const std::vector<Box> boxes;
+    const int money = 0;
+    Saving saving([](const std::string&, std::string&) { return true; }, spiders, boxes, money);
+    EXPECT_EQ(saving.endAfterError(std::runtime_error("out of pictures")),
+              "Tangleroot cannot go on: out of pictures; the board was saved");
+    EXPECT_TRUE(endAnswered());
+}
 
 TEST(AutosaveCadence, WanderingWaitsThirtySecondsThePlayerTwoAndANewBoxNone) {
     const auto at = [](float seconds) { return sf::seconds(seconds); };

@@ -107,6 +107,23 @@ class LinuxTrouble(TroubleTest):
         self.assertEqual(self.spiders_saved(game), 1)
         self.assertNotIn("not saved", game.stderr())
 
+    def test_an_end_from_outside_on_a_disk_that_stopped_answering_ends_unsaved_at_its_bound(self):
+        game = self.game(save=ONE_BOX)
+        counting_swaps(game)  # its probe stalls the disk too
+        stall = os.path.join(game.aside, "stall")
+        env = dict(game.env(), FSYNC_STALL_FILE=stall)
+        game.env = lambda: env
+        game.start().find_window()
+        open(stall, "w").close()
+        game.break_box(300, 300)
+        asked = time.monotonic()
+        game.process.terminate()
+        self.assertEqual(game.process.wait(timeout=10), 1, game.stderr())
+        self.assertLess(time.monotonic() - asked, 5, "the end waited past its bound for the stuck write")
+        self.assertIn("Tangleroot: ended from outside; the board was not saved (the disk has not answered yet)",
+                      game.stderr())
+        self.assertEqual(game.read("save.json"), ONE_BOX)
+
     def test_a_save_json_this_player_may_not_read_stops_the_game_and_changes_nothing(self):
         if os.geteuid() != 0:
             self.skipTest("a second player needs root to make")
