@@ -28,14 +28,13 @@ bool endAnswered() {
     return answered;
 }
 
-SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow)
-    : window(window) {
+SaveBeforeTheEnd::SaveBeforeTheEnd(sf::WindowHandle window, std::function<bool()> saveNow) {
     saveBeforeTheEnd = std::move(saveNow);
-    watchTheEnd(window, true);
+    watchTheEnd(window);
 }
 
 SaveBeforeTheEnd::~SaveBeforeTheEnd() {
-    watchTheEnd(window, false);
+    watchTheEnd({});
     saveBeforeTheEnd = nullptr;
 }
 

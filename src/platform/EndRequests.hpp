@@ -19,13 +19,10 @@ public:
     ~SaveBeforeTheEnd();
     SaveBeforeTheEnd(const SaveBeforeTheEnd&) = delete;
     SaveBeforeTheEnd& operator=(const SaveBeforeTheEnd&) = delete;
-
-private:
-    sf::WindowHandle window;
 };
 
 // For each system's handlers. A save that throws leaves the board as the last save has it.
 void askForTheEnd();
 bool endAnswered();
-void watchTheEnd(sf::WindowHandle window, bool watched); // Windows: the ends reaching `window`
+void watchTheEnd(sf::WindowHandle window); // Windows: the ends reaching `window`; {}: none
 bool saveIfHanded();

@@ -55,4 +55,4 @@ void wakeFrameLoop() {
     errno = saved;
 }
 
-void watchTheEnd(sf::WindowHandle, bool) {}
+void watchTheEnd(sf::WindowHandle) {}

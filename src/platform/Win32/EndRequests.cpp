@@ -99,12 +99,11 @@ void wakeFrameLoop() {
     SetEvent(wakeUpEvent());
 }
 
-void watchTheEnd(sf::WindowHandle window, bool watched) {
-    if (watched) {
+void watchTheEnd(sf::WindowHandle window) {
+    if (window != nullptr) {
         SetWindowSubclass(window, watchSessionEnd, sessionWatch, 0);
         hookedWindow = window; // only now does the window answer the console handler
-    } else {
-        hookedWindow = nullptr;
-        RemoveWindowSubclass(window, watchSessionEnd, sessionWatch);
+    } else if (const HWND hooked = hookedWindow.exchange(nullptr)) {
+        RemoveWindowSubclass(hooked, watchSessionEnd, sessionWatch);
     }
 }
