@@ -13,15 +13,17 @@ using nlohmann::json;
 
 namespace {
 
+struct NotABoard {
+    std::string problem;
+};
+
 // Within the type's range; a whole number may be a fraction (cut toward zero) or
 // a boolean. A double holds every int and float exactly, so the check is exact.
 template <typename Number>
-bool readNumber(const json& object, const char* key, const std::string& name, Number& out,
-                std::string& problem) {
+Number readNumber(const json& object, const char* key, const std::string& name) {
     const auto value = object.find(key);
     if (value == object.end()) {
-        problem = name + " has no \"" + key + "\"";
-        return false;
+        throw NotABoard{name + " has no \"" + key + "\""};
     }
     constexpr bool whole = std::is_integral_v<Number>;
     double number = value->is_number()             ? value->get<double>()
@@ -30,36 +32,31 @@ bool readNumber(const json& object, const char* key, const std::string& name, Nu
     number = whole ? std::trunc(number) : number;
     if (!(number >= std::numeric_limits<Number>::lowest() &&
           number <= std::numeric_limits<Number>::max())) {
-        problem = name + " \"" + key + "\" is not a number the board can hold";
-        return false;
+        throw NotABoard{name + " \"" + key + "\" is not a number the board can hold"};
     }
-    out = static_cast<Number>(number);
-    return true;
+    return static_cast<Number>(number);
 }
 
 // Each object of the array under `key`, none when the root has no `key`.
 template <typename Entry, typename ReadOne>
-bool readEntries(const json& root, const char* key, const std::string& name,
-                 std::vector<Entry>& read, std::string& problem, ReadOne readOne) {
+std::vector<Entry> readEntries(const json& root, const char* key, const std::string& name,
+                               ReadOne readOne) {
+    std::vector<Entry> read;
     const auto entries = root.find(key);
     if (entries == root.end()) {
-        return true;
+        return read;
     }
     if (!entries->is_array()) {
-        problem = std::string("\"") + key + "\" is not an array";
-        return false;
+        throw NotABoard{std::string("\"") + key + "\" is not an array"};
     }
     for (const json& entry : *entries) {
         const std::string entryName = name + " " + std::to_string(read.size() + 1);
         if (!entry.is_object()) {
-            problem = entryName + " is not an object";
-            return false;
+            throw NotABoard{entryName + " is not an object"};
         }
-        if (!readOne(entry, entryName, read.emplace_back())) {
-            return false;
-        }
+        read.push_back(readOne(entry, entryName));
     }
-    return true;
+    return read;
 }
 
 } // namespace
@@ -78,46 +75,44 @@ std::string boardToJson(const SavedBoard& board) {
 }
 
 bool parseBoard(const std::string& text, SavedBoard& board, std::string& problem) {
-    // Stream input reads the first complete value and ignores what follows it.
-    json root;
     try {
+        // Stream input reads the first complete value and ignores what follows it.
+        json root;
         std::istringstream in(text);
         in >> root;
+        if (!root.is_object()) {
+            throw NotABoard{"its root is not an object"};
+        }
+        SavedBoard read;
+        read.spiders = readEntries<SavedSpider>(
+            root, "spiders", "spider", [](const json& entry, const std::string& name) {
+                // A braced list reads its numbers in order, so the first one missing is named
+                const SavedSpider spider{readNumber<int>(entry, "stage", name),
+                                         readNumber<float>(entry, "x", name),
+                                         readNumber<float>(entry, "y", name)};
+                if (spider.stage < 1 || spider.stage > lastStage) {
+                    throw NotABoard{name + " has stage " + std::to_string(spider.stage) +
+                                    ", outside 1 to " + std::to_string(lastStage)};
+                }
+                return spider;
+            });
+        read.boxes = readEntries<SavedBox>(root, "boxes", "box",
+                                           [](const json& entry, const std::string& name) {
+                                               return SavedBox{readNumber<float>(entry, "x", name),
+                                                               readNumber<float>(entry, "y", name)};
+                                           });
+        read.money = readNumber<int>(root, "money", "the board");
+        if (const std::size_t things = read.spiders.size() + read.boxes.size();
+            things > mostThingsInASave) {
+            throw NotABoard{"it holds " + std::to_string(things) + " things, more than the " +
+                            std::to_string(mostThingsInASave) + " a board may hold"};
+        }
+        board = std::move(read);
+        return true;
     } catch (const json::exception& error) {
         problem = std::string("it is not JSON: ") + error.what();
-        return false;
+    } catch (const NotABoard& notABoard) {
+        problem = notABoard.problem;
     }
-    if (!root.is_object()) {
-        problem = "its root is not an object";
-        return false;
-    }
-    const auto readSpider = [&](const json& entry, const std::string& name, SavedSpider& spider) {
-        const bool numbers = readNumber(entry, "stage", name, spider.stage, problem) &&
-                             readNumber(entry, "x", name, spider.x, problem) &&
-                             readNumber(entry, "y", name, spider.y, problem);
-        if (numbers && (spider.stage < 1 || spider.stage > lastStage)) {
-            problem = name + " has stage " + std::to_string(spider.stage) + ", outside 1 to " +
-                      std::to_string(lastStage);
-            return false;
-        }
-        return numbers;
-    };
-    const auto readBox = [&](const json& entry, const std::string& name, SavedBox& box) {
-        return readNumber(entry, "x", name, box.x, problem) &&
-               readNumber(entry, "y", name, box.y, problem);
-    };
-    SavedBoard read;
-    if (!readEntries(root, "spiders", "spider", read.spiders, problem, readSpider) ||
-        !readEntries(root, "boxes", "box", read.boxes, problem, readBox) ||
-        !readNumber(root, "money", "the board", read.money, problem)) {
-        return false;
-    }
-    if (const std::size_t things = read.spiders.size() + read.boxes.size();
-        things > mostThingsInASave) {
-        problem = "it holds " + std::to_string(things) + " things, more than the " +
-                  std::to_string(mostThingsInASave) + " a board may hold";
-        return false;
-    }
-    board = std::move(read);
-    return true;
+    return false;
 }

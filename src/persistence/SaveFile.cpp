@@ -92,63 +92,58 @@ std::string localTime(fs::file_time_type time) {
                                                                               : "an unknown time";
 }
 
-// What became of the two files at a start whose save.json was not a board.
-struct Replaced {
-    fs::path saveKept;   // empty when save.json was missing
-    fs::path backupKept; // empty unless save.json.bak was no board
-    std::string backAt;  // when the backup's board was saved, once it is back
-};
-
 // Files that are no board are kept aside, so no save replaces them. When the
 // backup cannot take save.json's place, the folder is put back as it was.
-Replaced replaceSave(const SavesOnDisk& found) {
-    Replaced replaced;
+// Says in full on stderr what became of the files; the line returned, for the
+// window, has room for what is wrong, not the details after it.
+std::string replaceSave(const SavesOnDisk& found) {
+    fs::path saveKept; // empty when save.json was missing
     if (!found.save.missing) {
-        replaced.saveKept = keepAside(saveFilePath, found.save.problem);
+        saveKept = keepAside(saveFilePath, found.save.problem);
     }
-    if (!found.backup.isBoard()) {
-        if (!found.backup.missing) {
-            replaced.backupKept = keepAside(backupFilePath, found.backup.problem);
+    fs::path backupKept; // empty unless save.json.bak was no board
+    std::string backAt;  // when the backup's board was saved, once it is back
+    if (found.backup.isBoard()) {
+        std::error_code error;
+        const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
+        backAt = error ? "an unknown time" : localTime(savedAt);
+        std::string problem;
+        if (!writeFileAtomically(saveFilePath, found.backup.text, backupFilePath, problem,
+                                 error ? std::nullopt : std::optional(savedAt))) {
+            std::string ignored;
+            if (!saveKept.empty()) {
+                moveFile(saveKept, saveFilePath, ignored);
+            }
+            const std::string saveState =
+                found.save.missing ? " is missing" : " cannot be used (" + found.save.problem + ")";
+            throw UnusableSaveFile(saveFilePath.u8string() + saveState + " and the board in " +
+                                   backupFilePath.u8string() +
+                                   " cannot be put back in its place (" + problem + "); " +
+                                   backupFilePath.u8string() + " is left as it is");
         }
-        return replaced;
+    } else if (!found.backup.missing) {
+        backupKept = keepAside(backupFilePath, found.backup.problem);
     }
-    std::error_code error;
-    const fs::file_time_type savedAt = fs::last_write_time(backupFilePath, error);
-    replaced.backAt = error ? "an unknown time" : localTime(savedAt);
-    std::string problem;
-    if (!writeFileAtomically(saveFilePath, found.backup.text, backupFilePath, problem,
-                             error ? std::nullopt : std::optional(savedAt))) {
-        std::string ignored;
-        if (!replaced.saveKept.empty()) {
-            moveFile(replaced.saveKept, saveFilePath, ignored);
+    const auto told = [&](bool whole) {
+        const auto notABoard = [whole](const fs::path& name, const std::string& problem,
+                                       const fs::path& kept) {
+            return name.u8string() + " is not a board (" +
+                   (whole ? problem : problem.substr(0, problem.find(": "))) + "), kept as " +
+                   kept.u8string();
+        };
+        std::string line = found.save.missing
+                               ? saveFilePath.u8string() + " was missing"
+                               : notABoard(saveFilePath, found.save.problem, saveKept);
+        if (!backAt.empty()) {
+            return line + "; the board saved at " + backAt + " is back";
         }
-        const std::string saveState =
-            found.save.missing ? " is missing" : " cannot be used (" + found.save.problem + ")";
-        throw UnusableSaveFile(saveFilePath.u8string() + saveState + " and the board in " +
-                               backupFilePath.u8string() + " cannot be put back in its place (" +
-                               problem + "); " + backupFilePath.u8string() + " is left as it is");
-    }
-    return replaced;
-}
-
-// The window has room for what is wrong, not the details after it.
-std::string replacedLine(const SavesOnDisk& found, const Replaced& replaced, bool whole) {
-    const auto notABoard = [whole](const fs::path& name, const std::string& problem,
-                                   const fs::path& kept) {
-        return name.u8string() + " is not a board (" +
-               (whole ? problem : problem.substr(0, problem.find(": "))) + "), kept as " +
-               kept.u8string();
+        if (!backupKept.empty()) {
+            line += "; " + notABoard(backupFilePath, found.backup.problem, backupKept);
+        }
+        return line + "; a new board starts";
     };
-    std::string line = found.save.missing
-                           ? saveFilePath.u8string() + " was missing"
-                           : notABoard(saveFilePath, found.save.problem, replaced.saveKept);
-    if (!replaced.backAt.empty()) {
-        return line + "; the board saved at " + replaced.backAt + " is back";
-    }
-    if (!replaced.backupKept.empty()) {
-        line += "; " + notABoard(backupFilePath, found.backup.problem, replaced.backupKept);
-    }
-    return line + "; a new board starts";
+    std::cerr << "Tangleroot: " << told(true) << "\n";
+    return told(false);
 }
 
 } // namespace
@@ -197,9 +192,7 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
         loaded.savedAt = fs::last_write_time(saveFilePath, error);
         loaded.backup = error ? "" : found.save.text;
     } else if (!found.save.missing || !found.backup.missing) {
-        const Replaced replaced = replaceSave(found);
-        loaded.told = replacedLine(found, replaced, false);
-        std::cerr << "Tangleroot: " << replacedLine(found, replaced, true) << "\n";
+        loaded.told = replaceSave(found);
     }
     const SaveOnDisk& played = found.save.isBoard() ? found.save : found.backup;
     if (played.isBoard()) {

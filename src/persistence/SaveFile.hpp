@@ -39,13 +39,11 @@ void requireReadableSave();
 // docs/saving.md has the answer to each pair of save.json and save.json.bak states.
 LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& money);
 
-class UnusableSaveFile : public std::runtime_error {
-public:
+struct UnusableSaveFile : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
 // A file the player may not read may well hold a good board.
-class UnreadableSaveFile : public std::runtime_error {
-public:
+struct UnreadableSaveFile : std::runtime_error {
     using std::runtime_error::runtime_error;
 };

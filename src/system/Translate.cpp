@@ -4,11 +4,9 @@
 
 #include <sstream>
 
-const char* const domain = "tangleroot";
-
 std::string tr(const char* sentence) {
     // The empty msgid is the catalogue's header
-    return *sentence == '\0' ? std::string() : std::string(dgettext(domain, sentence));
+    return *sentence == '\0' ? std::string() : std::string(dgettext("tangleroot", sentence));
 }
 
 std::string fill(const std::string& sentence, const std::map<std::string, std::string>& places) {
