@@ -115,6 +115,7 @@ class LinuxDesktop(DesktopTest):
         game.xdotool("windowminimize", str(game.window))
         self.assertTrue(eventually(lambda: cardinals(screen, "WM_STATE", game.window)[:1] == [3], 5, step=0.05),
                         "icewm did not iconify the window")
+        time.sleep(0.5)  # a frame already decided when the window went may still be shown
         drawn = swaps()
         # New boxes are saved at once, wandering within 30 s, by a loop that
         # wakes while minimized: the file shows the board earning meanwhile.
