@@ -2,7 +2,7 @@
 
 #include <SFML/Graphics/Sprite.hpp>
 
-// Copies keep the id, and equality compares ids only.
+// Copies keep the id.
 class Box {
 public:
     int damage; // hits taken; hitsThatBreakABox once broken
@@ -14,6 +14,4 @@ public:
     Box(double x, double y);
 
     void hit();
-
-    bool operator==(Box other) const { return id == other.id; }
 };

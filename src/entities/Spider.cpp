@@ -13,8 +13,7 @@ Spider::Spider(int stage, double x, double y)
 }
 
 void Spider::evolve() {
-    sprite.setTexture(TextureManager::getTexture("spider_stage_" + std::to_string(stage + 1)),
-                      true);
-    sprite.setScale(spriteScale, spriteScale);
     ++stage;
+    sprite.setTexture(TextureManager::getTexture("spider_stage_" + std::to_string(stage)), true);
+    sprite.setScale(spriteScale, spriteScale);
 }

@@ -17,6 +17,35 @@ constexpr float lineMargin = 3.f;
 const sf::Color bandColour(90, 20, 20, 225);
 const sf::Color stripColour(90, 20, 20, 200);
 
+// Two lines at most, and the rest cut between two letters with "..." (stderr
+// has the whole reason).
+sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
+    std::replace_if(
+        text.begin(), text.end(), [](sf::Uint32 c) { return c < ' '; }, ' ');
+    const auto fits = [&](const sf::String& candidate) { return widthOf(candidate) <= width; };
+    text = wrapToWidth(text, widthOf, width);
+    const std::size_t firstBreak = text.find("\n");
+    if (firstBreak == sf::String::InvalidPos) {
+        return text;
+    }
+    sf::String second = text.substring(firstBreak + 1);
+    std::replace(second.begin(), second.end(), sf::Uint32('\n'), sf::Uint32(' '));
+    if (!fits(second)) {
+        std::size_t kept = 0; // the most letters that fit before "...", found by halves
+        std::size_t tooMany = second.getSize();
+        while (tooMany - kept > 1) {
+            const std::size_t middle = (kept + tooMany) / 2;
+            if (fits(second.substring(0, middle) + "...")) {
+                kept = middle;
+            } else {
+                tooMany = middle;
+            }
+        }
+        second = second.substring(0, kept) + "...";
+    }
+    return text.substring(0, firstBreak + 1) + second;
+}
+
 } // namespace
 
 sf::String decodedUtf8(const std::string& utf8) {
@@ -108,39 +137,6 @@ void Messages::show(const std::string& noticeText, const std::string& failureLin
         layOut(failure, lineSize, lineMargin, true, [](float band) { return boardSide - band; });
     layOut(restored, lineSize, lineMargin, true, [&](float band) { return failureTop - band; });
 }
-
-namespace {
-
-// Two lines at most, and the rest cut between two letters with "..." (stderr
-// has the whole reason).
-sf::String inTwoLines(sf::String text, const WidthOf& widthOf, float width) {
-    std::replace_if(
-        text.begin(), text.end(), [](sf::Uint32 c) { return c < ' '; }, ' ');
-    const auto fits = [&](const sf::String& candidate) { return widthOf(candidate) <= width; };
-    text = wrapToWidth(text, widthOf, width);
-    const std::size_t firstBreak = text.find("\n");
-    if (firstBreak == sf::String::InvalidPos) {
-        return text;
-    }
-    sf::String second = text.substring(firstBreak + 1);
-    std::replace(second.begin(), second.end(), sf::Uint32('\n'), sf::Uint32(' '));
-    if (!fits(second)) {
-        std::size_t kept = 0; // the most letters that fit before "...", found by halves
-        std::size_t tooMany = second.getSize();
-        while (tooMany - kept > 1) {
-            const std::size_t middle = (kept + tooMany) / 2;
-            if (fits(second.substring(0, middle) + "...")) {
-                kept = middle;
-            } else {
-                tooMany = middle;
-            }
-        }
-        second = second.substring(0, kept) + "...";
-    }
-    return text.substring(0, firstBreak + 1) + second;
-}
-
-} // namespace
 
 bool drawLetters(const TextEngine& engine, const sf::String& text, unsigned pixelSize, float width,
                  bool twoLines, sf::String& shown, sf::Texture& texture) {

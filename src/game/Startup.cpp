@@ -8,8 +8,6 @@
 
 #include <SFML/Graphics/Image.hpp>
 
-#include <optional>
-#include <string>
 #include <vector>
 
 namespace fs = std::filesystem;

@@ -27,13 +27,11 @@ WindowPlace placeWindow(ScreenArea workArea, FrameSize frame, float scale,
     const long outerWidth = side + frame.left + frame.right;
     const long outerHeight = side + frame.top + frame.bottom;
     const ScreenArea around = near.value_or(workArea);
-    WindowPlace place;
-    place.frameLeft = keptWithin(around.left + (around.width - outerWidth) / 2, workArea.left,
-                                 workArea.width, outerWidth);
-    place.frameTop = keptWithin(around.top + (around.height - outerHeight) / 2, workArea.top,
-                                workArea.height, outerHeight);
-    place.side = static_cast<unsigned>(side);
-    return place;
+    return {keptWithin(around.left + (around.width - outerWidth) / 2, workArea.left, workArea.width,
+                       outerWidth),
+            keptWithin(around.top + (around.height - outerHeight) / 2, workArea.top,
+                       workArea.height, outerHeight),
+            static_cast<unsigned>(side)};
 }
 
 WindowPlace placeAfterScaleChange(const ScaleChange& change) {
