@@ -304,34 +304,66 @@ TEST_F(SavingTest, EachEndSavesTheBoardFirstAndOneThatCannotSaysSoAndEndsWithOne
 // shows at the bound; once the disk answers the game ends, saved.
 TEST(Saving, ACloseOnASilentDiskShowsTheNoticeAtTheBoundAndEndsSavedWhenTheDiskAnswers) {
     useGameTextures();
-    const std::vector<Spider> spiders{Spider(2, 10, 20)};
-    const std::vector<Box> boxes;
-    const int money = 2;
-    std::promise<void> answer;
-    sf::Time clock;
-    Saving saving([disk = answer.get_future().share()](const std::string&,
-                                                       std::string&) { return disk.wait(), true; },
-                  spiders, boxes, money, [&] { return clock; });
-    const auto asked = std::chrono::steady_clock::now();
-    for (int close = 0; close < 5; ++close) {
-        saving.closeRequested();
-        clock += sf::milliseconds(100);
+    for (const bool playedOn : {false, true}) {
+        SCOPED_TRACE(playedOn);
+        const std::vector<Spider> spiders{Spider(2, 10, 20)};
+        const std::vector<Box> boxes;
+        int money = 2;
+        std::promise<void> answer;
+        std::vector<std::string> disk;
+        sf::Time clock;
+        Saving saving(
+            [&, answered = answer.get_future().share()](const std::string& bytes, std::string&) {
+                answered.wait();
+                disk.push_back(bytes);
+                return true;
+            },
+            spiders, boxes, money, [&] { return clock; });
+        const auto asked = std::chrono::steady_clock::now();
+        for (int close = 0; close < 5; ++close) {
+            saving.closeRequested();
+            clock += sf::milliseconds(100);
+            saving.update();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1))
+            << "a close waited for the disk";
+        EXPECT_TRUE(saving.playPaused());
+        EXPECT_EQ(saving.notice(), "");
+        EXPECT_EQ(saving.untilUpdate(), endBound - sf::milliseconds(500))
+            << "no wake for the notice";
+        clock += saving.untilUpdate();
         saving.update();
+        EXPECT_EQ(saving.notice(), "The board was not saved:\nthe disk has not answered yet\n\nThe "
+                                   "game ends once it is saved. Close the window again to quit "
+                                   "without saving.");
+        EXPECT_FALSE(saving.playPaused());
+        if (playedOn) {
+            money += 4; // a spider's step under the notice
+        }
+        answer.set_value();
+        for (int write = 0; write < 2 && !saving.ended(); ++write) {
+            ASSERT_TRUE(saving.finishWrites(sf::seconds(5)));
+            saving.update();
+            EXPECT_TRUE(saving.ended() || saving.playPaused()) << "played on past the landed save";
+        }
+        EXPECT_TRUE(saving.ended());
+        EXPECT_EQ(saving.exitStatus(), 0);
+        EXPECT_EQ(disk.back(), boardSnapshot(spiders, boxes, money)) << "ended on an older board";
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1))
-        << "a close waited for the disk";
-    EXPECT_TRUE(saving.playPaused());
-    EXPECT_EQ(saving.notice(), "");
-    EXPECT_EQ(saving.untilUpdate(), endBound - sf::milliseconds(500)) << "no wake for the notice";
-    clock += saving.untilUpdate();
-    saving.update();
-    EXPECT_EQ(saving.notice(), "The board was not saved:\nthe disk has not answered yet\n\nThe "
-                               "game ends once it is saved. Close the window again to quit "
-                               "without saving.");
-    EXPECT_FALSE(saving.playPaused());
-    answer.set_value();
-    ASSERT_TRUE(saving.finishWrites(sf::seconds(5)));
-    saving.update();
-    EXPECT_TRUE(saving.ended());
-    EXPECT_EQ(saving.exitStatus(), 0);
+}
+
+TEST_F(SavingTest, AQuitAfterTheNoticeHandsNothingMoreToTheWriter) {
+    failing = true;
+    ::testing::internal::CaptureStderr();
+    saving->closeRequested();
+    settle(1);
+    saving->noticeOnScreen();
+    clock += noticeReadTime + autosaveInterval; // a retry would be due
+    saving->closeRequested();
+    ++money;
+    saving->update(Change::newBox); // the frame the quit came in
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(saving->ended());
+    EXPECT_TRUE(saving->finishWrites(sf::seconds(5)));
+    EXPECT_EQ(attempts, 1) << "a board handed over after the game ended unsaved";
 }

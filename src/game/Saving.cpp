@@ -55,18 +55,27 @@ void Saving::handOver(std::string snapshot) {
 }
 
 void Saving::update(Change change) {
+    if (ended()) {
+        return;
+    }
     const SaveWriter::Result result = writer.lastResult();
     if (result.snapshot > actedOn) {
         actOn(result);
     }
     const sf::Time at = now();
-    if (endAskedAt && !ended()) {
-        // The board left is on the disk; once play went on, only the board as it is now
-        if (result.ok && result.snapshot == handedNumber && result.snapshot >= endSnapshot &&
-            (playPaused() || boardSnapshot(spiders, boxes, money) == lastHandedIn)) {
+    if (endAskedAt && result.ok && result.snapshot >= endSnapshot) {
+        if (result.snapshot == handedNumber &&
+            boardSnapshot(spiders, boxes, money) == lastHandedIn) {
             end(0, "");
             return;
         }
+        // Played on under the notice: the game ends with the board as it is now
+        closeNotice.clear();
+        noticeShownAt.reset();
+        endAskedAt.reset();
+        beginEnd();
+    }
+    if (endAskedAt) {
         if (outsideAskedAt && at - *outsideAskedAt >= endBound) {
             end(1, "ended from outside");
             return;
