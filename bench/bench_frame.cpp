@@ -215,7 +215,7 @@ void Load_Game(benchmark::State& state) {
         int money = 0;
         const LoadedSave loaded = load(spiders, boxes, money);
         benchmark::DoNotOptimize(spiders.data());
-        if (!loaded.told.empty()) {
+        if (!loaded.restoredLine.empty()) {
             state.PauseTiming();
             std::filesystem::rename("save.json.unusable-1", saveFilePath);
             state.ResumeTiming();

@@ -509,7 +509,7 @@ TEST_F(SaveFile, EachPairOfFileStatesHasOneAnswer) {
         try {
             Saving saving(writeSaveFile, spiders, boxes, money);
             const LoadedSave loaded = load(spiders, boxes, money);
-            window = loaded.told;
+            window = loaded.restoredLine;
             saving.startFrom(loaded);
         } catch (const std::exception& error) {
             std::cerr << error.what() << "\n"; // as the game tells it

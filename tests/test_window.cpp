@@ -294,16 +294,16 @@ TEST(EventWait, AMappedWindowIsMinimizedWhileAWindowManagerRunsAndCallsItSo) {
         {"iconified again", manager, iconic, {long(hidden)}, true, false},
         {"its window manager died: Iconic left behind", None, iconic, {long(hidden)}, false, true},
     };
-    wait.takeNews();
+    wait.takeWindowState();
     for (const auto& [name, ownsWmS0, wmState, netWmState, minimized, redraw] : cases) {
         XSetSelectionOwner(x, XInternAtom(x, "WM_S0", False), ownsWmS0, CurrentTime);
         const Window handle = window.getSystemHandle();
         setCardinals(x, "WM_STATE", {wmState, 0}, XInternAtom(x, "WM_STATE", False), handle);
         setCardinals(x, "_NET_WM_STATE", netWmState, XA_ATOM, handle);
         wait.sleep(sf::milliseconds(500));
-        const WindowNews news = wait.takeNews();
-        EXPECT_EQ(news.minimized, minimized) << name;
-        EXPECT_EQ(news.redraw, redraw) << name;
+        const WindowState seen = wait.takeWindowState();
+        EXPECT_EQ(seen.minimized, minimized) << name;
+        EXPECT_EQ(seen.redraw, redraw) << name;
     }
     XDestroyWindow(x, manager);
     XCloseDisplay(x);

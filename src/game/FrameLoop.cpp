@@ -50,13 +50,13 @@ FrameLoop::FrameLoop(sf::Window& window, const Desktop& desktop, Now clock)
 }
 
 bool FrameLoop::startFrame() {
-    const WindowNews told = wait.takeNews();
-    redrawAsked = redrawAsked || told.redraw;
-    ask.minimized = told.minimized;
+    const WindowState seen = wait.takeWindowState();
+    redrawAsked = redrawAsked || seen.redraw;
+    ask.minimized = seen.minimized;
     const sf::Time at = now();
     const bool asAsked = at - lastLook <= restAsked + wakeMargin;
     lastLook = at;
-    return told.minimized && asAsked;
+    return seen.minimized && asAsked;
 }
 
 bool FrameLoop::decideFrame(std::uint64_t picture, bool redraw, bool dragging) {

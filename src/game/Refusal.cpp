@@ -57,7 +57,7 @@ void showInWindow(const std::string& line) {
                 return;
             }
         }
-        if (wait.takeNews().redraw || redraw) {
+        if (wait.takeWindowState().redraw || redraw) {
             window.clear(sf::Color(90, 20, 20));
             window.draw(letters);
             window.display();

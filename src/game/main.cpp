@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
         }
         const LoadedSave loaded = load(spiders, boxes, money);
         // A board replaced at start says so until the player's next press or release
-        std::string restoredLine = loaded.told;
+        std::string restoredLine = loaded.restoredLine;
 
         // Saving: the frame loop makes snapshots, a thread of its own writes them.
         // A lost display or the end of the session saves through it too.

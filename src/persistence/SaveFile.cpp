@@ -124,7 +124,7 @@ std::string replaceSave(const SavesOnDisk& found) {
     } else if (!found.backup.missing) {
         backupKept = keepAside(backupFilePath, found.backup.problem);
     }
-    const auto told = [&](bool whole) {
+    const auto line = [&](bool whole) {
         const auto notABoard = [whole](const fs::path& name, const std::string& problem,
                                        const fs::path& kept) {
             return name.u8string() + " is not a board (" +
@@ -142,8 +142,8 @@ std::string replaceSave(const SavesOnDisk& found) {
         }
         return line + "; a new board starts";
     };
-    std::cerr << "Tangleroot: " << told(true) << "\n";
-    return told(false);
+    std::cerr << "Tangleroot: " << line(true) << "\n";
+    return line(false);
 }
 
 } // namespace
@@ -192,7 +192,7 @@ LoadedSave load(std::vector<Spider>& spiders, std::vector<Box>& boxes, int& mone
         loaded.savedAt = fs::last_write_time(saveFilePath, error);
         loaded.backup = error ? "" : found.save.text;
     } else if (!found.save.missing || !found.backup.missing) {
-        loaded.told = replaceSave(found);
+        loaded.restoredLine = replaceSave(found);
     }
     const SaveOnDisk& played = found.save.isBoard() ? found.save : found.backup;
     if (played.isBoard()) {

@@ -30,7 +30,7 @@ struct LoadedSave {
     std::string backup;
     std::filesystem::file_time_type savedAt;
     // When save.json was no board: what replaced it, where the files were kept.
-    std::string told;
+    std::string restoredLine;
 };
 
 // Writes nothing.

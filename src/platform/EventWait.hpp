@@ -8,7 +8,7 @@
 #include <memory>
 
 // What the window system said of the game's window.
-struct WindowNews {
+struct WindowState {
     bool redraw = false;    // uncovered or restored: it must be drawn again
     bool minimized = false; // nobody can see it
 };
@@ -28,7 +28,7 @@ public:
     void sleep(sf::Time timeout); // at once when an event is waiting already
 
     // What was said since the last call; call it after the window's events are read.
-    WindowNews takeNews();
+    WindowState takeWindowState();
 
 private:
     struct State;

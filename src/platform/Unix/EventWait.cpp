@@ -88,9 +88,9 @@ void EventWait::sleep(sf::Time timeout) {
     }
 }
 
-WindowNews EventWait::takeNews() {
+WindowState EventWait::takeWindowState() {
     State& s = *state;
-    WindowNews news;
+    WindowState seen;
     bool placed = false; // mapped, unmapped, reparented, minimized or restored
     while (XPending(s.own) > 0) {
         XEvent event;
@@ -99,7 +99,7 @@ WindowNews EventWait::takeNews() {
             continue; // what the window manager said of the frame at start-up
         }
         const Atom property = event.type == PropertyNotify ? event.xproperty.atom : None;
-        news.redraw = news.redraw || event.type == Expose;
+        seen.redraw = seen.redraw || event.type == Expose;
         placed = placed || event.type == MapNotify || event.type == UnmapNotify ||
                  event.type == ReparentNotify ||
                  property == XInternAtom(s.own, "WM_STATE", False) ||
@@ -108,8 +108,8 @@ WindowNews EventWait::takeNews() {
     // Only a viewable window is exposed: one whose frame the window manager
     // maps after it tells of the window itself.
     const bool was = s.shown;
-    s.shown = placed ? onScreen(s.own, s.window) : s.shown || news.redraw;
-    news.redraw = news.redraw || (s.shown && !was);
-    news.minimized = !s.shown;
-    return news;
+    s.shown = placed ? onScreen(s.own, s.window) : s.shown || seen.redraw;
+    seen.redraw = seen.redraw || (s.shown && !was);
+    seen.minimized = !s.shown;
+    return seen;
 }

@@ -8,20 +8,20 @@
 
 namespace {
 
-constexpr UINT_PTR newsWatch = 2; // this file's part in the window's chain of subclasses
+constexpr UINT_PTR stateWatch = 2; // this file's part in the window's chain of subclasses
 
 // A paint request is then answered by the default procedure, which marks the
 // window as painted; the next frame draws it.
-LRESULT CALLBACK noteWindowNews(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                DWORD_PTR data) {
-    WindowNews& news = *reinterpret_cast<WindowNews*>(data);
+LRESULT CALLBACK noteWindowState(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) {
+    WindowState& seen = *reinterpret_cast<WindowState*>(data);
     if (message == WM_PAINT) {
-        news.redraw = true;
+        seen.redraw = true;
     } else if (message == WM_SIZE) {
-        news.redraw = news.redraw || (news.minimized && wParam != SIZE_MINIMIZED);
-        news.minimized = wParam == SIZE_MINIMIZED;
+        seen.redraw = seen.redraw || (seen.minimized && wParam != SIZE_MINIMIZED);
+        seen.minimized = wParam == SIZE_MINIMIZED;
     } else if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, noteWindowNews, newsWatch);
+        RemoveWindowSubclass(window, noteWindowState, stateWatch);
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -30,7 +30,7 @@ LRESULT CALLBACK noteWindowNews(HWND window, UINT message, WPARAM wParam, LPARAM
 
 struct EventWait::State {
     HWND window = nullptr;
-    WindowNews news;
+    WindowState seen;
     // Leaves the system's timer resolution as it is, so the processor rests
     // (sf::sleep raises it). Without one, as before Windows 10 1803, up to a tick late.
     // 2 is CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, which MinGW's headers lack.
@@ -39,20 +39,20 @@ struct EventWait::State {
 
 EventWait::EventWait(sf::Window& window, const Desktop&) : state(std::make_unique<State>()) {
     state->window = window.getSystemHandle();
-    state->news.minimized = IsIconic(state->window);
-    SetWindowSubclass(state->window, noteWindowNews, newsWatch,
-                      reinterpret_cast<DWORD_PTR>(&state->news));
+    state->seen.minimized = IsIconic(state->window);
+    SetWindowSubclass(state->window, noteWindowState, stateWatch,
+                      reinterpret_cast<DWORD_PTR>(&state->seen));
 }
 
 EventWait::~EventWait() {
-    RemoveWindowSubclass(state->window, noteWindowNews, newsWatch);
+    RemoveWindowSubclass(state->window, noteWindowState, stateWatch);
     if (state->timer) {
         CloseHandle(state->timer);
     }
 }
 
 void EventWait::sleep(sf::Time timeout) {
-    if (timeout <= sf::Time::Zero || state->news.redraw) {
+    if (timeout <= sf::Time::Zero || state->seen.redraw) {
         return;
     }
     HANDLE handles[2] = {wakeUpEvent(), state->timer};
@@ -66,7 +66,7 @@ void EventWait::sleep(sf::Time timeout) {
                                 QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-WindowNews EventWait::takeNews() {
-    return {std::exchange(state->news.redraw, false),
-            state->news.minimized || IsIconic(state->window)};
+WindowState EventWait::takeWindowState() {
+    return {std::exchange(state->seen.redraw, false),
+            state->seen.minimized || IsIconic(state->window)};
 }
