@@ -89,6 +89,9 @@ TEST(WindowSize, AWindowDraggedOntoAMonitorOfAnotherScaleStaysUnderThePointer) {
 // 1920 x 1080 at 100%, and 2560 x 1440 at 150% to its right with a 40 px task bar.
 TEST(WindowSize, WindowsIsToldTheSizeAtTheNewScaleAndAnOpeningWindowKeepsItsCorner) {
     const ScreenArea laptop{1920, 0, 1920, 1040};
+    // Onto a 2560 x 1440 monitor at 150%, Windows suggesting a place pushed against its task bar
+    const ScaleChange toTheBigMonitor{{1920, 0, 2560, 1400},   {5, 46, 5, 5}, 1.5f,
+                                      {2890, 147, 1210, 1251}, false,         {0, 0, 4480, 1440}};
     const struct {
         const char* name;
         ScaleChange change;
@@ -96,21 +99,11 @@ TEST(WindowSize, WindowsIsToldTheSizeAtTheNewScaleAndAnOpeningWindowKeepsItsCorn
         std::vector<int> frame;
     } cases[] = {
         {"opened there, centred by the game",
-         {{1920, 0, 2560, 1400},
-          {5, 46, 5, 5},
-          1.5f,
-          {2890, 147, 1210, 1251},
-          false,
-          {0, 0, 4480, 1440}},
+         toTheBigMonitor,
          ScreenArea{2595, 74, 0, 0},
          {2595, 74, 1210, 1251}},
         {"moved there later: near where Windows suggests",
-         {{1920, 0, 2560, 1400},
-          {5, 46, 5, 5},
-          1.5f,
-          {2890, 147, 1210, 1251},
-          false,
-          {0, 0, 4480, 1440}},
+         toTheBigMonitor,
          std::nullopt,
          {2890, 147, 1210, 1251}},
         {"onto a 1080p laptop: as high as its work area, not 1.5 times",
