@@ -28,8 +28,9 @@ constexpr int shortestWanderRest = 1000;
 constexpr int longestWanderRest = 5000;
 constexpr float longestWanderStep = 50.f; // board pixels each way
 
-// Saving, in milliseconds: play (or a retry) reaches the writer within
-// playSaveDelay, leaving the write half a second to land within 2 s.
+// Saving, in milliseconds (the save-file reader, fuzzed on its own, links no
+// SFML): play or a retry reaches the writer within playSaveDelay, leaving the
+// write half a second to land within 2 s.
 constexpr int playSaveDelay = 1500;
 constexpr int wanderingSaveDelay = 30000;
 // An end waits at most this for the disk: inside the 5 s Windows gives a
